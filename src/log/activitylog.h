@@ -1,0 +1,54 @@
+#pragma once
+
+#include "log/windowseam.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+// The activity log: the dated text log that is the only durable record of a run, the status line
+// and the reports of trapped errors. Lines starting "Error:" or "Warning:" (any case) are always
+// written; other lines only while Verbose Logging is ticked. Each line is appended with the file
+// opened and closed around it, so the file is complete at every moment and may be viewed or
+// deleted while the program runs. None of the routines ever throws into its caller: a line that
+// cannot be written is lost silently.
+//
+// Owned by the application for the whole run; the window seam is borrowed and must outlive it.
+class ActivityLog {
+public:
+    using Clock = std::function<QDateTime()>;
+
+    explicit ActivityLog(WindowSeam &mainWindow, Clock clock = &QDateTime::currentDateTime);
+
+    // The log path as configured (saved setting "LogFile" or the log path chooser); the next
+    // written line goes to the file derived from it.
+    QString configuredLogPath() const { return m_configuredLogPath; }
+    void setConfiguredLogPath(const QString &path) { m_configuredLogPath = path; }
+
+    // Full name of today's log file, recomputed on every written line; empty until the first one.
+    QString currentLogFileName() const { return m_currentLogFileName; }
+
+    // The window whose status label ShowStatus writes to; null means the main window.
+    StatusWindow *statusWindow() const { return m_statusWindow; }
+    void setStatusWindow(StatusWindow *window) { m_statusWindow = window; }
+
+    void WriteLog(const QString &text);
+    void ReportError(qint32 number, const QString &source, const QString &description);
+    void ShowStatus(const QString &text);
+    void SetLogMenus();
+
+    // A log entry of 70 "-" characters and one of 70 "=" characters.
+    void WriteDashLine();
+    void WriteEqualsLine();
+
+private:
+    void writeLine(const QString &text);
+
+    WindowSeam &m_mainWindow;
+    Clock m_clock;
+    StatusWindow *m_statusWindow = nullptr;
+    QString m_configuredLogPath;
+    QString m_currentLogFileName;
+    QString m_lastLogEntry;
+};

@@ -1,0 +1,28 @@
+#include "log/logfilename.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+QString DatedLogFileName(const QString &configuredPath, const QDate &date)
+{
+    const QString stamp = date.toString(QStringLiteral("yyyyMMdd"));
+    const qsizetype nameStart =
+        std::max(configuredPath.lastIndexOf(u'\\'), configuredPath.lastIndexOf(u'/')) + 1;
+    const qsizetype dot = configuredPath.lastIndexOf(u'.');
+    if (dot < nameStart)
+        return configuredPath + u'_' + stamp + QStringLiteral(".txt");
+    return configuredPath.left(dot) + u'_' + stamp + u'.' + configuredPath.mid(dot + 1);
+}
+
+QString LogTimeStamp(const QDateTime &when)
+{
+    const QLocale locale;
+    const QTime time = when.time();
+    const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
+    return when.date().toString(QStringLiteral("yyyy-MM-dd ")) +
+           QStringLiteral("%1:%2:%3 ")
+               .arg(hour12, 2, 10, QLatin1Char('0'))
+               .arg(time.minute(), 2, 10, QLatin1Char('0'))
+               .arg(time.second(), 2, 10, QLatin1Char('0')) +
+           (time.hour() < 12 ? locale.amText() : locale.pmText());
+}

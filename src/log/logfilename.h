@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+// Today's log file name derived from the configured log path: the date "YYYYMMDD" goes before the
+// extension of the file name ("C:\Logs\Korvel.LOG" becomes "C:\Logs\Korvel_20260305.LOG"); a file
+// name without a full stop gets "_", the date and ".txt". Only the file name is searched for the
+// full stop, so a dotted directory name ("D:\Log.Dir\Run") keeps the log inside that directory.
+// Both "\" and "/" separate directories.
+QString DatedLogFileName(const QString &configuredPath, const QDate &date);
+
+// "YYYY-MM-DD hh:mm:ss" on the 12-hour clock, a blank and the default locale's AM or PM designator.
+QString LogTimeStamp(const QDateTime &when);

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "log/windowseam.h"
+
+#include <QStringList>
+
+#include <deque>
+#include <map>
+#include <vector>
+
+// The main window for tests: records what procedures show and answers questions from a script.
+// A Yes/No question that the test did not script fails the test and is answered No.
+class FakeWindow : public WindowSeam {
+public:
+    struct Message {
+        QString text;
+        MessageIcon icon;
+        MessageButtons buttons;
+    };
+
+    // Answers for the coming Yes/No questions, in order.
+    void scriptAnswers(std::initializer_list<MessageAnswer> answers);
+
+    QString statusText() const override { return m_status; }
+    void setStatusText(const QString &text) override;
+
+    bool verboseLogging() const override { return verbose; }
+    bool displayErrors() const override { return showErrors; }
+    void setLogMenusEnabled(bool enabled) override { logMenusEnabled = enabled; }
+    MessageAnswer showMessage(const QString &text, MessageIcon icon, MessageButtons buttons) override;
+    MousePointer mousePointer() const override { return pointer; }
+    void setMousePointer(MousePointer p) override { pointer = p; }
+    void processEvents() override { ++eventRounds; }
+    void setUserName(const QString &text) override { userName = text; }
+    void setUserNameToolTip(const QString &text) override { userNameToolTip = text; }
+    void setPrimaryGroup(const QString &text) override { primaryGroup = text; }
+    void setLibraryName(const QString &text) override { libraryName = text; }
+    void checkLibraryMenuEntry(const QString &name) override { checkedLibrary = name; }
+    QString counter(MoveCounter which) const override;
+    void setCounter(MoveCounter which, const QString &text) override { counters[which] = text; }
+    QString targetLibrary() const override { return target; }
+    quintptr windowHandle() const override { return 0x4b0; }
+
+    bool verbose = true;
+    bool showErrors = true;
+    bool logMenusEnabled = false;
+    MousePointer pointer = MousePointer::Default;
+    int eventRounds = 0;
+    QString userName, userNameToolTip, primaryGroup, libraryName, checkedLibrary, target;
+    std::map<MoveCounter, QString> counters;
+    QStringList statusHistory;
+    std::vector<Message> messages;
+
+private:
+    QString m_status;
+    std::deque<MessageAnswer> m_answers;
+};
+
+// A second status window, standing in for the splash window.
+class FakeStatusWindow : public StatusWindow {
+public:
+    QString statusText() const override { return text; }
+    void setStatusText(const QString &t) override { text = t; }
+    QString text;
+};

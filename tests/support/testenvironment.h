@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Lines of a text file split at CRLF, without the final empty piece; empty when the file is missing.
+QStringList ReadLogLines(const QString &fileName);
+// The whole file as bytes, to check line ends exactly.
+QByteArray ReadFileBytes(const QString &fileName);
