@@ -117,6 +117,8 @@ public:
     virtual bool isPublic() const = 0;
     virtual void setPublic(bool isPublic) = 0;
     virtual QString libraryName() const = 0;
+    // Everything the folder holds, documents and subfolders, in display order.
+    virtual std::shared_ptr<DmItemCollection> items() const = 0;
     virtual std::shared_ptr<DmItemCollection> subdocuments() const = 0;
     virtual std::shared_ptr<DmItemCollection> subfolders() const = 0;
     virtual bool save(DmSaveOption option) = 0;

@@ -1,0 +1,44 @@
+#include "localdm/faultplan.h"
+
+#include "dm/dmerror.h"
+
+#include <QStringList>
+
+#include <array>
+
+namespace {
+const std::array<std::pair<const char *, FaultKind>, 6> Kinds = {{{"sql", FaultKind::Sql},
+                                                                  {"open", FaultKind::Open},
+                                                                  {"save", FaultKind::Save},
+                                                                  {"add", FaultKind::Add},
+                                                                  {"remove", FaultKind::Remove},
+                                                                  {"delete", FaultKind::Delete}}};
+}
+
+FaultPlan FaultPlan::parse(const QString &text)
+{
+    FaultPlan plan;
+    for (const QString &item : text.split(u',', Qt::SkipEmptyParts)) {
+        const QStringList parts = item.trimmed().split(u':');
+        bool ok = parts.size() == 2;
+        const qint64 at = ok ? parts[1].trimmed().toLongLong(&ok) : 0;
+        const auto kind = std::find_if(Kinds.begin(), Kinds.end(), [&](const auto &entry) {
+            return ok && parts[0].trimmed().compare(QLatin1String(entry.first), Qt::CaseInsensitive) == 0;
+        });
+        if (!ok || at < 1 || kind == Kinds.end())
+            throw DmError(1003, QStringLiteral("Local DM"),
+                          QStringLiteral("Bad fault \"%1\": expected sql, open, save, add, remove or delete, a colon "
+                                         "and a call number from 1")
+                              .arg(item.trimmed()));
+        plan.m_planted.insert(int(kind->second), at);
+    }
+    return plan;
+}
+
+bool FaultPlan::failsNow(FaultKind kind)
+{
+    if (m_planted.isEmpty())
+        return false;
+    const qint64 call = ++m_calls[int(kind)];
+    return m_planted.contains(int(kind), call);
+}

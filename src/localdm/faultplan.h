@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QHash>
+#include <QMultiHash>
+#include <QString>
+
+// The kinds of call a failure can be planted at.
+enum class FaultKind { Sql, Open, Save, Add, Remove, Delete };
+
+// Failures planted for tests, without rebuilding: "sql:12, save:2" makes the 12th SQL statement
+// and the 2nd DM save of the run fail. The same kind may be named more than once. Read from the
+// installation file's "Faults" entry and from $KORVEL_DM_FAULTS, which add up.
+class FaultPlan {
+public:
+    // Throws DmError for text that is not a list of kind:number pairs.
+    static FaultPlan parse(const QString &text);
+
+    // Counts one call of that kind; true when this call is one planted to fail.
+    bool failsNow(FaultKind kind);
+
+    bool empty() const { return m_planted.isEmpty(); }
+
+private:
+    QMultiHash<int, qint64> m_planted;
+    QHash<int, qint64> m_calls;
+};

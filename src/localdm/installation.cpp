@@ -1,0 +1,160 @@
+#include "localdm/installation.h"
+
+#include "dm/dmerror.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+
+const QString Source = QStringLiteral("Local DM");
+constexpr qint32 InstallationError = 1001;
+
+[[noreturn]] void fail(const QString &fileName, const QString &fault)
+{
+    throw DmError(InstallationError, Source, QStringLiteral("DM installation %1: %2").arg(fileName, fault));
+}
+
+bool readFlag(const QVariant &value)
+{
+    const QString text = value.toString().trimmed().toUpper();
+    return text == QStringLiteral("TRUE") || text == QStringLiteral("ON") || text == QStringLiteral("YES") ||
+           text == QStringLiteral("1") || text == QStringLiteral("-1");
+}
+
+int readInt(const QSettings &ini, const QString &key, int defaultValue, const QString &fileName)
+{
+    const QVariant value = ini.value(key);
+    if (!value.isValid())
+        return defaultValue;
+    bool ok = false;
+    const int number = value.toString().trimmed().toInt(&ok);
+    if (!ok)
+        fail(fileName, QStringLiteral("%1 is not a whole number (\"%2\")").arg(key, value.toString()));
+    return number;
+}
+
+} // namespace
+
+Installation Installation::load(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    if (!info.isFile())
+        fail(fileName, QStringLiteral("file not found"));
+    QSettings ini(info.absoluteFilePath(), QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError)
+        fail(fileName, QStringLiteral("not a readable INI file"));
+
+    Installation result;
+    result.fileName = info.absoluteFilePath();
+    result.user = ini.value(QStringLiteral("Installation/User")).toString().trimmed();
+    if (result.user.isEmpty())
+        fail(fileName, QStringLiteral("no User in section [Installation]"));
+    const QStringList names = ini.value(QStringLiteral("Installation/Libraries")).toStringList();
+    if (names.isEmpty())
+        fail(fileName, QStringLiteral("no Libraries in section [Installation]"));
+
+    const QDir folder = info.absoluteDir();
+    for (const QString &rawName : names) {
+        LibraryConfig library;
+        library.name = rawName.trimmed();
+        if (library.name.isEmpty())
+            fail(fileName, QStringLiteral("an empty library name in Libraries"));
+        if (result.library(library.name))
+            fail(fileName, QStringLiteral("library %1 is listed twice").arg(library.name));
+        const QString section = library.name + u'/';
+        if (!ini.childGroups().contains(library.name))
+            fail(fileName, QStringLiteral("no section [%1] for library %1").arg(library.name));
+        const QString database = ini.value(section + QStringLiteral("Database")).toString().trimmed();
+        if (database.isEmpty())
+            fail(fileName, QStringLiteral("no Database for library %1").arg(library.name));
+        library.databaseFile = QDir::cleanPath(folder.absoluteFilePath(database));
+        library.engine = readInt(ini, section + QStringLiteral("Engine"), library.engine, fileName);
+        library.owner = ini.value(section + QStringLiteral("Owner"), library.owner).toString().trimmed();
+        const QString lowerOwner = library.owner.toLower();
+        if (library.owner.isEmpty() || lowerOwner == QStringLiteral("main") || lowerOwner == QStringLiteral("temp") ||
+            lowerOwner == QStringLiteral("sys"))
+            fail(fileName, QStringLiteral("library %1 has an unusable Owner \"%2\"").arg(library.name, library.owner));
+        library.serverLocation = ini.value(section + QStringLiteral("ServerLocation")).toString().trimmed();
+        library.databaseName =
+            ini.value(section + QStringLiteral("DatabaseName"), library.name).toString().trimmed();
+        library.primary = readFlag(ini.value(section + QStringLiteral("Primary")));
+        library.productVersion =
+            ini.value(section + QStringLiteral("ProductVersion"), library.productVersion).toString().trimmed();
+        library.compatibilityLevel =
+            readInt(ini, section + QStringLiteral("CompatibilityLevel"), library.compatibilityLevel, fileName);
+        library.quotedIdentifier = readFlag(ini.value(section + QStringLiteral("QuotedIdentifier"), u"ON"_qs));
+        result.libraries.append(library);
+    }
+
+    result.currentLibrary = ini.value(QStringLiteral("Installation/CurrentLibrary")).toString().trimmed();
+    if (result.currentLibrary.isEmpty()) {
+        result.currentLibrary = result.libraries.first().name;
+        for (const LibraryConfig &library : result.libraries)
+            if (library.primary)
+                result.currentLibrary = library.name;
+    }
+    if (!result.library(result.currentLibrary))
+        fail(fileName, QStringLiteral("CurrentLibrary %1 is not one of the Libraries").arg(result.currentLibrary));
+    result.defaultLibrary = ini.value(QStringLiteral("Installation/DefaultLibrary"), result.currentLibrary)
+                                .toString()
+                                .trimmed();
+    if (!result.library(result.defaultLibrary))
+        fail(fileName, QStringLiteral("DefaultLibrary %1 is not one of the Libraries").arg(result.defaultLibrary));
+    result.faults = ini.value(QStringLiteral("Installation/Faults")).toStringList().join(u',');
+    return result;
+}
+
+void Installation::save(const QString &fileName) const
+{
+    QFile::remove(fileName);
+    QSettings ini(fileName, QSettings::IniFormat);
+    const QDir folder = QFileInfo(fileName).absoluteDir();
+    ini.setValue(QStringLiteral("Installation/User"), user);
+    QStringList names;
+    for (const LibraryConfig &library : libraries)
+        names << library.name;
+    ini.setValue(QStringLiteral("Installation/Libraries"), names);
+    ini.setValue(QStringLiteral("Installation/CurrentLibrary"), currentLibrary);
+    ini.setValue(QStringLiteral("Installation/DefaultLibrary"), defaultLibrary);
+    if (!faults.isEmpty())
+        ini.setValue(QStringLiteral("Installation/Faults"), faults);
+    for (const LibraryConfig &library : libraries) {
+        const QString section = library.name + u'/';
+        const QString relative = folder.relativeFilePath(library.databaseFile);
+        ini.setValue(section + QStringLiteral("Database"),
+                     relative.startsWith(QStringLiteral("..")) ? library.databaseFile : relative);
+        ini.setValue(section + QStringLiteral("Engine"), library.engine);
+        ini.setValue(section + QStringLiteral("Owner"), library.owner);
+        ini.setValue(section + QStringLiteral("ServerLocation"), library.serverLocation);
+        ini.setValue(section + QStringLiteral("DatabaseName"), library.databaseName);
+        ini.setValue(section + QStringLiteral("Primary"), library.primary ? u"true"_qs : u"false"_qs);
+        ini.setValue(section + QStringLiteral("ProductVersion"), library.productVersion);
+        ini.setValue(section + QStringLiteral("CompatibilityLevel"), library.compatibilityLevel);
+        ini.setValue(section + QStringLiteral("QuotedIdentifier"), library.quotedIdentifier ? u"ON"_qs : u"OFF"_qs);
+    }
+}
+
+const LibraryConfig *Installation::library(const QString &name) const
+{
+    for (const LibraryConfig &library : libraries)
+        if (library.name.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            return &library;
+    return nullptr;
+}
+
+QString Installation::demoFileName()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/korvel/demo/installation.ini");
+}
+
+QString Installation::locate(const QString &dmArgument)
+{
+    if (!dmArgument.isEmpty())
+        return dmArgument;
+    const QString fromEnvironment = qEnvironmentVariable("KORVEL_DM");
+    return fromEnvironment.isEmpty() ? demoFileName() : fromEnvironment;
+}

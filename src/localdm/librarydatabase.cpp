@@ -1,0 +1,357 @@
+#include "localdm/librarydatabase.h"
+
+#include "dm/dmerror.h"
+#include "localdm/schema.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <sqlite3.h>
+
+namespace {
+
+const QString Source = QStringLiteral("Local DM");
+constexpr qint32 DatabaseError = 1002;
+constexpr int StatementCacheSize = 128;
+
+QString argText(sqlite3_value *value)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+    return text ? QString::fromUtf8(text, sqlite3_value_bytes(value)) : QString();
+}
+
+void resultText(sqlite3_context *context, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+template <QString (QString::*Convert)() const &>
+void caseFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    resultText(context, (argText(argv[0]).*Convert)());
+}
+
+// The id a table has in "sysobjects": stable for the owner-qualified name in any letter case.
+qint64 objectId(const QString &qualifiedName)
+{
+    return qint64(qHash(qualifiedName.toUpper()) & 0x7fffffff) + 1;
+}
+
+void objectIdFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    sqlite3_result_int64(context, objectId(argText(argv[0])));
+}
+
+void serverPropertyFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    const auto *config = static_cast<const LibraryConfig *>(sqlite3_user_data(context));
+    if (argText(argv[0]).compare(QStringLiteral("ProductVersion"), Qt::CaseInsensitive) == 0)
+        resultText(context, config->productVersion);
+    else
+        sqlite3_result_null(context);
+}
+
+void utcDateFunction(sqlite3_context *context, int, sqlite3_value **)
+{
+    resultText(context, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+}
+
+void localDateFunction(sqlite3_context *context, int, sqlite3_value **)
+{
+    resultText(context, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+}
+
+// TO_DATE(text, format) for the formats the DM's SQL uses; dates come back as "YYYY-MM-DD".
+void toDateFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    const QString text = argText(argv[0]).trimmed();
+    const QString format = argText(argv[1]).trimmed().toUpper();
+    QDate date;
+    if (format == QStringLiteral("DD-MON-RR") || format == QStringLiteral("DD-MON-YY")) {
+        date = QLocale(QLocale::English).toDate(text, QStringLiteral("dd-MMM-yy"));
+        if (date.isValid() && date.year() < 1950)
+            date = date.addYears(100);
+    } else if (format == QStringLiteral("DD-MON-YYYY")) {
+        date = QLocale(QLocale::English).toDate(text, QStringLiteral("dd-MMM-yyyy"));
+    } else if (format == QStringLiteral("YYYY-MM-DD")) {
+        date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    } else {
+        sqlite3_result_error(context, "ORA-01821: date format not recognized", -1);
+        return;
+    }
+    if (!date.isValid()) {
+        sqlite3_result_error(context, "ORA-01858: a non-numeric character was found where a numeric was expected",
+                             -1);
+        return;
+    }
+    resultText(context, date.toString(QStringLiteral("yyyy-MM-dd")));
+}
+
+int noCaseCollation(void *, int lengthA, const void *a, int lengthB, const void *b)
+{
+    const QString left = QString::fromUtf8(static_cast<const char *>(a), lengthA);
+    const QString right = QString::fromUtf8(static_cast<const char *>(b), lengthB);
+    return left.compare(right, Qt::CaseInsensitive);
+}
+
+QString quotedLiteral(const QString &text)
+{
+    QString doubled = text;
+    return u'\'' + doubled.replace(u'\'', QStringLiteral("''")) + u'\'';
+}
+
+} // namespace
+
+LibraryDatabase::LibraryDatabase(const LibraryConfig &config) : m_config(config)
+{
+    if (!QFileInfo(config.databaseFile).isFile())
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: database file %2 not found").arg(config.name, config.databaseFile));
+    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw DmError(DatabaseError, Source, QStringLiteral("Library %1: %2").arg(config.name, message));
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+    try {
+        exec(QStringLiteral("ATTACH DATABASE ?1 AS ") + m_config.owner, {m_config.databaseFile});
+        // A file that is not a library database shows here, not at the first DM call.
+        if (!scalar(QStringLiteral("SELECT COUNT(*) FROM %1.sqlite_master WHERE type = 'table' AND name = 'PROFILE'")
+                        .arg(m_config.owner))
+                 .toInt())
+            throw DmError(DatabaseError, Source,
+                          QStringLiteral("Library %1: %2 is not a library database (no PROFILE table)")
+                              .arg(config.name, config.databaseFile));
+        setUpCatalog();
+    } catch (const DmError &error) {
+        for (sqlite3_stmt *statement : std::as_const(m_statements))
+            sqlite3_finalize(statement);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        if (error.number() == DatabaseError && error.description().startsWith(QStringLiteral("Library ")))
+            throw;
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: cannot open %2: %3")
+                          .arg(config.name, config.databaseFile, error.description()));
+    }
+}
+
+LibraryDatabase::~LibraryDatabase()
+{
+    for (sqlite3_stmt *statement : std::as_const(m_statements))
+        sqlite3_finalize(statement);
+    sqlite3_close(m_db);
+}
+
+void LibraryDatabase::create(const LibraryConfig &config)
+{
+    if (QFileInfo::exists(config.databaseFile))
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: %2 exists already").arg(config.name, config.databaseFile));
+    sqlite3 *db = nullptr;
+    const QByteArray file = config.databaseFile.toUtf8();
+    const int opened = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    QString failure;
+    if (opened == SQLITE_OK) {
+        QStringList statements = LibrarySchemaStatements(QStringLiteral("main"));
+        statements.prepend(QStringLiteral("BEGIN"));
+        statements << QStringLiteral("COMMIT");
+        for (const QString &statement : statements) {
+            if (sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+                failure = QString::fromUtf8(sqlite3_errmsg(db));
+                break;
+            }
+        }
+    } else {
+        failure = QString::fromUtf8(sqlite3_errmsg(db));
+    }
+    sqlite3_close(db);
+    if (!failure.isEmpty())
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: cannot create %2: %3").arg(config.name, config.databaseFile, failure));
+}
+
+void LibraryDatabase::setUpCatalog()
+{
+    const int utf8 = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    sqlite3_create_function_v2(m_db, "UPPER", 1, utf8, nullptr, &caseFunction<&QString::toUpper>, nullptr, nullptr,
+                               nullptr);
+    sqlite3_create_function_v2(m_db, "LOWER", 1, utf8, nullptr, &caseFunction<&QString::toLower>, nullptr, nullptr,
+                               nullptr);
+    sqlite3_create_function_v2(m_db, "object_id", 1, utf8, nullptr, &objectIdFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "serverproperty", 1, SQLITE_UTF8, &m_config, &serverPropertyFunction, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "GETUTCDATE", 0, SQLITE_UTF8, nullptr, &utcDateFunction, nullptr, nullptr,
+                               nullptr);
+    sqlite3_create_function_v2(m_db, "SYSDATE", 0, SQLITE_UTF8, nullptr, &localDateFunction, nullptr, nullptr,
+                               nullptr);
+    sqlite3_create_function_v2(m_db, "TO_DATE", 2, SQLITE_UTF8, nullptr, &toDateFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_collation_v2(m_db, "DMNOCASE", SQLITE_UTF8, nullptr, &noCaseCollation, nullptr);
+
+    const QString owner = m_config.owner;
+    exec(QStringLiteral("ATTACH DATABASE ':memory:' AS sys"));
+    exec(QStringLiteral("CREATE TABLE sys.databases (name TEXT, compatibility_level INTEGER, "
+                        "is_quoted_identifier_on INTEGER)"));
+    exec(QStringLiteral("INSERT INTO sys.databases VALUES (?1, ?2, ?3)"),
+         {m_config.databaseName, m_config.compatibilityLevel, m_config.quotedIdentifier ? 1 : 0});
+    exec(QStringLiteral("CREATE TEMP VIEW sysobjects AS SELECT object_id(%1 || '.' || name) AS id, name, "
+                        "3 AS sysstat, 'U' AS type FROM %2.sqlite_master WHERE type = 'table'")
+             .arg(quotedLiteral(owner), owner));
+    exec(QStringLiteral("CREATE TEMP VIEW ALL_TABLES AS SELECT %1 AS OWNER, name AS TABLE_NAME "
+                        "FROM %2.sqlite_master WHERE type = 'table'")
+             .arg(quotedLiteral(owner.toUpper()), owner));
+    exec(QStringLiteral("CREATE TEMP VIEW USER_TAB_PRIVS AS SELECT %1 AS OWNER, name AS TABLE_NAME, "
+                        "'SELECT' AS PRIVILEGE FROM %2.sqlite_master WHERE type = 'table'")
+             .arg(quotedLiteral(owner.toUpper()), owner));
+}
+
+sqlite3_stmt *LibraryDatabase::prepared(const QString &sql)
+{
+    if (sqlite3_stmt *cached = m_statements.value(sql)) {
+        sqlite3_reset(cached);
+        sqlite3_clear_bindings(cached);
+        return cached;
+    }
+    if (m_statements.size() >= StatementCacheSize) {
+        for (sqlite3_stmt *statement : std::as_const(m_statements))
+            sqlite3_finalize(statement);
+        m_statements.clear();
+    }
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v3(m_db, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &statement,
+                           nullptr) != SQLITE_OK)
+        raise(sql);
+    m_statements.insert(sql, statement);
+    return statement;
+}
+
+void LibraryDatabase::bindValue(sqlite3_stmt *statement, int index, const QVariant &value)
+{
+    if (!value.isValid() || value.isNull()) {
+        sqlite3_bind_null(statement, index);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+        sqlite3_bind_int64(statement, index, value.toLongLong());
+        break;
+    case QMetaType::Double:
+        sqlite3_bind_double(statement, index, value.toDouble());
+        break;
+    default: {
+        const QByteArray utf8 = value.toString().toUtf8();
+        sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+QVariant LibraryDatabase::columnValue(sqlite3_stmt *statement, int column)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(statement, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(statement, column));
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
+                                 sqlite3_column_bytes(statement, column));
+    }
+}
+
+QList<QVariantList> LibraryDatabase::query(const QString &sql, const QVariantList &binds)
+{
+    sqlite3_stmt *statement = prepared(sql);
+    for (int i = 0; i < binds.size(); ++i)
+        bindValue(statement, i + 1, binds[i]);
+    QList<QVariantList> rows;
+    const int columns = sqlite3_column_count(statement);
+    int step;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c)
+            row << columnValue(statement, c);
+        rows << row;
+    }
+    if (step != SQLITE_DONE) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_reset(statement);
+        throw DmError(DatabaseError, Source, QStringLiteral("Library %1: %2 in: %3").arg(m_config.name, message, sql));
+    }
+    sqlite3_reset(statement);
+    return rows;
+}
+
+void LibraryDatabase::exec(const QString &sql, const QVariantList &binds)
+{
+    query(sql, binds);
+}
+
+QVariant LibraryDatabase::scalar(const QString &sql, const QVariantList &binds)
+{
+    const QList<QVariantList> rows = query(sql, binds);
+    return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
+}
+
+qint64 LibraryDatabase::lastInsertRowId() const
+{
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+qint64 LibraryDatabase::nextNumber(const QString &counter)
+{
+    const qsizetype dot = counter.indexOf(u'.');
+    if (dot <= 0)
+        throw DmError(DatabaseError, Source, QStringLiteral("Library %1: bad counter %2").arg(m_config.name, counter));
+    const QVariant current = scalar(QStringLiteral("SELECT VALUE FROM DM_COUNTERS WHERE NAME = ?1"), {counter});
+    // A counter starts above every number already in use, so rows made by other means cannot collide.
+    const qint64 next = current.isValid() ? current.toLongLong() + 1
+                                          : scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) + 1 FROM %2")
+                                                       .arg(counter.mid(dot + 1), counter.left(dot)))
+                                                .toLongLong();
+    exec(QStringLiteral("INSERT INTO DM_COUNTERS (NAME, VALUE) VALUES (?1, ?2) "
+                        "ON CONFLICT (NAME) DO UPDATE SET VALUE = excluded.VALUE"),
+         {counter, next});
+    return next;
+}
+
+void LibraryDatabase::raise(const QString &context) const
+{
+    throw DmError(DatabaseError, Source,
+                  QStringLiteral("Library %1: %2 in: %3")
+                      .arg(m_config.name, QString::fromUtf8(sqlite3_errmsg(m_db)), context));
+}
+
+LibraryDatabase::Transaction::Transaction(LibraryDatabase &db) : m_db(db)
+{
+    m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+LibraryDatabase::Transaction::~Transaction()
+{
+    if (!m_done)
+        sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void LibraryDatabase::Transaction::commit()
+{
+    m_db.exec(QStringLiteral("COMMIT"));
+    m_done = true;
+}

@@ -1,0 +1,22 @@
+#include "localdm/localdm.h"
+
+#include "dm/dmerror.h"
+
+LocalDm::LocalDm(Installation installation)
+    : m_installation(std::move(installation)),
+      m_faults(FaultPlan::parse(m_installation.faults + u',' + qEnvironmentVariable("KORVEL_DM_FAULTS")))
+{
+}
+
+LibraryDatabase &LocalDm::database(const QString &libraryName)
+{
+    const LibraryConfig *config = m_installation.library(libraryName);
+    if (!config)
+        throw DmError(1004, QStringLiteral("Local DM"),
+                      QStringLiteral("Library %1 is not part of the DM installation %2")
+                          .arg(libraryName, m_installation.fileName));
+    auto &slot = m_databases[config->name];
+    if (!slot)
+        slot = std::make_unique<LibraryDatabase>(*config);
+    return *slot;
+}

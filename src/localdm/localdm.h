@@ -1,0 +1,30 @@
+#pragma once
+
+#include "localdm/faultplan.h"
+#include "localdm/installation.h"
+#include "localdm/librarydatabase.h"
+
+#include <map>
+#include <memory>
+
+// What the objects of one local DM installation share: the installation, one open database per
+// library (opened on first use and kept), and the planted faults. Created once per run and held by
+// every object it hands out, so it lives as long as any of them.
+class LocalDm {
+public:
+    // Reads the planted faults from the installation and $KORVEL_DM_FAULTS; throws DmError for bad ones.
+    explicit LocalDm(Installation installation);
+
+    const Installation &installation() const { return m_installation; }
+
+    // The open database of a library (name compared case-insensitively). Throws DmError for a
+    // library that is not in the installation or whose database cannot be opened.
+    LibraryDatabase &database(const QString &libraryName);
+
+    FaultPlan &faults() { return m_faults; }
+
+private:
+    Installation m_installation;
+    std::map<QString, std::unique_ptr<LibraryDatabase>> m_databases;
+    FaultPlan m_faults;
+};

@@ -1,0 +1,128 @@
+#include "dm/dmerror.h"
+#include "localdm/faultplan.h"
+#include "localdm/installation.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class InstallationTest : public testing::Test {
+protected:
+    QString write(const QByteArray &text)
+    {
+        QFile file(fileName);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+        return fileName;
+    }
+
+    // The description of the DmError that loading raises; empty when it loads.
+    QString loadError()
+    {
+        try {
+            Installation::load(fileName);
+        } catch (const DmError &error) {
+            return error.description();
+        }
+        return {};
+    }
+
+    QTemporaryDir dir;
+    QString fileName = dir.filePath(QStringLiteral("installation.ini"));
+};
+
+} // namespace
+
+TEST_F(InstallationTest, RoundTripsLibrariesInOrderWithTheirServerFacts)
+{
+    Installation installation;
+    installation.user = "JSMITH";
+    installation.currentLibrary = "ZETA";
+    installation.defaultLibrary = "ALPHA";
+    installation.faults = "sql:3";
+    LibraryConfig zeta{"ZETA", dir.filePath("zeta.db"), 2, "ZOWNER", "ORA01", "ZETADB", true};
+    LibraryConfig alpha{"ALPHA", "/elsewhere/alpha.db", 10, "DOCSADM", "SQL01", "ALPHADB", false};
+    alpha.productVersion = "10.50.1600.1";
+    alpha.compatibilityLevel = 80;
+    alpha.quotedIdentifier = false;
+    installation.libraries = {zeta, alpha};
+    installation.save(fileName);
+
+    const Installation loaded = Installation::load(fileName);
+    ASSERT_EQ(loaded.libraries.size(), 2);
+    EXPECT_EQ(loaded.libraries[0].name, "ZETA");
+    EXPECT_EQ(loaded.libraries[0].databaseFile, dir.filePath("zeta.db"));
+    EXPECT_EQ(loaded.libraries[0].engine, 2);
+    EXPECT_EQ(loaded.libraries[0].owner, "ZOWNER");
+    EXPECT_TRUE(loaded.libraries[0].primary);
+    EXPECT_EQ(loaded.libraries[1].databaseFile, "/elsewhere/alpha.db");
+    EXPECT_EQ(loaded.libraries[1].productVersion, "10.50.1600.1");
+    EXPECT_EQ(loaded.libraries[1].compatibilityLevel, 80);
+    EXPECT_FALSE(loaded.libraries[1].quotedIdentifier);
+    EXPECT_EQ(loaded.user, "JSMITH");
+    EXPECT_EQ(loaded.currentLibrary, "ZETA");
+    EXPECT_EQ(loaded.defaultLibrary, "ALPHA");
+    EXPECT_EQ(loaded.faults, "sql:3");
+    EXPECT_EQ(loaded.library("alpha"), &loaded.libraries[1]);
+    EXPECT_EQ(loaded.library("BETA"), nullptr);
+}
+
+TEST_F(InstallationTest, CurrentLibraryDefaultsToThePrimaryOne)
+{
+    write("[Installation]\nUser=U\nLibraries=A, B\n[A]\nDatabase=a.db\n[B]\nDatabase=b.db\nPrimary=true\n");
+    const Installation loaded = Installation::load(fileName);
+    EXPECT_EQ(loaded.currentLibrary, "B");
+    EXPECT_EQ(loaded.defaultLibrary, "B");
+    EXPECT_EQ(loaded.libraries[0].owner, "DOCSADM");
+    EXPECT_EQ(loaded.libraries[0].engine, 10);
+}
+
+TEST_F(InstallationTest, BadFilesAreRefusedNamingTheFileAndTheFault)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"[Installation]\nLibraries=A\n[A]\nDatabase=a.db\n", "no User"},
+        {"[Installation]\nUser=U\n", "no Libraries"},
+        {"[Installation]\nUser=U\nLibraries=A\n", "no section [A]"},
+        {"[Installation]\nUser=U\nLibraries=A\n[A]\nEngine=10\n", "no Database for library A"},
+        {"[Installation]\nUser=U\nLibraries=A\n[A]\nDatabase=a.db\nEngine=ten\n", "Engine is not a whole number"},
+        {"[Installation]\nUser=U\nLibraries=A, a\n[A]\nDatabase=a.db\n", "listed twice"},
+        {"[Installation]\nUser=U\nLibraries=A\nCurrentLibrary=B\n[A]\nDatabase=a.db\n", "CurrentLibrary B"},
+        {"[Installation]\nUser=U\nLibraries=A\n[A]\nDatabase=a.db\nOwner=main\n", "unusable Owner"},
+    };
+    for (const auto &[text, fault] : cases) {
+        write(text);
+        const QString error = loadError();
+        EXPECT_TRUE(error.contains(fileName)) << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(fault))) << error.toStdString();
+    }
+    QFile::remove(fileName);
+    EXPECT_TRUE(loadError().contains("file not found"));
+}
+
+TEST(Installation, LocatePrefersTheArgumentThenTheEnvironmentThenTheDemo)
+{
+    qputenv("KORVEL_DM", "/from/env.ini");
+    EXPECT_EQ(Installation::locate("/from/arg.ini"), "/from/arg.ini");
+    EXPECT_EQ(Installation::locate({}), "/from/env.ini");
+    qunsetenv("KORVEL_DM");
+    EXPECT_EQ(Installation::locate({}), Installation::demoFileName());
+    EXPECT_TRUE(Installation::demoFileName().endsWith("/korvel/demo/installation.ini"));
+}
+
+TEST(FaultPlan, FailsExactlyThePlantedCallsOfEachKind)
+{
+    FaultPlan plan = FaultPlan::parse(" sql:2, SAVE:1,sql:4 ");
+    EXPECT_FALSE(plan.failsNow(FaultKind::Sql));
+    EXPECT_TRUE(plan.failsNow(FaultKind::Sql));
+    EXPECT_FALSE(plan.failsNow(FaultKind::Sql));
+    EXPECT_TRUE(plan.failsNow(FaultKind::Sql));
+    EXPECT_TRUE(plan.failsNow(FaultKind::Save));
+    EXPECT_FALSE(plan.failsNow(FaultKind::Save));
+    EXPECT_FALSE(plan.failsNow(FaultKind::Delete));
+    EXPECT_TRUE(FaultPlan::parse("").empty());
+    for (const char *bad : {"sql", "sql:0", "sql:x", "drop:1", "sql:1:2"})
+        EXPECT_THROW(FaultPlan::parse(QString::fromUtf8(bad)), DmError) << bad;
+}

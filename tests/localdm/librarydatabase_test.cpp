@@ -1,0 +1,108 @@
+#include "dm/dmerror.h"
+#include "localdm/librarydatabase.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class LibraryDatabaseTest : public testing::Test {
+protected:
+    LibraryDatabaseTest()
+    {
+        config.name = "LIB1";
+        config.databaseFile = dir.filePath("lib1.db");
+        config.owner = "DOCSADM";
+        config.databaseName = "DMLIB1";
+        config.productVersion = "11.0.2100.60";
+        config.compatibilityLevel = 110;
+        config.quotedIdentifier = false;
+        LibraryDatabase::create(config);
+    }
+
+    QTemporaryDir dir;
+    LibraryConfig config;
+};
+
+} // namespace
+
+TEST_F(LibraryDatabaseTest, TablesAnswerUnderTheOwnerAndUnqualified)
+{
+    LibraryDatabase db(config);
+    db.exec("INSERT INTO DOCSADM.PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME) VALUES (?1, ?2, ?3)", {7, 100, "Réunions"});
+    EXPECT_EQ(db.scalar("SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER = 100").toString(), "Réunions");
+    EXPECT_EQ(db.scalar("SELECT UPPER(DOCNAME) FROM DOCSADM.PROFILE").toString(), "RÉUNIONS");
+    EXPECT_FALSE(db.scalar("SELECT UPPER(NULL)").isValid());
+    EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM DOCSADM.DOCSTABLE WHERE TABLE_NAME = 'QENT_SETTINGS'").toInt(), 1);
+}
+
+TEST_F(LibraryDatabaseTest, ServerCatalogStandInsDescribeTheLibrary)
+{
+    LibraryDatabase db(config);
+    EXPECT_EQ(db.scalar("select serverproperty('ProductVersion')").toString(), "11.0.2100.60");
+    EXPECT_EQ(db.scalar("SELECT compatibility_level FROM sys.databases WHERE name = 'DMLIB1'").toInt(), 110);
+    EXPECT_EQ(db.scalar("SELECT IS_QUOTED_IDENTIFIER_ON FROM SYS.DATABASES DB WHERE DB.NAME = 'DMLIB1'").toInt(), 0);
+    EXPECT_EQ(db.scalar("select count(*) from sysobjects where id = object_id('DOCSADM.QENT_SETTINGS') "
+                        "and sysstat & 0xf = 3 ")
+                  .toInt(),
+              1);
+    EXPECT_EQ(db.scalar("select count(*) from sysobjects where id = object_id('DOCSADM.NEEDS_FOLDERING')").toInt(), 0);
+    EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QENT_SETTINGS'").toInt(), 1);
+    EXPECT_EQ(db.scalar("SELECT OWNER FROM USER_TAB_PRIVS WHERE TABLE_NAME = 'REMOTE_LIBRARIES'").toString(),
+              "DOCSADM");
+    EXPECT_EQ(db.scalar("SELECT TO_DATE('05-MAR-26', 'DD-MON-RR')").toString(), "2026-03-05");
+    EXPECT_THROW(db.scalar("SELECT TO_DATE('5 March', 'DD-MON-RR')"), DmError);
+    EXPECT_EQ(db.query("SELECT x FROM (SELECT 'b' AS x UNION SELECT 'A' UNION SELECT 'É' UNION SELECT 'a2') "
+                       "ORDER BY x COLLATE DMNOCASE")
+                  .size(),
+              4);
+}
+
+TEST_F(LibraryDatabaseTest, CountersNeverRepeatAndStartAboveExistingRows)
+{
+    LibraryDatabase db(config);
+    db.exec("INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER) VALUES (1, 41)");
+    EXPECT_EQ(db.nextNumber("PROFILE.DOCNUMBER"), 42);
+    db.exec("DELETE FROM PROFILE");
+    EXPECT_EQ(db.nextNumber("PROFILE.DOCNUMBER"), 43);
+    EXPECT_EQ(db.nextNumber("PROFILE.SYSTEM_ID"), 1);
+}
+
+TEST_F(LibraryDatabaseTest, TransactionsRollBackUnlessCommitted)
+{
+    LibraryDatabase db(config);
+    {
+        LibraryDatabase::Transaction transaction(db);
+        db.exec("INSERT INTO FOLDER (SYSTEM_ID, DOCNUMBER) VALUES (1, 1)");
+    }
+    EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM FOLDER").toInt(), 0);
+    {
+        LibraryDatabase::Transaction transaction(db);
+        db.exec("INSERT INTO FOLDER (SYSTEM_ID, DOCNUMBER) VALUES (1, 1)");
+        transaction.commit();
+    }
+    EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM FOLDER").toInt(), 1);
+}
+
+TEST_F(LibraryDatabaseTest, MissingOrForeignFilesAreRefusedByName)
+{
+    LibraryConfig missing = config;
+    missing.databaseFile = dir.filePath("missing.db");
+    try {
+        LibraryDatabase db(missing);
+        FAIL() << "opened a missing file";
+    } catch (const DmError &error) {
+        EXPECT_TRUE(error.description().contains(missing.databaseFile));
+    }
+
+    LibraryConfig foreign = config;
+    foreign.databaseFile = dir.filePath("foreign.db");
+    QFile file(foreign.databaseFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("this is not a database, only text long enough to be read as one...........");
+    file.close();
+    EXPECT_THROW(LibraryDatabase db(foreign), DmError);
+    EXPECT_THROW(LibraryDatabase::create(config), DmError);
+}
