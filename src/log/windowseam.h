@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <QtGlobal>
 
@@ -54,4 +55,10 @@ public:
 
     // Native handle handed to the DM application object.
     virtual quintptr windowHandle() const = 0;
+
+    // The window's left and top edge in twips (1440 per inch), as the saved settings keep them.
+    virtual QPoint windowPositionTwips() const = 0;
+
+    // Ends the program once control returns to the event loop; the caller finishes its own step.
+    virtual void endProgram() = 0;
 };

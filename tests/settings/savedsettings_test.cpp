@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -109,4 +110,12 @@ TEST_F(SavedSettingsTest, TextThatIsNotANumberReadsAsZero)
     EXPECT_EQ(settings.checkLogMethod(), 0);
     EXPECT_FALSE(settings.uniqueNameWarningSeen("LIB1"));
     EXPECT_TRUE(settings.qentRegisterApiDone());
+}
+
+TEST(Product, BuildNumberAndDateComeFromTheDateShapedVersion)
+{
+    const QDate versionDate = QDate::fromString(QStringLiteral(KORVEL_VERSION), QStringLiteral("yyyy.M.d"));
+    ASSERT_TRUE(versionDate.isValid()) << KORVEL_VERSION;
+    EXPECT_EQ(QDate(1899, 12, 30).addDays(BuildNumber()), versionDate);
+    EXPECT_EQ(BuildDate(), QLocale(QLocale::English).toString(versionDate, QStringLiteral("MMM d, yyyy")));
 }

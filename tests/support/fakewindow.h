@@ -40,12 +40,16 @@ public:
     void setCounter(MoveCounter which, const QString &text) override { counters[which] = text; }
     QString targetLibrary() const override { return target; }
     quintptr windowHandle() const override { return 0x4b0; }
+    QPoint windowPositionTwips() const override { return position; }
+    void endProgram() override { ++endings; }
 
     bool verbose = true;
     bool showErrors = true;
     bool logMenusEnabled = false;
     MousePointer pointer = MousePointer::Default;
     int eventRounds = 0;
+    int endings = 0;
+    QPoint position{1440, 720};
     QString userName, userNameToolTip, primaryGroup, libraryName, checkedLibrary, target;
     std::map<MoveCounter, QString> counters;
     QStringList statusHistory;
