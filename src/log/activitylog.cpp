@@ -29,13 +29,21 @@ ActivityLog::ActivityLog(WindowSeam &mainWindow, Clock clock) : m_mainWindow(mai
 void ActivityLog::WriteLog(const QString &text)
 {
     try {
-        writeLine(text);
+        writeLine(text, false);
     } catch (...) {
         // Reporting must never fail its caller.
     }
 }
 
-void ActivityLog::writeLine(const QString &text)
+void ActivityLog::WriteLogAlways(const QString &text)
+{
+    try {
+        writeLine(text, true);
+    } catch (...) {
+    }
+}
+
+void ActivityLog::writeLine(const QString &text, bool always)
 {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty() || trimmed == m_lastLogEntry)
@@ -43,7 +51,7 @@ void ActivityLog::writeLine(const QString &text)
 
     const qsizetype prefix = alwaysWrittenPrefix(trimmed);
     QString entry = trimmed;
-    if (prefix > 0 || m_mainWindow.verboseLogging()) {
+    if (always || prefix > 0 || m_mainWindow.verboseLogging()) {
         const QDateTime now = m_clock();
         m_currentLogFileName = DatedLogFileName(m_configuredLogPath, now.date());
         // The parenthesis before the time stamp stays unclosed: other tools read these files as they are.

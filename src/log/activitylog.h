@@ -34,16 +34,22 @@ public:
     void setStatusWindow(StatusWindow *window) { m_statusWindow = window; }
 
     void WriteLog(const QString &text);
+    // Writes the line as WriteLog does, but also while Verbose Logging is off: for plain lines that
+    // must leave a trace however the log is set.
+    void WriteLogAlways(const QString &text);
     void ReportError(qint32 number, const QString &source, const QString &description);
     void ShowStatus(const QString &text);
     void SetLogMenus();
+
+    // The log's clock: the time procedures put into their texts.
+    QDateTime now() const { return m_clock(); }
 
     // A log entry of 70 "-" characters and one of 70 "=" characters.
     void WriteDashLine();
     void WriteEqualsLine();
 
 private:
-    void writeLine(const QString &text);
+    void writeLine(const QString &text, bool always);
 
     WindowSeam &m_mainWindow;
     Clock m_clock;

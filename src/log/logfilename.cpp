@@ -14,15 +14,18 @@ QString DatedLogFileName(const QString &configuredPath, const QDate &date)
     return configuredPath.left(dot) + u'_' + stamp + u'.' + configuredPath.mid(dot + 1);
 }
 
-QString LogTimeStamp(const QDateTime &when)
+QString TwelveHourTime(const QTime &time)
 {
-    const QLocale locale;
-    const QTime time = when.time();
     const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
-    return when.date().toString(QStringLiteral("yyyy-MM-dd ")) +
-           QStringLiteral("%1:%2:%3 ")
+    const QLocale locale;
+    return QStringLiteral("%1:%2:%3 ")
                .arg(hour12, 2, 10, QLatin1Char('0'))
                .arg(time.minute(), 2, 10, QLatin1Char('0'))
                .arg(time.second(), 2, 10, QLatin1Char('0')) +
            (time.hour() < 12 ? locale.amText() : locale.pmText());
+}
+
+QString LogTimeStamp(const QDateTime &when)
+{
+    return when.date().toString(QStringLiteral("yyyy-MM-dd ")) + TwelveHourTime(when.time());
 }

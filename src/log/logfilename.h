@@ -10,5 +10,8 @@
 // Both "\" and "/" separate directories.
 QString DatedLogFileName(const QString &configuredPath, const QDate &date);
 
-// "YYYY-MM-DD hh:mm:ss" on the 12-hour clock, a blank and the default locale's AM or PM designator.
+// "hh:mm:ss" on the 12-hour clock, a blank and the default locale's AM or PM designator.
+QString TwelveHourTime(const QTime &time);
+
+// "YYYY-MM-DD ", then the twelve-hour time.
 QString LogTimeStamp(const QDateTime &when);

@@ -74,6 +74,15 @@ TEST_F(ActivityLogTest, ALineNotWrittenStillCountsAsTheLastEntry)
     EXPECT_EQ(lines(), QStringList({"loud"}));
 }
 
+TEST_F(ActivityLogTest, WriteLogAlwaysIgnoresTheVerboseSwitchButNotRepeats)
+{
+    window.verbose = false;
+    log.WriteLogAlways(QStringLiteral(" SQL Error #208 encountered "));
+    log.WriteLogAlways(QStringLiteral("SQL Error #208 encountered"));
+    log.WriteLog(QStringLiteral("quiet"));
+    EXPECT_EQ(lines(), QStringList({"SQL Error #208 encountered"}));
+}
+
 TEST_F(ActivityLogTest, BlankTextWritesNothingAndLeavesTheMenusAlone)
 {
     window.logMenusEnabled = true;
