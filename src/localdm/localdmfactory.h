@@ -1,0 +1,25 @@
+#pragma once
+
+#include "dm/dmapi.h"
+
+#include <functional>
+
+class LocalDm;
+
+// Creates the local DM's top-level objects over one installation. The SQL pass-through is made by
+// the function given, so that this factory does not depend on how it is built; without one,
+// createSql() returns null (the class cannot be created).
+class LocalDmFactory : public DmFactory {
+public:
+    LocalDmFactory(std::shared_ptr<LocalDm> dm, std::function<std::shared_ptr<DmSql>()> makeSql);
+
+    std::shared_ptr<DmApplication> createApplication() override;
+    std::shared_ptr<DmSql> createSql() override;
+    std::shared_ptr<DmBrowser> createBrowser() override;
+    std::shared_ptr<DmBrowserCompanion> createBrowserCompanion() override;
+    std::shared_ptr<DmCommand> createCommand() override;
+
+private:
+    std::shared_ptr<LocalDm> m_dm;
+    std::function<std::shared_ptr<DmSql>()> m_makeSql;
+};
