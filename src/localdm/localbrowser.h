@@ -18,7 +18,6 @@ class LocalBrowser : public DmBrowser {
 public:
     // Raises DmError without a companion.
     void initialize(const std::shared_ptr<DmBrowserCompanion> &companion) override;
-    std::shared_ptr<DmBrowserCompanion> companion() const { return m_companion; }
 
 private:
     std::shared_ptr<DmBrowserCompanion> m_companion;

@@ -137,10 +137,6 @@ QVariant LocalDocument::resolved(LibraryDatabase &db, int column, qint64 typist)
         const QString application = text.isEmpty() && m_folder ? FolderApplication : text;
         if (application.isEmpty())
             return {};
-        if (m_folder && application.compare(FolderApplication, Qt::CaseInsensitive) != 0)
-            throw LocalDmError(
-                LocalError::NotAFolderApplication,
-                QStringLiteral("The application of %1 must be FOLDER, not %2").arg(describe(), text));
         const QVariant id =
             db.scalar(QStringLiteral("SELECT MIN(SYSTEM_ID) FROM APPS WHERE UPPER(APPLICATION) = UPPER(?1)"),
                       {application});
@@ -148,6 +144,10 @@ QVariant LocalDocument::resolved(LibraryDatabase &db, int column, qint64 typist)
             throw LocalDmError(
                 LocalError::UnknownApplication,
                 QStringLiteral("Application %1 is not known in library %2").arg(application, m_library));
+        if (m_folder && application.compare(FolderApplication, Qt::CaseInsensitive) != 0)
+            throw LocalDmError(
+                LocalError::NotAFolderApplication,
+                QStringLiteral("The application of %1 must be FOLDER, not %2").arg(describe(), text));
         return id;
     }
     default:

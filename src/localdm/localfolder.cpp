@@ -116,15 +116,16 @@ bool LocalFolder::save(DmSaveOption)
     return saved;
 }
 
+// The activity log of a library records its own documents: an item of another library gets no row
+// here, where its number may well be one of this library's documents.
 void LocalFolder::writeLinks(LibraryDatabase &db, int folder, qint64 typist) const
 {
     for (const PendingLink &link : m_pending) {
-        FolderItemList::append(db, folder, link.docNumber,
-                               LibraryRows::requireRemoteLibraryId(db, link.libraryName), link.displayName,
-                               link.nodeType);
-        LibraryRows::logActivity(
-            db, link.docNumber, typist, LibraryRows::Activity::Linked,
-            QStringLiteral("Added to folder #%1 as an item of library %2").arg(folder).arg(link.libraryName));
+        const qint64 library = LibraryRows::requireRemoteLibraryId(db, link.libraryName);
+        FolderItemList::append(db, folder, link.docNumber, library, link.displayName, link.nodeType);
+        if (library == 0)
+            LibraryRows::logActivity(db, link.docNumber, typist, LibraryRows::Activity::Linked,
+                                     QStringLiteral("Added to folder #%1").arg(folder));
     }
 }
 
