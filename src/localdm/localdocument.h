@@ -70,10 +70,12 @@ public:
         QString lastEditDate;
         bool created = false;
     };
-    // Inserts or updates the profile row inside the caller's transaction; a new profile also gets
-    // its creator as trustee (255) and, for a folder, its FOLDER row. typist is the user's
-    // PEOPLE.SYSTEM_ID. Raises DmError when a value does not resolve, the name is taken while the
-    // library wants unique document names, or the row is gone.
+    // Inserts or updates the profile row inside the caller's transaction; typist is the user's
+    // PEOPLE.SYSTEM_ID. A new profile gets the user as trustee (255), as author and typist when
+    // those are empty, and, for a folder, its FOLDER row, so that a folder never stands without
+    // one. Raises DmError when a value does not resolve, the row is gone, or the library wants
+    // unique document names and the name being written (on creation, or because it was set) is
+    // another profile's; a name left as it was is not checked again.
     Written write(LibraryDatabase &db, qint64 typist) const;
     void written(const Written &written);
     // Raises LocalError::NotSaved or NoSuchDocument unless the object stands for a row of the library.

@@ -88,6 +88,9 @@ TEST_F(LocalSessionTest, AnUnreachableLibraryRefusesActivationAndOpensNothing)
     EXPECT_FALSE(unreachable.openProfile(folder));
     EXPECT_THROW(unreachable.properties(), DmError);
     EXPECT_NO_THROW(LocalLibrary(dm, "LIB_A").activate());
+
+    builder.installation().currentLibrary = "LIB_C";
+    EXPECT_THROW(LocalApplication(builder.dm()).securityToken(), DmError);
 }
 
 TEST_F(LocalSessionTest, PropertiesHoldRightsThroughGroupsParametersAndLibraryFacts)
