@@ -1,0 +1,88 @@
+#include "localdm/folderitemlist.h"
+
+#include <QHash>
+#include <QSet>
+
+namespace {
+
+struct Order {
+    QList<FolderItemRow> chain;
+    QList<FolderItemRow> rest;
+};
+
+Order order(LibraryDatabase &db, int parent)
+{
+    QList<FolderItemRow> all;
+    for (const QVariantList &row :
+         db.query(QStringLiteral(
+                      "SELECT FI.SYSTEM_ID, FI.DOCNUMBER, RL.LIBRARY_NAME, FI.DISPLAYNAME, FI.NODE_TYPE, "
+                      "FI.ISFIRST, FI.NEXT FROM FOLDER_ITEM FI LEFT JOIN REMOTE_LIBRARIES RL "
+                      "ON RL.SYSTEM_ID = FI.LIBRARY WHERE FI.PARENT = ?1 ORDER BY FI.SYSTEM_ID"),
+                  {parent}))
+        all << FolderItemRow{row[0].toLongLong(), row[1].toInt(),    row[2].toString(),
+                             row[3].toString(),   row[4].toString(), row[5].toString() == QStringLiteral("Y"),
+                             row[6].toLongLong()};
+
+    QHash<qint64, qsizetype> position;
+    for (qsizetype i = 0; i < all.size(); ++i)
+        position.insert(all[i].systemId, i);
+    QSet<qint64> reached;
+    Order result;
+    const auto first =
+        std::find_if(all.cbegin(), all.cend(), [](const FolderItemRow &row) { return row.isFirst; });
+    for (qsizetype at = first == all.cend() ? -1 : first - all.cbegin(); at >= 0;) {
+        const FolderItemRow &row = all[at];
+        reached.insert(row.systemId);
+        result.chain << row;
+        const auto next = position.constFind(row.next);
+        at = row.next != 0 && next != position.cend() && !reached.contains(row.next) ? *next : -1;
+    }
+    for (const FolderItemRow &row : std::as_const(all))
+        if (!reached.contains(row.systemId))
+            result.rest << row;
+    return result;
+}
+
+} // namespace
+
+namespace FolderItemList {
+
+QList<FolderItemRow> rows(LibraryDatabase &db, int parent)
+{
+    Order found = order(db, parent);
+    return found.chain + found.rest;
+}
+
+qint64 append(LibraryDatabase &db, int parent, int docNumber, qint64 library, const QString &displayName,
+              const QString &nodeType)
+{
+    const Order found = order(db, parent);
+    const qint64 id = db.nextNumber(QStringLiteral("FOLDER_ITEM.SYSTEM_ID"));
+    db.exec(
+        QStringLiteral("INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, PARENT_LIBRARY, DOCNUMBER, LIBRARY, "
+                       "DISPLAYNAME, NODE_TYPE, ISFIRST, NEXT) VALUES (?1, ?2, 0, ?3, ?4, ?5, ?6, ?7, 0)"),
+        {id, parent, docNumber, library, displayName, nodeType,
+         found.chain.isEmpty() ? QStringLiteral("Y") : QStringLiteral("N")});
+    if (!found.chain.isEmpty())
+        db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET NEXT = ?1 WHERE SYSTEM_ID = ?2"),
+                {id, found.chain.last().systemId});
+    return id;
+}
+
+void unlink(LibraryDatabase &db, qint64 systemId)
+{
+    const QList<QVariantList> found = db.query(
+        QStringLiteral("SELECT PARENT, ISFIRST, NEXT FROM FOLDER_ITEM WHERE SYSTEM_ID = ?1"), {systemId});
+    if (found.isEmpty())
+        return;
+    const qint64 parent = found[0][0].toLongLong();
+    const qint64 next = found[0][2].toLongLong();
+    db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET NEXT = ?1 WHERE PARENT = ?2 AND NEXT = ?3"),
+            {next, parent, systemId});
+    if (found[0][1].toString() == QStringLiteral("Y") && next != 0)
+        db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET ISFIRST = 'Y' WHERE SYSTEM_ID = ?1 AND PARENT = ?2"),
+                {next, parent});
+    db.exec(QStringLiteral("DELETE FROM FOLDER_ITEM WHERE SYSTEM_ID = ?1"), {systemId});
+}
+
+} // namespace FolderItemList
