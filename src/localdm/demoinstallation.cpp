@@ -134,6 +134,7 @@ public:
         };
         for (int i = 0; i < peopleBefore; ++i)
             addOther(others[i]);
+        // The user is in DOCS_USERS, DOCS_SUPERVISORS (universal access) and FOLDER_ADMINS.
         m_user = m_builder.addPerson(user, user, groups[1]);
         for (qint64 group : groups.mid(0, 3))
             m_builder.addMember(m_user, group);
@@ -145,8 +146,6 @@ public:
     }
 
     LibraryBuilder &builder() { return m_builder; }
-    qint64 user() const { return m_user; }
-    qint64 other() const { return m_other; }
 
     void grantFolderRights(bool toUser)
     {
@@ -448,7 +447,8 @@ QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString 
 
     QStringList created;
     try {
-        // Each library lists the others under its own numbers; 0 is always the library itself.
+        // remoteIds[i][j] is the REMOTE_LIBRARIES.SYSTEM_ID of library j in library i (in the
+        // installation's order): each library numbers the others its own way, 0 being itself.
         const QList<QList<qint64>> remoteIds = {{0, 1, 2}, {5, 0, 3}, {7, 8, 0}};
         const QList<int> peopleBefore = {1, 3, 5};
         CrossLinks links;

@@ -31,12 +31,7 @@ int initDemo(const Invocation &invocation, QTextStream &out)
     const QString sizeName = invocation.options.value(QStringLiteral("--size"), QStringLiteral("small"));
     if (sizeName != u"small"_qs && sizeName != u"large"_qs)
         throw UsageError{QStringLiteral("--size must be small or large, not \"%1\"").arg(sizeName)};
-    QString user = DemoUserName();
-    if (invocation.options.contains(QStringLiteral("--user"))) {
-        user = invocation.options.value(QStringLiteral("--user")).trimmed();
-        if (user.isEmpty())
-            throw UsageError{QStringLiteral("--user needs a user id")};
-    }
+    const QString user = invocation.options.value(QStringLiteral("--user"), DemoUserName()).trimmed();
     out << CreateDemoInstallation(invocation.positional[0],
                                   sizeName == u"large"_qs ? DemoSize::Large : DemoSize::Small, user)
         << Qt::endl;
@@ -121,12 +116,12 @@ Invocation parse(const Command &command, const QStringList &arguments)
             throw UsageError{QStringLiteral("unknown option %1").arg(name)};
         if (invocation.options.contains(name))
             throw UsageError{QStringLiteral("%1 given twice").arg(name)};
-        if (equals >= 0)
-            invocation.options.insert(name, argument.mid(equals + 1));
-        else if (i + 1 < arguments.size())
-            invocation.options.insert(name, arguments[++i]);
-        else
+        const QString value = equals >= 0                ? argument.mid(equals + 1)
+                              : i + 1 < arguments.size() ? arguments[++i]
+                                                         : QString();
+        if (value.trimmed().isEmpty())
             throw UsageError{QStringLiteral("%1 needs a value").arg(name)};
+        invocation.options.insert(name, value);
     }
     if (invocation.positional.size() < command.minPositional)
         throw UsageError{QStringLiteral("too few arguments")};

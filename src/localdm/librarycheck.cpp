@@ -90,7 +90,7 @@ QString treeLine(int depth, const QString &nodeType, qint64 docNumber, const QSt
                  const QString &name)
 {
     return QString(2 * depth, u' ') +
-           QStringLiteral("%1 #%2 %3 \"%4\"").arg(nodeType).arg(docNumber).arg(library, name);
+           QStringLiteral("%1 #%2 %3 \"%4\"").arg(nodeType, QString::number(docNumber), library, name);
 }
 
 } // namespace
@@ -102,20 +102,21 @@ const LibraryCheck::Facts *LibraryCheck::facts(const QString &library)
     const LibraryConfig *config = m_dm.installation().library(library);
     if (!config)
         return nullptr;
-    auto [slot, added] = m_facts.try_emplace(config->name.toUpper());
-    Facts &facts = slot->second;
-    if (added) {
-        LibraryDatabase &db = m_dm.database(config->name);
-        facts.name = config->name;
-        for (const QVariantList &row :
-             db.query(QStringLiteral("SELECT SYSTEM_ID, LIBRARY_NAME FROM REMOTE_LIBRARIES")))
-            facts.remotes.insert(row[0].toLongLong(), row[1].toString());
-        for (const QVariantList &row : db.query(QStringLiteral("SELECT DOCNUMBER FROM PROFILE")))
-            facts.profiles.insert(row[0].toLongLong());
-        for (const QVariantList &row : db.query(QStringLiteral("SELECT DOCNUMBER FROM FOLDER")))
-            facts.folders.insert(row[0].toLongLong());
-    }
-    return &facts;
+    const QString key = config->name.toUpper();
+    if (const auto known = m_facts.find(key); known != m_facts.end())
+        return &known->second;
+    // Read completely before it is kept, so that a library that fails to open is tried again.
+    Facts facts;
+    LibraryDatabase &db = m_dm.database(config->name);
+    facts.name = config->name;
+    for (const QVariantList &row :
+         db.query(QStringLiteral("SELECT SYSTEM_ID, LIBRARY_NAME FROM REMOTE_LIBRARIES")))
+        facts.remotes.insert(row[0].toLongLong(), row[1].toString());
+    for (const QVariantList &row : db.query(QStringLiteral("SELECT DOCNUMBER FROM PROFILE")))
+        facts.profiles.insert(row[0].toLongLong());
+    for (const QVariantList &row : db.query(QStringLiteral("SELECT DOCNUMBER FROM FOLDER")))
+        facts.folders.insert(row[0].toLongLong());
+    return &m_facts.emplace(key, std::move(facts)).first->second;
 }
 
 const LibraryCheck::Facts *LibraryCheck::itemLibrary(const Facts &in, qint64 remoteId)
@@ -282,7 +283,8 @@ QStringList LibraryCheck::folderTree(const QString &libraryName, qint64 docNumbe
     if (docNumber != 0) {
         if (!library->folders.contains(docNumber))
             throw DmError(NoSuchFolder, QStringLiteral("Local DM"),
-                          QStringLiteral("Library %1 has no folder #%2").arg(library->name).arg(docNumber));
+                          QStringLiteral("Library %1 has no folder #%2")
+                              .arg(library->name, QString::number(docNumber)));
         lines << treeLine(0, u"F"_qs, docNumber, library->name, db.scalar(docName, {docNumber}).toString());
         appendChildren(lines, *library, docNumber, 1, path);
         return lines;

@@ -57,7 +57,8 @@ TEST(DmTool, BadArgumentsExitWithTwoAndTheUsage)
         {{"init-demo"}, "korvel-dm: too few arguments\n"},
         {{"init-demo", dir.path(), "--size", "huge"},
          "korvel-dm: --size must be small or large, not \"huge\"\n"},
-        {{"init-demo", dir.path(), "--user="}, "korvel-dm: --user needs a user id\n"},
+        {{"init-demo", dir.path(), "--user= "}, "korvel-dm: --user needs a value\n"},
+        {{"check", "--dm="}, "korvel-dm: --dm needs a value\n"},
     };
     for (const auto &[arguments, message] : cases) {
         SCOPED_TRACE(arguments.join(u' ').toStdString());
