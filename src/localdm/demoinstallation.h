@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+enum class DemoSize {
+    Small, // a few dozen folders that show every case the program must handle
+    Large, // the small content plus a tree of 10,000 documents in 1,000 folders, for benchmarks
+};
+
+// The login user a demo is made for when none is given: the system's user name in upper case.
+QString DemoUserName();
+
+// Writes a demo installation into dir (created when missing): three libraries, one per SQL
+// personality (CORPORATE on Microsoft SQL Server, ARCHIVE on Oracle, LEGAL on Sybase), whose numbers
+// collide on purpose, with folder trees, cross-library documents, security, rights and settings,
+// and installation.ini naming user as the login user. Returns the installation file name.
+// Throws DmError when dir already holds an installation or one of the demo's library files, or
+// cannot be written; the files this call created are removed again then.
+QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString &user);
+
+// Where the program finds its installation (Installation::locate()). When that is the demo
+// installation and it does not exist yet, the small demo is created there first, for DemoUserName().
+QString LocateInstallation(const QString &dmArgument);

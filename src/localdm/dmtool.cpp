@@ -1,0 +1,163 @@
+#include "localdm/dmtool.h"
+
+#include "dm/dmerror.h"
+#include "localdm/demoinstallation.h"
+#include "localdm/librarycheck.h"
+
+#include <QHash>
+
+namespace {
+
+const QString Program = QStringLiteral("korvel-dm");
+
+// Arguments of one subcommand: options (each takes a value) by name, and the rest in order.
+struct Invocation {
+    QHash<QString, QString> options;
+    QStringList positional;
+};
+
+// Bad arguments: the message is printed with the subcommand's usage.
+struct UsageError {
+    QString message;
+};
+
+LocalDm openInstallation(const Invocation &invocation)
+{
+    return LocalDm(Installation::load(LocateInstallation(invocation.options.value(QStringLiteral("--dm")))));
+}
+
+int initDemo(const Invocation &invocation, QTextStream &out)
+{
+    const QString sizeName = invocation.options.value(QStringLiteral("--size"), QStringLiteral("small"));
+    if (sizeName != u"small"_qs && sizeName != u"large"_qs)
+        throw UsageError{QStringLiteral("--size must be small or large, not \"%1\"").arg(sizeName)};
+    const QString user = invocation.options.value(QStringLiteral("--user"), DemoUserName()).trimmed();
+    out << CreateDemoInstallation(invocation.positional[0],
+                                  sizeName == u"large"_qs ? DemoSize::Large : DemoSize::Small, user)
+        << Qt::endl;
+    return 0;
+}
+
+int tree(const Invocation &invocation, QTextStream &out)
+{
+    qint64 docNumber = 0;
+    if (invocation.positional.size() > 1) {
+        bool ok = false;
+        docNumber = invocation.positional[1].toLongLong(&ok);
+        if (!ok || docNumber <= 0)
+            throw UsageError{QStringLiteral("DOCNUMBER must be a positive whole number, not \"%1\"")
+                                 .arg(invocation.positional[1])};
+    }
+    LocalDm dm = openInstallation(invocation);
+    for (const QString &line : LibraryCheck(dm).folderTree(invocation.positional[0], docNumber))
+        out << line << '\n';
+    out.flush();
+    return 0;
+}
+
+int check(const Invocation &invocation, QTextStream &out)
+{
+    LocalDm dm = openInstallation(invocation);
+    const QStringList violations = LibraryCheck(dm).violations();
+    for (const QString &line : violations)
+        out << line << '\n';
+    if (violations.isEmpty())
+        out << QStringLiteral("%1 libraries checked, no violations").arg(dm.installation().libraries.size())
+            << '\n';
+    out.flush();
+    return violations.isEmpty() ? 0 : 1;
+}
+
+struct Command {
+    QString name;
+    QString arguments; // as the usage line shows them
+    QStringList options;
+    int minPositional;
+    int maxPositional;
+    int (*run)(const Invocation &, QTextStream &out);
+};
+
+const QList<Command> &commands()
+{
+    static const QList<Command> list = {
+        {u"init-demo"_qs,
+         u"DIR [--size small|large] [--user ID]"_qs,
+         {u"--size"_qs, u"--user"_qs},
+         1,
+         1,
+         &initDemo},
+        {u"tree"_qs, u"[--dm FILE] LIBRARY [DOCNUMBER]"_qs, {u"--dm"_qs}, 1, 2, &tree},
+        {u"check"_qs, u"[--dm FILE]"_qs, {u"--dm"_qs}, 0, 0, &check},
+    };
+    return list;
+}
+
+void printUsage(QTextStream &stream, const Command *command)
+{
+    for (const Command &each : commands())
+        if (!command || command == &each)
+            stream << (command || &each == &commands().first() ? u"usage: "_qs : u"       "_qs) << Program
+                   << ' ' << each.name << ' ' << each.arguments << '\n';
+    stream.flush();
+}
+
+Invocation parse(const Command &command, const QStringList &arguments)
+{
+    Invocation invocation;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (!argument.startsWith(QStringLiteral("--"))) {
+            invocation.positional << argument;
+            continue;
+        }
+        const qsizetype equals = argument.indexOf(u'=');
+        const QString name = equals < 0 ? argument : argument.left(equals);
+        if (!command.options.contains(name))
+            throw UsageError{QStringLiteral("unknown option %1").arg(name)};
+        if (invocation.options.contains(name))
+            throw UsageError{QStringLiteral("%1 given twice").arg(name)};
+        const QString value = equals >= 0                ? argument.mid(equals + 1)
+                              : i + 1 < arguments.size() ? arguments[++i]
+                                                         : QString();
+        if (value.trimmed().isEmpty())
+            throw UsageError{QStringLiteral("%1 needs a value").arg(name)};
+        invocation.options.insert(name, value);
+    }
+    if (invocation.positional.size() < command.minPositional)
+        throw UsageError{QStringLiteral("too few arguments")};
+    if (invocation.positional.size() > command.maxPositional)
+        throw UsageError{QStringLiteral("too many arguments")};
+    return invocation;
+}
+
+} // namespace
+
+int RunDmTool(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    if (arguments.isEmpty()) {
+        printUsage(err, nullptr);
+        return 2;
+    }
+    if (arguments.first() == u"--help"_qs || arguments.first() == u"-h"_qs) {
+        printUsage(out, nullptr);
+        return 0;
+    }
+    const auto command = std::find_if(commands().cbegin(), commands().cend(),
+                                      [&](const Command &each) { return each.name == arguments.first(); });
+    if (command == commands().cend()) {
+        err << Program << QStringLiteral(": unknown command %1").arg(arguments.first()) << '\n';
+        printUsage(err, nullptr);
+        return 2;
+    }
+    try {
+        return command->run(parse(*command, arguments.mid(1)), out);
+    } catch (const UsageError &error) {
+        err << Program << ": " << error.message << '\n';
+        printUsage(err, &*command);
+        return 2;
+    } catch (const DmError &error) {
+        err << Program << ": " << error.description() << '\n';
+        err.flush();
+        return 1;
+    }
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "localdm/localdm.h"
+
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+
+#include <map>
+
+// Verifies that the libraries of a local DM installation keep the data conventions the program
+// relies on, and shows folder trees as they are stored. It only reads, through the databases that
+// the LocalDm it is given opens; what it learns about a library is kept for its own lifetime, so
+// make a new one after the libraries change.
+class LibraryCheck {
+public:
+    explicit LibraryCheck(LocalDm &dm);
+
+    // One readable line per violation, each starting with the library and the table and naming the
+    // rows by their ids; empty when all is well. Every library of the installation, in its order.
+    QStringList violations();
+    QStringList violations(const QString &library);
+
+    // The folder tree of a library in display order (the ISFIRST/NEXT lists), one line per node:
+    // two blanks per level, the node type, "#" and the document number, the item's library and its
+    // name in double quotes. Items that the list does not reach follow their folder's list, marked;
+    // a folder that contains itself is shown once more, marked, and not opened again.
+    // With docNumber 0 the tree starts at the library's roots: "Public" with the folders of
+    // ROOT_OBJECT, then "Shared/Personal" with the other folders that no folder of any library holds.
+    // Otherwise it starts at that folder; throws DmError when the library has no such folder.
+    QStringList folderTree(const QString &library, qint64 docNumber = 0);
+
+private:
+    struct Facts {
+        QString name;                   // as the installation spells it
+        QHash<qint64, QString> remotes; // REMOTE_LIBRARIES: SYSTEM_ID to LIBRARY_NAME
+        QSet<qint64> profiles;          // PROFILE.DOCNUMBER
+        QSet<qint64> folders;           // FOLDER.DOCNUMBER
+    };
+
+    // Null when the installation has no library of that name.
+    const Facts *facts(const QString &library);
+    // The installation's library that an item's LIBRARY names in the given library; null when none.
+    const Facts *itemLibrary(const Facts &in, qint64 remoteId);
+    void appendChildren(QStringList &lines, const Facts &library, qint64 folder, int depth,
+                        QSet<std::pair<QString, qint64>> &path);
+
+    LocalDm &m_dm;
+    std::map<QString, Facts> m_facts; // by upper-case library name
+};

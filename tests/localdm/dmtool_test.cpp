@@ -1,0 +1,162 @@
+#include "demofixture.h"
+
+#include "localdm/dmtool.h"
+#include "localdm/installation.h"
+#include "localdm/librarydatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ToolRun {
+    int code;
+    QString out;
+    QString err;
+};
+
+ToolRun runTool(const QStringList &arguments)
+{
+    QString out;
+    QString err;
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    const int code = RunDmTool(arguments, outStream, errStream);
+    outStream.flush();
+    errStream.flush();
+    return {code, out, err};
+}
+
+const QString TreeUsage = "usage: korvel-dm tree [--dm FILE] LIBRARY [DOCNUMBER]\n";
+
+} // namespace
+
+TEST(DmTool, BadArgumentsExitWithTwoAndTheUsage)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("installation.ini");
+    const std::pair<QStringList, QString> cases[] = {
+        {{},
+         "usage: korvel-dm init-demo DIR [--size small|large] [--user ID]\n"
+         "       korvel-dm tree [--dm FILE] LIBRARY [DOCNUMBER]\n"
+         "       korvel-dm check [--dm FILE]\n"},
+        {{"frobnicate"}, "korvel-dm: unknown command frobnicate\n"},
+        {{"tree"}, "korvel-dm: too few arguments\n" + TreeUsage},
+        {{"tree", "--dm", ini, "CORPORATE", "1001", "1002"}, "korvel-dm: too many arguments\n" + TreeUsage},
+        {{"tree", "CORPORATE", "--dm"}, "korvel-dm: --dm needs a value\n" + TreeUsage},
+        {{"tree", "--dm", ini, "--dm=" + ini, "CORPORATE"}, "korvel-dm: --dm given twice\n" + TreeUsage},
+        {{"tree", "--size", "large", "CORPORATE"}, "korvel-dm: unknown option --size\n" + TreeUsage},
+        {{"tree", "--dm", ini, "CORPORATE", "12x"},
+         "korvel-dm: DOCNUMBER must be a positive whole number, not \"12x\"\n" + TreeUsage},
+        {{"check", "CORPORATE"}, "korvel-dm: too many arguments\nusage: korvel-dm check [--dm FILE]\n"},
+        {{"init-demo"}, "korvel-dm: too few arguments\n"},
+        {{"init-demo", dir.path(), "--size", "huge"},
+         "korvel-dm: --size must be small or large, not \"huge\"\n"},
+        {{"init-demo", dir.path(), "--user= "}, "korvel-dm: --user needs a value\n"},
+        {{"check", "--dm="}, "korvel-dm: --dm needs a value\n"},
+    };
+    for (const auto &[arguments, message] : cases) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        const ToolRun run = runTool(arguments);
+        EXPECT_EQ(run.code, 2);
+        EXPECT_TRUE(run.err.startsWith(message)) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("usage: korvel-dm "));
+        EXPECT_EQ(run.out, "");
+    }
+    // Nothing was created by the refused init-demo calls.
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+
+    const ToolRun help = runTool({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(help.out.count("korvel-dm "), 3);
+}
+
+TEST(DmTool, ABadInstallationFileExitsWithOneAndTheDmError)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("bad.ini");
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Installation]\nLibraries=A\n[A]\nDatabase=a.db\n");
+    file.close();
+    const ToolRun bad = runTool({"check", "--dm", ini});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_EQ(bad.err, "korvel-dm: DM installation " + ini + ": no User in section [Installation]\n");
+
+    qputenv("KORVEL_DM", dir.filePath("missing.ini").toUtf8());
+    const ToolRun missing = runTool({"tree", "CORPORATE"});
+    qunsetenv("KORVEL_DM");
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_EQ(missing.err,
+              "korvel-dm: DM installation " + dir.filePath("missing.ini") + ": file not found\n");
+}
+
+TEST(DmTool, InitDemoTreeAndCheckWorkOnAnInstallation)
+{
+    QTemporaryDir dir;
+    const QString demoDir = dir.filePath("demo");
+    const ToolRun init = runTool({"init-demo", demoDir, "--user", "jdoe"});
+    ASSERT_EQ(init.code, 0) << init.err.toStdString();
+    const QString ini = QDir(demoDir).absoluteFilePath("installation.ini");
+    EXPECT_EQ(init.out, ini + "\n");
+    EXPECT_EQ(Installation::load(ini).user, "jdoe");
+    const ToolRun again = runTool({"init-demo", demoDir});
+    EXPECT_EQ(again.code, 1);
+    EXPECT_TRUE(again.err.contains("exists already"));
+
+    const ToolRun clean = runTool({"check", "--dm", ini});
+    EXPECT_EQ(clean.code, 0);
+    EXPECT_EQ(clean.out, "3 libraries checked, no violations\n");
+
+    const ToolRun tree = runTool({"tree", "--dm=" + ini, "corporate", "1001"});
+    EXPECT_EQ(tree.code, 0);
+    EXPECT_TRUE(tree.out.startsWith("F #1001 CORPORATE \"Projects\"\n  F #")) << tree.out.toStdString();
+    const ToolRun roots = runTool({"tree", "LEGAL", "--dm", ini});
+    EXPECT_EQ(roots.code, 0);
+    EXPECT_TRUE(roots.out.startsWith("Public\n")) << roots.out.toStdString();
+    EXPECT_TRUE(roots.out.contains("\nShared/Personal\n"));
+    const ToolRun unknown = runTool({"tree", "--dm", ini, "GAMMA"});
+    EXPECT_EQ(unknown.code, 1);
+    EXPECT_TRUE(unknown.err.contains("Library GAMMA is not part of the DM installation"));
+    const ToolRun document = runTool({"tree", "--dm", ini, "CORPORATE", "999999"});
+    EXPECT_EQ(document.code, 1);
+    EXPECT_EQ(document.err, "korvel-dm: Library CORPORATE has no folder #999999\n");
+
+    {
+        LibraryDatabase db(*Installation::load(ini).library("ARCHIVE"));
+        db.exec("INSERT INTO FOLDER (SYSTEM_ID, DOCNUMBER) VALUES (999, 4242)");
+    }
+    const ToolRun broken = runTool({"check", "--dm", ini});
+    EXPECT_EQ(broken.code, 1);
+    EXPECT_EQ(broken.out, "ARCHIVE: FOLDER SYSTEM_ID 999: #4242 has no folder PROFILE\n");
+}
+
+TEST(DmTool, WithoutAnInstallationFileItWorksOnTheDemoCreatedOnFirstUse)
+{
+    qunsetenv("KORVEL_DM");
+    QDir(QFileInfo(Installation::demoFileName()).absolutePath()).removeRecursively();
+    const ToolRun run = runTool({"check"});
+    EXPECT_EQ(run.code, 0) << run.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(Installation::demoFileName()));
+}
+
+TEST(DmTool, TheProgramPassesItsArgumentsAndExitCodeThrough)
+{
+    QTemporaryDir dir;
+    QProcess tool;
+    tool.start(KORVEL_DM_TOOL, {});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitCode(), 2);
+    EXPECT_TRUE(tool.readAllStandardError().startsWith("usage: korvel-dm init-demo"));
+
+    tool.start(KORVEL_DM_TOOL, {"init-demo", dir.path(), "--user", "Zoë"});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()), dir.filePath("installation.ini") + "\n");
+    EXPECT_EQ(Installation::load(dir.filePath("installation.ini")).user, "Zoë");
+}
