@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -40,6 +41,12 @@ struct SqlToken {
     bool isBlank() const { return kind == SqlTokenKind::Whitespace || kind == SqlTokenKind::Comment; }
     // A word equal to the given one in any letter case (Unicode).
     bool isWord(QStringView word) const;
+    // A word equal to one of the given ones, in any letter case.
+    template <typename Words> bool isOneOfWords(const Words &words) const
+    {
+        return std::any_of(std::begin(words), std::end(words),
+                           [this](QStringView word) { return isWord(word); });
+    }
     bool isOperator(QStringView op) const { return kind == SqlTokenKind::Operator && text == op; }
     // The value of a literal or the name of a bracketed or quoted identifier, without the quotes and with
     // doubled quotes made single; the text itself for every other token.

@@ -11,11 +11,6 @@ const std::array<QStringView, 8> ClauseEnds = {u"GROUP",     u"HAVING", u"ORDER"
                                                u"INTERSECT", u"EXCEPT", u"MINUS", u"OPTION"};
 const std::array<QStringView, 4> CompoundOperators = {u"UNION", u"INTERSECT", u"EXCEPT", u"MINUS"};
 
-template <std::size_t N> bool isOneOf(const SqlToken &token, const std::array<QStringView, N> &words)
-{
-    return std::any_of(words.begin(), words.end(), [&](QStringView word) { return token.isWord(word); });
-}
-
 } // namespace
 
 OuterJoinRewriter::OuterJoinRewriter(SqlLexer &lexer, Style style) : m_lexer(lexer), m_style(style) {}
@@ -77,13 +72,13 @@ QString OuterJoinRewriter::rewrite()
         const SqlToken &token = m_lexer[i];
         if (token.isBlank() || token.depth != 0)
             continue;
-        if (isOneOf(token, CompoundOperators))
+        if (token.isOneOfWords(CompoundOperators))
             return QStringLiteral("outer joins are not rewritten in a compound query");
         if (m_from < 0 && token.isWord(u"FROM"))
             m_from = i;
         else if (m_from >= 0 && m_where < 0 && token.isWord(u"WHERE"))
             m_where = i;
-        else if (m_where >= 0 && m_whereEnd < 0 && (isOneOf(token, ClauseEnds) || token.isOperator(u";")))
+        else if (m_where >= 0 && m_whereEnd < 0 && (token.isOneOfWords(ClauseEnds) || token.isOperator(u";")))
             m_whereEnd = i;
     }
     if (m_from < 0 || m_where < 0)

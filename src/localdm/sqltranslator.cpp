@@ -59,11 +59,6 @@ int leadingNumber(const QString &text)
     return QStringView(text).left(digits).toInt();
 }
 
-template <std::size_t N> bool isOneOf(const SqlToken &token, const std::array<QStringView, N> &words)
-{
-    return std::any_of(words.begin(), words.end(), [&](QStringView word) { return token.isWord(word); });
-}
-
 // One statement on its way through the translator. Each step returns false once the statement is
 // refused; the error then says why.
 class StatementTranslation {
@@ -399,7 +394,7 @@ void StatementTranslation::orderCaseInsensitively()
                     finishTerm();
                     continue;
                 }
-                if (token.isOperator(u";") || isOneOf(token, OrderByEnds))
+                if (token.isOperator(u";") || token.isOneOfWords(OrderByEnds))
                     break;
                 if (token.isWord(u"COLLATE"))
                     collated = true;
