@@ -220,8 +220,9 @@ bool StatementTranslation::translateTokens()
         // SQL Server and Sybase reach the library's tables through the dbo schema as well.
         const bool name = token.kind == SqlTokenKind::Word || token.kind == SqlTokenKind::BracketIdentifier ||
                           (token.kind == SqlTokenKind::QuotedIdentifier && !isString(token));
-        if (!m_oracle && name && token.unquoted().compare(u"dbo", Qt::CaseInsensitive) == 0 &&
-            isOperatorAt(m_lexer.next(i), u".") && !isOperatorAt(m_lexer.previous(i), u"."))
+        if (!m_oracle && name && isOperatorAt(m_lexer.next(i), u".") &&
+            !isOperatorAt(m_lexer.previous(i), u".") &&
+            token.unquoted().compare(u"dbo", Qt::CaseInsensitive) == 0)
             m_lexer.replace(i, m_config.owner);
     }
     return true;
@@ -278,7 +279,7 @@ bool StatementTranslation::translateWord(qsizetype index)
     return true;
 }
 
-// " OPTION (MAXDOP 1)", which the DM's SQL runner appends to every query for SQL Server and Sybase.
+// " OPTION (MAXDOP 1)", which the program's SQL runner appends to every query for SQL Server and Sybase.
 bool StatementTranslation::dropQueryHint()
 {
     qsizetype close = m_lexer.previous(m_lexer.size());
