@@ -1,0 +1,190 @@
+#include "localdm/localsql.h"
+
+#include "dm/dmerror.h"
+#include "dm/sqllexer.h"
+
+#include <sqlite3.h>
+
+namespace {
+
+const QString Source = QStringLiteral("Local DM");
+constexpr qint32 NotLoggedIn = 1101;
+constexpr qint32 NoLibrary = 1102;
+constexpr qint32 PlantedFailure = 1103;
+constexpr qint32 SeveralStatements = 1104;
+constexpr qint32 OutsideResult = 1106;
+// Statements the program sends are built from a few dozen templates; texts that differ only in a number
+// each take an entry, so the cache is emptied now and then rather than grown without bound.
+constexpr qsizetype CacheSize = 256;
+
+bool onlyBlanks(const QString &text)
+{
+    const SqlLexer lexer(text);
+    return lexer.next(-1) < 0;
+}
+
+} // namespace
+
+LocalSql::LocalSql(std::shared_ptr<LocalDm> dm) : m_dm(std::move(dm)) {}
+
+LocalSql::~LocalSql()
+{
+    clearCache();
+}
+
+void LocalSql::setSecurityToken(const QString &token)
+{
+    m_token = token;
+}
+
+void LocalSql::setLibrary(const QString &libraryName)
+{
+    LibraryDatabase &database = m_dm->database(libraryName);
+    releaseResults();
+    clearCache();
+    m_database = &database;
+    m_translator.emplace(database.config());
+}
+
+int LocalSql::databaseEngine() const
+{
+    return m_database ? m_database->config().engine : 0;
+}
+
+qint32 LocalSql::execute(const QString &statement)
+{
+    releaseResults();
+    m_error = {};
+    if (m_token.isEmpty())
+        return fail(
+            SqlTranslator::localError(NotLoggedIn, QStringLiteral("The user is not logged in to the DM: "
+                                                                  "the SQL object has no security token.")));
+    if (!m_database)
+        return fail(
+            SqlTranslator::localError(NoLibrary, QStringLiteral("No library is set for the SQL object.")));
+    if (m_dm->faults().failsNow(FaultKind::Sql))
+        return fail(
+            SqlTranslator::localError(PlantedFailure, QStringLiteral("Planted failure of this SQL statement "
+                                                                     "(fault plan \"sql\").")));
+    const Prepared *entry = prepared(statement);
+    if (!entry)
+        return m_error.number;
+    switch (entry->translation.action) {
+    case SqlTranslation::Action::Refuse:
+        return fail(entry->translation.error);
+    case SqlTranslation::Action::Skip:
+        return 0;
+    case SqlTranslation::Action::Run:
+        break;
+    }
+
+    sqlite3 *db = m_database->handle();
+    sqlite3_stmt *running = entry->statement;
+    // The connection's change counter also moves for no statement but INSERT, UPDATE and DELETE, so a
+    // query or a table definition never reports the rows of an earlier change.
+    const sqlite3_int64 changesBefore = sqlite3_total_changes64(db);
+    m_columns = sqlite3_column_count(running);
+    int step;
+    while ((step = sqlite3_step(running)) == SQLITE_ROW) {
+        for (int column = 0; column < m_columns; ++column)
+            m_values.append(LibraryDatabase::columnValue(running, column));
+    }
+    if (step != SQLITE_DONE) {
+        const SqlError error =
+            m_translator->sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+        sqlite3_reset(running);
+        releaseResults();
+        return fail(error);
+    }
+    sqlite3_reset(running);
+    m_rowsAffected = sqlite3_total_changes64(db) - changesBefore;
+    m_row = m_values.isEmpty() ? 0 : 1;
+    return 0;
+}
+
+const LocalSql::Prepared *LocalSql::prepared(const QString &statement)
+{
+    const auto cached = m_cache.constFind(statement);
+    if (cached != m_cache.constEnd())
+        return &*cached;
+    Prepared entry{m_translator->translate(statement), nullptr};
+    if (entry.translation.action == SqlTranslation::Action::Run) {
+        sqlite3 *db = m_database->handle();
+        const QByteArray sql = entry.translation.sql.toUtf8();
+        const char *tail = nullptr;
+        if (sqlite3_prepare_v3(db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                               &entry.statement, &tail) != SQLITE_OK) {
+            // Not cached: the statement may well prepare later, once the table it names exists.
+            m_error = m_translator->sqliteError(sqlite3_extended_errcode(db),
+                                                QString::fromUtf8(sqlite3_errmsg(db)));
+            return nullptr;
+        }
+        const QString rest = QString::fromUtf8(tail, sql.constData() + sql.size() - tail);
+        if (!onlyBlanks(rest)) {
+            sqlite3_finalize(entry.statement);
+            entry.statement = nullptr;
+            entry.translation = {
+                SqlTranslation::Action::Refuse,
+                {},
+                SqlTranslator::localError(SeveralStatements,
+                                          QStringLiteral("The SQL object runs one statement at a "
+                                                         "time; text follows the first: %1")
+                                              .arg(rest.trimmed()))};
+        } else if (!entry.statement) {
+            entry.translation.action = SqlTranslation::Action::Skip; // nothing but comments
+        }
+    }
+    if (m_cache.size() >= CacheSize)
+        clearCache();
+    return &*m_cache.insert(statement, entry);
+}
+
+void LocalSql::clearCache()
+{
+    for (const Prepared &entry : std::as_const(m_cache))
+        sqlite3_finalize(entry.statement);
+    m_cache.clear();
+}
+
+qint32 LocalSql::fail(const SqlError &error)
+{
+    m_error = error;
+    return error.number;
+}
+
+int LocalSql::rowCount() const
+{
+    return m_columns ? int(m_values.size() / m_columns) : 0;
+}
+
+void LocalSql::setRow(int row)
+{
+    if (row < 1 || row > rowCount())
+        throw DmError(OutsideResult, Source,
+                      QStringLiteral("Row %1 is outside the result of %2 row(s)").arg(row).arg(rowCount()));
+    m_row = row;
+}
+
+bool LocalSql::nextRow()
+{
+    if (m_row <= rowCount())
+        ++m_row;
+    return hasResult();
+}
+
+QVariant LocalSql::columnValue(int column) const
+{
+    if (column < 1 || column > m_columns)
+        throw DmError(
+            OutsideResult, Source,
+            QStringLiteral("Column %1 is outside the result of %2 column(s)").arg(column).arg(m_columns));
+    return hasResult() ? m_values[qsizetype(m_row - 1) * m_columns + column - 1] : QVariant();
+}
+
+void LocalSql::releaseResults()
+{
+    m_values.clear();
+    m_columns = 0;
+    m_row = 0;
+    m_rowsAffected = 0;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "dm/dmapi.h"
+#include "localdm/localdm.h"
+#include "localdm/sqltranslator.h"
+
+#include <QHash>
+#include <QList>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+
+struct sqlite3_stmt;
+
+// The SQL pass-through of the local DM: runs one statement at a time, written for the engine its library
+// claims, on that library's SQLite connection (see SqlTranslator), and keeps the whole result until the
+// next execute or release. Failures of a statement are reported as a server would (non-zero status, error
+// number and driver-style description, readable until the next execute); only misuse of the object itself
+// (unknown library, reading outside the result) raises DmError.
+//
+// Translations and prepared statements are cached by statement text for the bound library; they belong to
+// this object and are finalized with it or when it is bound to another library.
+class LocalSql : public DmSql {
+public:
+    explicit LocalSql(std::shared_ptr<LocalDm> dm);
+    ~LocalSql() override;
+    LocalSql(const LocalSql &) = delete;
+    LocalSql &operator=(const LocalSql &) = delete;
+
+    void setSecurityToken(const QString &token) override;
+    // Throws DmError for a library that is not part of the installation or cannot be opened.
+    void setLibrary(const QString &libraryName) override;
+    int databaseEngine() const override;
+    qint32 execute(const QString &statement) override;
+    qint32 errorNumber() const override { return m_error.number; }
+    QString errorDescription() const override { return m_error.description; }
+    qint64 rowsAffected() const override { return m_rowsAffected; }
+    bool hasResult() const override { return m_row >= 1 && m_row <= rowCount(); }
+    int rowCount() const override;
+    // Throws DmError for a row outside 1 to rowCount().
+    void setRow(int row) override;
+    bool nextRow() override;
+    // Throws DmError for a column outside the statement's result columns.
+    QVariant columnValue(int column) const override;
+    void releaseResults() override;
+
+private:
+    struct Prepared {
+        SqlTranslation translation;
+        sqlite3_stmt *statement = nullptr;
+    };
+
+    qint32 fail(const SqlError &error);
+    // The translation of a statement, prepared when it runs; null when preparing failed (m_error says why).
+    const Prepared *prepared(const QString &statement);
+    void clearCache();
+
+    std::shared_ptr<LocalDm> m_dm;
+    QString m_token;
+    LibraryDatabase *m_database = nullptr;
+    std::optional<SqlTranslator> m_translator;
+    QHash<QString, Prepared> m_cache;
+
+    SqlError m_error;
+    QVariantList m_values; // the result, row after row
+    int m_columns = 0;
+    int m_row = 0;
+    qint64 m_rowsAffected = 0;
+};

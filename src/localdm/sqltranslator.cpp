@@ -1,0 +1,502 @@
+#include "localdm/sqltranslator.h"
+
+#include "dm/sqllexer.h"
+#include "localdm/outerjoinrewriter.h"
+
+#include <QRegularExpression>
+
+#include <sqlite3.h>
+
+#include <array>
+
+namespace {
+
+const QString NoCaseCollation = QStringLiteral(" COLLATE DMNOCASE");
+
+// What SQL Server says to the old outer-join operators above compatibility level 80.
+const QString NonAnsiJoinMessage = QStringLiteral("The query uses non-ANSI outer join operators (\"*=\" or "
+                                                  "\"=*\"). To run this query without modifying it, "
+                                                  "please set the compatibility level for current database "
+                                                  "to 80, using the SET COMPATIBILITY_LEVEL option of "
+                                                  "ALTER DATABASE. It is strongly recommended to rewrite the "
+                                                  "query using ANSI outer join operators (LEFT OUTER "
+                                                  "JOIN, RIGHT OUTER JOIN). In the future versions of SQL "
+                                                  "Server, non-ANSI join operators will not be supported "
+                                                  "even in backward-compatibility modes.");
+
+// Words after which an ORDER BY list has ended.
+const std::array<QStringView, 9> OrderByEnds = {u"LIMIT", u"OFFSET",    u"FETCH",  u"FOR",  u"OPTION",
+                                                u"UNION", u"INTERSECT", u"EXCEPT", u"MINUS"};
+
+// An identifier as SQLite reads it, quoted so that it can never be taken for a string.
+QString sqliteIdentifier(const QString &name)
+{
+    QString quoted = name;
+    return u'`' + quoted.replace(u'`', QStringLiteral("``")) + u'`';
+}
+
+QString sqliteLiteral(const QString &value)
+{
+    QString quoted = value;
+    return u'\'' + quoted.replace(u'\'', QStringLiteral("''")) + u'\'';
+}
+
+// "P.FOO" as Oracle names it in its messages: "P"."FOO".
+QString oracleName(const QString &name)
+{
+    QStringList parts = name.split(u'.');
+    for (QString &part : parts)
+        part = u'"' + part.toUpper() + u'"';
+    return parts.join(u'.');
+}
+
+// "15.0.2000.5" reads as 15, as the DM reads a server version.
+int leadingNumber(const QString &text)
+{
+    qsizetype digits = 0;
+    while (digits < text.size() && text[digits].isDigit())
+        ++digits;
+    return QStringView(text).left(digits).toInt();
+}
+
+// One statement on its way through the translator. Each step returns false once the statement is
+// refused; the error then says why.
+class StatementTranslation {
+public:
+    StatementTranslation(const SqlTranslator &translator, const LibraryConfig &config, bool knowsTryCast,
+                         const QString &statement)
+        : m_translator(translator), m_config(config), m_oracle(translator.dialect() == SqlDialect::Oracle),
+          m_knowsTryCast(knowsTryCast), m_lexer(statement)
+    {
+    }
+
+    SqlTranslation result();
+
+private:
+    bool refuse(qint32 number, const QString &message);
+    bool checkTerminated();
+    bool checkSetDateFormat();
+    bool translateTokens();
+    bool translateWord(qsizetype index);
+    bool dropQueryHint();
+    bool rewriteOuterJoins();
+    bool checkStringsAreValues();
+    void orderCaseInsensitively();
+
+    bool isOperatorAt(qsizetype index, QStringView op) const
+    {
+        return index >= 0 && m_lexer[index].isOperator(op);
+    }
+    bool isWordAt(qsizetype index, QStringView word) const
+    {
+        return index >= 0 && m_lexer[index].isWord(word);
+    }
+    // A string literal, also one written in double quotes while QUOTED_IDENTIFIER is OFF.
+    bool isString(const SqlToken &token) const
+    {
+        return token.kind == SqlTokenKind::String ||
+               (token.kind == SqlTokenKind::QuotedIdentifier && !m_oracle && !m_config.quotedIdentifier);
+    }
+
+    const SqlTranslator &m_translator;
+    const LibraryConfig &m_config;
+    const bool m_oracle;
+    const bool m_knowsTryCast;
+    SqlLexer m_lexer;
+    SqlError m_error;
+    bool m_skip = false;
+    bool m_outerJoins = false;
+};
+
+SqlTranslation StatementTranslation::result()
+{
+    if (!checkTerminated() || !checkSetDateFormat())
+        return {SqlTranslation::Action::Refuse, {}, m_error};
+    if (m_skip || m_lexer.next(-1) < 0)
+        return {SqlTranslation::Action::Skip, {}, {}};
+    if (!translateTokens() || !dropQueryHint() || !rewriteOuterJoins() || !checkStringsAreValues())
+        return {SqlTranslation::Action::Refuse, {}, m_error};
+    if (!m_oracle)
+        orderCaseInsensitively();
+    return {SqlTranslation::Action::Run, m_lexer.toString(), {}};
+}
+
+bool StatementTranslation::refuse(qint32 number, const QString &message)
+{
+    m_error = m_translator.serverError(number, message);
+    return false;
+}
+
+bool StatementTranslation::checkTerminated()
+{
+    if (!m_lexer.hasUnterminated())
+        return true;
+    const auto open = std::find_if(m_lexer.tokens().begin(), m_lexer.tokens().end(),
+                                   [](const SqlToken &token) { return token.unterminated; });
+    switch (open->kind) {
+    case SqlTokenKind::Comment:
+        return m_oracle ? refuse(1742, QStringLiteral("comment not properly terminated"))
+                        : refuse(113, QStringLiteral("Missing end comment mark '*/'."));
+    case SqlTokenKind::QuotedIdentifier:
+        if (m_oracle)
+            return refuse(1740, QStringLiteral("missing double quote in identifier"));
+        break;
+    case SqlTokenKind::BracketIdentifier:
+        if (m_oracle)
+            return refuse(936, QStringLiteral("missing expression"));
+        break;
+    default:
+        if (m_oracle)
+            return refuse(1756, QStringLiteral("quoted string not properly terminated"));
+    }
+    return refuse(
+        105,
+        QStringLiteral("Unclosed quotation mark after the character string '%1'.").arg(open->unquoted()));
+}
+
+// "set dateformat mdy": the session setting the DM sends to every SQL Server and Sybase library. SQLite
+// keeps dates as ISO text, which reads the same in every date format, so it is skipped.
+bool StatementTranslation::checkSetDateFormat()
+{
+    const qsizetype set = m_lexer.next(-1);
+    const qsizetype option = set < 0 ? -1 : m_lexer.next(set);
+    if (!isWordAt(set, u"SET") || !isWordAt(option, u"DATEFORMAT"))
+        return true;
+    if (m_oracle)
+        return refuse(922, QStringLiteral("missing or invalid option"));
+    const qsizetype value = m_lexer.next(option);
+    qsizetype end = value < 0 ? -1 : m_lexer.next(value);
+    if (isOperatorAt(end, u";"))
+        end = m_lexer.next(end);
+    if (value < 0 || end >= 0)
+        return refuse(102, QStringLiteral("Incorrect syntax near '%1'.")
+                               .arg(end >= 0 ? m_lexer[end].text : m_lexer[option].text));
+    QString order = m_lexer[value].unquoted().toLower();
+    std::sort(order.begin(), order.end());
+    if (order != QStringLiteral("dmy"))
+        return refuse(
+            2741,
+            QStringLiteral("SET DATEFORMAT date order '%1' is invalid.").arg(m_lexer[value].unquoted()));
+    m_skip = true;
+    return true;
+}
+
+bool StatementTranslation::translateTokens()
+{
+    for (qsizetype i = 0; i < m_lexer.size(); ++i) {
+        const SqlToken &token = m_lexer[i];
+        switch (token.kind) {
+        case SqlTokenKind::BracketIdentifier:
+            if (m_oracle)
+                return refuse(936, QStringLiteral("missing expression"));
+            m_lexer.replace(i, sqliteIdentifier(token.unquoted()));
+            break;
+        case SqlTokenKind::QuotedIdentifier:
+            // With QUOTED_IDENTIFIER OFF, SQL Server and Sybase read "text" as a string, as here.
+            m_lexer.replace(i, isString(token) ? sqliteLiteral(token.unquoted())
+                                               : sqliteIdentifier(token.unquoted()));
+            break;
+        case SqlTokenKind::Word:
+            if (!translateWord(i))
+                return false;
+            break;
+        case SqlTokenKind::Operator:
+            if (token.isOperator(u"=*") || token.isOperator(u"*=")) {
+                if (m_oracle)
+                    return refuse(936, QStringLiteral("missing expression"));
+                if (m_translator.dialect() == SqlDialect::SqlServer && m_config.compatibilityLevel > 80)
+                    return refuse(4147, NonAnsiJoinMessage);
+                m_outerJoins = true;
+            } else if (token.isOperator(u"(") && isOperatorAt(m_lexer.next(i), u"+") &&
+                       isOperatorAt(m_lexer.next(m_lexer.next(i)), u")")) {
+                if (!m_oracle)
+                    return refuse(102, QStringLiteral("Incorrect syntax near ')'."));
+                m_outerJoins = true;
+            }
+            break;
+        default:
+            break;
+        }
+        // SQL Server and Sybase reach the library's tables through the dbo schema as well.
+        const bool name = token.kind == SqlTokenKind::Word || token.kind == SqlTokenKind::BracketIdentifier ||
+                          (token.kind == SqlTokenKind::QuotedIdentifier && !isString(token));
+        if (!m_oracle && name && isOperatorAt(m_lexer.next(i), u".") &&
+            !isOperatorAt(m_lexer.previous(i), u".") &&
+            token.unquoted().compare(u"dbo", Qt::CaseInsensitive) == 0)
+            m_lexer.replace(i, m_config.owner);
+    }
+    return true;
+}
+
+// Catalog objects and functions that only some servers have. The connection offers them all, so the
+// personality refuses those its server does not know, with that server's words.
+bool StatementTranslation::translateWord(qsizetype index)
+{
+    const SqlToken &token = m_lexer[index];
+    if (isOperatorAt(m_lexer.previous(index), u"."))
+        return true; // a column or table name after its qualifier
+    const qsizetype next = m_lexer.next(index);
+    const auto oracleInvalid = [&] {
+        return oracleName(token.text.toString()) + QStringLiteral(": invalid identifier");
+    };
+    const auto notBuiltIn = [&] {
+        return QStringLiteral("'%1' is not a recognized built-in function name.").arg(token.text);
+    };
+
+    if (isOperatorAt(next, u".")) {
+        if (m_oracle && token.isWord(u"sys") && isWordAt(m_lexer.next(next), u"databases"))
+            return refuse(942, QStringLiteral("table or view does not exist"));
+        return true;
+    }
+    if (isOperatorAt(next, u"(")) {
+        if (token.isWord(u"serverproperty") || token.isWord(u"object_id") || token.isWord(u"GETUTCDATE"))
+            return !m_oracle || refuse(904, oracleInvalid());
+        if (token.isWord(u"TO_DATE"))
+            return m_oracle || refuse(195, notBuiltIn());
+        if (token.isWord(u"SYSDATE"))
+            return m_oracle ? refuse(936, QStringLiteral("missing expression")) : refuse(195, notBuiltIn());
+        if (token.isWord(u"TRY_CAST")) {
+            if (m_oracle)
+                return refuse(904, oracleInvalid());
+            if (!m_knowsTryCast)
+                return refuse(195, notBuiltIn());
+            // SQLite has no TRY_CAST; its CAST never fails, which is as close as it gets.
+            m_lexer.replace(index, QStringLiteral("CAST"));
+        }
+        return true;
+    }
+    if (token.isWord(u"SYSDATE")) {
+        if (!m_oracle)
+            return refuse(207, QStringLiteral("Invalid column name '%1'.").arg(token.text));
+        m_lexer.replace(index, QStringLiteral("SYSDATE()"));
+    } else if (token.isWord(u"sysobjects")) {
+        if (m_oracle)
+            return refuse(942, QStringLiteral("table or view does not exist"));
+    } else if (token.isWord(u"ALL_TABLES") || token.isWord(u"USER_TAB_PRIVS")) {
+        if (!m_oracle)
+            return refuse(208, QStringLiteral("Invalid object name '%1'.").arg(token.text));
+    }
+    return true;
+}
+
+// " OPTION (MAXDOP 1)", which the program's SQL runner appends to every query for SQL Server and Sybase.
+bool StatementTranslation::dropQueryHint()
+{
+    qsizetype close = m_lexer.previous(m_lexer.size());
+    if (isOperatorAt(close, u";"))
+        close = m_lexer.previous(close);
+    const qsizetype degree = close < 0 ? -1 : m_lexer.previous(close);
+    const qsizetype maxdop = degree < 0 ? -1 : m_lexer.previous(degree);
+    const qsizetype open = maxdop < 0 ? -1 : m_lexer.previous(maxdop);
+    const qsizetype option = open < 0 ? -1 : m_lexer.previous(open);
+    if (!isOperatorAt(close, u")") || degree < 0 || m_lexer[degree].kind != SqlTokenKind::Number ||
+        !isWordAt(maxdop, u"MAXDOP") || !isOperatorAt(open, u"(") || !isWordAt(option, u"OPTION") ||
+        m_lexer[option].depth != 0)
+        return true;
+    if (m_oracle)
+        return refuse(933, QStringLiteral("SQL command not properly ended"));
+    for (qsizetype i = m_lexer.previous(option) + 1; i <= close; ++i)
+        m_lexer.replace(i, QString());
+    return true;
+}
+
+bool StatementTranslation::rewriteOuterJoins()
+{
+    if (!m_outerJoins)
+        return true;
+    OuterJoinRewriter rewriter(m_lexer, m_oracle ? OuterJoinRewriter::Style::Oracle
+                                                 : OuterJoinRewriter::Style::TransactSql);
+    const QString reason = rewriter.rewrite();
+    if (reason.isEmpty())
+        return true;
+    m_error = SqlTranslator::localError(UntranslatableSqlError,
+                                        QStringLiteral("The local DM cannot rewrite the outer joins of this "
+                                                       "query safely: %1.")
+                                            .arg(reason));
+    return false;
+}
+
+// SQLite takes a string for a name where only a name can stand ("UPDATE T SET 'NEXT' = 5", "FROM 'T'");
+// every server refuses that, also for a double-quoted text while QUOTED_IDENTIFIER is OFF.
+bool StatementTranslation::checkStringsAreValues()
+{
+    const qsizetype first = m_lexer.next(-1);
+    const bool update = isWordAt(first, u"UPDATE");
+    // An INSERT's column list: the parentheses right after the table name.
+    qsizetype columnsOpen = -1;
+    qsizetype columnsClose = -1;
+    if (isWordAt(first, u"INSERT")) {
+        qsizetype name = m_lexer.next(first);
+        if (isWordAt(name, u"INTO"))
+            name = m_lexer.next(name);
+        while (name >= 0 && isOperatorAt(m_lexer.next(name), u"."))
+            name = m_lexer.next(m_lexer.next(name));
+        const qsizetype open = name < 0 ? -1 : m_lexer.next(name);
+        if (isOperatorAt(open, u"(")) {
+            columnsOpen = open;
+            columnsClose = m_lexer.next(open);
+            while (columnsClose >= 0 &&
+                   !(isOperatorAt(columnsClose, u")") && m_lexer[columnsClose].depth == 0))
+                columnsClose = m_lexer.next(columnsClose);
+            if (columnsClose < 0)
+                columnsClose = m_lexer.size();
+        }
+    }
+    bool inSet = false;
+    for (qsizetype i = first; i >= 0; i = m_lexer.next(i)) {
+        const SqlToken &token = m_lexer[i];
+        const qsizetype previous = m_lexer.previous(i);
+        if (token.depth == 0 && token.isWord(u"SET"))
+            inSet = update;
+        else if (token.depth == 0 && (token.isWord(u"WHERE") || token.isWord(u"FROM")))
+            inSet = false;
+        if (!isString(token))
+            continue;
+        const bool table = isWordAt(previous, u"FROM") || isWordAt(previous, u"JOIN") ||
+                           isWordAt(previous, u"INTO") || isWordAt(previous, u"UPDATE") ||
+                           isOperatorAt(previous, u".") || isOperatorAt(m_lexer.next(i), u".");
+        const bool column =
+            (inSet && token.depth == 0 && (isWordAt(previous, u"SET") || isOperatorAt(previous, u","))) ||
+            (columnsOpen >= 0 && i > columnsOpen && i < columnsClose && token.depth == 1);
+        if (!table && !column)
+            continue;
+        if (!m_oracle)
+            return refuse(102, QStringLiteral("Incorrect syntax near '%1'.").arg(token.unquoted()));
+        return table ? refuse(903, QStringLiteral("invalid table name"))
+                     : refuse(1747, QStringLiteral(
+                                        "invalid user.table.column, table.column, or column specification"));
+    }
+    return true;
+}
+
+// SQL Server and Sybase libraries are installed with a case-insensitive sort order, so their ORDER BY
+// puts "apple" before "Banana"; SQLite compares bytes unless told otherwise.
+void StatementTranslation::orderCaseInsensitively()
+{
+    for (qsizetype order = 0; order < m_lexer.size(); ++order) {
+        const qsizetype by = m_lexer.next(order);
+        if (!m_lexer[order].isWord(u"ORDER") || !isWordAt(by, u"BY"))
+            continue;
+        const int depth = m_lexer[order].depth;
+        qsizetype termEnd = -1;
+        bool collated = false;
+        const auto finishTerm = [&] {
+            if (termEnd >= 0 && !collated)
+                m_lexer.replace(termEnd, m_lexer.currentText(termEnd).toString() + NoCaseCollation);
+            termEnd = -1;
+            collated = false;
+        };
+        for (qsizetype i = m_lexer.next(by); i >= 0; i = m_lexer.next(i)) {
+            const SqlToken &token = m_lexer[i];
+            if (token.depth < depth)
+                break;
+            if (token.depth == depth) {
+                if (token.isOperator(u",")) {
+                    finishTerm();
+                    continue;
+                }
+                if (token.isOperator(u";") || token.isOneOfWords(OrderByEnds))
+                    break;
+                if (token.isWord(u"COLLATE"))
+                    collated = true;
+                if (token.isWord(u"ASC") || token.isWord(u"DESC"))
+                    continue;
+            }
+            termEnd = i;
+        }
+        finishTerm();
+    }
+}
+
+} // namespace
+
+SqlTranslator::SqlTranslator(const LibraryConfig &config)
+    : m_config(config), m_dialect(dialectOf(config.engine)),
+      m_knowsTryCast(m_dialect == SqlDialect::SqlServer && leadingNumber(config.productVersion) >= 11 &&
+                     config.compatibilityLevel >= 110)
+{
+}
+
+SqlDialect SqlTranslator::dialectOf(int engine)
+{
+    if (engine == 2 || engine == 5)
+        return SqlDialect::Oracle;
+    return engine == 6 ? SqlDialect::Sybase : SqlDialect::SqlServer;
+}
+
+SqlTranslation SqlTranslator::translate(const QString &statement) const
+{
+    return StatementTranslation(*this, m_config, m_knowsTryCast, statement).result();
+}
+
+SqlError SqlTranslator::localError(qint32 number, const QString &message)
+{
+    return {number, QStringLiteral("[Korvel][Local DM]") + message};
+}
+
+SqlError SqlTranslator::serverError(qint32 number, const QString &message) const
+{
+    switch (m_dialect) {
+    case SqlDialect::Oracle:
+        return {number,
+                QStringLiteral("[Oracle][ODBC][Ora]ORA-%1: %2").arg(number, 5, 10, QChar(u'0')).arg(message)};
+    case SqlDialect::Sybase:
+        return {number, QStringLiteral("[Sybase][ODBC Driver][Adaptive Server Enterprise]") + message};
+    case SqlDialect::SqlServer:
+        break;
+    }
+    return {number, QStringLiteral("[Microsoft][ODBC SQL Server Driver][SQL Server]") + message};
+}
+
+SqlError SqlTranslator::sqliteError(int extendedCode, const QString &message) const
+{
+    const bool oracle = m_dialect == SqlDialect::Oracle;
+    const auto subject = [&](QLatin1StringView prefix) {
+        return message.startsWith(prefix) ? message.mid(prefix.size()) : QString();
+    };
+    if (const QString table = subject(QLatin1StringView("no such table: ")); !table.isEmpty())
+        return oracle ? serverError(942, QStringLiteral("table or view does not exist"))
+                      : serverError(208, QStringLiteral("Invalid object name '%1'.").arg(table));
+    if (const QString column = subject(QLatin1StringView("no such column: ")); !column.isEmpty())
+        return oracle ? serverError(904, oracleName(column) + QStringLiteral(": invalid identifier"))
+                      : serverError(
+                            207, QStringLiteral("Invalid column name '%1'.").arg(column.section(u'.', -1)));
+    if (const QString function = subject(QLatin1StringView("no such function: ")); !function.isEmpty())
+        return oracle ? serverError(904, oracleName(function) + QStringLiteral(": invalid identifier"))
+                      : serverError(
+                            195,
+                            QStringLiteral("'%1' is not a recognized built-in function name.").arg(function));
+    if (const QString column = subject(QLatin1StringView("ambiguous column name: ")); !column.isEmpty())
+        return oracle ? serverError(918, QStringLiteral("column ambiguously defined"))
+                      : serverError(
+                            209, QStringLiteral("Ambiguous column name '%1'.").arg(column.section(u'.', -1)));
+    if (message.endsWith(QLatin1StringView(": syntax error")) ||
+        message.startsWith(QLatin1StringView("unrecognized token: "))) {
+        static const QRegularExpression near(QStringLiteral("^(?:near|unrecognized token:) \"(.*)\""));
+        const QString where = near.match(message).captured(1);
+        return oracle ? serverError(933, QStringLiteral("SQL command not properly ended"))
+                      : serverError(102, QStringLiteral("Incorrect syntax near '%1'.").arg(where));
+    }
+    if (message == QLatin1StringView("incomplete input"))
+        return oracle ? serverError(936, QStringLiteral("missing expression"))
+                      : serverError(102, QStringLiteral("Incorrect syntax near the end of the statement."));
+    // "UNIQUE constraint failed: PROFILE.DOCNUMBER"
+    const QString columns = message.section(QStringLiteral(": "), 1);
+    const QString table = m_config.owner + u'.' + columns.section(u'.', 0, 0);
+    if (extendedCode == SQLITE_CONSTRAINT_UNIQUE || extendedCode == SQLITE_CONSTRAINT_PRIMARYKEY)
+        return oracle
+                   ? serverError(
+                         1, QStringLiteral("unique constraint (%1.%2) violated").arg(m_config.owner, columns))
+                   : serverError(2627,
+                                 QStringLiteral("Violation of UNIQUE KEY constraint '%1'. Cannot insert "
+                                                "duplicate key in object '%2'.")
+                                     .arg(columns, table));
+    if (extendedCode == SQLITE_CONSTRAINT_NOTNULL)
+        return oracle ? serverError(1400, QStringLiteral("cannot insert NULL into (%1)")
+                                              .arg(oracleName(m_config.owner + u'.' + columns)))
+                      : serverError(
+                            515, QStringLiteral("Cannot insert the value NULL into column '%1', table '%2'; "
+                                                "column does not allow nulls.")
+                                     .arg(columns.section(u'.', -1), table));
+    return oracle ? serverError(20000, message) : serverError(50000, message);
+}
