@@ -3,6 +3,8 @@
 #include "dm/dmerror.h"
 #include "localdm/demoinstallation.h"
 #include "localdm/librarycheck.h"
+#include "localdm/localapplication.h"
+#include "localdm/localsql.h"
 
 #include <QHash>
 
@@ -68,6 +70,36 @@ int check(const Invocation &invocation, QTextStream &out)
     return violations.isEmpty() ? 0 : 1;
 }
 
+// Hands one statement, as given, to the library's SQL pass-through: the personality of the library
+// applies, as it does to the program's statements after their rewrites.
+int sql(const Invocation &invocation, QTextStream &out)
+{
+    auto dm = std::make_shared<LocalDm>(
+        Installation::load(LocateInstallation(invocation.options.value(QStringLiteral("--dm")))));
+    const QString token = LocalApplication(dm).securityToken();
+    if (token.isEmpty())
+        throw DmError(1009, QStringLiteral("Local DM"),
+                      QStringLiteral("User %1 cannot log in: not in PEOPLE of library %2")
+                          .arg(dm->installation().user, dm->installation().currentLibrary));
+    LocalSql pass(dm);
+    pass.setSecurityToken(token);
+    pass.setLibrary(invocation.positional[0]);
+    if (pass.execute(invocation.positional[1]) != 0) {
+        out << QStringLiteral("SQL error %1: %2").arg(pass.errorNumber()).arg(pass.errorDescription()) << Qt::endl;
+        return 1;
+    }
+    for (int row = 1; row <= pass.rowCount(); ++row) {
+        pass.setRow(row);
+        QStringList values;
+        for (int column = 1; column <= pass.columnCount(); ++column)
+            values << pass.columnValue(column).toString();
+        out << values.join(u'\t') << '\n';
+    }
+    out << QStringLiteral("rows affected: %1, rows returned: %2").arg(pass.rowsAffected()).arg(pass.rowCount())
+        << Qt::endl;
+    return 0;
+}
+
 struct Command {
     QString name;
     QString arguments; // as the usage line shows them
@@ -88,6 +120,7 @@ const QList<Command> &commands()
          &initDemo},
         {u"tree"_qs, u"[--dm FILE] LIBRARY [DOCNUMBER]"_qs, {u"--dm"_qs}, 1, 2, &tree},
         {u"check"_qs, u"[--dm FILE]"_qs, {u"--dm"_qs}, 0, 0, &check},
+        {u"sql"_qs, u"[--dm FILE] LIBRARY STATEMENT"_qs, {u"--dm"_qs}, 2, 2, &sql},
     };
     return list;
 }

@@ -133,6 +133,10 @@ LibraryDatabase::LibraryDatabase(const LibraryConfig &config) : m_config(config)
             throw DmError(DatabaseError, Source,
                           QStringLiteral("Library %1: %2 is not a library database (no PROFILE table)")
                               .arg(config.name, config.databaseFile));
+        // Write-ahead logging with normal syncing keeps a committed statement durable against a crash
+        // of the program at a fraction of the cost of syncing every commit, as a server's log does.
+        exec(QStringLiteral("PRAGMA %1.journal_mode = WAL").arg(m_config.owner));
+        exec(QStringLiteral("PRAGMA %1.synchronous = NORMAL").arg(m_config.owner));
         setUpCatalog();
     } catch (const DmError &error) {
         for (sqlite3_stmt *statement : std::as_const(m_statements))

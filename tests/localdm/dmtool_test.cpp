@@ -44,7 +44,8 @@ TEST(DmTool, BadArgumentsExitWithTwoAndTheUsage)
         {{},
          "usage: korvel-dm init-demo DIR [--size small|large] [--user ID]\n"
          "       korvel-dm tree [--dm FILE] LIBRARY [DOCNUMBER]\n"
-         "       korvel-dm check [--dm FILE]\n"},
+         "       korvel-dm check [--dm FILE]\n"
+         "       korvel-dm sql [--dm FILE] LIBRARY STATEMENT\n"},
         {{"frobnicate"}, "korvel-dm: unknown command frobnicate\n"},
         {{"tree"}, "korvel-dm: too few arguments\n" + TreeUsage},
         {{"tree", "--dm", ini, "CORPORATE", "1001", "1002"}, "korvel-dm: too many arguments\n" + TreeUsage},
@@ -73,7 +74,7 @@ TEST(DmTool, BadArgumentsExitWithTwoAndTheUsage)
 
     const ToolRun help = runTool({"--help"});
     EXPECT_EQ(help.code, 0);
-    EXPECT_EQ(help.out.count("korvel-dm "), 3);
+    EXPECT_EQ(help.out.count("korvel-dm "), 4);
 }
 
 TEST(DmTool, ABadInstallationFileExitsWithOneAndTheDmError)
@@ -159,4 +160,63 @@ TEST(DmTool, TheProgramPassesItsArgumentsAndExitCodeThrough)
     EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
     EXPECT_EQ(QString::fromUtf8(tool.readAllStandardOutput()), dir.filePath("installation.ini") + "\n");
     EXPECT_EQ(Installation::load(dir.filePath("installation.ini")).user, "Zoë");
+}
+
+namespace {
+
+// The trustee query as the SQL runner sends it: owner resolved, the library's outer-join operator.
+QString trusteeQuery(const QString &owner, const QString &outerJoin, int docNumber, bool ansi)
+{
+    const QString o = owner + u'.';
+    if (ansi)
+        return "SELECT DISTINCT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM " + o + "SECURITY S " + "LEFT OUTER JOIN " +
+               o + "PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP " + "LEFT OUTER JOIN " + o +
+               "GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP " + "INNER JOIN " + o +
+               "PROFILE R ON S.THING = R.SYSTEM_ID WHERE R.DOCNUMBER = " + QString::number(docNumber);
+    return "SELECT DISTINCT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM " + o + "SECURITY S, " + o + "PEOPLE P, " + o +
+           "GROUPS G, " + o + "PROFILE R " + "WHERE (P.SYSTEM_ID" + outerJoin + "S.PERSONORGROUP AND " + "G.SYSTEM_ID" +
+           outerJoin + "S.PERSONORGROUP AND S.THING = R.SYSTEM_ID) AND R.DOCNUMBER = " + QString::number(docNumber);
+}
+
+} // namespace
+
+TEST(DmTool, SqlRunsTheTrusteeQueryAsEachPersonalityAcceptsIt)
+{
+    DemoFixture demo;
+    const QString ini = demo.installation.fileName;
+    for (const LibraryConfig &library : demo.installation.libraries) {
+        SCOPED_TRACE(library.name.toStdString());
+        // The folder with the most trustees, and how many SECURITY rows it has.
+        const QVariantList folder =
+            demo.db(library.name)
+                .query("SELECT R.DOCNUMBER, COUNT(*) FROM SECURITY S JOIN PROFILE R ON S.THING = R.SYSTEM_ID "
+                       "JOIN FOLDER F ON F.DOCNUMBER = R.DOCNUMBER GROUP BY R.DOCNUMBER ORDER BY 2 DESC, 1 LIMIT 1")
+                .first();
+        const int docNumber = folder[0].toInt();
+        const int trustees = folder[1].toInt();
+        ASSERT_GT(trustees, 1);
+
+        const bool oracle = library.engine == 2 || library.engine == 5;
+        const ToolRun old = runTool({"sql", "--dm", ini, library.name,
+                                     trusteeQuery(library.owner, oracle ? " (+) = " : " =* ", docNumber, false)});
+        const ToolRun ansi =
+            runTool({"sql", "--dm", ini, library.name, trusteeQuery(library.owner, {}, docNumber, true)});
+        ASSERT_EQ(ansi.code, 0) << ansi.out.toStdString();
+        EXPECT_TRUE(ansi.out.endsWith(QStringLiteral("rows affected: 0, rows returned: %1\n").arg(trustees)))
+            << ansi.out.toStdString();
+        if (library.engine == 10) {
+            EXPECT_EQ(old.code, 1);
+            EXPECT_TRUE(old.out.startsWith("SQL error 4147: [Microsoft][ODBC SQL Server Driver][SQL Server]The "
+                                           "query uses non-ANSI outer join operators"))
+                << old.out.toStdString();
+        } else {
+            EXPECT_EQ(old.code, 0) << old.out.toStdString();
+            EXPECT_EQ(old.out, ansi.out);
+        }
+    }
+
+    const ToolRun update = runTool({"sql", "--dm", ini, "CORPORATE", "UPDATE DOCSADM.PROFILE SET ABSTRACT = 'x'"});
+    EXPECT_EQ(update.code, 0);
+    EXPECT_TRUE(update.out.startsWith("rows affected: ")) << update.out.toStdString();
+    EXPECT_FALSE(update.out.startsWith("rows affected: 0,"));
 }
