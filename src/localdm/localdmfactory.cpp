@@ -3,6 +3,7 @@
 #include "localdm/localapplication.h"
 #include "localdm/localbrowser.h"
 #include "localdm/localcommand.h"
+#include "localdm/localsql.h"
 
 LocalDmFactory::LocalDmFactory(std::shared_ptr<LocalDm> dm, std::function<std::shared_ptr<DmSql>()> makeSql)
     : m_dm(std::move(dm)), m_makeSql(std::move(makeSql))
@@ -16,7 +17,7 @@ std::shared_ptr<DmApplication> LocalDmFactory::createApplication()
 
 std::shared_ptr<DmSql> LocalDmFactory::createSql()
 {
-    return m_makeSql ? m_makeSql() : nullptr;
+    return m_makeSql ? m_makeSql() : std::make_shared<LocalSql>(m_dm);
 }
 
 std::shared_ptr<DmBrowser> LocalDmFactory::createBrowser()

@@ -6,9 +6,9 @@
 
 class LocalDm;
 
-// Creates the local DM's top-level objects over one installation. The SQL pass-through is made by
-// the function given, so that this factory does not depend on how it is built; without one,
-// createSql() returns null (the class cannot be created).
+// Creates the local DM's top-level objects over one installation. The SQL pass-through is a LocalSql
+// unless a function to make it is given (tests wrap the pass-through to script what a real server can
+// do and the local one does not, such as a slow statement).
 //
 // Failures planted in the installation's FaultPlan act on the objects made here. Every call of a
 // kind counts, whether it fails for another reason or not:
@@ -20,7 +20,7 @@ class LocalDm;
 // - delete: a folder's deleteFolder returns false with DM error 2001 and deletes nothing.
 class LocalDmFactory : public DmFactory {
 public:
-    LocalDmFactory(std::shared_ptr<LocalDm> dm, std::function<std::shared_ptr<DmSql>()> makeSql);
+    explicit LocalDmFactory(std::shared_ptr<LocalDm> dm, std::function<std::shared_ptr<DmSql>()> makeSql = {});
 
     std::shared_ptr<DmApplication> createApplication() override;
     std::shared_ptr<DmSql> createSql() override;

@@ -2,16 +2,11 @@
 
 #include "localdm/demoinstallation.h"
 #include "localdm/localdm.h"
+#include "support/testenvironment.h"
 
 #include <QTemporaryDir>
 
-#include <ostream>
 
-// Lets GoogleTest show texts and lists of texts readably when an expectation fails.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 // A demo installation of its own in a temporary directory, with its libraries open.
 struct DemoFixture {

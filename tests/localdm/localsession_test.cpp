@@ -4,6 +4,7 @@
 #include "localdm/localapplication.h"
 #include "localdm/localbrowser.h"
 #include "localdm/localdmfactory.h"
+#include "localdm/localsql.h"
 #include "localdm/localerror.h"
 #include "localdm/locallibrary.h"
 
@@ -149,7 +150,7 @@ TEST_F(LocalSessionTest, FactoryMakesTheClientObjects)
     EXPECT_NE(factory.createApplication(), factory.createApplication());
     factory.createSql();
     EXPECT_EQ(sqlObjects, 1);
-    EXPECT_FALSE(LocalDmFactory(builder.dm(), {}).createSql());
+    EXPECT_TRUE(std::dynamic_pointer_cast<LocalSql>(LocalDmFactory(builder.dm()).createSql()));
 
     const auto browser = factory.createBrowser();
     const auto companion = factory.createBrowserCompanion();

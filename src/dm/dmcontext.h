@@ -1,0 +1,19 @@
+#pragma once
+
+#include "dm/dmapi.h"
+#include "dm/dmsession.h"
+#include "dm/libraryconnection.h"
+#include "log/activitylog.h"
+#include "log/windowseam.h"
+#include "settings/savedsettings.h"
+
+// What the DM-facing procedures share for the run, created once by the application and handed to
+// each of them. Every member is borrowed and outlives the procedures' calls.
+struct DmContext {
+    DmFactory &factory;
+    DmSession &session;
+    LibraryConnection &connection;
+    ActivityLog &log;
+    WindowSeam &window;
+    SavedSettings &settings;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "dm/dmapi.h"
+
+#include <memory>
+
+// The DM session of the run: the DM objects every DM-facing procedure goes through. Procedures
+// never keep copies of them, so a re-creation by CheckFusion is seen by every later call. Created
+// empty by the application; StartFusion fills it, ConnectLibrary switches the library and the SQL
+// pass-through, EndProgram empties it.
+struct DmSession {
+    std::shared_ptr<DmApplication> application;
+    QString securityToken;
+    std::shared_ptr<DmLibraries> libraries;
+    std::shared_ptr<DmLibrary> currentLibrary;
+    std::shared_ptr<DmSql> sql;
+    // Reported by the SQL pass-through for its library: 2 or 5 Oracle, 6 Sybase, other non-zero
+    // Microsoft SQL Server, 0 unknown.
+    int engineCode = 0;
+    std::shared_ptr<DmBrowserCompanion> browserCompanion;
+
+    // Slots the folder procedures fill and empty again within one call; a profile is closed before
+    // its slot is emptied.
+    std::shared_ptr<DmFolder> sharedFolder;
+    std::shared_ptr<DmProfile> sharedProfile;
+    // Passed to every DM save and delete of a move.
+    DmSaveOption saveOption = 2;
+};
+
+// True for the engine codes of Oracle.
+inline bool IsOracle(int engineCode)
+{
+    return engineCode == 2 || engineCode == 5;
+}

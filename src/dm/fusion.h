@@ -1,0 +1,23 @@
+#pragma once
+
+#include "dm/dmcontext.h"
+
+// Opens the DM session once at start-up: creates the application object, logs the user in, reads
+// the libraries collection and connects to the user's current library. False when the session
+// could not be opened; the reason is logged (and the cannot-start messages shown). Never ends the
+// program itself.
+bool StartFusion(DmContext &dm);
+
+// The guard every DM-facing procedure calls with its own name before any DM work. Re-creates a
+// missing application object for "ConnectLibrary" and a missing SQL pass-through for "RunSQL" (any
+// letter case); every other missing piece is a failure, which is logged and answered by asking the
+// user whether to end the program (Yes runs EndProgram). False means: do no DM work.
+bool CheckFusion(DmContext &dm, const QString &callerName);
+
+// The orderly end of the run: saves the settings, releases the DM objects, writes the end-of-run
+// line and asks the window to end the program. Every step goes on past a failure.
+void EndProgram(DmContext &dm);
+
+// "Error: ..." DM objects that cannot be created raise this runtime error number, as the platform's
+// "can't create object" does.
+constexpr qint32 CannotCreateObjectError = 429;
