@@ -1,0 +1,26 @@
+#include "log/viewfile.h"
+
+#include <QFileInfo>
+
+void StartViewer(WindowSeam &window, FileViewer &viewer, const QString &fileName, const QString &statusText)
+{
+    const QString remembered = window.statusText();
+    window.setMousePointer(MousePointer::Hourglass);
+    window.setStatusText(statusText);
+    window.processEvents();
+    viewer.open(fileName);
+    window.setStatusText(remembered);
+    window.setMousePointer(MousePointer::Default);
+    window.processEvents();
+}
+
+void ViewFile(WindowSeam &window, FileViewer &viewer, const QString &fileName)
+{
+    if (fileName.isEmpty())
+        return;
+    if (!QFileInfo::exists(fileName)) {
+        window.showMessage(fileName + QStringLiteral(" not found"), MessageIcon::Information);
+        return;
+    }
+    StartViewer(window, viewer, fileName, QStringLiteral("Loading ") + fileName);
+}
