@@ -68,9 +68,13 @@ QentOptions::QentOptions(DmContext &dm, QWidget *parent) : QDialog(parent), m_dm
     m_statusBarInfo = new QStatusBar(this);
     m_statusBarInfo->setObjectName(QStringLiteral("StatusBarInfo"));
     m_statusBarInfo->setSizeGripEnabled(false);
+    const QString panelTips[] = {QStringLiteral("Your default library"), QStringLiteral("Your login ID"),
+                                 QStringLiteral("Your primary group")};
     for (int panel = 0; panel < 3; ++panel) {
         m_panels[panel] = new QLabel(m_statusBarInfo);
         m_panels[panel]->setObjectName(QStringLiteral("StatusBarInfoPanel%1").arg(panel + 1));
+        m_panels[panel]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        m_panels[panel]->setToolTip(panelTips[panel]);
         m_statusBarInfo->addWidget(m_panels[panel], 1);
     }
 
