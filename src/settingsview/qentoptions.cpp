@@ -57,37 +57,37 @@ QentOptions::QentOptions(DmContext &dm, QWidget *parent) : QDialog(parent), m_dm
 
     auto *frameButtons = new QFrame(this);
     frameButtons->setObjectName(QStringLiteral("FrameButtons"));
-    m_buttonExit = new QPushButton(QStringLiteral("&Close"), frameButtons);
-    m_buttonExit->setObjectName(QStringLiteral("ButtonExit"));
-    m_buttonExit->setDefault(true);
+    auto *buttonExit = new QPushButton(QStringLiteral("&Close"), frameButtons);
+    buttonExit->setObjectName(QStringLiteral("ButtonExit"));
+    buttonExit->setDefault(true);
     auto *buttons = new QHBoxLayout(frameButtons);
     buttons->setContentsMargins(0, 0, 0, 0);
     buttons->addStretch();
-    buttons->addWidget(m_buttonExit);
+    buttons->addWidget(buttonExit);
 
-    m_statusBarInfo = new QStatusBar(this);
-    m_statusBarInfo->setObjectName(QStringLiteral("StatusBarInfo"));
-    m_statusBarInfo->setSizeGripEnabled(false);
+    auto *statusBarInfo = new QStatusBar(this);
+    statusBarInfo->setObjectName(QStringLiteral("StatusBarInfo"));
+    statusBarInfo->setSizeGripEnabled(false);
     const QString panelTips[] = {QStringLiteral("Your default library"), QStringLiteral("Your login ID"),
                                  QStringLiteral("Your primary group")};
     for (int panel = 0; panel < 3; ++panel) {
-        m_panels[panel] = new QLabel(m_statusBarInfo);
+        m_panels[panel] = new QLabel(statusBarInfo);
         m_panels[panel]->setObjectName(QStringLiteral("StatusBarInfoPanel%1").arg(panel + 1));
         m_panels[panel]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         m_panels[panel]->setToolTip(panelTips[panel]);
-        m_statusBarInfo->addWidget(m_panels[panel], 1);
+        statusBarInfo->addWidget(m_panels[panel], 1);
     }
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frameProperties);
     layout->addWidget(frameButtons);
-    layout->addWidget(m_statusBarInfo);
+    layout->addWidget(statusBarInfo);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(m_comboLibList, &QComboBox::currentIndexChanged, this, &QentOptions::ComboLibList_Click);
     connect(m_comboPropertyItem, &QComboBox::currentIndexChanged, this,
             &QentOptions::ComboPropertyItem_Click);
-    connect(m_buttonExit, &QPushButton::clicked, this, &QentOptions::ButtonExit_Click);
+    connect(buttonExit, &QPushButton::clicked, this, &QentOptions::ButtonExit_Click);
 
     Form_Load();
 }
@@ -140,7 +140,6 @@ void QentOptions::ComboLibList_Click()
 
 void QentOptions::ComboPropertyItem_Click()
 {
-    m_labelPropertyResult->clear();
     m_labelPropertyResult->setText(m_browser.propertyText(m_comboPropertyItem->currentText()));
 }
 

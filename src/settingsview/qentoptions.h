@@ -6,8 +6,6 @@
 
 class QComboBox;
 class QLabel;
-class QPushButton;
-class QStatusBar;
 
 // The DM settings viewer, "eDOCS Local Settings": pick a library and one of its DM properties and
 // see the property's value, with the user's default library and the current library's user id and
@@ -37,10 +35,8 @@ private:
 
     DmContext &m_dm;
     DmSettingsBrowser m_browser;
-    QPushButton *m_buttonExit = nullptr;
     QComboBox *m_comboPropertyItem = nullptr;
     QComboBox *m_comboLibList = nullptr;
     QLabel *m_labelPropertyResult = nullptr;
-    QStatusBar *m_statusBarInfo = nullptr;
     QLabel *m_panels[3] = {};
 };
