@@ -31,8 +31,11 @@ QString FolderLevelQuery(qint32 folderNumber, qint32 peopleId, const QString &li
         return QStringLiteral("SELECT DISTINCT F.DOCNUMBER, PR.DOCNAME FROM ") + Owner +
                QStringLiteral("FOLDER F ") + QStringLiteral("LEFT OUTER JOIN ") + Owner +
                QStringLiteral("PROFILE PR ON PR.DOCNUMBER = F.DOCNUMBER ") +
-               QStringLiteral("WHERE F.DOCNUMBER NOT IN ") + QStringLiteral("(SELECT DOCNUMBER FROM ") +
-               Owner + QStringLiteral("FOLDER_ITEM) AND ") + QStringLiteral("PR.SYSTEM_ID IN ") + filter +
+               QStringLiteral("WHERE F.DOCNUMBER NOT IN ") + QStringLiteral("(SELECT FI.DOCNUMBER FROM ") +
+               Owner + QStringLiteral("FOLDER_ITEM FI ") + QStringLiteral("LEFT OUTER JOIN ") + Owner +
+               QStringLiteral("REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY ") +
+               QStringLiteral("WHERE RL.LIBRARY_NAME = '") + SqlEscape(libraryName) +
+               QStringLiteral("') AND ") + QStringLiteral("PR.SYSTEM_ID IN ") + filter +
                QStringLiteral("ORDER BY PR.DOCNAME");
     return QStringLiteral("SELECT DISTINCT FI.DOCNUMBER, PR.DOCNAME FROM ") + Owner +
            QStringLiteral("FOLDER_ITEM FI ") + QStringLiteral("LEFT OUTER JOIN ") + Owner +
