@@ -6,7 +6,7 @@
 #include "dm/fusion.h"
 #include "localdm/localdmfactory.h"
 #include "support/fakewindow.h"
-#include "support/printers.h"
+#include "support/testenvironment.h"
 
 #include <QTemporaryDir>
 
