@@ -363,8 +363,7 @@ bool StatementTranslation::checkStringsAreValues()
         if (!m_oracle)
             return refuse(102, QStringLiteral("Incorrect syntax near '%1'.").arg(token.unquoted()));
         return table ? refuse(903, QStringLiteral("invalid table name"))
-                     : refuse(1747, QStringLiteral(
-                                        "invalid user.table.column, table.column, or column specification"));
+                     : refuse(904, QStringLiteral("\"%1\": invalid identifier").arg(token.unquoted()));
     }
     return true;
 }

@@ -28,14 +28,9 @@ InstallationBuilder::InstallationBuilder(const QString &folder, const QString &u
     for (qsizetype i = 0; i < libraries.size(); ++i) {
         LibraryDatabase::create(libraries[i]);
         LibraryDatabase &db = this->db(libraries[i].name);
-        for (qsizetype j = 0; j < libraries.size(); ++j) {
-            const LibraryConfig &listed = libraries[j];
-            db.exec(
-                QStringLiteral("INSERT INTO REMOTE_LIBRARIES (SYSTEM_ID, LIBRARY_NAME, DATABASE_NAME, "
-                               "DATABASE_ENGINE, SERVER_LOCATION, OWNER) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"),
-                {qint64(i == j ? 0 : 10 * (i + 1) + j + 1), listed.name, listed.databaseName, listed.engine,
-                 listed.serverLocation, listed.owner});
-        }
+        LibraryBuilder builder(db);
+        for (qsizetype j = 0; j < libraries.size(); ++j)
+            builder.addRemoteLibrary(i == j ? 0 : 10 * (i + 1) + j + 1, libraries[j]);
         db.exec(QStringLiteral("INSERT INTO DM_COUNTERS (NAME, VALUE) VALUES ('PROFILE.DOCNUMBER', ?1), "
                                "('PROFILE.SYSTEM_ID', ?2), ('FOLDER_ITEM.SYSTEM_ID', ?3)"),
                 {FirstDocNumber - 1, qint64(100 * (i + 1)), qint64(500 * (i + 1))});
@@ -70,79 +65,80 @@ qint64 InstallationBuilder::remoteId(const QString &inLibrary, const QString &of
         .toLongLong();
 }
 
+template <typename Step> auto InstallationBuilder::build(const QString &library, Step step)
+{
+    // A builder per step: it reads the numbers in use afresh, since the DM may have handed some out
+    // since the last step, and leaves DM_COUNTERS above what it used.
+    LibraryBuilder builder(db(library), FirstDocNumber);
+    const auto result = step(builder);
+    builder.finish();
+    return result;
+}
+
 qint64 InstallationBuilder::addGroup(const QString &library, const QString &groupId)
 {
-    LibraryDatabase &db = this->db(library);
     const QVariant existing =
-        db.scalar(QStringLiteral("SELECT SYSTEM_ID FROM GROUPS WHERE GROUP_ID = ?1"), {groupId});
+        db(library).scalar(QStringLiteral("SELECT SYSTEM_ID FROM GROUPS WHERE GROUP_ID = ?1"), {groupId});
     if (existing.isValid())
         return existing.toLongLong();
-    const qint64 id = db.nextNumber(QStringLiteral("GROUPS.SYSTEM_ID")) + 300;
-    db.exec(QStringLiteral("INSERT INTO GROUPS (SYSTEM_ID, GROUP_ID, GROUP_NAME) VALUES (?1, ?2, ?2)"),
-            {id, groupId});
-    return id;
+    return build(library, [&](LibraryBuilder &builder) { return builder.addGroup(groupId, groupId); });
 }
 
 qint64 InstallationBuilder::addUser(const QString &library, const QString &userId,
                                     const QString &primaryGroup)
 {
-    LibraryDatabase &db = this->db(library);
-    const QVariant group = primaryGroup.isEmpty() ? QVariant() : QVariant(addGroup(library, primaryGroup));
-    const qint64 id = db.nextNumber(QStringLiteral("PEOPLE.SYSTEM_ID")) + 700;
-    db.exec(QStringLiteral(
-                "INSERT INTO PEOPLE (SYSTEM_ID, USER_ID, FULL_NAME, PRIMARY_GROUP) VALUES (?1, ?2, ?2, ?3)"),
-            {id, userId, group});
-    if (!primaryGroup.isEmpty())
+    const qint64 group = primaryGroup.isEmpty() ? 0 : addGroup(library, primaryGroup);
+    const qint64 person =
+        build(library, [&](LibraryBuilder &builder) { return builder.addPerson(userId, userId, group); });
+    if (group)
         addMember(library, userId, primaryGroup);
-    return id;
+    return person;
 }
 
 void InstallationBuilder::addMember(const QString &library, const QString &userId, const QString &groupId)
 {
-    db(library).exec(QStringLiteral("INSERT INTO PEOPLEGROUPS (PEOPLE_SYSTEM_ID, GROUPS_SYSTEM_ID) "
-                                    "SELECT SYSTEM_ID, ?2 FROM PEOPLE WHERE USER_ID = ?1"),
-                     {userId, addGroup(library, groupId)});
+    const qint64 person =
+        db(library)
+            .scalar(QStringLiteral("SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = ?1"), {userId})
+            .toLongLong();
+    const qint64 group = addGroup(library, groupId);
+    LibraryBuilder(db(library)).addMember(person, group);
 }
 
 void InstallationBuilder::grant(const QString &library, const QString &groupId, const QString &right)
 {
-    db(library).exec(QStringLiteral("INSERT INTO DM_RIGHTS (GROUPS_SYSTEM_ID, RIGHT_NAME) VALUES (?1, ?2)"),
-                     {addGroup(library, groupId), right});
+    LibraryBuilder(db(library)).grantRight(addGroup(library, groupId), right);
 }
 
 void InstallationBuilder::setParameter(const QString &library, const QString &name, const QString &value)
 {
-    db(library).exec(QStringLiteral("INSERT INTO DM_PARAMETERS (NAME, VALUE) VALUES (?1, ?2) "
-                                    "ON CONFLICT (NAME) DO UPDATE SET VALUE = excluded.VALUE"),
-                     {name, value});
-}
-
-int InstallationBuilder::addProfile(const QString &library, const QString &name, const QString &application)
-{
-    LibraryDatabase &db = this->db(library);
-    const int docNumber = int(db.nextNumber(QStringLiteral("PROFILE.DOCNUMBER")));
-    db.exec(QStringLiteral("INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME, APPLICATION, CREATION_DATE) "
-                           "SELECT ?1, ?2, ?3, SYSTEM_ID, '2024-01-15' FROM APPS WHERE APPLICATION = ?4"),
-            {db.nextNumber(QStringLiteral("PROFILE.SYSTEM_ID")), docNumber, name, application});
-    return docNumber;
+    LibraryBuilder(db(library)).setParameter(name, value);
 }
 
 int InstallationBuilder::addDocument(const QString &library, const QString &name, const QString &application)
 {
-    return addProfile(library, name, application);
+    LibraryBuilder::NewProfile profile;
+    profile.name = name;
+    profile.application =
+        db(library)
+            .scalar(QStringLiteral("SELECT SYSTEM_ID FROM APPS WHERE APPLICATION = ?1"), {application})
+            .toLongLong();
+    profile.creationDate = QStringLiteral("2024-01-15");
+    return int(
+        build(library, [&](LibraryBuilder &builder) { return builder.addDocument(profile).docNumber; }));
 }
 
 int InstallationBuilder::addFolder(const QString &library, const QString &name, bool isPublic)
 {
-    const int docNumber = addProfile(library, name, QStringLiteral("FOLDER"));
-    LibraryDatabase &db = this->db(library);
-    db.exec(QStringLiteral("INSERT INTO FOLDER (SYSTEM_ID, DOCNUMBER) VALUES (?1, ?2)"),
-            {db.nextNumber(QStringLiteral("FOLDER.SYSTEM_ID")), docNumber});
-    if (isPublic)
-        db.exec(
-            QStringLiteral("INSERT INTO ROOT_OBJECT (SYSTEM_ID, DOCNUMBER, DISPLAYNAME) VALUES (?1, ?2, ?3)"),
-            {db.nextNumber(QStringLiteral("ROOT_OBJECT.SYSTEM_ID")), docNumber, name});
-    return docNumber;
+    LibraryBuilder::NewProfile profile;
+    profile.name = name;
+    profile.creationDate = QStringLiteral("2024-01-15");
+    return int(build(library, [&](LibraryBuilder &builder) {
+        const qint64 docNumber = builder.addFolder(profile).docNumber;
+        if (isPublic)
+            builder.addRootObject(docNumber, name);
+        return docNumber;
+    }));
 }
 
 qint64 InstallationBuilder::link(const QString &library, int folder, const QString &itemLibrary, int item)
@@ -152,26 +148,16 @@ qint64 InstallationBuilder::link(const QString &library, int folder, const QStri
         itemDb.scalar(QStringLiteral("SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER = ?1"), {item}).toString();
     const bool isFolder =
         itemDb.scalar(QStringLiteral("SELECT COUNT(*) FROM FOLDER WHERE DOCNUMBER = ?1"), {item}).toInt() > 0;
-    LibraryDatabase &db = this->db(library);
-    const QVariant last = db.scalar(
-        QStringLiteral("SELECT MAX(SYSTEM_ID) FROM FOLDER_ITEM WHERE PARENT = ?1 AND NEXT = 0"), {folder});
-    const qint64 id = db.nextNumber(QStringLiteral("FOLDER_ITEM.SYSTEM_ID"));
-    db.exec(
-        QStringLiteral("INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, PARENT_LIBRARY, DOCNUMBER, LIBRARY, "
-                       "DISPLAYNAME, NODE_TYPE, ISFIRST, NEXT) VALUES (?1, ?2, 0, ?3, ?4, ?5, ?6, ?7, 0)"),
-        {id, folder, item, remoteId(library, itemLibrary), name,
-         isFolder ? QStringLiteral("F") : QStringLiteral("D"),
-         last.isValid() ? QStringLiteral("N") : QStringLiteral("Y")});
-    if (last.isValid())
-        db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET NEXT = ?1 WHERE SYSTEM_ID = ?2"), {id, last});
-    return id;
+    const qint64 itemLibraryId = remoteId(library, itemLibrary);
+    return build(library, [&](LibraryBuilder &builder) {
+        return builder.fileItem(folder, item, name, isFolder ? u'F' : u'D', itemLibraryId);
+    });
 }
 
 void InstallationBuilder::addTrustee(const QString &library, int docNumber, qint64 personOrGroup, int rights)
 {
-    db(library).exec(
-        QStringLiteral("INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) VALUES (?1, ?2, ?3)"),
-        {profileSystemId(library, docNumber), personOrGroup, rights});
+    LibraryBuilder(db(library))
+        .addTrustee({profileSystemId(library, docNumber), docNumber}, personOrGroup, rights);
 }
 
 qint64 InstallationBuilder::profileSystemId(const QString &library, int docNumber)

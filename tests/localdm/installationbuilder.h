@@ -1,6 +1,7 @@
 #pragma once
 
 #include "localdm/installation.h"
+#include "localdm/librarybuilder.h"
 #include "localdm/librarydatabase.h"
 #include "localdm/localdm.h"
 
@@ -60,7 +61,8 @@ public:
     qint64 profileSystemId(const QString &library, int docNumber);
 
 private:
-    int addProfile(const QString &library, const QString &name, const QString &application);
+    // Runs one building step on a fresh LibraryBuilder of the library and returns its result.
+    template <typename Step> auto build(const QString &library, Step step);
 
     Installation m_installation;
     std::map<QString, std::unique_ptr<LibraryDatabase>> m_databases;

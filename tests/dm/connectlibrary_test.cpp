@@ -1,0 +1,211 @@
+#include "sessionfixture.h"
+
+#include "dm/connectlibrary.h"
+#include "dm/runsql.h"
+
+#include <QFile>
+
+namespace {
+
+class ConnectLibraryTest : public SessionFixture {
+protected:
+    void SetUp() override { start(); }
+
+    QString currentName() const
+    {
+        return session.currentLibrary ? session.currentLibrary->name() : QString();
+    }
+
+    // The library whose REMOTE_LIBRARIES lists itself as SYSTEM_ID 0: where statements really run.
+    QString libraryOfStatements()
+    {
+        EXPECT_TRUE(RunSQL(*dm, "SELECT LIBRARY_NAME FROM [OWNER].REMOTE_LIBRARIES WHERE SYSTEM_ID = 0"));
+        const QString name = SqlColumn(session, 1).toString();
+        ReleaseResults(session);
+        return name;
+    }
+};
+
+} // namespace
+
+TEST_F(ConnectLibraryTest, LearnsEachLibraryOnceAndSetsItsDialect)
+{
+    EXPECT_EQ(connection.engineName, "MSSQL");
+    EXPECT_EQ(connection.outerJoin, " =* ");
+    EXPECT_EQ(connection.nextColumn, "[NEXT]");
+    EXPECT_EQ(connection.owner, "DOCSADM");
+    EXPECT_EQ(connection.serverVersion, "15.0.2000.5");
+    EXPECT_EQ(connection.compatibilityLevel, "150");
+    EXPECT_EQ(connection.serverLocation, "SRV_LIB_SQL");
+    EXPECT_EQ(connection.databaseName, "LIB_SQL_DB");
+    EXPECT_TRUE(connection.settingsTablePresent);
+    EXPECT_EQ(connection.masterLibrary, "LIB_ORA");
+    EXPECT_EQ(connection.profileExcludeColumn, "ABSTRACT");
+    EXPECT_EQ(connection.parentFolder, 1234);
+    EXPECT_EQ(connection.sqlLoginUser, "sa");
+    EXPECT_EQ(connection.sqlLoginPassword, "s3cret");
+    EXPECT_EQ(window.libraryName, "LIB_SQL");
+    EXPECT_EQ(window.userName, "JSMITH");
+    EXPECT_EQ(window.primaryGroup, "DOCS_USERS");
+    EXPECT_EQ(window.checkedLibrary, "LIB_SQL");
+    EXPECT_EQ(window.userNameToolTip, "JSMITH primary library is LIB_SQL");
+
+    ASSERT_TRUE(ConnectLibrary(*dm, "lib_ora"));
+    EXPECT_EQ(currentName(), "LIB_ORA");
+    EXPECT_EQ(connection.engineName, "Oracle");
+    EXPECT_EQ(connection.outerJoin, " (+) = ");
+    EXPECT_EQ(connection.nextColumn, "\"NEXT\"");
+    EXPECT_EQ(connection.owner, "ORAADM");
+    EXPECT_EQ(connection.sqlLoginUser, "ORAADM");
+    EXPECT_EQ(libraryOfStatements(), "LIB_ORA");
+    const QStringList first = newLogLines();
+    EXPECT_TRUE(first.contains("Checking SQL connection settings in LIB_SQL to LIB_ORA"));
+    EXPECT_FALSE(first.contains("Identifying database owner using SQL"));
+    EXPECT_TRUE(first.contains("Connected to Oracle Library Object LIB_ORA."));
+
+    // Going back reuses what was learned: no server or settings queries, only the binding.
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_SQL"));
+    const QStringList again = newLogLines().join(u'\n').split(u'\n');
+    EXPECT_FALSE(again.join(u'\n').contains("serverproperty"));
+    EXPECT_FALSE(again.join(u'\n').contains("QENT_SETTINGS"));
+    EXPECT_TRUE(again.contains("set dateformat mdy"));
+    EXPECT_EQ(connection.masterLibrary, "LIB_ORA");
+    EXPECT_EQ(connection.owner, "DOCSADM");
+}
+
+TEST_F(ConnectLibraryTest, TheFirstConnectionAlsoAsksTheDatabaseForOwnerAndEngine)
+{
+    const QString startLog = logLines().join(u'\n');
+    EXPECT_TRUE(startLog.contains("Identifying database owner using SQL"));
+    EXPECT_TRUE(
+        startLog.contains("SELECT OWNER FROM DOCSADM.REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'LIB_SQL'"));
+    EXPECT_TRUE(startLog.contains("SQL Database_Engine value is 10"));
+    EXPECT_TRUE(connection.firstConnectionDone);
+}
+
+TEST_F(ConnectLibraryTest, BlankAndCurrentNamesChangeNothing)
+{
+    EXPECT_FALSE(ConnectLibrary(*dm, "   "));
+    EXPECT_EQ(newLogLines(),
+              QStringList({"Warning: (2026-03-05 02:07:09 PM Library name is blank - cannot change "
+                           "connection",
+                           QString(70, u'-')}));
+    EXPECT_EQ(currentName(), "LIB_SQL");
+    const auto sql = session.sql;
+    EXPECT_TRUE(ConnectLibrary(*dm, "Lib_Sql"));
+    EXPECT_TRUE(newLogLines().isEmpty());
+    EXPECT_EQ(session.sql, sql);
+}
+
+TEST_F(ConnectLibraryTest, AnUnknownNameLeavesTheCurrentLibraryInPlace)
+{
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_ORA"));
+    newLogLines();
+    EXPECT_FALSE(ConnectLibrary(*dm, "NOWHERE"));
+    const QStringList lines = newLogLines();
+    EXPECT_TRUE(
+        lines.contains("Warning: (2026-03-05 02:07:09 PM Unable to define library NOWHERE in requisite "
+                       "Library Array"));
+    EXPECT_TRUE(
+        lines.contains("Error: (2026-03-05 02:07:09 PM Unable to set library object to NOWHERE - library "
+                       "object set to LIB_SQL"));
+    // The DM's current library takes over, with its own pass-through and owner.
+    EXPECT_EQ(currentName(), "LIB_SQL");
+    EXPECT_EQ(connection.owner, "DOCSADM");
+    EXPECT_EQ(connection.sqlLibrary, "LIB_SQL");
+    EXPECT_EQ(libraryOfStatements(), "LIB_SQL");
+}
+
+TEST_F(ConnectLibraryTest, WithoutACurrentLibraryAnUnknownNameIsALibrariesProblem)
+{
+    session.currentLibrary.reset();
+    window.showErrors = true;
+    EXPECT_FALSE(ConnectLibrary(*dm, "NOWHERE"));
+    const QString lines = newLogLines().join(u'\n');
+    EXPECT_TRUE(lines.contains("Unable to set LIB object - cannot continue"));
+    EXPECT_TRUE(
+        lines.contains("Error: (2026-03-05 02:07:09 PM The LIBS object is not set.\nThis indicates a "
+                       "problem with how Korvel Skerrow for OpenText eDOCS accesses the DM API on your "
+                       "computer"));
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(currentName(), "LIB_SQL");
+}
+
+TEST_F(ConnectLibraryTest, AFailureAfterTheSwitchLeavesOneConsistentLibrary)
+{
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_ORA"));
+    // LIB_SYB's database goes away: its library object is found, but it cannot be activated.
+    QFile::remove(builder.installation().library("LIB_SYB")->databaseFile);
+    newLogLines();
+    EXPECT_FALSE(ConnectLibrary(*dm, "LIB_SYB"));
+    const QString lines = newLogLines().join(u'\n');
+    EXPECT_TRUE(lines.contains("ConnectLibrary:"));
+    EXPECT_TRUE(lines.contains("library object set to LIB_SQL"));
+    EXPECT_EQ(currentName(), "LIB_SQL");
+    EXPECT_EQ(connection.sqlLibrary, "LIB_SQL");
+    EXPECT_EQ(connection.ownerLibrary, "LIB_SQL");
+    EXPECT_EQ(connection.owner, "DOCSADM");
+    EXPECT_EQ(connection.engineName, "MSSQL");
+    EXPECT_EQ(libraryOfStatements(), "LIB_SQL");
+    // The failed library is tried again, not taken for connected.
+    EXPECT_FALSE(ConnectLibrary(*dm, "LIB_SYB"));
+}
+
+TEST_F(ConnectLibraryTest, TheUniqueNamesWarningComesOncePerLibraryAndAgainWhenReEnabled)
+{
+    const QString warning =
+        "Warning: The library setting Unique Document Names is enabled. This will require you "
+        "to have unique folder names in order to use Korvel in library LIB_ORA.";
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_ORA"));
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_SQL"));
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_ORA"));
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, warning);
+    EXPECT_EQ(window.messages[0].icon, MessageIcon::Warning);
+    EXPECT_TRUE(settings.uniqueNameWarningSeen("LIB_ORA"));
+
+    builder.setParameter("LIB_ORA", "DOCSParms.UniqueDocNames", "0");
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_SQL"));
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_ORA"));
+    EXPECT_FALSE(settings.uniqueNameWarningSeen("LIB_ORA"));
+    builder.setParameter("LIB_ORA", "DOCSParms.UniqueDocNames", "1");
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_SQL"));
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_ORA"));
+    ASSERT_EQ(window.messages.size(), 2u);
+    EXPECT_EQ(window.messages[1].text, warning);
+}
+
+TEST_F(ConnectLibraryTest, QuotedIdentifierOffIsWarnedOncePerRun)
+{
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_SYB"));
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_SQL"));
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_SYB"));
+    const QString lines = logLines().join(u'\n');
+    EXPECT_TRUE(lines.contains("Quoted Identifier for database LIB_SYB_DB is \"OFF\""));
+    EXPECT_TRUE(lines.contains("Quoted Identifier for database LIB_SQL_DB is \"ON\""));
+    EXPECT_EQ(lines.count("Warning: The SQL option 'QUOTED_IDENTIFIER'") +
+                  lines.count("Warning: (2026-03-05 02:07:09 PM The SQL option 'QUOTED_IDENTIFIER'"),
+              1);
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, QuotedIdentifierWarning("OFF", "LIB_SYB_DB", "LIB_SYB"));
+    EXPECT_TRUE(window.messages[0].text.endsWith("ALTER DATABASE LIB_SYB_DB SET QUOTED_IDENTIFIER ON"));
+}
+
+TEST_F(ConnectLibraryTest, TableExistsAsksEachEngineItsOwnWay)
+{
+    EXPECT_TRUE(TableExists(*dm, "QENT_SETTINGS"));
+    EXPECT_FALSE(TableExists(*dm, "NEEDS_FOLDERING"));
+    EXPECT_TRUE(sent().last().contains("object_id('DOCSADM.NEEDS_FOLDERING')"));
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_ORA"));
+    EXPECT_TRUE(TableExists(*dm, "QENT_SETTINGS"));
+    EXPECT_EQ(sent().last(), "SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QENT_SETTINGS'");
+    // An engine the pass-through does not know is asked through the DM's own table list.
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_SQL"));
+    session.engineCode = 0;
+    EXPECT_TRUE(TableExists(*dm, "qent_settings"));
+    EXPECT_EQ(sent().last(),
+              "SELECT COUNT(*) FROM DOCSADM.DOCSTABLE WHERE UPPER(TABLE_NAME) = 'QENT_SETTINGS' "
+              "OPTION (MAXDOP 1)");
+    EXPECT_FALSE(TableExists(*dm, "O'Hara"));
+}
