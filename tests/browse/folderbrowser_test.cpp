@@ -25,7 +25,7 @@ protected:
     {
         qunsetenv("KORVEL_DM_FAULTS");
         lib1Person = builder.addUser("LIB1", User, "DOCS_USERS");
-        other = builder.addUser("LIB2", "OTHER");
+        other = builder.addUser("LIB2", "OTHER", "OTHERS");
         lib2Person = builder.addUser("LIB2", User, "STAFF");
         log.setConfiguredLogPath(dir.filePath("Korvel.LOG"));
     }
