@@ -25,11 +25,7 @@ Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> fact
                      [this](const QString &caption) { m_browser.MNLibList_Click(caption); });
 }
 
-Program::~Program()
-{
-    // The log must not write to a splash window that is going away.
-    m_log.setStatusWindow(nullptr);
-}
+Program::~Program() = default;
 
 QString Program::programFolder() const
 {
