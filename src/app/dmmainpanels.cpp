@@ -108,7 +108,7 @@ void DMMain::buildPanels()
     for (int i = 0; i < 4; ++i) {
         const auto &[name, caption] = counterNames[i];
         QLabel *captionLabel = label(name + QStringLiteral("Caption"), caption, counters);
-        QLabel *value = label(name, QStringLiteral("0"), counters);
+        QLabel *value = label(name, QString(), counters);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setFrameShape(QFrame::StyledPanel);
         value->setFrameShadow(QFrame::Sunken);

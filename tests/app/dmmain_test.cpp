@@ -84,7 +84,7 @@ TEST_F(DMMainTest, ControlsCarryTheirCaptionsAndToolTips)
                                                     {"LabelErrors", "Errors"}};
     for (const auto &[name, caption] : counters) {
         EXPECT_EQ(child<QLabel>(name + "Caption")->text(), caption);
-        EXPECT_EQ(child<QLabel>(name)->text(), "0");
+        EXPECT_EQ(child<QLabel>(name)->text(), "") << "counters start empty";
     }
     const auto *displayErrors = child<QCheckBox>("CheckDisplayErrors");
     EXPECT_EQ(displayErrors->text(), "Display Errors");
@@ -226,7 +226,7 @@ TEST_F(DMMainTest, TheSeamShowsAndAsksThroughTheWindow)
     window.setCounter(MoveCounter::Errors, "1");
     EXPECT_EQ(child<QLabel>("LabelRead")->text(), "12");
     EXPECT_EQ(window.counter(MoveCounter::Errors), "1");
-    EXPECT_EQ(window.counter(MoveCounter::Total), "0");
+    EXPECT_EQ(window.counter(MoveCounter::Total), "");
 
     window.setVerboseLogging(false);
     window.setDisplayErrors(false);
