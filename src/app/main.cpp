@@ -1,18 +1,64 @@
+#include "app/program.h"
+#include "dm/dmerror.h"
+#include "localdm/demoinstallation.h"
+#include "localdm/localdm.h"
+#include "localdm/localdmfactory.h"
+#include "localdm/localsql.h"
 #include "settings/product.h"
 
 #include <QApplication>
-#include <QMainWindow>
+#include <QMessageBox>
+
+namespace {
+
+// Splits the installation option ("--dm FILE" or "--dm=FILE") off the arguments; the rest is the
+// command line proper.
+QString takeInstallationOption(QStringList &arguments)
+{
+    QString installation;
+    for (qsizetype i = 0; i < arguments.size();) {
+        if (arguments[i] == QStringLiteral("--dm") && i + 1 < arguments.size()) {
+            installation = arguments[i + 1];
+            arguments.remove(i, 2);
+        } else if (arguments[i].startsWith(QStringLiteral("--dm="))) {
+            installation = arguments[i].mid(5);
+            arguments.remove(i);
+        } else {
+            ++i;
+        }
+    }
+    return installation;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProductName());
     QApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
+    // The program ends through its own unload, never because its last window closed.
+    QApplication::setQuitOnLastWindowClosed(false);
 
-    QMainWindow window;
-    window.setObjectName(QStringLiteral("DMMain"));
-    window.setWindowTitle(ApplicationTitle());
-    window.resize(640, 480);
-    window.show();
+    QStringList arguments = QApplication::arguments().mid(1);
+    const QString installationOption = takeInstallationOption(arguments);
+
+    std::shared_ptr<LocalDm> dm;
+    try {
+        dm = std::make_shared<LocalDm>(Installation::load(LocateInstallation(installationOption)));
+    } catch (const DmError &error) {
+        QMessageBox::critical(nullptr, ApplicationTitle(), error.description());
+        return 1;
+    }
+
+    ProgramEnvironment environment{QApplication::applicationFilePath(), arguments.join(u' '),
+                                   SettingsStore::defaultDirectory()};
+    Program program(environment,
+                    std::make_unique<LocalDmFactory>(dm, [dm] { return std::make_shared<LocalSql>(dm); }));
+    QObject::connect(&program.window(), &DMMain::programEnded, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    program.Form_Load();
+    if (program.window().programHasEnded())
+        return 0;
     return QApplication::exec();
 }

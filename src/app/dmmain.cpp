@@ -1,0 +1,87 @@
+#include "app/dmmain.h"
+
+#include "app/foldertreewidget.h"
+#include "app/treeimages.h"
+#include "settings/product.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTreeWidget>
+
+DMMain::DMMain(MessagePresenter presenter) : m_presenter(std::move(presenter))
+{
+    setObjectName(QStringLiteral("DMMain"));
+    setWindowTitle(ApplicationTitle());
+    setWindowIcon(QIcon(SplashLogo(64)));
+    buildPanels();
+    buildMenus();
+    resize(760, 560);
+}
+
+DMMain::~DMMain() = default;
+
+FolderTreeView &DMMain::folderTree()
+{
+    return *m_folderTree;
+}
+
+void DMMain::setTreeEnabled(bool enabled)
+{
+    m_tree->setEnabled(enabled);
+}
+
+void DMMain::setVerboseLogging(bool on)
+{
+    m_checkLogMethod->setChecked(on);
+}
+
+void DMMain::setDisplayErrors(bool on)
+{
+    m_checkDisplayErrors->setChecked(on);
+}
+
+void DMMain::setLogDirToolTip(const QString &text)
+{
+    m_buttonLogDir->setToolTip(text);
+}
+
+void DMMain::addTargetLibrary(const QString &library)
+{
+    m_comboTargetLibrary->addItem(library);
+}
+
+void DMMain::selectTargetLibrary(const QString &library)
+{
+    m_comboTargetLibrary->setCurrentIndex(0);
+    const int found = m_comboTargetLibrary->findText(library, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (found >= 0)
+        m_comboTargetLibrary->setCurrentIndex(found);
+}
+
+void DMMain::closeEvent(QCloseEvent *event)
+{
+    // Closing is the program's unload, whichever way it comes; it ends in endProgram().
+    if (!m_programEnded)
+        emit unloadRequested();
+    event->accept();
+}
+
+bool DMMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (watched == m_tree->viewport() && mouse->button() == Qt::RightButton) {
+            TVRootFolder_MouseDown(mouse->button(), mouse->position().toPoint());
+            return true;
+        }
+        if (watched == m_labelLibraryName) {
+            LabelLibraryName_MouseDown(mouse->button(), mouse->position().toPoint());
+            return mouse->button() == Qt::RightButton;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

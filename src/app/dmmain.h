@@ -1,0 +1,146 @@
+#pragma once
+
+#include "browse/folderbrowser.h"
+#include "log/windowseam.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class FolderTreeWidget;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTreeWidget;
+
+// The main window: the folder tree, the target library list, the options, the move counters, the
+// status line and the session labels, with the File and Help menus and the two pop-up menus (the
+// tree's move entries and the library list). Controls and menu entries are named after their roles
+// (object names such as "TVRootFolder", "MNKorvelExit").
+//
+// It is the window seam through which the procedures reach the user. It runs no procedure itself:
+// commands and tree events come out as signals, which the program connects to the procedures.
+// Closing it asks for the program's unload once; endProgram() hides it and emits programEnded().
+class DMMain : public QMainWindow, public WindowSeam {
+    Q_OBJECT
+
+public:
+    // Shows a message box and returns the answer; the default shows a modal QMessageBox. Another
+    // presenter answers for the user (an unattended run, a test).
+    using MessagePresenter = std::function<MessageAnswer(const QString &text, MessageIcon, MessageButtons)>;
+
+    explicit DMMain(MessagePresenter presenter = {});
+    ~DMMain() override;
+
+    // WindowSeam
+    QString statusText() const override;
+    void setStatusText(const QString &text) override;
+    bool verboseLogging() const override;
+    bool displayErrors() const override;
+    void setLogMenusEnabled(bool enabled) override;
+    MessageAnswer showMessage(const QString &text, MessageIcon icon,
+                              MessageButtons buttons = MessageButtons::Ok) override;
+    MousePointer mousePointer() const override { return m_pointer; }
+    void setMousePointer(MousePointer pointer) override;
+    void processEvents() override;
+    void setUserName(const QString &text) override;
+    void setUserNameToolTip(const QString &text) override;
+    void setPrimaryGroup(const QString &text) override;
+    void setLibraryName(const QString &text) override;
+    void checkLibraryMenuEntry(const QString &libraryName) override;
+    QString counter(MoveCounter which) const override;
+    void setCounter(MoveCounter which, const QString &text) override;
+    QString targetLibrary() const override;
+    quintptr windowHandle() const override;
+    QPoint windowPositionTwips() const override;
+    void endProgram() override;
+
+    bool programHasEnded() const { return m_programEnded; }
+
+    FolderTreeView &folderTree();
+    void setTreeEnabled(bool enabled);
+
+    // What start-up sets.
+    void setVerboseLogging(bool on);
+    void setDisplayErrors(bool on);
+    void setLogDirToolTip(const QString &text);
+    void setReadmeEntryVisible(bool visible);
+    // Library menu entry index (from 0): made when missing, captioned, checked or not.
+    void setLibraryMenuEntry(int index, const QString &caption, bool checked);
+    void addTargetLibrary(const QString &library);
+    // Selects entry 0 of the target list, then the first entry whose text equals library exactly.
+    void selectTargetLibrary(const QString &library);
+
+    // The window's geometry in twips (1440 per inch at the screen's logical resolution).
+    QSize screenSizeTwips() const;
+    QSize sizeTwips() const;
+    void moveToTwips(const QPoint &topLeft);
+    void setHeightTwips(int height);
+
+    // The right-button handlers of the tree and of the current-library label: they pop up the
+    // menu that fits the point (in the widget's coordinates), or nothing.
+    void TVRootFolder_MouseDown(Qt::MouseButton button, const QPoint &point);
+    void LabelLibraryName_MouseDown(Qt::MouseButton button, const QPoint &point);
+
+signals:
+    // A tree node was expanded or clicked.
+    void nodeExpanded(TreeNode node);
+    void nodeClicked(TreeNode node);
+    // A library menu entry was chosen; caption is the library's name.
+    void libraryChosen(const QString &caption);
+    // File/Exit, Help/About.
+    void exitChosen();
+    void aboutChosen();
+    // The window is being closed by the user or the window system: the program must unload.
+    void unloadRequested();
+    // endProgram() was called: the event loop should end.
+    void programEnded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // Builders, each in its own file.
+    void buildPanels();
+    void buildMenus();
+    void showConvertMenu(const ConvertMenuChoice &choice, const QPoint &globalPoint);
+
+    QLabel *counterLabel(MoveCounter which) const;
+
+    MessagePresenter m_presenter;
+    MousePointer m_pointer = MousePointer::Default;
+    bool m_programEnded = false;
+
+    // Panels.
+    QLabel *m_labelStatus = nullptr;
+    QPushButton *m_buttonCancel = nullptr;
+    QLabel *m_labelTotal = nullptr;
+    QLabel *m_labelRead = nullptr;
+    QLabel *m_labelAdded = nullptr;
+    QLabel *m_labelErrors = nullptr;
+    QCheckBox *m_checkDisplayErrors = nullptr;
+    QCheckBox *m_checkLogMethod = nullptr;
+    QComboBox *m_comboTargetLibrary = nullptr;
+    QPushButton *m_buttonLogDir = nullptr;
+    QTreeWidget *m_tree = nullptr;
+    std::unique_ptr<FolderTreeWidget> m_folderTree;
+    QLabel *m_labelLibraryName = nullptr;
+    QLabel *m_labelPrimaryGroup = nullptr;
+    QLabel *m_labelUserName = nullptr;
+
+    // Menus.
+    QAction *m_logView = nullptr;
+    QAction *m_logPurge = nullptr;
+    QAction *m_helpReadme = nullptr;
+    QMenu *m_convertMain = nullptr;
+    QAction *m_convertFolder = nullptr;
+    QAction *m_convertAllFolders = nullptr;
+    QAction *m_convertLibrary = nullptr;
+    QMenu *m_libMain = nullptr;
+    QList<QAction *> m_libList;
+};

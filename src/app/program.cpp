@@ -1,0 +1,82 @@
+#include "app/program.h"
+
+#include "app/qentsplash.h"
+#include "dm/fusion.h"
+#include "settings/product.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> factory,
+                 DMMain::MessagePresenter presenter)
+    : m_environment(std::move(environment)), m_factory(std::move(factory)),
+      m_store(m_environment.settingsDirectory), m_settings(m_store), m_window(std::move(presenter)),
+      m_log(m_window), m_dm{*m_factory, m_session, m_connection, m_log, m_window, m_settings},
+      m_browser(m_dm, m_window.folderTree())
+{
+    QObject::connect(&m_window, &DMMain::exitChosen, &m_window, [this] { MNKorvelExit_Click(); });
+    QObject::connect(&m_window, &DMMain::unloadRequested, &m_window, [this] { Form_Unload(); });
+    QObject::connect(&m_window, &DMMain::aboutChosen, &m_window, [this] { MNKorvelHelp_Click(); });
+    QObject::connect(&m_window, &DMMain::nodeExpanded, &m_window,
+                     [this](TreeNode node) { m_browser.TVRootFolder_Expand(node); });
+    QObject::connect(&m_window, &DMMain::nodeClicked, &m_window,
+                     [this](TreeNode node) { m_browser.TVRootFolder_NodeClick(node); });
+    QObject::connect(&m_window, &DMMain::libraryChosen, &m_window,
+                     [this](const QString &caption) { m_browser.MNLibList_Click(caption); });
+}
+
+Program::~Program() = default;
+
+QString Program::programFolder() const
+{
+    return QFileInfo(m_environment.programPath).absolutePath();
+}
+
+QString Program::readmePath() const
+{
+    return QDir::toNativeSeparators(programFolder() + QStringLiteral("/Korvel_Skerrow_Readme.txt"));
+}
+
+void Program::Form_Unload()
+{
+    EndProgram(m_dm);
+}
+
+void Program::MNKorvelExit_Click()
+{
+    Form_Unload();
+}
+
+void Program::MNKorvelHelp_Click()
+{
+    HelpAbout();
+}
+
+void Program::captionSplash(QentSplash &splash) const
+{
+    QString version = m_dmClientVersion;
+    if (!m_dmClientPatchLevel.isEmpty())
+        version += QStringLiteral(" patch ") + m_dmClientPatchLevel;
+    splash.setProductCaption(splash.productCaption() + QStringLiteral("\n(DM ") + version + u')');
+    splash.setVersionCaption(QStringLiteral("Build ") + QString::number(BuildNumber()) +
+                             QStringLiteral(" - ") + BuildDate());
+}
+
+void Program::HelpAbout()
+{
+    m_window.setMousePointer(MousePointer::Hourglass);
+    m_window.processEvents();
+    QentSplash splash(&m_window);
+    captionSplash(splash);
+    splash.setStatusText(QStringLiteral("Press any key to continue"));
+    m_window.setMousePointer(MousePointer::Default);
+    m_window.processEvents();
+    splash.centreOnScreen();
+    splash.exec();
+}
+
+void Program::closeSplash()
+{
+    m_log.setStatusWindow(nullptr);
+    m_splash.reset();
+}

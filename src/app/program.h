@@ -1,0 +1,87 @@
+#pragma once
+
+#include "app/dmmain.h"
+#include "browse/folderbrowser.h"
+#include "dm/dmcontext.h"
+#include "settingsview/qentclass.h"
+
+#include <memory>
+
+class QentSplash;
+
+// Where and how the program was started.
+struct ProgramEnvironment {
+    // Full path of the executable; its folder is the program's folder.
+    QString programPath;
+    // The command line searched for "/P": the arguments, blank-separated, without the installation
+    // option and its file (a file path such as "/home/pat/..." must not count as "/P").
+    QString commandLine;
+    // Directory of the per-user settings store.
+    QString settingsDirectory;
+};
+
+// The running program: owns the state every procedure shares for the run (saved settings, DM session,
+// library connection records, activity log, the folder tree logic) and the main window, and connects
+// the window's commands to the procedures. Created once by main(); the DM factory is handed in.
+class Program {
+public:
+    Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> factory,
+            DMMain::MessagePresenter presenter = {});
+    ~Program();
+    Program(const Program &) = delete;
+    Program &operator=(const Program &) = delete;
+
+    // The start-up sequence, run once before the event loop: leaves the main window shown and waiting
+    // for the user, or ends the program (window().programHasEnded()) after telling the user where it
+    // stopped.
+    void Form_Load();
+
+    // The program's end, whichever way it comes: EndProgram.
+    void Form_Unload();
+    void MNKorvelExit_Click();
+    void MNKorvelHelp_Click();
+    // Shows the splash window modally as the About box.
+    void HelpAbout();
+
+    DMMain &window() { return m_window; }
+    ActivityLog &log() { return m_log; }
+    // The program's folder, the readme path and the DM client's version and patch level (empty until
+    // start-up has read them).
+    QString programFolder() const;
+    QString readmePath() const;
+    QString dmClientVersion() const { return m_dmClientVersion; }
+    QString dmClientPatchLevel() const { return m_dmClientPatchLevel; }
+
+private:
+    enum class StartupOutcome { Started, FusionFailed, ErrorPath };
+
+    StartupOutcome startUp();
+    void registerComponents();
+    void readDmClientVersion();
+    void showSplash();
+    void restoreWindowPosition();
+    void readCommandLineAndLogPath();
+    void fillLibraries();
+    bool hasUniversalAccess();
+    void activateMainForm();
+    void stopStartup(bool fusionMessageShown);
+    void captionSplash(QentSplash &splash) const;
+    void closeSplash();
+    QString defaultLogFolder() const;
+
+    ProgramEnvironment m_environment;
+    std::unique_ptr<DmFactory> m_factory;
+    SettingsStore m_store;
+    SavedSettings m_settings;
+    DmSession m_session;
+    LibraryConnection m_connection;
+    DMMain m_window;
+    ActivityLog m_log;
+    DmContext m_dm;
+    FolderBrowser m_browser;
+    QentClass m_registry;
+    QString m_dmClientVersion;
+    QString m_dmClientPatchLevel;
+    // The splash window while start-up shows it as the status window.
+    std::unique_ptr<QentSplash> m_splash;
+};
