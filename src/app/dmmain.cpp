@@ -49,6 +49,13 @@ void DMMain::setLogDirToolTip(const QString &text)
     m_buttonLogDir->setToolTip(text);
 }
 
+void DMMain::setStatusColor(const QColor &color)
+{
+    QPalette palette = m_labelStatus->palette();
+    palette.setColor(QPalette::WindowText, color);
+    m_labelStatus->setPalette(palette);
+}
+
 void DMMain::addTargetLibrary(const QString &library)
 {
     m_comboTargetLibrary->addItem(library);

@@ -68,6 +68,8 @@ public:
     void setVerboseLogging(bool on);
     void setDisplayErrors(bool on);
     void setLogDirToolTip(const QString &text);
+    // The colour of the status line's text; a cancelled move shows in blue.
+    void setStatusColor(const QColor &color);
     void setReadmeEntryVisible(bool visible);
     // Library menu entry index (from 0): made when missing, captioned, checked or not.
     void setLibraryMenuEntry(int index, const QString &caption, bool checked);
@@ -95,6 +97,14 @@ signals:
     // File/Exit, Help/About.
     void exitChosen();
     void aboutChosen();
+    // File/View Log, File/Purge Log, Help/View Readme, Help/Display Current DM Settings.
+    void logViewChosen();
+    void logPurgeChosen();
+    void readmeChosen();
+    void settingsViewerChosen();
+    // The ".." button beside the options and the Cancel button.
+    void logDirClicked();
+    void cancelClicked();
     // The window is being closed by the user or the window system: the program must unload.
     void unloadRequested();
     // endProgram() was called: the event loop should end.

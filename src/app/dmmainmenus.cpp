@@ -36,6 +36,8 @@ void DMMain::buildMenus()
     // Enabled only while today's log file exists.
     m_logView->setEnabled(false);
     m_logPurge->setEnabled(false);
+    connect(m_logView, &QAction::triggered, this, &DMMain::logViewChosen);
+    connect(m_logPurge, &QAction::triggered, this, &DMMain::logPurgeChosen);
     separator(file, QStringLiteral("MNKorvelLine01"));
     QAction *exit = entry(file, QStringLiteral("MNKorvelExit"), QStringLiteral("Exit"),
                           QKeySequence(Qt::CTRL | Qt::Key_X));
@@ -57,9 +59,12 @@ void DMMain::buildMenus()
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("MNHelpMain"));
-    entry(help, QStringLiteral("MNQentOptions"), QStringLiteral("Display Current DM Settings"));
+    QAction *settingsViewer =
+        entry(help, QStringLiteral("MNQentOptions"), QStringLiteral("Display Current DM Settings"));
+    connect(settingsViewer, &QAction::triggered, this, &DMMain::settingsViewerChosen);
     separator(help, QStringLiteral("MNHelpLine01"));
     m_helpReadme = entry(help, QStringLiteral("MNHelpReadme"), QStringLiteral("View &Readme"));
+    connect(m_helpReadme, &QAction::triggered, this, &DMMain::readmeChosen);
     QAction *about =
         entry(help, QStringLiteral("MNKorvelHelp"), QStringLiteral("About"), QKeySequence(Qt::Key_F1));
     connect(about, &QAction::triggered, this, &DMMain::aboutChosen);

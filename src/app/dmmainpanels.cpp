@@ -84,6 +84,7 @@ void DMMain::buildPanels()
     m_buttonLogDir->setToolTip(QStringLiteral("Designate location for logfile"));
     m_buttonLogDir->setFixedWidth(m_buttonLogDir->fontMetrics().horizontalAdvance(QStringLiteral("...")) +
                                   24);
+    connect(m_buttonLogDir, &QPushButton::clicked, this, &DMMain::logDirClicked);
     m_checkDisplayErrors = new QCheckBox(QStringLiteral("Display Errors"), options);
     m_checkDisplayErrors->setObjectName(QStringLiteral("CheckDisplayErrors"));
     m_checkDisplayErrors->setToolTip(
@@ -123,6 +124,7 @@ void DMMain::buildPanels()
     QGroupBox *buttons = frame(QStringLiteral("FrameButtons"), QString(), central);
     m_buttonCancel = new QPushButton(QStringLiteral("&Cancel"), buttons);
     m_buttonCancel->setObjectName(QStringLiteral("Button_Cancel"));
+    connect(m_buttonCancel, &QPushButton::clicked, this, &DMMain::cancelClicked);
     auto *buttonsLayout = new QHBoxLayout(buttons);
     buttonsLayout->addStretch();
     buttonsLayout->addWidget(m_buttonCancel);

@@ -8,11 +8,11 @@
 #include <QFileInfo>
 
 Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> factory,
-                 DMMain::MessagePresenter presenter)
+                 DMMain::MessagePresenter presenter, std::unique_ptr<FileViewer> viewer)
     : m_environment(std::move(environment)), m_factory(std::move(factory)),
       m_store(m_environment.settingsDirectory), m_settings(m_store), m_window(std::move(presenter)),
       m_log(m_window), m_dm{*m_factory, m_session, m_connection, m_log, m_window, m_settings},
-      m_browser(m_dm, m_window.folderTree())
+      m_browser(m_dm, m_window.folderTree()), m_viewer(std::move(viewer))
 {
     QObject::connect(&m_window, &DMMain::exitChosen, &m_window, [this] { MNKorvelExit_Click(); });
     QObject::connect(&m_window, &DMMain::unloadRequested, &m_window, [this] { Form_Unload(); });
@@ -23,6 +23,12 @@ Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> fact
                      [this](TreeNode node) { m_browser.TVRootFolder_NodeClick(node); });
     QObject::connect(&m_window, &DMMain::libraryChosen, &m_window,
                      [this](const QString &caption) { m_browser.MNLibList_Click(caption); });
+    QObject::connect(&m_window, &DMMain::logDirClicked, &m_window, [this] { ButtonLogDir_Click(); });
+    QObject::connect(&m_window, &DMMain::logViewChosen, &m_window, [this] { MNLogView_Click(); });
+    QObject::connect(&m_window, &DMMain::logPurgeChosen, &m_window, [this] { MNLogPurge_Click(); });
+    QObject::connect(&m_window, &DMMain::readmeChosen, &m_window, [this] { MNHelpReadme_Click(); });
+    QObject::connect(&m_window, &DMMain::settingsViewerChosen, &m_window, [this] { MNQentOptions_Click(); });
+    QObject::connect(&m_window, &DMMain::cancelClicked, &m_window, [this] { Button_Cancel_Click(); });
 }
 
 Program::~Program() = default;

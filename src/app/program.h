@@ -3,6 +3,8 @@
 #include "app/dmmain.h"
 #include "browse/folderbrowser.h"
 #include "dm/dmcontext.h"
+#include "dm/moveflags.h"
+#include "log/fileviewer.h"
 #include "settingsview/qentclass.h"
 
 #include <memory>
@@ -22,11 +24,13 @@ struct ProgramEnvironment {
 
 // The running program: owns the state every procedure shares for the run (saved settings, DM session,
 // library connection records, activity log, the folder tree logic) and the main window, and connects
-// the window's commands to the procedures. Created once by main(); the DM factory is handed in.
+// the window's commands to the procedures. Created once by main(); the DM factory is handed in, and
+// the viewer that shows the log and the readme may be.
 class Program {
 public:
     Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> factory,
-            DMMain::MessagePresenter presenter = {});
+            DMMain::MessagePresenter presenter = {},
+            std::unique_ptr<FileViewer> viewer = std::make_unique<ViewerCommand>());
     ~Program();
     Program(const Program &) = delete;
     Program &operator=(const Program &) = delete;
@@ -43,8 +47,22 @@ public:
     // Shows the splash window modally as the About box.
     void HelpAbout();
 
+    // The log path chooser: a save dialog for the configured log path. Cancelling it is reported as
+    // a runtime error and leaves the path as it was; a chosen file is saved as "LogFile" and takes
+    // effect with the next log line.
+    void ButtonLogDir_Click();
+    void MNLogView_Click();
+    void MNLogPurge_Click();
+    // Shows the readme beside the program in the viewer; nothing when there is none.
+    void MNHelpReadme_Click();
+    // The DM settings viewer, modal; the current library is the same before and after it.
+    void MNQentOptions_Click();
+    // Cancels the running move: acts only while a move runs and has not been cancelled yet.
+    void Button_Cancel_Click();
+
     DMMain &window() { return m_window; }
     ActivityLog &log() { return m_log; }
+    MoveFlags &moveFlags() { return m_moveFlags; }
     // The program's folder, the readme path and the DM client's version and patch level (empty until
     // start-up has read them).
     QString programFolder() const;
@@ -82,6 +100,8 @@ private:
     QentClass m_registry;
     QString m_dmClientVersion;
     QString m_dmClientPatchLevel;
+    std::unique_ptr<FileViewer> m_viewer;
+    MoveFlags m_moveFlags;
     // The splash window while start-up shows it as the status window.
     std::unique_ptr<QentSplash> m_splash;
 };

@@ -1,0 +1,9 @@
+#pragma once
+
+// Whether a move is running and whether the user has asked to cancel it, for the whole run. Owned
+// by the program and handed to the move commands and the Cancel button: Cancel acts only while a
+// move is running and not yet cancelled, and a cancel takes effect between folders.
+struct MoveFlags {
+    bool moveRunning = false;
+    bool cancelRequested = false;
+};
