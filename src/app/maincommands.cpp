@@ -7,6 +7,7 @@
 #include "log/viewfile.h"
 #include "settingsview/qentoptions.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 

@@ -68,6 +68,7 @@ QentOptions::QentOptions(DmContext &dm, QWidget *parent) : QDialog(parent), m_dm
     auto *statusBarInfo = new QStatusBar(this);
     statusBarInfo->setObjectName(QStringLiteral("StatusBarInfo"));
     statusBarInfo->setSizeGripEnabled(false);
+    statusBarInfo->setContentsMargins(0, 0, 2, 0);
     const QString panelTips[] = {QStringLiteral("Your default library"), QStringLiteral("Your login ID"),
                                  QStringLiteral("Your primary group")};
     for (int panel = 0; panel < 3; ++panel) {
