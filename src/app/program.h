@@ -23,9 +23,9 @@ struct ProgramEnvironment {
 };
 
 // The running program: owns the state every procedure shares for the run (saved settings, DM session,
-// library connection records, activity log, the folder tree logic) and the main window, and connects
-// the window's commands to the procedures. Created once by main(); the DM factory is handed in, and
-// the viewer that shows the log and the readme may be.
+// library connection records, activity log, the folder tree logic, the move flags) and the main window,
+// and connects the window's commands to the procedures. Created once by main(); the DM factory is
+// handed in, and the viewer that shows the log and the readme may be.
 class Program {
 public:
     Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> factory,
