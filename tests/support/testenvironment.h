@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTemporaryDir>
 #include <QStringList>
 
 #include <ostream>
@@ -15,3 +16,7 @@ inline void PrintTo(const QString &text, std::ostream *out)
 {
     *out << '"' << text.toStdString() << '"';
 }
+
+// Keeps a test run away from the user's own files and settings: config and data directories inside
+// home, no installation, registry or planted faults from the environment, and a pinned locale.
+void IsolateTestEnvironment(const QTemporaryDir &home);
