@@ -11,17 +11,6 @@
 
 namespace {
 
-// Restores the mouse pointer the window had on entry, however the procedure leaves.
-class PointerGuard {
-public:
-    explicit PointerGuard(WindowSeam &window) : m_window(window), m_pointer(window.mousePointer()) {}
-    ~PointerGuard() { m_window.setMousePointer(m_pointer); }
-
-private:
-    WindowSeam &m_window;
-    MousePointer m_pointer;
-};
-
 // Logs and shows one of the messages after which the session cannot start.
 void cannotStart(DmContext &dm, const QString &message)
 {
@@ -43,7 +32,7 @@ bool StartFusion(DmContext &dm)
 {
     DmSession &s = dm.session;
     ActivityLog &log = dm.log;
-    const PointerGuard pointer(dm.window);
+    const MousePointer pointer = dm.window.mousePointer();
     const QString cannotStartSuffix = QStringLiteral(" - cannot start ") + ProductName();
     bool result = false;
     try {
@@ -114,6 +103,7 @@ bool StartFusion(DmContext &dm)
         log.ReportError(error.number(), error.source(), error.description());
         result = false;
     }
+    dm.window.setMousePointer(pointer);
     dm.window.processEvents();
     return result;
 }
