@@ -18,6 +18,6 @@ bool CheckFusion(DmContext &dm, const QString &callerName);
 // line and asks the window to end the program. Every step goes on past a failure.
 void EndProgram(DmContext &dm);
 
-// "Error: ..." DM objects that cannot be created raise this runtime error number, as the platform's
-// "can't create object" does.
+// The runtime error number raised when a DM object cannot be created, as the platform's "can't create
+// object" error is numbered.
 constexpr qint32 CannotCreateObjectError = 429;
