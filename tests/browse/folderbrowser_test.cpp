@@ -23,7 +23,6 @@ protected:
 
     FolderBrowserTest()
     {
-        qunsetenv("KORVEL_DM_FAULTS");
         lib1Person = builder.addUser("LIB1", User, "DOCS_USERS");
         other = builder.addUser("LIB2", "OTHER", "OTHERS");
         lib2Person = builder.addUser("LIB2", User, "STAFF");

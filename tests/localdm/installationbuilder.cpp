@@ -13,6 +13,12 @@ LibraryConfig InstallationBuilder::library(const QString &name, int engine, cons
     return config;
 }
 
+QList<LibraryConfig> InstallationBuilder::oneLibraryPerEngine()
+{
+    return {library(QStringLiteral("LIB_A")), library(QStringLiteral("LIB_B"), 2, QStringLiteral("ORAADM")),
+            library(QStringLiteral("LIB_C"), 6, QStringLiteral("SYBADM"))};
+}
+
 InstallationBuilder::InstallationBuilder(const QString &folder, const QString &user,
                                          QList<LibraryConfig> libraries)
 {

@@ -30,6 +30,9 @@ public:
     static LibraryConfig library(const QString &name, int engine = 10,
                                  const QString &owner = QStringLiteral("DOCSADM"));
 
+    // LIB_A (SQL Server, DOCSADM), LIB_B (Oracle, ORAADM) and LIB_C (Sybase, SYBADM).
+    static QList<LibraryConfig> oneLibraryPerEngine();
+
     InstallationBuilder(const QString &folder, const QString &user, QList<LibraryConfig> libraries);
 
     Installation &installation() { return m_installation; }

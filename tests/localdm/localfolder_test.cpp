@@ -23,7 +23,6 @@ class LocalFolderTest : public testing::Test {
 protected:
     LocalFolderTest()
     {
-        qunsetenv("KORVEL_DM_FAULTS");
         for (const QString library : {"LIB_A", "LIB_B", "LIB_C"})
             builder.addUser(library, "JSMITH", "DOCS_USERS");
     }
@@ -50,11 +49,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    InstallationBuilder builder{dir.path(),
-                                "JSMITH",
-                                {InstallationBuilder::library("LIB_A"),
-                                 InstallationBuilder::library("LIB_B", 2, "ORAADM"),
-                                 InstallationBuilder::library("LIB_C", 6, "SYBADM")}};
+    InstallationBuilder builder{dir.path(), "JSMITH", InstallationBuilder::oneLibraryPerEngine()};
     std::shared_ptr<LocalDm> dm = builder.dm();
 };
 

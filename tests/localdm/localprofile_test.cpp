@@ -15,7 +15,6 @@ class LocalProfileTest : public testing::Test {
 protected:
     LocalProfileTest()
     {
-        qunsetenv("KORVEL_DM_FAULTS");
         for (const QString library : {"LIB_A", "LIB_B"}) {
             builder.addUser(library, "JSMITH", "DOCS_USERS");
             builder.addUser(library, "MJONES", "DOCS_USERS");

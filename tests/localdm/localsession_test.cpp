@@ -4,9 +4,9 @@
 #include "localdm/localapplication.h"
 #include "localdm/localbrowser.h"
 #include "localdm/localdmfactory.h"
-#include "localdm/localsql.h"
 #include "localdm/localerror.h"
 #include "localdm/locallibrary.h"
+#include "localdm/localsql.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -17,14 +17,8 @@ namespace {
 
 class LocalSessionTest : public testing::Test {
 protected:
-    LocalSessionTest() { qunsetenv("KORVEL_DM_FAULTS"); }
-
     QTemporaryDir dir;
-    InstallationBuilder builder{dir.path(),
-                                "JSMITH",
-                                {InstallationBuilder::library("LIB_A"),
-                                 InstallationBuilder::library("LIB_B", 2, "ORAADM"),
-                                 InstallationBuilder::library("LIB_C", 6, "SYBADM")}};
+    InstallationBuilder builder{dir.path(), "JSMITH", InstallationBuilder::oneLibraryPerEngine()};
 };
 
 } // namespace
