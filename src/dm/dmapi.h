@@ -204,6 +204,8 @@ public:
     // True when a value can be read from the current row.
     virtual bool hasResult() const = 0;
     virtual int rowCount() const = 0;
+    // Columns of the last statement's result; 0 when it returned none.
+    virtual int columnCount() const = 0;
     virtual void setRow(int row) = 0;
     // Moves to the next row; false when none is left.
     virtual bool nextRow() = 0;

@@ -38,8 +38,7 @@ public:
     qint64 rowsAffected() const override { return m_rowsAffected; }
     bool hasResult() const override { return m_row >= 1 && m_row <= rowCount(); }
     int rowCount() const override;
-    // Columns of the last statement's result; 0 when it returned none.
-    int columnCount() const { return m_columns; }
+    int columnCount() const override { return m_columns; }
     // Throws DmError for a row outside 1 to rowCount().
     void setRow(int row) override;
     bool nextRow() override;

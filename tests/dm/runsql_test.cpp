@@ -2,6 +2,7 @@
 
 #include "dm/connectlibrary.h"
 #include "dm/runsql.h"
+#include "dm/sqlrows.h"
 
 namespace {
 
@@ -202,4 +203,34 @@ TEST(SqlSafe, KeepsEveryCharacterButQuotesAndLineBreaks)
     EXPECT_EQ(SqlSafe("   "), "");
     EXPECT_EQ(SqlSafe("line\nbreak\r"), "line break");
     EXPECT_EQ(SqlEscape(" it's "), " it''s ");
+}
+
+TEST_F(RunSqlTest, QueryRowsTellsARefusedQueryFromAnEmptyOne)
+{
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_ORA"));
+    const int first = builder.addFolder("LIB_ORA", "Alpha");
+    const int second = builder.addFolder("LIB_ORA", "Beta");
+    const SqlRows found = QueryRows(*dm, "SELECT DOCNUMBER, DOCNAME FROM [OWNER].PROFILE WHERE DOCNUMBER IN (" +
+                                             QString::number(first) + ", " + QString::number(second) +
+                                             ") ORDER BY DOCNAME");
+    ASSERT_FALSE(found.failed());
+    ASSERT_EQ(found.size(), 2);
+    EXPECT_EQ(found.value(0, 1).toInt(), first);
+    EXPECT_EQ(found.value(1, 2).toString(), "Beta");
+    EXPECT_FALSE(found.value(2, 1).isValid());
+    EXPECT_FALSE(found.value(0, 3).isValid());
+
+    const SqlRows none = QueryRows(*dm, "SELECT DOCNUMBER FROM [OWNER].PROFILE WHERE DOCNUMBER = -1");
+    EXPECT_FALSE(none.failed());
+    EXPECT_TRUE(none.isEmpty());
+
+    const SqlRows refused = QueryRows(*dm, "SELECT NO_SUCH_COLUMN FROM [OWNER].PROFILE");
+    EXPECT_TRUE(refused.failed());
+    EXPECT_NE(refused.errorNumber, 0);
+    EXPECT_TRUE(refused.errorText().contains("NO_SUCH_COLUMN")) << refused.errorText().toStdString();
+
+    // The two numbers the runner logs as success are no failure here either.
+    lastSql->forcedStatus = 1;
+    lastSql->forcedNumber = 9;
+    EXPECT_FALSE(QueryRows(*dm, "UPDATE [OWNER].PROFILE SET ABSTRACT = 'x' WHERE DOCNUMBER = -1").failed());
 }
