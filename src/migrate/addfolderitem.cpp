@@ -1,0 +1,258 @@
+#include "migrate/addfolderitem.h"
+
+#include "dm/dmerror.h"
+#include "dm/fusion.h"
+#include "migrate/foldersteps.h"
+#include "migrate/sortfolders.h"
+
+namespace {
+
+QString num(int value)
+{
+    return QString::number(value);
+}
+
+// One call of AddFolderItem after its entry checks. Each step returns false after logging why; the
+// caller then leaves through the common exit.
+class ItemLink {
+public:
+    ItemLink(DmContext &dm, int item, int parent, const QString &itemType, const QString &parentLib,
+             const QString &itemLib)
+        : m_dm(dm), m_s(dm.session), m_log(dm.log), m_item(item), m_parent(parent), m_itemType(itemType),
+          m_parentLib(parentLib), m_itemLib(itemLib)
+    {
+    }
+
+    bool mayWriteToParentLibrary()
+    {
+        const std::shared_ptr<DmLibrary> current = m_s.currentLibrary;
+        if (current->name() == m_parentLib ||
+            current->properties()->item(QStringLiteral("User.SaveToRemoteLibrary"))->value().toBool())
+            return true;
+        m_log.WriteLog(QStringLiteral("Error: ") + current->userId() +
+                       QStringLiteral(" does not have rights to save folders to the (remote) ") +
+                       QStringLiteral("Library ") + m_parentLib + QStringLiteral(" from library ") +
+                       current->name());
+        m_log.WriteDashLine();
+        return false;
+    }
+
+    bool openItemProfile()
+    {
+        ReleaseSharedSlots(m_s);
+        if (const std::shared_ptr<DmLibrary> library = FindLibrary(m_s, m_itemLib)) {
+            m_log.WriteLog(QStringLiteral("Opening profile object for item #") + num(m_item) +
+                           QStringLiteral(" in library ") + library->name());
+            m_s.sharedProfile = library->openProfile(m_item);
+            m_log.WriteDashLine();
+        }
+        const std::shared_ptr<DmProfile> profile = m_s.sharedProfile;
+        if (!profile) {
+            m_log.WriteLog(QStringLiteral("Error: Unable to open child Profile object #") + num(m_item) +
+                           QStringLiteral(" for AddFolderItem in library ") + m_parentLib);
+            return false;
+        }
+        m_log.WriteLog(QStringLiteral("Profile object #") + num(profile->documentNumber()) +
+                       QStringLiteral(" opened in library ") + profile->libraryName());
+        m_log.WriteDashLine();
+        return true;
+    }
+
+    // True when a folder of the same number and library already holds the item. Otherwise closes the
+    // item's profile, which is needed no longer.
+    bool alreadyInFolder()
+    {
+        const std::shared_ptr<DmProfile> profile = m_s.sharedProfile;
+        const std::shared_ptr<DmItemCollection> containing = profile->containingFolders();
+        if (const int count = containing->count(); count != 0) {
+            m_log.WriteLog(QStringLiteral("Checking ") + num(count) +
+                           QStringLiteral(" parent folder(s) to determine ") +
+                           QStringLiteral("whether item #") + num(profile->documentNumber()) +
+                           QStringLiteral(" already exists in folder #") + num(m_parent));
+            m_log.WriteDashLine();
+            for (int i = 1; i <= count; ++i) {
+                const std::shared_ptr<DmItem> folder = containing->item(i);
+                if (folder->documentNumber() == m_parent &&
+                    folder->libraryName().compare(m_parentLib, Qt::CaseInsensitive) == 0) {
+                    m_log.WriteLog(QStringLiteral("Folder item ") + num(profile->documentNumber()) +
+                                   QStringLiteral(" already exists in folder #") +
+                                   num(folder->documentNumber()) + QStringLiteral(" in folder library ") +
+                                   folder->libraryName() + QStringLiteral(" (") + folder->name() + u')');
+                    return true;
+                }
+            }
+        }
+        m_log.WriteDashLine();
+        m_log.WriteLog(QStringLiteral("Closing profile object #") + num(profile->documentNumber()) +
+                       QStringLiteral(" in library ") + profile->libraryName());
+        ReleaseSharedSlots(m_s);
+        m_log.WriteDashLine();
+        return false;
+    }
+
+    bool openParentFolder()
+    {
+        m_s.sharedFolder.reset();
+        if (const std::shared_ptr<DmLibrary> library = FindLibrary(m_s, m_parentLib)) {
+            m_log.WriteLog(QStringLiteral("Opening parent folder object #") + num(m_parent) +
+                           QStringLiteral(" in library ") + library->name());
+            m_s.sharedFolder = library->openFolder(m_parent);
+            m_log.WriteDashLine();
+        }
+        const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
+        if (!folder) {
+            m_log.WriteLog(QStringLiteral("Error: Unable to open parent folder object #") + num(m_parent) +
+                           QStringLiteral(" for AddFolderItem in library ") + m_parentLib);
+            return false;
+        }
+        m_log.WriteLog(QStringLiteral("Parent folder object #") + num(folder->documentNumber()) +
+                       QStringLiteral(" opened for AddFolderItem in library ") + folder->libraryName());
+        m_log.WriteDashLine();
+        return true;
+    }
+
+    bool addItem()
+    {
+        const std::shared_ptr<DmLibrary> library = FindLibrary(m_s, m_itemLib);
+        if (!library)
+            throw DmError(ObjectNotSetError, QStringLiteral("AddFolderItem"),
+                          QStringLiteral("Object variable or With block variable not set"));
+        const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
+        const bool isFolder = m_itemType == QStringLiteral("F");
+        const QString kind = isFolder ? QStringLiteral("FolderItem") : QStringLiteral("ProfileItem");
+        m_log.WriteLog(QStringLiteral("Setting ") + kind + QStringLiteral(" object for ") +
+                       (isFolder ? QStringLiteral("folder #") : QStringLiteral("document #")) + num(m_item) +
+                       QStringLiteral(" in library ") + library->name());
+        int number = 0;
+        QString itemLibrary;
+        std::shared_ptr<DmProfileItem> document;
+        std::shared_ptr<DmFolderItem> subfolder;
+        if (isFolder && (subfolder = library->openFolderItem(m_item))) {
+            number = subfolder->documentNumber();
+            itemLibrary = subfolder->libraryName();
+        } else if (!isFolder && (document = library->openProfileItem(m_item))) {
+            number = document->documentNumber();
+            itemLibrary = document->libraryName();
+        }
+        m_log.WriteDashLine();
+        if (!document && !subfolder) {
+            m_log.WriteLog(QStringLiteral("Error: ") + kind + QStringLiteral(" object not open!"));
+            m_log.WriteDashLine();
+            return false;
+        }
+
+        const QString into = QStringLiteral(" to folder #") + num(folder->documentNumber()) +
+                             QStringLiteral(" in library ") + folder->libraryName();
+        m_log.WriteLog(
+            (isFolder ? QStringLiteral("Adding subfolder #") : QStringLiteral("Adding document #")) +
+            num(number) + QStringLiteral(" in library ") + itemLibrary + into);
+        const bool added = isFolder ? folder->addSubfolder(*subfolder) : folder->addDocument(*document);
+        m_log.WriteDashLine();
+        if (added) {
+            m_log.WriteLog((isFolder ? QStringLiteral("Subfolder #") : QStringLiteral("Document #")) +
+                           num(number) + QStringLiteral(" in library ") + itemLibrary +
+                           QStringLiteral(" added to folder ") + num(folder->documentNumber()) +
+                           QStringLiteral(" in library ") + folder->libraryName());
+            m_log.WriteDashLine();
+            return true;
+        }
+        logFolderError(folder);
+        m_log.WriteLog((isFolder ? QStringLiteral("Error: Unable to add folder #")
+                                 : QStringLiteral("Error: Unable to add document #")) +
+                       num(number) + QStringLiteral(" to folder #") + num(folder->documentNumber()) +
+                       QStringLiteral(" (") + folder->nameA() + u')');
+        return false;
+    }
+
+    bool saveFolder()
+    {
+        const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
+        m_log.WriteLog(QStringLiteral("Saving profile object for folder #") + num(folder->documentNumber()) +
+                       QStringLiteral(" \"") + folder->nameA() + QStringLiteral("\" in library ") +
+                       folder->libraryName());
+        const bool saved = folder->save(m_s.saveOption);
+        m_log.WriteDashLine();
+        if (!saved) {
+            logFolderError(folder);
+            m_log.WriteLog(
+                QStringLiteral("Warning: Attempt to save folder object did not return valid response"));
+            m_log.WriteDashLine();
+            return false;
+        }
+        m_log.WriteLog(QStringLiteral("Folder object saved to #") + num(folder->documentNumber()) +
+                       QStringLiteral(" in library ") + folder->libraryName());
+        m_log.WriteDashLine();
+        m_s.sharedFolder.reset();
+        return true;
+    }
+
+    void sortParent()
+    {
+        if (!SortFolders(m_dm, m_parent, m_parentLib)) {
+            m_log.WriteLog(QStringLiteral("Error: Unable to sort the parent folder ") + m_parentLib);
+            m_log.WriteDashLine();
+        }
+    }
+
+    void logAdded()
+    {
+        m_log.WriteLog(QStringLiteral("Folder Item #") + num(m_item) +
+                       QStringLiteral(" successfully added to folder #") + num(m_parent) + u'.');
+    }
+
+private:
+    void logFolderError(const std::shared_ptr<DmFolder> &folder)
+    {
+        if (const qint32 number = folder->errorNumber(); number != 0)
+            m_log.WriteLog(DmErrorLine(number, folder->errorDescription()));
+    }
+
+    DmContext &m_dm;
+    DmSession &m_s;
+    ActivityLog &m_log;
+    int m_item;
+    int m_parent;
+    QString m_itemType;
+    QString m_parentLib;
+    QString m_itemLib;
+};
+
+} // namespace
+
+bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const QString &ItemType,
+                   const QString &ParentLib, const QString &ItemLib, ParentSort sort)
+{
+    if (!CheckFusion(dm, QStringLiteral("AddFolderItem")))
+        return false;
+    ActivityLog &log = dm.log;
+    if (!dm.session.currentLibrary) {
+        LogLibraryObjectNotSet(log);
+        return false;
+    }
+    if (ItemDocNumber == 0 || ParentDocNumber == 0)
+        return false;
+
+    bool result = false;
+    try {
+        ItemLink link(dm, ItemDocNumber, ParentDocNumber, ItemType, ParentLib, ItemLib);
+        if (link.mayWriteToParentLibrary() && link.openItemProfile()) {
+            if (link.alreadyInFolder()) {
+                result = true;
+            } else if (link.openParentFolder() && link.addItem() && link.saveFolder()) {
+                if (sort == ParentSort::Sort)
+                    link.sortParent();
+                link.logAdded();
+                result = true;
+            }
+        }
+    } catch (const DmError &error) {
+        log.WriteDashLine();
+        log.WriteLog(QStringLiteral("AddFolderItem:"));
+        log.ReportError(error.number(), error.source(), error.description());
+        log.WriteLog(QStringLiteral("Error: Adding Folder Item to folder"));
+        result = false;
+    }
+    ReleaseSharedSlots(dm.session);
+    log.WriteDashLine();
+    return result;
+}

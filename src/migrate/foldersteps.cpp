@@ -1,0 +1,40 @@
+#include "migrate/foldersteps.h"
+
+#include "dm/dmerror.h"
+
+void LogLibraryObjectNotSet(ActivityLog &log)
+{
+    log.WriteLog(QStringLiteral("Error: Library object not set - cannot continue"));
+    log.WriteDashLine();
+}
+
+QString DmErrorLine(qint32 number, const QString &description)
+{
+    return QStringLiteral("Error: (") + QString::number(number) + QStringLiteral(") - ") + description;
+}
+
+std::shared_ptr<DmLibrary> FindLibrary(const DmSession &session, const QString &libraryName)
+{
+    if (!session.libraries)
+        return nullptr;
+    const int count = session.libraries->count();
+    for (int i = 1; i <= count; ++i) {
+        std::shared_ptr<DmLibrary> library = session.libraries->item(i);
+        if (library && library->name().compare(libraryName, Qt::CaseInsensitive) == 0)
+            return library;
+    }
+    return nullptr;
+}
+
+void ReleaseSharedSlots(DmSession &session)
+{
+    if (session.sharedProfile) {
+        try {
+            session.sharedProfile->close();
+        } catch (const DmError &) {
+            // The slot is emptied whatever the DM says: the next procedure must find it empty.
+        }
+        session.sharedProfile.reset();
+    }
+    session.sharedFolder.reset();
+}
