@@ -515,8 +515,8 @@ bool FolderCreation::copySecurity()
     m_secured = outcome != SecurityOutcome::Unsecured;
     if (outcome == SecurityOutcome::Copied)
         return true;
-    if (m_secured)
-        link();
+    if (m_secured && link())
+        ClearCreationActivity(m_dm, m_target, m_number);
     return fail(QStringLiteral("Error: Folder ") + m_quoted + QStringLiteral(" (#") + n() +
                 QStringLiteral(") in library ") + m_target + QStringLiteral(" lacks the security of folder #") +
                 num(m_sourceDoc) + QStringLiteral(" in library ") + m_sourceLib);
