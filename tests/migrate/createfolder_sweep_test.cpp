@@ -120,8 +120,9 @@ TEST(CreateFolderSweep, NoPlantedFailureWidensAccessOrGoesUnreported)
         // Every kind of call the creation makes was among the failure points.
         EXPECT_GT(span[FaultKind::Sql].second, span[FaultKind::Sql].first);
         EXPECT_GT(span[FaultKind::Open].second, span[FaultKind::Open].first);
-        if (!scenario.leftRestricted)
+        if (!scenario.leftRestricted) {
             EXPECT_GT(span[FaultKind::Save].second, span[FaultKind::Save].first);
+        }
         std::cout << scenario.name << ": " << points << " failure points\n";
     }
 }
