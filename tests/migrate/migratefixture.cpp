@@ -47,12 +47,12 @@ int MigrateFixture::folderWith(const QString &library, const QStringList &names)
     return folder;
 }
 
-bool MigrateFixture::holds(const QString &library, int parent, int item)
+bool MigrateFixture::holds(const QString &library, int parent, int item, const QString &itemLibrary)
 {
     return builder.db(library)
                .scalar(
-                   "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ?1 AND DOCNUMBER = ?2 AND LIBRARY = 0",
-                   {parent, item})
+                   "SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ?1 AND DOCNUMBER = ?2 AND LIBRARY = ?3",
+                   {parent, item, builder.remoteId(library, itemLibrary.isEmpty() ? library : itemLibrary)})
                .toInt() > 0;
 }
 

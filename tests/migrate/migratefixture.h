@@ -23,8 +23,9 @@ protected:
     QStringList order(const QString &library, int folder);
     // A folder of the library holding new documents of that library, linked in the order given.
     int folderWith(const QString &library, const QStringList &names);
-    // Whether the library holds a FOLDER_ITEM row of the item (of its own library) under the parent.
-    bool holds(const QString &library, int parent, int item);
+    // Whether the library holds a FOLDER_ITEM row of the item of itemLibrary (by default its own) under
+    // the parent.
+    bool holds(const QString &library, int parent, int item, const QString &itemLibrary = {});
     // Replaces the planted faults; their calls are counted from now.
     void plant(const QString &faults);
     // The library check over every library; empty when all is well.
