@@ -187,6 +187,8 @@ bool DeleteFolder(DmContext &dm, int docNumber, const QString &libraryName)
                    libraryName);
     log.WriteDashLine();
     FolderRemoval removal(dm, libraryName);
+    // A folder left in the slot by an earlier call must never be taken for this one.
+    ReleaseSharedSlots(s);
     const bool opened = removal.attempt(
         [&] {
             if (const std::shared_ptr<DmLibrary> library = FindLibrary(s, libraryName)) {

@@ -126,6 +126,8 @@ TEST_F(DeleteFolderTest, WhatCannotBeOpenedIsLeftAlone)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.number);
+        // The folder itself left in the slot by an earlier call is not the one asked for.
+        session.sharedFolder = session.currentLibrary->openFolder(t.folder);
         EXPECT_FALSE(DeleteFolder(*dm, c.number, c.library));
         const QStringList lines = newLogLines();
         if (c.lines.isEmpty()) {
@@ -133,7 +135,8 @@ TEST_F(DeleteFolderTest, WhatCannotBeOpenedIsLeftAlone)
         }
         EXPECT_EQ(startingWith(lines, "Error:"), c.lines);
         EXPECT_TRUE(filed(t));
-        EXPECT_TRUE(slotsEmpty());
+        EXPECT_TRUE(c.lines.isEmpty() || slotsEmpty());
+        session.sharedFolder.reset();
     }
     EXPECT_EQ(violations(), QStringList());
 }
