@@ -13,7 +13,7 @@ QString quoted(const QString &name)
     return u'"' + name + u'"';
 }
 
-// One call of DeleteFolder once its folder object is open. Every step returns false after logging
+// One call of DeleteFolder after its entry checks. Every step returns false after logging
 // why, and the removal stops there.
 class FolderRemoval {
 public:
