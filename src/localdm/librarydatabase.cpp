@@ -343,19 +343,23 @@ void LibraryDatabase::raise(const QString &context) const
                       .arg(m_config.name, QString::fromUtf8(sqlite3_errmsg(m_db)), context));
 }
 
-LibraryDatabase::Transaction::Transaction(LibraryDatabase &db) : m_db(db)
+// Inside a transaction the SQL pass-through holds open, the work becomes a savepoint of it, kept or undone
+// with that transaction.
+LibraryDatabase::Transaction::Transaction(LibraryDatabase &db)
+    : m_db(db), m_nested(!sqlite3_get_autocommit(db.handle()))
 {
-    m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    m_db.exec(m_nested ? QStringLiteral("SAVEPOINT DM_CALL") : QStringLiteral("BEGIN IMMEDIATE"));
 }
 
 LibraryDatabase::Transaction::~Transaction()
 {
     if (!m_done)
-        sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_db.handle(), m_nested ? "ROLLBACK TO DM_CALL; RELEASE DM_CALL" : "ROLLBACK", nullptr,
+                     nullptr, nullptr);
 }
 
 void LibraryDatabase::Transaction::commit()
 {
-    m_db.exec(QStringLiteral("COMMIT"));
+    m_db.exec(m_nested ? QStringLiteral("RELEASE DM_CALL") : QStringLiteral("COMMIT"));
     m_done = true;
 }

@@ -52,6 +52,7 @@ public:
 
     private:
         LibraryDatabase &m_db;
+        const bool m_nested;
         bool m_done = false;
     };
 

@@ -29,6 +29,7 @@ LocalSql::LocalSql(std::shared_ptr<LocalDm> dm) : m_dm(std::move(dm)) {}
 
 LocalSql::~LocalSql()
 {
+    endSession();
     clearCache();
 }
 
@@ -40,6 +41,7 @@ void LocalSql::setSecurityToken(const QString &token)
 void LocalSql::setLibrary(const QString &libraryName)
 {
     LibraryDatabase &database = m_dm->database(libraryName);
+    endSession();
     releaseResults();
     clearCache();
     m_database = &database;
@@ -74,12 +76,21 @@ qint32 LocalSql::execute(const QString &statement)
         return fail(entry->translation.error);
     case SqlTranslation::Action::Skip:
         return 0;
+    case SqlTranslation::Action::Begin:
+    case SqlTranslation::Action::Commit:
+    case SqlTranslation::Action::Rollback:
+        return control(entry->translation);
     case SqlTranslation::Action::Run:
         break;
     }
 
     sqlite3 *db = m_database->handle();
     sqlite3_stmt *running = entry->statement;
+    if (m_translator->dialect() == SqlDialect::Oracle && m_transactions == 0 && !sqlite3_stmt_readonly(running)) {
+        if (!transact("BEGIN"))
+            return m_error.number;
+        m_transactions = 1;
+    }
     // The connection's change counter also moves for no statement but INSERT, UPDATE and DELETE, so a
     // query or a table definition never reports the rows of an earlier change.
     const sqlite3_int64 changesBefore = sqlite3_total_changes64(db);
@@ -94,6 +105,10 @@ qint32 LocalSql::execute(const QString &statement)
             m_translator->sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
         sqlite3_reset(running);
         releaseResults();
+        // Some failures (a full disk, an interrupted write) end SQLite's transaction, as severe errors end
+        // the server's.
+        if (sqlite3_get_autocommit(db))
+            m_transactions = 0;
         return fail(error);
     }
     sqlite3_reset(running);
@@ -129,7 +144,8 @@ const LocalSql::Prepared *LocalSql::prepared(const QString &statement)
                 SqlTranslator::localError(SeveralStatements,
                                           QStringLiteral("The SQL object runs one statement at a "
                                                          "time; text follows the first: %1")
-                                              .arg(rest.trimmed()))};
+                                              .arg(rest.trimmed())),
+                {}};
         } else if (!entry.statement) {
             entry.translation.action = SqlTranslation::Action::Skip; // nothing but comments
         }
@@ -144,6 +160,64 @@ void LocalSql::clearCache()
     for (const Prepared &entry : std::as_const(m_cache))
         sqlite3_finalize(entry.statement);
     m_cache.clear();
+}
+
+qint32 LocalSql::control(const SqlTranslation &translation)
+{
+    const bool sqlServer = m_translator->dialect() == SqlDialect::SqlServer;
+    switch (translation.action) {
+    case SqlTranslation::Action::Begin:
+        if (m_transactions == 0) {
+            if (!transact("BEGIN IMMEDIATE"))
+                return m_error.number;
+            m_transactionName = translation.name;
+        }
+        ++m_transactions;
+        return 0;
+    case SqlTranslation::Action::Commit:
+        // Sybase and Oracle take a COMMIT without a transaction as having nothing to do.
+        if (m_transactions == 0)
+            return sqlServer ? fail(m_translator->serverError(
+                                   3902, QStringLiteral("The COMMIT TRANSACTION request has no corresponding "
+                                                        "BEGIN TRANSACTION.")))
+                             : 0;
+        if (m_transactions == 1 && !transact("COMMIT"))
+            return m_error.number;
+        --m_transactions;
+        return 0;
+    default:
+        break;
+    }
+    if (m_transactions > 0 && !translation.name.isEmpty() && translation.name != m_transactionName)
+        return fail(m_translator->serverError(
+            6401, QStringLiteral("Cannot roll back %1. No transaction or savepoint of that name was found.")
+                      .arg(translation.name)));
+    if (m_transactions == 0)
+        return sqlServer ? fail(m_translator->serverError(
+                               3903, QStringLiteral("The ROLLBACK TRANSACTION request has no corresponding "
+                                                    "BEGIN TRANSACTION.")))
+                         : 0;
+    m_transactions = 0;
+    return transact("ROLLBACK") ? 0 : m_error.number;
+}
+
+bool LocalSql::transact(const char *statement)
+{
+    sqlite3 *db = m_database->handle();
+    if (sqlite3_exec(db, statement, nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    fail(m_translator->sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))));
+    return false;
+}
+
+void LocalSql::endSession()
+{
+    if (m_transactions == 0)
+        return;
+    m_transactions = 0;
+    sqlite3_exec(m_database->handle(),
+                 m_translator->dialect() == SqlDialect::Oracle ? "COMMIT" : "ROLLBACK", nullptr, nullptr,
+                 nullptr);
 }
 
 qint32 LocalSql::fail(const SqlError &error)

@@ -19,6 +19,13 @@ struct sqlite3_stmt;
 // number and driver-style description, readable until the next execute); only misuse of the object itself
 // (unknown library, reading outside the result) raises DmError.
 //
+// Transactions are those of the claimed server: BEGIN TRANSACTION opens one on SQL Server and Sybase (nested
+// ones only count, as the servers' transaction count does) until COMMIT or ROLLBACK; on Oracle the first
+// change opens one implicitly and COMMIT or ROLLBACK ends it. Other statements commit one by one. The
+// session ends when the object is bound to another library or destroyed: an open transaction is then
+// rolled back on SQL Server and Sybase and committed on Oracle, as each server ends a session that
+// disconnects. DM calls on the same library while a transaction is open become part of it.
+//
 // Translations and prepared statements are cached by statement text for the bound library; they belong to
 // this object and are finalized with it or when it is bound to another library.
 class LocalSql : public DmSql {
@@ -53,6 +60,10 @@ private:
     };
 
     qint32 fail(const SqlError &error);
+    qint32 control(const SqlTranslation &translation);
+    // Runs a transaction statement on the connection; false when SQLite refused it (m_error says why).
+    bool transact(const char *statement);
+    void endSession();
     // The translation of a statement, prepared when it runs; null when preparing failed (m_error says why).
     const Prepared *prepared(const QString &statement);
     void clearCache();
@@ -68,4 +79,6 @@ private:
     int m_columns = 0;
     int m_row = 0;
     qint64 m_rowsAffected = 0;
+    int m_transactions = 0; // the server's transaction count
+    QString m_transactionName; // of the outermost transaction
 };

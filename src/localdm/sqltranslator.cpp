@@ -76,6 +76,7 @@ private:
     bool refuse(qint32 number, const QString &message);
     bool checkTerminated();
     bool checkSetDateFormat();
+    bool checkTransactionControl();
     bool translateTokens();
     bool translateWord(qsizetype index);
     bool dropQueryHint();
@@ -106,19 +107,23 @@ private:
     SqlError m_error;
     bool m_skip = false;
     bool m_outerJoins = false;
+    SqlTranslation::Action m_control = SqlTranslation::Action::Run;
+    QString m_transactionName;
 };
 
 SqlTranslation StatementTranslation::result()
 {
-    if (!checkTerminated() || !checkSetDateFormat())
-        return {SqlTranslation::Action::Refuse, {}, m_error};
+    if (!checkTerminated() || !checkSetDateFormat() || !checkTransactionControl())
+        return {SqlTranslation::Action::Refuse, {}, m_error, {}};
+    if (m_control != SqlTranslation::Action::Run)
+        return {m_control, {}, {}, m_transactionName};
     if (m_skip || m_lexer.next(-1) < 0)
-        return {SqlTranslation::Action::Skip, {}, {}};
+        return {SqlTranslation::Action::Skip, {}, {}, {}};
     if (!translateTokens() || !dropQueryHint() || !rewriteOuterJoins() || !checkStringsAreValues())
-        return {SqlTranslation::Action::Refuse, {}, m_error};
+        return {SqlTranslation::Action::Refuse, {}, m_error, {}};
     if (!m_oracle)
         orderCaseInsensitively();
-    return {SqlTranslation::Action::Run, m_lexer.toString(), {}};
+    return {SqlTranslation::Action::Run, m_lexer.toString(), {}, {}};
 }
 
 bool StatementTranslation::refuse(qint32 number, const QString &message)
@@ -178,6 +183,77 @@ bool StatementTranslation::checkSetDateFormat()
             2741,
             QStringLiteral("SET DATEFORMAT date order '%1' is invalid.").arg(m_lexer[value].unquoted()));
     m_skip = true;
+    return true;
+}
+
+// Transaction statements as each server writes them: on SQL Server and Sybase "BEGIN TRAN[SACTION] [name]",
+// "COMMIT [TRAN[SACTION] [name] | WORK]" and the same for ROLLBACK; on Oracle, which opens a transaction
+// by itself, "COMMIT [WORK]" and "ROLLBACK [WORK]". SQLite's own forms (BEGIN alone, END, RELEASE) and
+// savepoints never reach the connection: they would end or nest its transaction behind the pass-through.
+bool StatementTranslation::checkTransactionControl()
+{
+    using Action = SqlTranslation::Action;
+    const qsizetype verb = m_lexer.next(-1);
+    if (verb < 0)
+        return true;
+    QList<qsizetype> rest;
+    for (qsizetype i = m_lexer.next(verb); i >= 0; i = m_lexer.next(i))
+        rest << i;
+    if (!rest.isEmpty() && isOperatorAt(rest.last(), u";"))
+        rest.removeLast();
+    const SqlToken &first = m_lexer[verb];
+    const auto nearWord = [&](qsizetype index) {
+        return refuse(102, QStringLiteral("Incorrect syntax near '%1'.").arg(m_lexer[index].text));
+    };
+    const auto isName = [&](qsizetype index) {
+        const SqlTokenKind kind = m_lexer[index].kind;
+        return kind == SqlTokenKind::Word || kind == SqlTokenKind::BracketIdentifier ||
+               (kind == SqlTokenKind::QuotedIdentifier && !isString(m_lexer[index]));
+    };
+    const auto isTran = [&](qsizetype index) {
+        return isWordAt(index, u"TRAN") || isWordAt(index, u"TRANSACTION");
+    };
+
+    const bool savepoint =
+        m_oracle ? first.isWord(u"SAVEPOINT") ||
+                       (first.isWord(u"ROLLBACK") && !rest.isEmpty() && isWordAt(rest.first(), u"TO"))
+                 : first.isWord(u"SAVE") && !rest.isEmpty() && isTran(rest.first());
+    if (savepoint) {
+        m_error = SqlTranslator::localError(UntranslatableSqlError,
+                                            QStringLiteral("The local DM keeps no savepoints: %1")
+                                                .arg(m_lexer.text().trimmed()));
+        return false;
+    }
+    if (first.isWord(u"BEGIN")) {
+        if (m_oracle)
+            return refuse(900, QStringLiteral("invalid SQL statement"));
+        if (rest.isEmpty() || !isTran(rest.first()))
+            return nearWord(rest.isEmpty() ? verb : rest.first());
+        if (rest.size() > 2 || (rest.size() == 2 && !isName(rest[1])))
+            return nearWord(rest[qMin(rest.size() - 1, qsizetype(2))]);
+        m_control = Action::Begin;
+        m_transactionName = rest.size() == 2 ? m_lexer[rest[1]].unquoted() : QString();
+        return true;
+    }
+    if (first.isWord(u"COMMIT") || first.isWord(u"ROLLBACK")) {
+        const Action action = first.isWord(u"COMMIT") ? Action::Commit : Action::Rollback;
+        if (m_oracle) {
+            if (rest.size() > 1 || (rest.size() == 1 && !isWordAt(rest.first(), u"WORK")))
+                return refuse(933, QStringLiteral("SQL command not properly ended"));
+        } else if (!rest.isEmpty()) {
+            const bool work = isWordAt(rest.first(), u"WORK");
+            if (!work && !isTran(rest.first()))
+                return nearWord(rest.first());
+            if (rest.size() > 2 || (rest.size() == 2 && (work || !isName(rest[1]))))
+                return nearWord(rest[1]);
+            if (rest.size() == 2)
+                m_transactionName = m_lexer[rest[1]].unquoted();
+        }
+        m_control = action;
+        return true;
+    }
+    if (first.isWord(u"END") || first.isWord(u"RELEASE") || first.isWord(u"SAVEPOINT") || first.isWord(u"SAVE"))
+        return m_oracle ? refuse(900, QStringLiteral("invalid SQL statement")) : nearWord(verb);
     return true;
 }
 

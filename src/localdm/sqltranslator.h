@@ -23,10 +23,14 @@ struct SqlTranslation {
         Run,    // run sql on the library's SQLite connection
         Skip,   // a session setting the server accepts and the local DM has no use for
         Refuse, // the server would refuse it, or the local DM cannot run it faithfully: error says why
+        Begin,    // BEGIN TRANSACTION [name] on SQL Server and Sybase
+        Commit,   // COMMIT in any of the server's forms
+        Rollback, // ROLLBACK in any of the server's forms; name is the transaction it names, if any
     };
     Action action = Action::Refuse;
     QString sql;
     SqlError error;
+    QString name;
 };
 
 // Reads a statement as the server of a library's engine would (Oracle for codes 2 and 5, Sybase for 6,

@@ -1,16 +1,10 @@
 #include "migrate/addfolderitem.h"
 
 #include "dm/dmerror.h"
-#include "dm/fusion.h"
 #include "migrate/foldersteps.h"
 #include "migrate/sortfolders.h"
 
 namespace {
-
-QString num(int value)
-{
-    return QString::number(value);
-}
 
 // One call of AddFolderItem after its entry checks. Each step returns false after logging why; the
 // caller then leaves through the common exit.
@@ -41,18 +35,19 @@ public:
     {
         ReleaseSharedSlots(m_s);
         if (const std::shared_ptr<DmLibrary> library = FindLibrary(m_s, m_itemLib)) {
-            m_log.WriteLog(QStringLiteral("Opening profile object for item #") + num(m_item) +
+            m_log.WriteLog(QStringLiteral("Opening profile object for item #") + NumberText(m_item) +
                            QStringLiteral(" in library ") + library->name());
             m_s.sharedProfile = library->openProfile(m_item);
             m_log.WriteDashLine();
         }
         const std::shared_ptr<DmProfile> profile = m_s.sharedProfile;
         if (!profile) {
-            m_log.WriteLog(QStringLiteral("Error: Unable to open child Profile object #") + num(m_item) +
-                           QStringLiteral(" for AddFolderItem in library ") + m_parentLib);
+            m_log.WriteLog(QStringLiteral("Error: Unable to open child Profile object #") +
+                           NumberText(m_item) + QStringLiteral(" for AddFolderItem in library ") +
+                           m_parentLib);
             return false;
         }
-        m_log.WriteLog(QStringLiteral("Profile object #") + num(profile->documentNumber()) +
+        m_log.WriteLog(QStringLiteral("Profile object #") + NumberText(profile->documentNumber()) +
                        QStringLiteral(" opened in library ") + profile->libraryName());
         m_log.WriteDashLine();
         return true;
@@ -65,25 +60,26 @@ public:
         const std::shared_ptr<DmProfile> profile = m_s.sharedProfile;
         const std::shared_ptr<DmItemCollection> containing = profile->containingFolders();
         if (const int count = containing->count(); count != 0) {
-            m_log.WriteLog(QStringLiteral("Checking ") + num(count) +
+            m_log.WriteLog(QStringLiteral("Checking ") + NumberText(count) +
                            QStringLiteral(" parent folder(s) to determine ") +
-                           QStringLiteral("whether item #") + num(profile->documentNumber()) +
-                           QStringLiteral(" already exists in folder #") + num(m_parent));
+                           QStringLiteral("whether item #") + NumberText(profile->documentNumber()) +
+                           QStringLiteral(" already exists in folder #") + NumberText(m_parent));
             m_log.WriteDashLine();
             for (int i = 1; i <= count; ++i) {
                 const std::shared_ptr<DmItem> folder = containing->item(i);
                 if (folder->documentNumber() == m_parent &&
                     folder->libraryName().compare(m_parentLib, Qt::CaseInsensitive) == 0) {
-                    m_log.WriteLog(QStringLiteral("Folder item ") + num(profile->documentNumber()) +
+                    m_log.WriteLog(QStringLiteral("Folder item ") + NumberText(profile->documentNumber()) +
                                    QStringLiteral(" already exists in folder #") +
-                                   num(folder->documentNumber()) + QStringLiteral(" in folder library ") +
-                                   folder->libraryName() + QStringLiteral(" (") + folder->name() + u')');
+                                   NumberText(folder->documentNumber()) +
+                                   QStringLiteral(" in folder library ") + folder->libraryName() +
+                                   QStringLiteral(" (") + folder->name() + u')');
                     return true;
                 }
             }
         }
         m_log.WriteDashLine();
-        m_log.WriteLog(QStringLiteral("Closing profile object #") + num(profile->documentNumber()) +
+        m_log.WriteLog(QStringLiteral("Closing profile object #") + NumberText(profile->documentNumber()) +
                        QStringLiteral(" in library ") + profile->libraryName());
         ReleaseSharedSlots(m_s);
         m_log.WriteDashLine();
@@ -94,18 +90,19 @@ public:
     {
         m_s.sharedFolder.reset();
         if (const std::shared_ptr<DmLibrary> library = FindLibrary(m_s, m_parentLib)) {
-            m_log.WriteLog(QStringLiteral("Opening parent folder object #") + num(m_parent) +
+            m_log.WriteLog(QStringLiteral("Opening parent folder object #") + NumberText(m_parent) +
                            QStringLiteral(" in library ") + library->name());
             m_s.sharedFolder = library->openFolder(m_parent);
             m_log.WriteDashLine();
         }
         const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
         if (!folder) {
-            m_log.WriteLog(QStringLiteral("Error: Unable to open parent folder object #") + num(m_parent) +
-                           QStringLiteral(" for AddFolderItem in library ") + m_parentLib);
+            m_log.WriteLog(QStringLiteral("Error: Unable to open parent folder object #") +
+                           NumberText(m_parent) + QStringLiteral(" for AddFolderItem in library ") +
+                           m_parentLib);
             return false;
         }
-        m_log.WriteLog(QStringLiteral("Parent folder object #") + num(folder->documentNumber()) +
+        m_log.WriteLog(QStringLiteral("Parent folder object #") + NumberText(folder->documentNumber()) +
                        QStringLiteral(" opened for AddFolderItem in library ") + folder->libraryName());
         m_log.WriteDashLine();
         return true;
@@ -121,8 +118,8 @@ public:
         const bool isFolder = m_itemType == QStringLiteral("F");
         const QString kind = isFolder ? QStringLiteral("FolderItem") : QStringLiteral("ProfileItem");
         m_log.WriteLog(QStringLiteral("Setting ") + kind + QStringLiteral(" object for ") +
-                       (isFolder ? QStringLiteral("folder #") : QStringLiteral("document #")) + num(m_item) +
-                       QStringLiteral(" in library ") + library->name());
+                       (isFolder ? QStringLiteral("folder #") : QStringLiteral("document #")) +
+                       NumberText(m_item) + QStringLiteral(" in library ") + library->name());
         int number = 0;
         QString itemLibrary;
         std::shared_ptr<DmProfileItem> document;
@@ -141,17 +138,17 @@ public:
             return false;
         }
 
-        const QString into = QStringLiteral(" to folder #") + num(folder->documentNumber()) +
+        const QString into = QStringLiteral(" to folder #") + NumberText(folder->documentNumber()) +
                              QStringLiteral(" in library ") + folder->libraryName();
         m_log.WriteLog(
             (isFolder ? QStringLiteral("Adding subfolder #") : QStringLiteral("Adding document #")) +
-            num(number) + QStringLiteral(" in library ") + itemLibrary + into);
+            NumberText(number) + QStringLiteral(" in library ") + itemLibrary + into);
         const bool added = isFolder ? folder->addSubfolder(*subfolder) : folder->addDocument(*document);
         m_log.WriteDashLine();
         if (added) {
             m_log.WriteLog((isFolder ? QStringLiteral("Subfolder #") : QStringLiteral("Document #")) +
-                           num(number) + QStringLiteral(" in library ") + itemLibrary +
-                           QStringLiteral(" added to folder ") + num(folder->documentNumber()) +
+                           NumberText(number) + QStringLiteral(" in library ") + itemLibrary +
+                           QStringLiteral(" added to folder ") + NumberText(folder->documentNumber()) +
                            QStringLiteral(" in library ") + folder->libraryName());
             m_log.WriteDashLine();
             return true;
@@ -159,17 +156,17 @@ public:
         logFolderError(folder);
         m_log.WriteLog((isFolder ? QStringLiteral("Error: Unable to add folder #")
                                  : QStringLiteral("Error: Unable to add document #")) +
-                       num(number) + QStringLiteral(" to folder #") + num(folder->documentNumber()) +
-                       QStringLiteral(" (") + folder->nameA() + u')');
+                       NumberText(number) + QStringLiteral(" to folder #") +
+                       NumberText(folder->documentNumber()) + QStringLiteral(" (") + folder->nameA() + u')');
         return false;
     }
 
     bool saveFolder()
     {
         const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
-        m_log.WriteLog(QStringLiteral("Saving profile object for folder #") + num(folder->documentNumber()) +
-                       QStringLiteral(" \"") + folder->nameA() + QStringLiteral("\" in library ") +
-                       folder->libraryName());
+        m_log.WriteLog(QStringLiteral("Saving profile object for folder #") +
+                       NumberText(folder->documentNumber()) + QStringLiteral(" \"") + folder->nameA() +
+                       QStringLiteral("\" in library ") + folder->libraryName());
         const bool saved = folder->save(m_s.saveOption);
         m_log.WriteDashLine();
         if (!saved) {
@@ -179,7 +176,7 @@ public:
             m_log.WriteDashLine();
             return false;
         }
-        m_log.WriteLog(QStringLiteral("Folder object saved to #") + num(folder->documentNumber()) +
+        m_log.WriteLog(QStringLiteral("Folder object saved to #") + NumberText(folder->documentNumber()) +
                        QStringLiteral(" in library ") + folder->libraryName());
         m_log.WriteDashLine();
         m_s.sharedFolder.reset();
@@ -196,8 +193,8 @@ public:
 
     void logAdded()
     {
-        m_log.WriteLog(QStringLiteral("Folder Item #") + num(m_item) +
-                       QStringLiteral(" successfully added to folder #") + num(m_parent) + u'.');
+        m_log.WriteLog(QStringLiteral("Folder Item #") + NumberText(m_item) +
+                       QStringLiteral(" successfully added to folder #") + NumberText(m_parent) + u'.');
     }
 
 private:
@@ -222,13 +219,9 @@ private:
 bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const QString &ItemType,
                    const QString &ParentLib, const QString &ItemLib, ParentSort sort)
 {
-    if (!CheckFusion(dm, QStringLiteral("AddFolderItem")))
+    if (!FolderStepMayStart(dm, QStringLiteral("AddFolderItem")))
         return false;
     ActivityLog &log = dm.log;
-    if (!dm.session.currentLibrary) {
-        LogLibraryObjectNotSet(log);
-        return false;
-    }
     if (ItemDocNumber == 0 || ParentDocNumber == 0)
         return false;
 

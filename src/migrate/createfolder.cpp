@@ -2,7 +2,6 @@
 
 #include "dm/connectlibrary.h"
 #include "dm/dmerror.h"
-#include "dm/fusion.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
 #include "migrate/foldersteps.h"
@@ -13,11 +12,6 @@
 #include <cmath>
 
 namespace {
-
-QString num(qint64 value)
-{
-    return QString::number(value);
-}
 
 // Runs a DM call whose failure the procedure deliberately lets pass.
 template <typename Call> void ignoringErrors(Call call)
@@ -67,7 +61,7 @@ private:
     bool fail(const QString &line);
     bool sqlStep(const QString &statement, qint64 *affected = nullptr);
     void noteDuration(const QDateTime &started);
-    QString n() const { return num(m_number); }
+    QString n() const { return NumberText(m_number); }
 
     DmContext &m_dm;
     DmSession &m_s;
@@ -128,7 +122,7 @@ void FolderCreation::noteDuration(const QDateTime &started)
 {
     const double seconds = started.msecsTo(m_log.now()) / 1000.0;
     if (seconds > 1) {
-        m_log.WriteLog(QStringLiteral("Note: Process took ") + num(std::llround(seconds)) +
+        m_log.WriteLog(QStringLiteral("Note: Process took ") + QString::number(std::llround(seconds)) +
                        QStringLiteral(" second(s)."));
         m_log.WriteDashLine();
     }
@@ -158,7 +152,7 @@ bool FolderCreation::findInParent()
     if (m_parent == 0)
         return true;
     m_log.ShowStatus(QStringLiteral("Checking for existence of folder ") + m_quoted +
-                     QStringLiteral(" in parent folder #") + num(m_parent) + QStringLiteral(" in library ") +
+                     QStringLiteral(" in parent folder #") + NumberText(m_parent) + QStringLiteral(" in library ") +
                      m_target);
     m_log.WriteDashLine();
     const int count = m_s.libraries ? m_s.libraries->count() : 0;
@@ -171,7 +165,7 @@ bool FolderCreation::findInParent()
     }
     int found = 0;
     if (!m_s.sharedFolder) {
-        m_log.WriteLog(QStringLiteral("Note: Unable to open folder object for parent folder #") + num(m_parent));
+        m_log.WriteLog(QStringLiteral("Note: Unable to open folder object for parent folder #") + NumberText(m_parent));
         m_log.WriteDashLine();
     } else {
         const std::shared_ptr<DmItemCollection> subfolders = m_s.sharedFolder->subfolders();
@@ -186,12 +180,12 @@ bool FolderCreation::findInParent()
     m_s.sharedFolder.reset();
     if (found == 0) {
         m_log.WriteLog(QStringLiteral("Folder ") + m_quoted + QStringLiteral(" does not already exist") +
-                       QStringLiteral(" in parent folder #") + num(m_parent));
+                       QStringLiteral(" in parent folder #") + NumberText(m_parent));
         m_log.WriteDashLine();
         return true;
     }
-    m_log.WriteLog(QStringLiteral("Folder ") + m_quoted + QStringLiteral(" already exists as item #") + num(found) +
-                   QStringLiteral(" in parent folder #") + num(m_parent));
+    m_log.WriteLog(QStringLiteral("Folder ") + m_quoted + QStringLiteral(" already exists as item #") + NumberText(found) +
+                   QStringLiteral(" in parent folder #") + NumberText(m_parent));
     m_log.WriteDashLine();
     return reuse(found);
 }
@@ -211,7 +205,7 @@ bool FolderCreation::findBySql()
                                    "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
                                    "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY "
                                    "WHERE FI.PARENT = ") +
-                    num(m_parent) + QStringLiteral(" AND FI.NODE_TYPE = 'F' AND UPPER(FI.DISPLAYNAME) = '") + name +
+                    NumberText(m_parent) + QStringLiteral(" AND FI.NODE_TYPE = 'F' AND UPPER(FI.DISPLAYNAME) = '") + name +
                     QStringLiteral("' AND UPPER(RL.LIBRARY_NAME) = '") + target +
                     QStringLiteral("' AND UPPER(PL.LIBRARY_NAME) = '") + target + u'\'';
     } else {
@@ -236,7 +230,7 @@ bool FolderCreation::findBySql()
                     QStringLiteral(" exists in library ") + m_target + QStringLiteral(": SQL error ") +
                     rows.errorText());
     if (m_parent == 0 && rows.size() > 1) {
-        m_log.WriteLog(QStringLiteral("Warning: There are ") + num(rows.size()) +
+        m_log.WriteLog(QStringLiteral("Warning: There are ") + QString::number(rows.size()) +
                        QStringLiteral(" folders that have the name ") + m_quoted +
                        QStringLiteral(" - I will select the first one"));
         m_log.WriteDashLine();
@@ -244,8 +238,8 @@ bool FolderCreation::findBySql()
     const int found = rows.isEmpty() ? 0 : leadingInt32(rows.value(0, 1).toString());
     if (found == 0)
         return true;
-    m_log.WriteLog(QStringLiteral("Folder ") + m_quoted + QStringLiteral(" already exists as item #") + num(found) +
-                   (m_parent != 0 ? QStringLiteral(" in parent folder #") + num(m_parent) : QString()));
+    m_log.WriteLog(QStringLiteral("Folder ") + m_quoted + QStringLiteral(" already exists as item #") + NumberText(found) +
+                   (m_parent != 0 ? QStringLiteral(" in parent folder #") + NumberText(m_parent) : QString()));
     m_log.WriteDashLine();
     return reuse(found);
 }
@@ -257,7 +251,7 @@ bool FolderCreation::reuse(int found)
     if (m_sourceLib.isEmpty() || m_sourceDoc == 0)
         return false;
     const auto refuse = [&](const QString &why) {
-        return fail(QStringLiteral("Error: Folder ") + m_quoted + QStringLiteral(" (#") + num(found) +
+        return fail(QStringLiteral("Error: Folder ") + m_quoted + QStringLiteral(" (#") + NumberText(found) +
                     QStringLiteral(" in library ") + m_target + QStringLiteral(") is not reused: ") + why);
     };
     if (!ConnectLibrary(m_dm, m_sourceLib))
@@ -267,17 +261,17 @@ bool FolderCreation::reuse(int found)
         return refuse(QStringLiteral("library ") + m_target + QStringLiteral(" cannot be connected"));
     const std::optional<FolderAccess> existing = ReadFolderAccess(m_dm, found);
     if (!source || !existing)
-        return refuse(QStringLiteral("its access cannot be compared with that of folder #") + num(m_sourceDoc) +
+        return refuse(QStringLiteral("its access cannot be compared with that of folder #") + NumberText(m_sourceDoc) +
                       QStringLiteral(" in library ") + m_sourceLib);
     const QString mover = m_s.currentLibrary->userId();
     if (AccessWider(*existing, *source, mover))
-        return refuse(QStringLiteral("it gives wider access than folder #") + num(m_sourceDoc) +
+        return refuse(QStringLiteral("it gives wider access than folder #") + NumberText(m_sourceDoc) +
                       QStringLiteral(" in library ") + m_sourceLib);
     if (!existing->isRestrictedTo(mover) || source->isRestrictedTo(mover))
         return false;
     // Left restricted by an earlier failed copy, if this program made it: copy the security again.
     const SqlRows path =
-        QueryRows(m_dm, QStringLiteral("SELECT PATH FROM [OWNER].FOLDER WHERE DOCNUMBER = ") + num(found));
+        QueryRows(m_dm, QStringLiteral("SELECT PATH FROM [OWNER].FOLDER WHERE DOCNUMBER = ") + NumberText(found));
     if (path.failed() || path.value(0, 1).toString().trimmed() != ProductName())
         return false;
     if (CopyFolderSecurity(m_dm, m_sourceLib, m_sourceDoc, m_target, found) != SecurityOutcome::Copied)
@@ -318,18 +312,18 @@ bool FolderCreation::readSourceColumns()
     const QDateTime started = m_log.now();
     std::shared_ptr<DmProfile> sync;
     if (const std::shared_ptr<DmLibrary> library = FindLibrary(m_s, m_sourceLib)) {
-        m_log.WriteLog(QStringLiteral("Opening SyncProfile object #") + num(m_sourceDoc) +
+        m_log.WriteLog(QStringLiteral("Opening SyncProfile object #") + NumberText(m_sourceDoc) +
                        QStringLiteral(" in library ") + m_sourceLib);
         sync = library->openProfile(m_sourceDoc);
         m_log.WriteDashLine();
     }
     if (!sync)
-        return fail(QStringLiteral("Error: Unable to open SyncProfile object #") + num(m_sourceDoc) +
+        return fail(QStringLiteral("Error: Unable to open SyncProfile object #") + NumberText(m_sourceDoc) +
                     QStringLiteral(" in library ") + m_sourceLib);
-    m_log.WriteLog(QStringLiteral("SyncProfile object #") + num(sync->documentNumber()) +
+    m_log.WriteLog(QStringLiteral("SyncProfile object #") + NumberText(sync->documentNumber()) +
                    QStringLiteral(" opened in library ") + sync->libraryName());
     m_log.WriteDashLine();
-    m_log.WriteLog(QStringLiteral("Retrieving profile columns from document #") + num(sync->documentNumber()) +
+    m_log.WriteLog(QStringLiteral("Retrieving profile columns from document #") + NumberText(sync->documentNumber()) +
                    QStringLiteral(" in library ") + sync->libraryName());
     const std::shared_ptr<DmColumns> columns = sync->columns();
     const int count = columns->count();
@@ -422,7 +416,7 @@ bool FolderCreation::save()
     if (folder->nameA().isEmpty())
         folder->setNameA(m_name);
     const bool isPublic = m_isRoot && m_parent == 0;
-    m_log.WriteLog(QStringLiteral("Setting profile object #") + num(folder->documentNumber()) +
+    m_log.WriteLog(QStringLiteral("Setting profile object #") + NumberText(folder->documentNumber()) +
                    QStringLiteral(" for folder \"") + folder->nameB() +
                    (isPublic ? QStringLiteral("\" as Public in library ") : QStringLiteral("\" as Private in library ")) +
                    folder->libraryName());
@@ -434,7 +428,7 @@ bool FolderCreation::save()
     m_log.WriteDashLine();
     if (!folderSaved && folder->errorNumber() != 0)
         return fail(DmErrorLine(folder->errorNumber(), folder->errorDescription()));
-    m_log.WriteLog(QStringLiteral("Folder object saved to #") + num(folder->documentNumber()) +
+    m_log.WriteLog(QStringLiteral("Folder object saved to #") + NumberText(folder->documentNumber()) +
                    QStringLiteral(" in library ") + folder->libraryName());
     m_log.WriteDashLine();
     if (!m_s.sharedFolder)
@@ -477,7 +471,7 @@ bool FolderCreation::inheritFromParent()
 {
     if (m_parent == 0)
         return true;
-    const QString p = num(m_parent);
+    const QString p = NumberText(m_parent);
     m_log.WriteLog(QStringLiteral("Retrieving profile information from parent #") + p);
     m_log.WriteDashLine();
     const SqlRows parent = QueryRows(
@@ -490,11 +484,11 @@ bool FolderCreation::inheritFromParent()
     m_log.WriteDashLine();
     QString columns = QStringLiteral("DOCNAME = '") + SqlSafe(m_name) + QStringLiteral("', ");
     if (known)
-        columns += QStringLiteral("FORM = ") + num(leadingInt32(parent.value(0, 4).toString())) +
+        columns += QStringLiteral("FORM = ") + NumberText(leadingInt32(parent.value(0, 4).toString())) +
                    QStringLiteral(", FULLTEXT = 'Y', STORAGETYPE = '") +
                    SqlEscape(parent.value(0, 1).toString().trimmed()) + QStringLiteral("', PATH = '") +
                    SqlEscape(parent.value(0, 2).toString().trimmed()) + QStringLiteral("', RETENTION = ") +
-                   num(leadingInt32(parent.value(0, 3).toString())) + QStringLiteral(", ");
+                   NumberText(leadingInt32(parent.value(0, 3).toString())) + QStringLiteral(", ");
     else
         columns += QStringLiteral("FULLTEXT = 'Y', ");
     qint64 affected = 0;
@@ -519,7 +513,7 @@ bool FolderCreation::copySecurity()
         ClearCreationActivity(m_dm, m_target, m_number);
     return fail(QStringLiteral("Error: Folder ") + m_quoted + QStringLiteral(" (#") + n() +
                 QStringLiteral(") in library ") + m_target + QStringLiteral(" lacks the security of folder #") +
-                num(m_sourceDoc) + QStringLiteral(" in library ") + m_sourceLib);
+                NumberText(m_sourceDoc) + QStringLiteral(" in library ") + m_sourceLib);
 }
 
 bool FolderCreation::link()
@@ -527,7 +521,7 @@ bool FolderCreation::link()
     m_log.WriteDashLine();
     ConnectLibrary(m_dm, m_target);
     if (m_parent != 0) {
-        const QString p = num(m_parent);
+        const QString p = NumberText(m_parent);
         m_log.ShowStatus(QStringLiteral("Processing AddFolderItem for folder #") + n() +
                          QStringLiteral(" as subfolder under folder #") + p);
         m_log.WriteDashLine();
@@ -571,12 +565,8 @@ void FolderCreation::leave()
 int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot, const QString &TargetLib,
                  int SourceDocNumber, const QString &SourceLib, ParentSort parentSort)
 {
-    if (!CheckFusion(dm, QStringLiteral("CreateFolder")))
+    if (!FolderStepMayStart(dm, QStringLiteral("CreateFolder")))
         return 0;
-    if (!dm.session.currentLibrary) {
-        LogLibraryObjectNotSet(dm.log);
-        return 0;
-    }
     if (FolderName.trimmed().isEmpty()) {
         dm.log.WriteLog(QStringLiteral("Folder Name is not specified"));
         dm.log.WriteDashLine();

@@ -1,7 +1,6 @@
 #include "migrate/deletefolder.h"
 
 #include "dm/dmerror.h"
-#include "dm/fusion.h"
 #include "migrate/addfolderitem.h"
 #include "migrate/foldersteps.h"
 
@@ -9,17 +8,12 @@
 
 namespace {
 
-QString num(int value)
-{
-    return QString::number(value);
-}
-
 QString quoted(const QString &name)
 {
     return u'"' + name + u'"';
 }
 
-// One call of DeleteFolder once its folder object is open. Every step returns false after logging
+// One call of DeleteFolder after its entry checks. Every step returns false after logging
 // why, and the removal stops there.
 class FolderRemoval {
 public:
@@ -46,7 +40,7 @@ public:
     bool clearContents()
     {
         const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
-        const QString from = QStringLiteral(" from folder #") + num(folder->documentNumber()) + u' ' +
+        const QString from = QStringLiteral(" from folder #") + NumberText(folder->documentNumber()) + u' ' +
                              quoted(folder->nameA()) + QStringLiteral(" in library ") + folder->libraryName();
         clear(*folder->subdocuments(), QStringLiteral("Clearing subdocument #"), from);
         clear(*folder->subfolders(), QStringLiteral("Clearing subproject #"), from);
@@ -56,7 +50,7 @@ public:
     bool saveFolder()
     {
         const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
-        m_log.WriteLog(QStringLiteral("Saving folder #") + num(folder->documentNumber()) +
+        m_log.WriteLog(QStringLiteral("Saving folder #") + NumberText(folder->documentNumber()) +
                        QStringLiteral(" in library ") + folder->libraryName());
         const bool saved = folder->save(m_s.saveOption);
         m_log.WriteDashLine();
@@ -66,8 +60,9 @@ public:
     bool openProfile()
     {
         const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
-        m_log.WriteLog(QStringLiteral("Setting profile object for folder #") + num(folder->documentNumber()) +
-                       QStringLiteral(" in library ") + folder->libraryName());
+        m_log.WriteLog(QStringLiteral("Setting profile object for folder #") +
+                       NumberText(folder->documentNumber()) + QStringLiteral(" in library ") +
+                       folder->libraryName());
         m_s.sharedProfile = folder->asProfile();
         m_log.WriteDashLine();
         return m_s.sharedProfile != nullptr;
@@ -84,7 +79,7 @@ public:
             m_parents.append({parent->documentNumber(), parent->libraryName()});
         }
         clear(*parents, QStringLiteral("Clearing parent folder #"),
-              QStringLiteral(" from profile #") + num(profile->documentNumber()) + u' ' +
+              QStringLiteral(" from profile #") + NumberText(profile->documentNumber()) + u' ' +
                   quoted(profile->name()) + QStringLiteral(" in library ") + profile->libraryName());
         return true;
     }
@@ -92,7 +87,7 @@ public:
     bool saveProfile()
     {
         const std::shared_ptr<DmProfile> profile = m_s.sharedProfile;
-        m_log.WriteLog(QStringLiteral("Saving profile #") + num(profile->documentNumber()) +
+        m_log.WriteLog(QStringLiteral("Saving profile #") + NumberText(profile->documentNumber()) +
                        QStringLiteral(" in library ") + profile->libraryName());
         const bool saved = profile->save(m_s.saveOption);
         m_log.WriteDashLine();
@@ -106,7 +101,7 @@ public:
     bool deleteFolder()
     {
         const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
-        m_log.WriteLog(QStringLiteral("Deleting folder #") + num(folder->documentNumber()) +
+        m_log.WriteLog(QStringLiteral("Deleting folder #") + NumberText(folder->documentNumber()) +
                        QStringLiteral(" from library ") + folder->libraryName());
         const bool deleted = folder->deleteFolder(m_s.saveOption);
         m_log.WriteDashLine();
@@ -123,14 +118,14 @@ public:
         if (m_parents.isEmpty())
             return;
         ReleaseSharedSlots(m_s);
-        m_log.WriteLog(QStringLiteral("Warning: Filing folder #") + num(docNumber) +
+        m_log.WriteLog(QStringLiteral("Warning: Filing folder #") + NumberText(docNumber) +
                        QStringLiteral(" in library ") + m_libraryName + QStringLiteral(" back into ") +
-                       num(int(m_parents.size())) + QStringLiteral(" folder(s) it was removed from"));
+                       NumberText(int(m_parents.size())) + QStringLiteral(" folder(s) it was removed from"));
         for (const auto &[parent, parentLibrary] : std::as_const(m_parents))
             if (!AddFolderItem(m_dm, docNumber, parent, QStringLiteral("F"), parentLibrary, m_libraryName))
-                m_log.WriteLog(QStringLiteral("Error: Unable to file folder #") + num(docNumber) +
+                m_log.WriteLog(QStringLiteral("Error: Unable to file folder #") + NumberText(docNumber) +
                                QStringLiteral(" in library ") + m_libraryName +
-                               QStringLiteral(" back into folder #") + num(parent) +
+                               QStringLiteral(" back into folder #") + NumberText(parent) +
                                QStringLiteral(" in library ") + parentLibrary);
     }
 
@@ -142,7 +137,7 @@ private:
             return;
         for (int position = count; position >= 1; --position) {
             const std::shared_ptr<DmItem> item = items.item(position);
-            m_log.WriteLog(prefix + num(item->documentNumber()) + u' ' + quoted(item->name()) +
+            m_log.WriteLog(prefix + NumberText(item->documentNumber()) + u' ' + quoted(item->name()) +
                            QStringLiteral(" in library ") + item->libraryName() + from);
             items.remove(position);
             m_log.WriteDashLine();
@@ -170,35 +165,33 @@ private:
 
 bool DeleteFolder(DmContext &dm, int docNumber, const QString &libraryName)
 {
-    if (!CheckFusion(dm, QStringLiteral("DeleteFolder")))
+    if (!FolderStepMayStart(dm, QStringLiteral("DeleteFolder")))
         return false;
     DmSession &s = dm.session;
     ActivityLog &log = dm.log;
-    if (!s.currentLibrary) {
-        LogLibraryObjectNotSet(log);
-        return false;
-    }
     if (libraryName.isEmpty() || docNumber == 0)
         return false;
 
     const QString folderText =
-        QStringLiteral("folder #") + num(docNumber) + QStringLiteral(" in library ") + libraryName;
-    log.ShowStatus(QStringLiteral("Removing folder #") + num(docNumber) + QStringLiteral(" from library ") +
-                   libraryName);
+        QStringLiteral("folder #") + NumberText(docNumber) + QStringLiteral(" in library ") + libraryName;
+    log.ShowStatus(QStringLiteral("Removing folder #") + NumberText(docNumber) +
+                   QStringLiteral(" from library ") + libraryName);
     log.WriteDashLine();
     FolderRemoval removal(dm, libraryName);
+    // A folder left in the slot by an earlier call must never be taken for this one.
+    ReleaseSharedSlots(s);
     const bool opened = removal.attempt(
         [&] {
             if (const std::shared_ptr<DmLibrary> library = FindLibrary(s, libraryName)) {
-                log.WriteLog(QStringLiteral("Opening folder object #") + num(docNumber) +
+                log.WriteLog(QStringLiteral("Opening folder object #") + NumberText(docNumber) +
                              QStringLiteral(" in library ") + libraryName);
                 s.sharedFolder = library->openFolder(docNumber);
                 log.WriteDashLine();
             }
             return s.sharedFolder != nullptr;
         },
-        QStringLiteral("Unable to open folder object #") + num(docNumber) + QStringLiteral(" in library ") +
-            libraryName);
+        QStringLiteral("Unable to open folder object #") + NumberText(docNumber) +
+            QStringLiteral(" in library ") + libraryName);
 
     bool result = false;
     if (opened &&
@@ -207,14 +200,14 @@ bool DeleteFolder(DmContext &dm, int docNumber, const QString &libraryName)
         removal.attempt([&] { return removal.saveFolder(); },
                         QStringLiteral("Unable to save ") + folderText) &&
         removal.attempt([&] { return removal.openProfile(); },
-                        QStringLiteral("Unable to open profile object #") + num(docNumber) +
+                        QStringLiteral("Unable to open profile object #") + NumberText(docNumber) +
                             QStringLiteral(" in library ") + libraryName)) {
         result = removal.attempt([&] { return removal.clearParents(); },
                                  QStringLiteral("Unable to clear the parent folders of ") + folderText) &&
                  removal.attempt([&] { return removal.saveProfile(); },
                                  QStringLiteral("Unable to save the profile of ") + folderText) &&
                  removal.attempt([&] { return removal.deleteFolder(); },
-                                 QStringLiteral("Unable to delete folder #") + num(docNumber) +
+                                 QStringLiteral("Unable to delete folder #") + NumberText(docNumber) +
                                      QStringLiteral(" from library ") + libraryName);
         if (!result)
             removal.fileBack(docNumber);

@@ -1,11 +1,22 @@
 #include "migrate/foldersteps.h"
 
 #include "dm/dmerror.h"
+#include "dm/fusion.h"
 
-void LogLibraryObjectNotSet(ActivityLog &log)
+bool FolderStepMayStart(DmContext &dm, const QString &procedureName)
 {
-    log.WriteLog(QStringLiteral("Error: Library object not set - cannot continue"));
-    log.WriteDashLine();
+    if (!CheckFusion(dm, procedureName))
+        return false;
+    if (dm.session.currentLibrary)
+        return true;
+    dm.log.WriteLog(QStringLiteral("Error: Library object not set - cannot continue"));
+    dm.log.WriteDashLine();
+    return false;
+}
+
+QString NumberText(int number)
+{
+    return QString::number(number);
 }
 
 QString DmErrorLine(qint32 number, const QString &description)

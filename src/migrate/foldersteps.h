@@ -8,8 +8,13 @@
 // The runtime error number of an object that is missing where a DM call needs it.
 constexpr qint32 ObjectNotSetError = 91;
 
-// Logs "Error: Library object not set - cannot continue" and a dash line.
-void LogLibraryObjectNotSet(ActivityLog &log);
+// The entry checks of a folder procedure: CheckFusion with its name, then a current library object
+// (without one it logs "Error: Library object not set - cannot continue" and a dash line). False
+// means: do no DM work.
+bool FolderStepMayStart(DmContext &dm, const QString &procedureName);
+
+// A document number as the log texts write it ("#0").
+QString NumberText(int number);
 
 // "Error: (number) - description", the line that carries a DM object's own error.
 QString DmErrorLine(qint32 number, const QString &description);

@@ -4,6 +4,7 @@
 #include "dm/dmerror.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
+#include "migrate/foldersteps.h"
 #include "settings/leadingnumber.h"
 #include "settings/product.h"
 
@@ -14,11 +15,6 @@ namespace {
 
 const QString DocsUsers = QStringLiteral("DOCS_USERS");
 constexpr int FullRights = 255;
-
-QString number(qint64 value)
-{
-    return QString::number(value);
-}
 
 QString currentUserId(const DmSession &session)
 {
@@ -32,7 +28,7 @@ QString trusteeQuery(int docNumber)
                           "LEFT OUTER JOIN [OWNER].PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
                           "LEFT OUTER JOIN [OWNER].GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP "
                           "WHERE R.DOCNUMBER = ") +
-           number(docNumber);
+           NumberText(docNumber);
 }
 
 QString deleteTrustees(const QString &n)
@@ -44,13 +40,13 @@ QString deleteTrustees(const QString &n)
 
 QString setDefaultRights(int rights, const QString &n)
 {
-    return QStringLiteral("UPDATE [OWNER].PROFILE SET DEFAULT_RIGHTS = ") + number(rights) +
+    return QStringLiteral("UPDATE [OWNER].PROFILE SET DEFAULT_RIGHTS = ") + NumberText(rights) +
            QStringLiteral(" WHERE DOCNUMBER = ") + n;
 }
 
 QString insertTrustee(const FolderTrustee &trustee, const QString &n)
 {
-    const QString rights = number(trustee.rights);
+    const QString rights = NumberText(trustee.rights);
     const QString id = SqlEscape(trustee.id);
     if (trustee.group)
         return QStringLiteral("INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT "
@@ -79,7 +75,7 @@ class SecurityCopy {
 public:
     SecurityCopy(DmContext &dm, QString sourceLib, int sourceDoc, QString targetLib, int docNumber)
         : m_dm(dm), m_log(dm.log), m_sourceLib(std::move(sourceLib)), m_sourceDoc(sourceDoc),
-          m_targetLib(std::move(targetLib)), m_docNumber(docNumber), m_n(number(docNumber))
+          m_targetLib(std::move(targetLib)), m_docNumber(docNumber), m_n(NumberText(docNumber))
     {
     }
 
@@ -115,7 +111,7 @@ SecurityOutcome SecurityCopy::run()
     if (sourceRead && (m_source->isOpen() ? openOutcome() : restrictedOutcome()))
         return SecurityOutcome::Copied;
 
-    m_log.WriteLog(QStringLiteral("Error: Unable to copy the security of folder #") + number(m_sourceDoc) +
+    m_log.WriteLog(QStringLiteral("Error: Unable to copy the security of folder #") + NumberText(m_sourceDoc) +
                    QStringLiteral(" in library ") + m_sourceLib + QStringLiteral(" to folder #") + m_n +
                    QStringLiteral(" in library ") + m_targetLib +
                    (m_failure.isEmpty() ? QString() : QStringLiteral(": ") + m_failure));
@@ -133,9 +129,9 @@ bool SecurityCopy::readSource()
     }
     for (const FolderTrustee &trustee : std::as_const(m_source->trustees))
         m_log.WriteLog((trustee.group ? QStringLiteral("Group ") : QStringLiteral("User ")) + trustee.id +
-                       QStringLiteral(" will be added with rights ") + number(trustee.rights));
+                       QStringLiteral(" will be added with rights ") + NumberText(trustee.rights));
     m_log.WriteDashLine();
-    m_log.WriteLog(number(m_source->rowCount()) + QStringLiteral(" Trustee(s) found for Folder #") + m_n);
+    m_log.WriteLog(NumberText(m_source->rowCount()) + QStringLiteral(" Trustee(s) found for Folder #") + m_n);
     m_log.WriteDashLine();
     return true;
 }
@@ -160,7 +156,7 @@ bool SecurityCopy::openOutcome()
 // copied trustees on a folder that is open to everyone.
 bool SecurityCopy::restrictedOutcome()
 {
-    m_log.ShowStatus(QStringLiteral("Processing ") + number(m_source->rowCount()) +
+    m_log.ShowStatus(QStringLiteral("Processing ") + NumberText(m_source->rowCount()) +
                      QStringLiteral(" security entries for document #") + m_n);
     m_log.WriteDashLine();
     if (!runChecked(m_dm, setDefaultRights(1, m_n)) || !runChecked(m_dm, deleteTrustees(m_n))) {
@@ -206,7 +202,7 @@ void SecurityCopy::logTrusteesAdded()
         if (s.currentLibrary)
             s.sharedProfile = s.currentLibrary->openProfile(m_docNumber);
         if (s.sharedProfile)
-            m_log.WriteLog(number(s.sharedProfile->trusteesCount()) +
+            m_log.WriteLog(NumberText(s.sharedProfile->trusteesCount()) +
                            QStringLiteral(" Trustee(s) added for document ") + m_n);
         else
             m_log.WriteLog(QStringLiteral("Warning: Unable to open the profile of folder #") + m_n +
@@ -221,7 +217,7 @@ void SecurityCopy::logTrusteesAdded()
 QString SecurityCopy::lostAccess() const
 {
     if (!m_source)
-        return QStringLiteral("the trustees of folder #") + number(m_sourceDoc) + QStringLiteral(" in library ") +
+        return QStringLiteral("the trustees of folder #") + NumberText(m_sourceDoc) + QStringLiteral(" in library ") +
                m_sourceLib;
     if (m_source->isOpen())
         return QStringLiteral("every other user");
@@ -264,7 +260,7 @@ std::optional<FolderAccess> ReadFolderAccess(DmContext &dm, int docNumber)
 {
     const QString library = dm.session.currentLibrary ? dm.session.currentLibrary->name() : QString();
     const auto failed = [&](const SqlRows &rows) {
-        dm.log.WriteLog(QStringLiteral("Error: Unable to read the security of folder #") + number(docNumber) +
+        dm.log.WriteLog(QStringLiteral("Error: Unable to read the security of folder #") + NumberText(docNumber) +
                         QStringLiteral(" in library ") + library +
                         (rows.failed() ? QStringLiteral(": SQL error ") + rows.errorText()
                                        : QStringLiteral(": no such profile")));
@@ -273,7 +269,7 @@ std::optional<FolderAccess> ReadFolderAccess(DmContext &dm, int docNumber)
     };
     const SqlRows profile =
         QueryRows(dm, QStringLiteral("SELECT DEFAULT_RIGHTS FROM [OWNER].PROFILE WHERE DOCNUMBER = ") +
-                          number(docNumber));
+                          NumberText(docNumber));
     if (profile.failed() || profile.isEmpty())
         return failed(profile);
     const SqlRows rows = QueryRows(dm, trusteeQuery(docNumber));
@@ -327,7 +323,7 @@ SecurityOutcome CopyFolderSecurity(DmContext &dm, const QString &SourceLib, int 
 
 bool RestrictToMover(DmContext &dm, int docNumber, const QString &lostAccess)
 {
-    const QString n = number(docNumber);
+    const QString n = NumberText(docNumber);
     const QString mover = currentUserId(dm.session);
     const QString library = dm.session.currentLibrary ? dm.session.currentLibrary->name() : QString();
     const bool restricted = runChecked(dm, setDefaultRights(1, n)) && runChecked(dm, deleteTrustees(n)) &&
@@ -346,7 +342,7 @@ bool RestrictToMover(DmContext &dm, int docNumber, const QString &lostAccess)
 bool ClearCreationActivity(DmContext &dm, const QString &TargetLib, int docNumber)
 {
     ActivityLog &log = dm.log;
-    const QString n = number(docNumber);
+    const QString n = NumberText(docNumber);
     const DmSession &s = dm.session;
     if (!s.currentLibrary || s.currentLibrary->name().compare(TargetLib, Qt::CaseInsensitive) != 0) {
         log.WriteLog(QStringLiteral("Warning: Activitylog entries for document #") + n +

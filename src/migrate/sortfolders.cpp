@@ -2,7 +2,6 @@
 
 #include "dm/connectlibrary.h"
 #include "dm/dmerror.h"
-#include "dm/fusion.h"
 #include "dm/sqlrows.h"
 #include "migrate/foldersteps.h"
 
@@ -167,14 +166,10 @@ private:
 
 bool SortFolders(DmContext &dm, int parentDocNumber, const QString &libraryName)
 {
-    if (!CheckFusion(dm, QStringLiteral("SortFolders")))
+    if (!FolderStepMayStart(dm, QStringLiteral("SortFolders")))
         return false;
     DmSession &s = dm.session;
     ActivityLog &log = dm.log;
-    if (!s.currentLibrary) {
-        LogLibraryObjectNotSet(log);
-        return false;
-    }
 
     QString savedLibrary;
     bool result = false;

@@ -509,3 +509,120 @@ TEST_F(LocalSqlTest, PlantedSqlFailuresFailTheirStatementOnly)
     EXPECT_NE(pass.execute(update), 0);
     EXPECT_EQ(pass.execute(update), 0);
 }
+
+namespace {
+
+const QString FirstChange = "UPDATE DOCSADM.PROFILE SET ABSTRACT = 'one' WHERE DOCNUMBER = 100";
+const QString SecondChange = "UPDATE DOCSADM.PROFILE SET ABSTRACT = 'two' WHERE DOCNUMBER = 101";
+
+// A session of statements sent one by one, and what another connection sees of it.
+struct TransactionCase {
+    const char *library;
+    const char *faults;
+    QList<std::pair<QString, qint32>> statements; // statement and the status it returns
+    const char *whileOpen;                          // ABSTRACT of 100 and 101 committed before the session ends
+    const char *afterEnd;                           // and once the SQL object is bound elsewhere
+};
+
+const TransactionCase TransactionCases[] = {
+    {"LIB_MSSQL", "", {{"BEGIN TRANSACTION", 0}, {FirstChange, 0}, {SecondChange, 0}, {"COMMIT", 0}},
+     "one|two", "one|two"},
+    {"LIB_MSSQL", "", {{"begin tran", 0}, {FirstChange, 0}, {SecondChange, 0}, {"ROLLBACK TRANSACTION;", 0}},
+     "|", "|"},
+    {"LIB_MSSQL", "", {{"BEGIN TRANSACTION", 0}, {FirstChange, 0}}, "|", "|"},
+    {"LIB_MSSQL", "", {{FirstChange, 0}}, "one|", "one|"},
+    {"LIB_MSSQL", "", {{"COMMIT", 3902}, {"ROLLBACK", 3903}, {"COMMIT TRANSACTION", 3902}}, "|", "|"},
+    // Only the outermost COMMIT commits; a ROLLBACK ends every level.
+    {"LIB_MSSQL", "",
+     {{"BEGIN TRAN", 0}, {"BEGIN TRAN", 0}, {FirstChange, 0}, {"COMMIT TRAN", 0}}, "|", "|"},
+    {"LIB_MSSQL", "",
+     {{"BEGIN TRAN", 0}, {"BEGIN TRAN", 0}, {FirstChange, 0}, {"COMMIT TRAN", 0}, {"COMMIT WORK", 0}},
+     "one|", "one|"},
+    {"LIB_MSSQL", "",
+     {{"BEGIN TRAN", 0}, {"BEGIN TRAN", 0}, {FirstChange, 0}, {"ROLLBACK", 0}, {"COMMIT", 3902}}, "|", "|"},
+    {"LIB_MSSQL", "",
+     {{"BEGIN TRAN sorting", 0}, {FirstChange, 0}, {"ROLLBACK TRAN other", 6401}, {"ROLLBACK TRAN sorting", 0}},
+     "|", "|"},
+    // A failed statement, planted or refused, leaves the transaction open for the caller to end.
+    {"LIB_MSSQL", "sql:3",
+     {{"BEGIN TRANSACTION", 0}, {FirstChange, 0}, {SecondChange, 1103}, {"ROLLBACK", 0}}, "|", "|"},
+    {"LIB_MSSQL", "",
+     {{"BEGIN TRANSACTION", 0}, {FirstChange, 0}, {"UPDATE DOCSADM.NOPE SET X = 1", 208}, {"COMMIT", 0}},
+     "one|", "one|"},
+    {"LIB_MSSQL", "",
+     {{"BEGIN", 102}, {"BEGIN DISTRIBUTED TRANSACTION", 102}, {"END TRANSACTION", 102},
+      {"SAVE TRANSACTION here", 1105}, {"ROLLBACK TO here", 102}, {"RELEASE here", 102},
+      {"COMMIT 'x'", 102}},
+     "|", "|"},
+    {"LIB_SYBASE", "", {{"begin transaction", 0}, {FirstChange, 0}, {"commit tran", 0}}, "one|", "one|"},
+    {"LIB_SYBASE", "sql:2",
+     {{"BEGIN TRAN", 0}, {FirstChange, 1103}, {SecondChange, 0}, {"ROLLBACK WORK", 0}}, "|", "|"},
+    {"LIB_SYBASE", "", {{"COMMIT", 0}, {"ROLLBACK TRANSACTION", 0}, {FirstChange, 0}}, "one|", "one|"},
+    // Oracle: the first change opens the transaction; ending the session commits it.
+    {"LIB_ORACLE", "", {{FirstChange, 0}, {SecondChange, 0}, {"COMMIT", 0}}, "one|two", "one|two"},
+    {"LIB_ORACLE", "", {{FirstChange, 0}, {SecondChange, 0}, {"ROLLBACK WORK;", 0}}, "|", "|"},
+    {"LIB_ORACLE", "", {{FirstChange, 0}, {SecondChange, 0}}, "|", "one|two"},
+    {"LIB_ORACLE", "sql:2", {{FirstChange, 0}, {SecondChange, 1103}, {"ROLLBACK", 0}}, "|", "|"},
+    {"LIB_ORACLE", "",
+     {{"COMMIT", 0}, {"ROLLBACK", 0}, {"BEGIN TRANSACTION", 900}, {"COMMIT TRANSACTION", 933},
+      {"SAVEPOINT here", 1105}, {"ROLLBACK TO SAVEPOINT here", 1105}, {"END", 900}},
+     "|", "|"},
+};
+
+} // namespace
+
+TEST_F(LocalSqlTest, TransactionsAreAllOrNothingAsOnTheServer)
+{
+    const auto committed = [this](const char *library) {
+        LibraryDatabase reader(*dm->installation().library(library));
+        return QStringList{reader.scalar("SELECT ABSTRACT FROM PROFILE WHERE DOCNUMBER = 100").toString(),
+                           reader.scalar("SELECT ABSTRACT FROM PROFILE WHERE DOCNUMBER = 101").toString()}
+            .join(u'|')
+            .toStdString();
+    };
+    for (const TransactionCase &test : TransactionCases) {
+        const QString statements = [&] {
+            QStringList texts;
+            for (const auto &statement : test.statements)
+                texts << statement.first;
+            return texts.join(" / ");
+        }();
+        SCOPED_TRACE(QString("%1 [%2]: %3").arg(test.library, test.faults, statements).toStdString());
+        dm->database(test.library).exec("UPDATE PROFILE SET ABSTRACT = NULL");
+        Installation installation = dm->installation();
+        installation.faults = test.faults;
+        const auto session = std::make_shared<LocalDm>(installation);
+        LocalSql pass(session);
+        pass.setSecurityToken("TOKEN");
+        pass.setLibrary(test.library);
+        for (const auto &[statement, status] : test.statements)
+            EXPECT_EQ(pass.execute(statement), status) << statement.toStdString() << ": "
+                                                        << pass.errorDescription().toStdString();
+        EXPECT_EQ(committed(test.library), test.whileOpen);
+        pass.setLibrary("LIB_MSSQL2008");
+        EXPECT_EQ(committed(test.library), test.afterEnd);
+    }
+}
+
+TEST_F(LocalSqlTest, DmCallsInsideAnOpenTransactionShareItsOutcome)
+{
+    LibraryDatabase &db = dm->database("LIB_MSSQL");
+    LocalSql &pass = sql("LIB_MSSQL");
+    const auto abstracts = [&db] {
+        return db.query("SELECT ABSTRACT FROM PROFILE WHERE DOCNUMBER IN (100, 101) ORDER BY DOCNUMBER");
+    };
+    ASSERT_EQ(pass.execute("BEGIN TRANSACTION"), 0);
+    ASSERT_EQ(pass.execute(FirstChange), 0);
+    {
+        LibraryDatabase::Transaction kept(db);
+        db.exec("UPDATE PROFILE SET ABSTRACT = 'kept' WHERE DOCNUMBER = 101");
+        kept.commit();
+    }
+    {
+        LibraryDatabase::Transaction undone(db);
+        db.exec("UPDATE PROFILE SET ABSTRACT = 'undone' WHERE DOCNUMBER = 100");
+    }
+    EXPECT_EQ(abstracts(), QList<QVariantList>({{"one"}, {"kept"}}));
+    ASSERT_EQ(pass.execute("ROLLBACK"), 0);
+    EXPECT_EQ(abstracts(), QList<QVariantList>({{QVariant()}, {QVariant()}}));
+}
