@@ -52,13 +52,14 @@ QString insertTrustee(const FolderTrustee &trustee, const QString &n)
         return QStringLiteral("INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT "
                               "GR.SYSTEM_ID, ") +
                rights +
-               QStringLiteral(", PR.SYSTEM_ID FROM [OWNER].GROUPS GR, [OWNER].PROFILE PR WHERE GR.GROUP_ID = '") +
+               QStringLiteral(
+                   ", PR.SYSTEM_ID FROM [OWNER].GROUPS GR, [OWNER].PROFILE PR WHERE GR.GROUP_ID = '") +
                id + QStringLiteral("' AND PR.DOCNUMBER = ") + n;
     return QStringLiteral("INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT "
                           "PE.SYSTEM_ID, ") +
            rights +
-           QStringLiteral(", PR.SYSTEM_ID FROM [OWNER].PEOPLE PE, [OWNER].PROFILE PR WHERE PE.USER_ID = '") + id +
-           QStringLiteral("' AND PR.DOCNUMBER = ") + n;
+           QStringLiteral(", PR.SYSTEM_ID FROM [OWNER].PEOPLE PE, [OWNER].PROFILE PR WHERE PE.USER_ID = '") +
+           id + QStringLiteral("' AND PR.DOCNUMBER = ") + n;
 }
 
 // Runs a statement that must go through; a refused one is logged by the runner and answered false.
@@ -111,9 +112,9 @@ SecurityOutcome SecurityCopy::run()
     if (sourceRead && (m_source->isOpen() ? openOutcome() : restrictedOutcome()))
         return SecurityOutcome::Copied;
 
-    m_log.WriteLog(QStringLiteral("Error: Unable to copy the security of folder #") + NumberText(m_sourceDoc) +
-                   QStringLiteral(" in library ") + m_sourceLib + QStringLiteral(" to folder #") + m_n +
-                   QStringLiteral(" in library ") + m_targetLib +
+    m_log.WriteLog(QStringLiteral("Error: Unable to copy the security of folder #") +
+                   NumberText(m_sourceDoc) + QStringLiteral(" in library ") + m_sourceLib +
+                   QStringLiteral(" to folder #") + m_n + QStringLiteral(" in library ") + m_targetLib +
                    (m_failure.isEmpty() ? QString() : QStringLiteral(": ") + m_failure));
     m_log.WriteDashLine();
     return RestrictToMover(m_dm, m_docNumber, lostAccess()) ? SecurityOutcome::RestrictedToUser
@@ -141,7 +142,8 @@ bool SecurityCopy::openOutcome()
     qint64 inserted = 0;
     const bool done =
         runChecked(m_dm, setDefaultRights(0, m_n)) && runChecked(m_dm, deleteTrustees(m_n)) &&
-        runChecked(m_dm,
+        runChecked(
+            m_dm,
             QStringLiteral("INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT 0, 255, "
                            "SYSTEM_ID FROM [OWNER].PROFILE WHERE DOCNUMBER = ") +
                 m_n,
@@ -177,8 +179,9 @@ bool SecurityCopy::restrictedOutcome()
             ++added;
             continue;
         }
-        m_log.WriteLog(QStringLiteral("Warning: ") + (trustee.group ? QStringLiteral("Group ") : QStringLiteral("User ")) +
-                       trustee.id + QStringLiteral(" does not exist in library ") + m_targetLib +
+        m_log.WriteLog(QStringLiteral("Warning: ") +
+                       (trustee.group ? QStringLiteral("Group ") : QStringLiteral("User ")) + trustee.id +
+                       QStringLiteral(" does not exist in library ") + m_targetLib +
                        QStringLiteral(" and has no access to folder #") + m_n);
         m_log.WriteDashLine();
     }
@@ -217,8 +220,8 @@ void SecurityCopy::logTrusteesAdded()
 QString SecurityCopy::lostAccess() const
 {
     if (!m_source)
-        return QStringLiteral("the trustees of folder #") + NumberText(m_sourceDoc) + QStringLiteral(" in library ") +
-               m_sourceLib;
+        return QStringLiteral("the trustees of folder #") + NumberText(m_sourceDoc) +
+               QStringLiteral(" in library ") + m_sourceLib;
     if (m_source->isOpen())
         return QStringLiteral("every other user");
     QStringList ids;
@@ -260,8 +263,8 @@ std::optional<FolderAccess> ReadFolderAccess(DmContext &dm, int docNumber)
 {
     const QString library = dm.session.currentLibrary ? dm.session.currentLibrary->name() : QString();
     const auto failed = [&](const SqlRows &rows) {
-        dm.log.WriteLog(QStringLiteral("Error: Unable to read the security of folder #") + NumberText(docNumber) +
-                        QStringLiteral(" in library ") + library +
+        dm.log.WriteLog(QStringLiteral("Error: Unable to read the security of folder #") +
+                        NumberText(docNumber) + QStringLiteral(" in library ") + library +
                         (rows.failed() ? QStringLiteral(": SQL error ") + rows.errorText()
                                        : QStringLiteral(": no such profile")));
         dm.log.WriteDashLine();
@@ -333,8 +336,8 @@ bool RestrictToMover(DmContext &dm, int docNumber, const QString &lostAccess)
                         QStringLiteral(" is restricted to ") + mover + QStringLiteral("; no access for ") +
                         lostAccess);
     else
-        dm.log.WriteLog(QStringLiteral("Error: Unable to restrict folder #") + n + QStringLiteral(" in library ") +
-                        library + QStringLiteral(" to ") + mover);
+        dm.log.WriteLog(QStringLiteral("Error: Unable to restrict folder #") + n +
+                        QStringLiteral(" in library ") + library + QStringLiteral(" to ") + mover);
     dm.log.WriteDashLine();
     return restricted;
 }
@@ -350,16 +353,17 @@ bool ClearCreationActivity(DmContext &dm, const QString &TargetLib, int docNumbe
         log.WriteDashLine();
         return false;
     }
-    log.WriteLog(QStringLiteral("Clearing Activitylog entries for document #") + n + QStringLiteral(" generated by ") +
-                 ProductName());
+    log.WriteLog(QStringLiteral("Clearing Activitylog entries for document #") + n +
+                 QStringLiteral(" generated by ") + ProductName());
     log.WriteDashLine();
     const QDate today = QDate::currentDate();
     const QString date =
         IsOracle(s.engineCode)
-            ? QStringLiteral(" AND START_DATE = TO_DATE('") + QLocale().toString(today, QStringLiteral("dd-MMM-yy")) +
-                  QStringLiteral("', 'DD-MON-RR')")
+            ? QStringLiteral(" AND START_DATE = TO_DATE('") +
+                  QLocale().toString(today, QStringLiteral("dd-MMM-yy")) + QStringLiteral("', 'DD-MON-RR')")
             : QStringLiteral(" AND START_DATE = '") + today.toString(QStringLiteral("yyyy-MM-dd")) + u'\'';
-    if (runChecked(dm, QStringLiteral("DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = ") + n +
+    if (runChecked(
+            dm, QStringLiteral("DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = ") + n +
                     QStringLiteral(" AND TYPIST = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = '") +
                     SqlEscape(s.currentLibrary->userId()) + QStringLiteral("')") + date))
         return true;
