@@ -85,8 +85,8 @@ private:
 
 int FolderCreation::run()
 {
-    m_entryLibrary = m_s.currentLibrary->name();
     try {
+        m_entryLibrary = m_s.currentLibrary->name();
         if (mayCreate() && findInParent() && findBySql() && createObject() && readSourceColumns() &&
             fillColumns() && save() && correctRows() && inheritFromParent() && copySecurity() && link()) {
             ClearCreationActivity(m_dm, m_target, m_number);
