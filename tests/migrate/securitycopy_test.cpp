@@ -126,4 +126,5 @@ TEST_F(SecurityCopyTest, ActivityCleanupRunsOnlyInTheTargetLibrary)
     EXPECT_EQ(problems(newLogLines()).size(), 1);
     EXPECT_TRUE(ClearCreationActivity(*dm, "lib_sql", folder));
     EXPECT_EQ(builder.db("LIB_SQL").scalar(count, {folder}).toInt(), 0);
+    EXPECT_EQ(violations(), QStringList());
 }
