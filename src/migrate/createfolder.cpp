@@ -201,7 +201,7 @@ bool FolderCreation::findBySql()
     if (!ConnectLibrary(m_dm, m_target))
         return fail(QStringLiteral("Error: Unable to connect to library ") + m_target);
     const QString name = SqlSafe(m_name.toUpper());
-    const QString target = SqlEscape(m_target.toUpper());
+    const QString target = SqlEscape(m_target);
     QString statement;
     if (m_parent != 0) {
         statement =
@@ -210,8 +210,8 @@ bool FolderCreation::findBySql()
                            "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY "
                            "WHERE FI.PARENT = ") +
             NumberText(m_parent) + QStringLiteral(" AND FI.NODE_TYPE = 'F' AND UPPER(FI.DISPLAYNAME) = '") +
-            name + QStringLiteral("' AND UPPER(RL.LIBRARY_NAME) = '") + target +
-            QStringLiteral("' AND UPPER(PL.LIBRARY_NAME) = '") + target + u'\'';
+            name + QStringLiteral("' AND RL.LIBRARY_NAME = '") + target +
+            QStringLiteral("' AND PL.LIBRARY_NAME = '") + target + u'\'';
     } else {
         statement =
             QStringLiteral(
