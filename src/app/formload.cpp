@@ -3,9 +3,10 @@
 #include "app/program.h"
 
 #include "app/qentsplash.h"
-#include "dm/dmerror.h"
+#include "dm/errornumbers.h"
 #include "dm/fusion.h"
 #include "dm/runsql.h"
+#include "dmapi/dmerror.h"
 #include "settings/leadingnumber.h"
 #include "settings/product.h"
 
@@ -20,9 +21,6 @@ namespace {
 const QString PowerDocsKey = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\PowerDOCS\\");
 const QString ExtensionsKey =
     QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\Hummingbird DM Extensions API\\");
-
-// The runtime error of an object that is missing where one is needed.
-constexpr qint32 ObjectNotSetError = 91;
 
 // The smallest height of the main window, in twips.
 constexpr int MinimumHeightTwips = 5760;

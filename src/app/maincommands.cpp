@@ -3,6 +3,7 @@
 
 #include "app/program.h"
 
+#include "app/errornumbers.h"
 #include "log/purgefile.h"
 #include "log/viewfile.h"
 #include "settingsview/qentoptions.h"
@@ -10,13 +11,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-
-namespace {
-
-// The runtime error that cancelling the log path chooser raises.
-constexpr qint32 DialogCancelledError = 32755;
-
-} // namespace
 
 void Program::ButtonLogDir_Click()
 {

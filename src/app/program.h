@@ -5,7 +5,7 @@
 #include "dm/dmcontext.h"
 #include "dm/moveflags.h"
 #include "log/fileviewer.h"
-#include "settingsview/qentclass.h"
+#include "settings/qentclass.h"
 
 #include <memory>
 

@@ -3,9 +3,9 @@
 #include "browse/folderqueries.h"
 #include "browse/foldertags.h"
 #include "dm/connectlibrary.h"
-#include "dm/dmerror.h"
 #include "dm/fusion.h"
 #include "dm/runsql.h"
+#include "dmapi/dmerror.h"
 #include "settings/leadingnumber.h"
 
 FolderBrowser::FolderBrowser(DmContext &dm, FolderTreeView &tree) : m_dm(dm), m_tree(tree) {}

@@ -1,8 +1,9 @@
 #include "dm/connectlibrary.h"
 
-#include "dm/dmerror.h"
+#include "dm/errornumbers.h"
 #include "dm/fusion.h"
 #include "dm/runsql.h"
+#include "dmapi/dmerror.h"
 #include "settings/leadingnumber.h"
 #include "settings/product.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "dm/dmapi.h"
+#include "dmapi/dmapi.h"
+#include "dmapi/enginecode.h"
 
 #include <memory>
 
@@ -26,9 +27,3 @@ struct DmSession {
     // Passed to every DM save and delete of a move.
     DmSaveOption saveOption = 2;
 };
-
-// True for the engine codes of Oracle.
-inline bool IsOracle(int engineCode)
-{
-    return engineCode == 2 || engineCode == 5;
-}

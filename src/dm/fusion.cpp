@@ -1,7 +1,8 @@
 #include "dm/fusion.h"
 
 #include "dm/connectlibrary.h"
-#include "dm/dmerror.h"
+#include "dm/errornumbers.h"
+#include "dmapi/dmerror.h"
 #include "log/logfilename.h"
 #include "settings/product.h"
 

@@ -17,7 +17,3 @@ bool CheckFusion(DmContext &dm, const QString &callerName);
 // The orderly end of the run: saves the settings, releases the DM objects, writes the end-of-run
 // line and asks the window to end the program. Every step goes on past a failure.
 void EndProgram(DmContext &dm);
-
-// The runtime error number raised when a DM object cannot be created, as the platform's "can't create
-// object" error is numbered.
-constexpr qint32 CannotCreateObjectError = 429;

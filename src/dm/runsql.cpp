@@ -1,8 +1,9 @@
 #include "dm/runsql.h"
 
-#include "dm/dmerror.h"
+#include "dm/errornumbers.h"
 #include "dm/fusion.h"
-#include "dm/sqllexer.h"
+#include "dmapi/dmerror.h"
+#include "dmapi/sqllexer.h"
 #include "settings/leadingnumber.h"
 
 #include <cmath>
@@ -10,7 +11,6 @@
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
-constexpr qint32 ServerInterfaceFailure = qint32(0x80010105u);
 
 // The engine rewrites, each applied to every occurrence outside quoted literals (the two Oracle
 // patterns that are themselves literals match those literal tokens only).
@@ -113,7 +113,7 @@ bool RunSQL(DmContext &dm, const QString &statementText)
             return false;
         }
         if (!s.currentLibrary)
-            throw DmError(91, QStringLiteral("RunSQL"),
+            throw DmError(ObjectNotSetError, QStringLiteral("RunSQL"),
                           QStringLiteral("Object variable or With block variable not set"));
         const QString library = s.currentLibrary->name();
         if (library.isEmpty()) {

@@ -1,6 +1,6 @@
 #include "localdm/localdm.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 
 LocalDm::LocalDm(Installation installation)
     : m_installation(std::move(installation)),

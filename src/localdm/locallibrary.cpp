@@ -1,6 +1,6 @@
 #include "localdm/locallibrary.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 
 #include "localdm/libraryrows.h"
 #include "localdm/localdocument.h"

@@ -1,6 +1,6 @@
 #include "installationbuilder.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "localdm/localapplication.h"
 #include "localdm/localbrowser.h"
 #include "localdm/localdmfactory.h"
