@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dm/passthrough.h"
 #include "dmapi/dmapi.h"
 #include "dmapi/enginecode.h"
 
@@ -14,10 +15,7 @@ struct DmSession {
     QString securityToken;
     std::shared_ptr<DmLibraries> libraries;
     std::shared_ptr<DmLibrary> currentLibrary;
-    std::shared_ptr<DmSql> sql;
-    // Reported by the SQL pass-through for its library: 2 or 5 Oracle, 6 Sybase, other non-zero
-    // Microsoft SQL Server, 0 unknown.
-    int engineCode = 0;
+    PassThrough sql;
     std::shared_ptr<DmBrowserCompanion> browserCompanion;
 
     // Slots the folder procedures fill and empty again within one call; a profile is closed before

@@ -16,7 +16,7 @@ const QString CrLf = QStringLiteral("\r\n");
 // patterns that are themselves literals match those literal tokens only).
 QString engineRewrites(const DmContext &dm, QString statement)
 {
-    const int engine = dm.session.engineCode;
+    const int engine = dm.session.sql.engineCode();
     if (IsOracle(engine)) {
         statement = SqlLexer::replaceAll(statement, u" <> ", QStringLiteral(" != "));
         statement = SqlLexer::replaceAll(statement, u" '''' ", QStringLiteral(" '' "));
@@ -130,7 +130,7 @@ bool RunSQL(DmContext &dm, const QString &statementText)
         statement = engineRewrites(dm, statement);
         statement = resolveOwner(statement, dm.connection.owner);
         const QString upper = statement.toUpper();
-        if (!IsOracle(s.engineCode) && upper.startsWith(QStringLiteral("SELECT ")) &&
+        if (!IsOracle(s.sql.engineCode()) && upper.startsWith(QStringLiteral("SELECT ")) &&
             !upper.startsWith(QStringLiteral("SELECT INTO ")))
             statement += QStringLiteral(" OPTION (MAXDOP 1)");
 

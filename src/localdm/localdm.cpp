@@ -4,7 +4,8 @@
 
 LocalDm::LocalDm(Installation installation)
     : m_installation(std::move(installation)),
-      m_faults(FaultPlan::parse(m_installation.faults + u',' + qEnvironmentVariable("KORVEL_DM_FAULTS")))
+      m_faults(FaultPlan::parse(m_installation.faults + u',' + qEnvironmentVariable("KORVEL_DM_FAULTS"))),
+      m_currentLibrary(m_installation.currentLibrary)
 {
 }
 

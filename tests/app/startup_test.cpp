@@ -370,7 +370,7 @@ TEST_F(StartupTest, AboutShowsTheDmVersionOnceEachTime)
     EXPECT_TRUE(logLines().contains("Connecting to OpenText eDOCS 9.0 patch"));
 
     const QString build = "Build " + QString::number(BuildNumber()) + " - " + BuildDate();
-    const QString product = "Korvel for OpenText eDOCS Skerrow Module\n(DM 9.0";
+    const QString product = "Korvel for OpenText eDOCS Skerrow Module\r\n(DM 9.0";
     EXPECT_EQ(products, QStringList({product + " patch 3)", product + " patch 3)", product + ")"}));
     EXPECT_EQ(versions, QStringList({build, build, build}));
     EXPECT_EQ(statuses, QStringList(3, "Press any key to continue"));

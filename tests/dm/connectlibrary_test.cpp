@@ -78,7 +78,8 @@ TEST_F(ConnectLibraryTest, TheFirstConnectionAlsoAsksTheDatabaseForOwnerAndEngin
     const QString startLog = logLines().join(u'\n');
     EXPECT_TRUE(startLog.contains("Identifying database owner using SQL"));
     EXPECT_TRUE(
-        startLog.contains("SELECT OWNER FROM DOCSADM.REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'LIB_SQL'"));
+        startLog.contains(
+            "SELECT OWNER FROM DOCSADM.REMOTE_LIBRARIES WHERE UPPER(LIBRARY_NAME) = 'LIB_SQL'"));
     EXPECT_TRUE(startLog.contains("SQL Database_Engine value is 10"));
     EXPECT_TRUE(connection.firstConnectionDone);
 }
@@ -106,14 +107,15 @@ TEST_F(ConnectLibraryTest, AnUnknownNameLeavesTheCurrentLibraryInPlace)
     EXPECT_TRUE(
         lines.contains("Warning: (2026-03-05 02:07:09 PM Unable to define library NOWHERE in requisite "
                        "Library Array"));
-    EXPECT_TRUE(
-        lines.contains("Error: (2026-03-05 02:07:09 PM Unable to set library object to NOWHERE - library "
-                       "object set to LIB_SQL"));
-    // The DM's current library takes over, with its own pass-through and owner.
-    EXPECT_EQ(currentName(), "LIB_SQL");
-    EXPECT_EQ(connection.owner, "DOCSADM");
-    EXPECT_EQ(connection.sqlLibrary, "LIB_SQL");
-    EXPECT_EQ(libraryOfStatements(), "LIB_SQL");
+    // Listed nowhere, its owner is unknown: the switch stops before it changes anything.
+    EXPECT_TRUE(lines.contains("Error: (2026-03-05 02:07:09 PM The library you are attempting to connect to "
+                               "(NOWHERE) is not properly configured in the REMOTE_LIBRARIES table in your "
+                               "current library (LIB_ORA)"));
+    EXPECT_FALSE(lines.join(u'\n').contains("Connecting to library NOWHERE"));
+    EXPECT_EQ(currentName(), "LIB_ORA");
+    EXPECT_EQ(connection.owner, "ORAADM");
+    EXPECT_EQ(session.sql.library(), "LIB_ORA");
+    EXPECT_EQ(libraryOfStatements(), "LIB_ORA");
 }
 
 TEST_F(ConnectLibraryTest, WithoutACurrentLibraryAnUnknownNameIsALibrariesProblem)
@@ -141,13 +143,12 @@ TEST_F(ConnectLibraryTest, AFailureAfterTheSwitchLeavesOneConsistentLibrary)
     EXPECT_FALSE(ConnectLibrary(*dm, "LIB_SYB"));
     const QString lines = newLogLines().join(u'\n');
     EXPECT_TRUE(lines.contains("ConnectLibrary:"));
-    EXPECT_TRUE(lines.contains("library object set to LIB_SQL"));
-    EXPECT_EQ(currentName(), "LIB_SQL");
-    EXPECT_EQ(connection.sqlLibrary, "LIB_SQL");
-    EXPECT_EQ(connection.ownerLibrary, "LIB_SQL");
-    EXPECT_EQ(connection.owner, "DOCSADM");
-    EXPECT_EQ(connection.engineName, "MSSQL");
-    EXPECT_EQ(libraryOfStatements(), "LIB_SQL");
+    EXPECT_TRUE(lines.contains("library object set to LIB_ORA"));
+    EXPECT_EQ(currentName(), "LIB_ORA");
+    EXPECT_EQ(session.sql.library(), "LIB_ORA");
+    EXPECT_EQ(connection.owner, "ORAADM");
+    EXPECT_EQ(connection.engineName, "Oracle");
+    EXPECT_EQ(libraryOfStatements(), "LIB_ORA");
     // The failed library is tried again, not taken for connected.
     EXPECT_FALSE(ConnectLibrary(*dm, "LIB_SYB"));
 }
@@ -202,7 +203,7 @@ TEST_F(ConnectLibraryTest, TableExistsAsksEachEngineItsOwnWay)
     EXPECT_EQ(sent().last(), "SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QENT_SETTINGS'");
     // An engine the pass-through does not know is asked through the DM's own table list.
     ASSERT_TRUE(ConnectLibrary(*dm, "LIB_SQL"));
-    session.engineCode = 0;
+    session.sql.setEngineCode(UnknownEngine);
     EXPECT_TRUE(TableExists(*dm, "qent_settings"));
     EXPECT_EQ(sent().last(),
               "SELECT COUNT(*) FROM DOCSADM.DOCSTABLE WHERE UPPER(TABLE_NAME) = 'QENT_SETTINGS' "
