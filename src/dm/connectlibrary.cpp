@@ -236,10 +236,6 @@ void buildLibraryTable(DmContext &dm)
     c.libraryCount = count;
 }
 
-enum class OwnerLookup { NotMade, Listed, NotListed };
-
-OwnerLookup lookUpOwner(DmContext &dm, const QString &libraryName);
-
 // The owner the switch will use: the row's, else the one the current library's REMOTE_LIBRARIES
 // gives. False when that table does not list the library at all: its owner is unknown, and going on
 // with the previous library's would send every later statement to the wrong schema.
@@ -248,7 +244,7 @@ bool chooseOwner(DmContext &dm, LibraryRecord &row, const QString &name)
     LibraryConnection &c = dm.connection;
     if (!row.owner.isEmpty())
         c.owner = row.owner;
-    else if (lookUpOwner(dm, name) == OwnerLookup::NotListed)
+    else if (CheckSQLSettings(dm, name) == OwnerLookup::NotListed)
         return false;
     if (!c.owner.isEmpty())
         row.owner = c.owner;
@@ -595,9 +591,7 @@ bool ConnectLibrary(DmContext &dm, const QString &libraryName)
     }
 }
 
-namespace {
-
-OwnerLookup lookUpOwner(DmContext &dm, const QString &libraryName)
+OwnerLookup CheckSQLSettings(DmContext &dm, const QString &libraryName)
 {
     DmSession &s = dm.session;
     LibraryConnection &c = dm.connection;
@@ -651,13 +645,6 @@ OwnerLookup lookUpOwner(DmContext &dm, const QString &libraryName)
         log.WriteDashLine();
         return OwnerLookup::NotMade;
     }
-}
-
-} // namespace
-
-bool CheckSQLSettings(DmContext &dm, const QString &libraryName)
-{
-    return lookUpOwner(dm, libraryName) != OwnerLookup::NotMade;
 }
 
 bool TableExists(DmContext &dm, const QString &table)

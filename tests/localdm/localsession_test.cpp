@@ -157,3 +157,17 @@ TEST_F(LocalSessionTest, FactoryMakesTheClientObjects)
     EXPECT_NO_THROW(command->execute("DOCSOPEN.RefreshAllViews"));
     EXPECT_THROW(command->execute("DOCSOPEN.DeleteEverything"), DmError);
 }
+
+TEST_F(LocalSessionTest, ActivatingALibraryMakesItTheCurrentOneUnlessItCannotBeOpened)
+{
+    builder.addUser("LIB_A", "JSMITH", "DOCS_USERS");
+    ASSERT_TRUE(QFile::remove(builder.installation().library("LIB_C")->databaseFile));
+    LocalApplication app(builder.dm());
+    const QString token = app.securityToken();
+    app.libraries()->item(2)->activate();
+    EXPECT_EQ(app.currentLibrary(), app.libraries()->item(2));
+    EXPECT_THROW(app.libraries()->item(3)->activate(), DmError);
+    EXPECT_EQ(app.currentLibrary(), app.libraries()->item(2));
+    // The login stays the one made in the installation's current library.
+    EXPECT_EQ(app.securityToken(), token);
+}
