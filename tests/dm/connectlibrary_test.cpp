@@ -241,6 +241,7 @@ TEST_F(ConnectLibraryTest, AFailedSwitchPutsEverythingBackOnThePreviousLibrary)
                                      "library object set to LIB_SYB"));
         // The restore tail ends with its equals line; nothing follows it.
         EXPECT_EQ(failure.last(), QString(70, u'='));
+        EXPECT_FALSE(failure.mid(failure.indexOf("ConnectLibrary:")).join(u'\n').contains("Setting pSQL"));
 
         // Everything the run believes names the library of before, which the DM has current again.
         EXPECT_EQ(currentName(), "LIB_SYB");
