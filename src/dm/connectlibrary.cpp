@@ -129,6 +129,10 @@ public:
             return;
         m_done = true;
         DmSession &s = m_dm.session;
+        // The run was ended meanwhile (the user chose to exit at a failed session check): nothing to
+        // put back.
+        if (!s.libraries)
+            return;
         try {
             if (m_library)
                 m_library->activate();
