@@ -1,7 +1,7 @@
 #pragma once
 
 #include "browse/folderbrowser.h"
-#include "log/windowseam.h"
+#include "dm/windowseam.h"
 
 #include <QMainWindow>
 

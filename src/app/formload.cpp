@@ -3,26 +3,15 @@
 #include "app/program.h"
 
 #include "app/qentsplash.h"
-#include "dm/dmerror.h"
-#include "dm/fusion.h"
-#include "dm/runsql.h"
-#include "settings/leadingnumber.h"
+#include "dmapi/dmerror.h"
 #include "settings/product.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QStandardPaths>
 
 namespace {
-
-const QString PowerDocsKey = QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\PowerDOCS\\");
-const QString ExtensionsKey =
-    QStringLiteral("HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\Hummingbird DM Extensions API\\");
-
-// The runtime error of an object that is missing where one is needed.
-constexpr qint32 ObjectNotSetError = 91;
 
 // The smallest height of the main window, in twips.
 constexpr int MinimumHeightTwips = 5760;
@@ -62,8 +51,7 @@ Program::StartupOutcome Program::startUp()
     m_window.setMousePointer(MousePointer::Hourglass);
     m_window.setEnabled(false);
     m_window.processEvents();
-    readDmClientVersion();
-    m_connection.owner = QStringLiteral("DOCSADM");
+    m_run.readRegistryFacts();
     showSplash();
     restoreWindowPosition();
     readCommandLineAndLogPath();
@@ -72,23 +60,16 @@ Program::StartupOutcome Program::startUp()
     m_window.setVerboseLogging(m_settings.checkLogMethod() != 0);
     m_window.setDisplayErrors(m_settings.displayErrors() != 0);
 
-    m_log.ShowStatus(QStringLiteral("Connecting to OpenText eDOCS ") + m_dmClientVersion +
-                     QStringLiteral(" patch ") + m_dmClientPatchLevel);
+    m_log.ShowStatus(QStringLiteral("Connecting to OpenText eDOCS ") + m_run.dmClientVersion() +
+                     QStringLiteral(" patch ") + m_run.dmClientPatchLevel());
     m_window.setMousePointer(MousePointer::Hourglass);
     m_window.processEvents();
-    const QDateTime now = m_log.now();
-    m_log.WriteLog(ProductName() + QStringLiteral(" Build ") + QString::number(BuildNumber()) +
-                   QStringLiteral(" (") + BuildDate() + QStringLiteral(") ") +
-                   QStringLiteral("initiating startup on ") +
-                   QLocale().toString(now.date(), QLocale::LongFormat) + QStringLiteral(" at ") +
-                   QLocale().toString(now.time(), QLocale::LongFormat) + QStringLiteral(" using DM ") +
-                   m_dmClientVersion + QStringLiteral(" patch ") + m_dmClientPatchLevel);
-    m_log.WriteEqualsLine();
+    m_run.writeStartLine();
 
-    if (!StartFusion(m_dm)) {
+    if (!m_run.startSession()) {
         const StatusWindow *status = m_log.statusWindow() ? m_log.statusWindow() : &m_window;
-        m_window.showMessage(QStringLiteral("Error: Unable to start the DM ") + m_dmClientVersion +
-                                 QStringLiteral(" (patch ") + m_dmClientPatchLevel +
+        m_window.showMessage(QStringLiteral("Error: Unable to start the DM ") + m_run.dmClientVersion() +
+                                 QStringLiteral(" (patch ") + m_run.dmClientPatchLevel() +
                                  QStringLiteral(") application (") + status->statusText() +
                                  QStringLiteral(") - I will end the program now"),
                              MessageIcon::Critical);
@@ -98,7 +79,7 @@ Program::StartupOutcome Program::startUp()
     m_window.folderTree().clear();
     m_log.ShowStatus(QStringLiteral("Gathering information for folder selections"));
     fillLibraries();
-    if (!hasUniversalAccess())
+    if (!m_run.hasUniversalAccess())
         return StartupOutcome::ErrorPath;
     activateMainForm();
     return StartupOutcome::Started;
@@ -112,16 +93,6 @@ void Program::registerComponents()
         m_settings.saveQentRegisterApiDone();
     if (!m_settings.qentRegisterQentClassesDone())
         m_settings.saveQentRegisterQentClassesDone();
-}
-
-void Program::readDmClientVersion()
-{
-    const auto read = [this](const QString &value) {
-        const QString first = m_registry.GetRegistryValue(PowerDocsKey + value).toString();
-        return first.isEmpty() ? m_registry.GetRegistryValue(ExtensionsKey + value).toString() : first;
-    };
-    m_dmClientVersion = read(QStringLiteral("CurrentVersion"));
-    m_dmClientPatchLevel = read(QStringLiteral("PatchLevel"));
 }
 
 void Program::showSplash()
@@ -168,8 +139,7 @@ void Program::readCommandLineAndLogPath()
 {
     // The log path is read before the first logged line, so that no line goes to a file derived
     // from an empty path.
-    const QString logPath = m_settings.logFile(defaultLogFolder());
-    m_log.setConfiguredLogPath(logPath);
+    const QString logPath = m_run.openLog(defaultLogFolder());
     m_log.ShowStatus(QStringLiteral("Getting Command Line Parameters"));
     const QString commandLine = m_environment.commandLine.trimmed().toUpper();
     m_window.setLogDirToolTip(logPath);
@@ -179,49 +149,17 @@ void Program::readCommandLineAndLogPath()
 
 void Program::fillLibraries()
 {
-    const QString current = m_session.currentLibrary->name();
-    QString target = m_settings.targetLibrary(QString());
-    const int count = m_session.libraries->count();
-    for (int i = 1; i <= count; ++i) {
-        const std::shared_ptr<DmLibrary> library = m_session.libraries->item(i);
-        if (!library)
-            throw DmError(ObjectNotSetError, QStringLiteral("Form_Load"),
-                          QStringLiteral("Library ") + QString::number(i) + QStringLiteral(" of ") +
-                              QString::number(count) + QStringLiteral(" is not set"));
-        const QString name = library->name();
-        if (library->isPrimary())
-            m_window.setUserNameToolTip(library->userId() + QStringLiteral(" primary library is ") + name);
-        m_window.addTargetLibrary(name);
-        m_window.setLibraryMenuEntry(i - 1, name, name == current);
-        m_browser.AddLibraryNodes(name);
+    const QString current = m_run.currentLibraryName();
+    const QList<Run::Library> libraries = m_run.libraries();
+    for (qsizetype i = 0; i < libraries.size(); ++i) {
+        const Run::Library &library = libraries[i];
+        if (library.primary)
+            m_window.setUserNameToolTip(library.userId + QStringLiteral(" primary library is ") + library.name);
+        m_window.addTargetLibrary(library.name);
+        m_window.setLibraryMenuEntry(int(i), library.name, library.name == current);
+        m_browser.AddLibraryNodes(library.name);
     }
-    if (target.isEmpty())
-        target = m_connection.masterLibrary;
-    if (target.isEmpty())
-        target = current;
-    m_window.selectTargetLibrary(target);
-}
-
-bool Program::hasUniversalAccess()
-{
-    const QString userId = m_session.currentLibrary->userId();
-    m_log.ShowStatus(QStringLiteral("Verifying rights for ") + userId);
-    RunSQL(m_dm, QStringLiteral("SELECT COUNT(*) FROM ") + QStringLiteral("[OWNER]") + QStringLiteral(".") +
-                     QStringLiteral("PEOPLEGROUPS PG WHERE PEOPLE_SYSTEM_ID = ") +
-                     QStringLiteral("(SELECT SYSTEM_ID FROM ") + QStringLiteral("[OWNER]") +
-                     QStringLiteral(".") + QStringLiteral("PEOPLE WHERE USER_ID = '") + SqlEscape(userId) +
-                     QStringLiteral("') AND GROUPS_SYSTEM_ID IN ") +
-                     QStringLiteral("(SELECT SYSTEM_ID FROM ") + QStringLiteral("[OWNER]") +
-                     QStringLiteral(".") + QStringLiteral("GROUPS WHERE UNIV_ACCESS = 255)"));
-    const qint32 groups = leadingInt32(SqlColumn(m_session, 1).toString());
-    ReleaseResults(m_session);
-    if (groups != 0)
-        return true;
-    m_window.showMessage(
-        QStringLiteral("Error: You are not a member of any groups with Universal Access = 255. ") +
-            QStringLiteral("This is a requirement for running ") + ProductName(),
-        MessageIcon::Warning);
-    return false;
+    m_window.selectTargetLibrary(m_run.targetLibrary());
 }
 
 void Program::activateMainForm()

@@ -1,5 +1,5 @@
 #include "app/program.h"
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "localdm/demoinstallation.h"
 #include "localdm/localdm.h"
 #include "localdm/localdmfactory.h"

@@ -3,6 +3,7 @@
 
 #include "app/program.h"
 
+#include "app/errornumbers.h"
 #include "log/purgefile.h"
 #include "log/viewfile.h"
 #include "settingsview/qentoptions.h"
@@ -10,13 +11,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-
-namespace {
-
-// The runtime error that cancelling the log path chooser raises.
-constexpr qint32 DialogCancelledError = 32755;
-
-} // namespace
 
 void Program::ButtonLogDir_Click()
 {
@@ -73,11 +67,11 @@ void Program::MNQentOptions_Click()
 
 void Program::Button_Cancel_Click()
 {
-    if (!m_moveFlags.moveRunning || m_moveFlags.cancelRequested)
+    if (!moveFlags().moveRunning || moveFlags().cancelRequested)
         return;
     m_window.setStatusColor(QColor(0x00, 0x00, 0xC0));
-    m_moveFlags.moveRunning = false;
-    m_moveFlags.cancelRequested = true;
+    moveFlags().moveRunning = false;
+    moveFlags().cancelRequested = true;
     m_window.showMessage(QStringLiteral("Task Canceled - the current Folder (if any) will complete first."),
                          MessageIcon::Information);
 }

@@ -1,7 +1,6 @@
 #include "app/program.h"
 
 #include "app/qentsplash.h"
-#include "dm/fusion.h"
 #include "settings/product.h"
 
 #include <QDir>
@@ -9,11 +8,11 @@
 
 Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> factory,
                  DMMain::MessagePresenter presenter, std::unique_ptr<FileViewer> viewer)
-    : m_environment(std::move(environment)), m_factory(std::move(factory)),
-      m_store(m_environment.settingsDirectory), m_settings(m_store), m_window(std::move(presenter)),
-      m_log(m_window), m_dm{*m_factory, m_session, m_connection, m_log, m_window, m_settings},
-      m_browser(m_dm, m_window.folderTree()), m_viewer(std::move(viewer))
+    : m_environment(std::move(environment)), m_window(std::move(presenter)),
+      m_run(m_environment.settingsDirectory, std::move(factory), m_window), m_browser(m_dm, m_window.folderTree()),
+      m_viewer(std::move(viewer))
 {
+    QObject::connect(&m_window, &DMMain::programEnded, &m_window, [this] { saveWindowState(); });
     QObject::connect(&m_window, &DMMain::exitChosen, &m_window, [this] { MNKorvelExit_Click(); });
     QObject::connect(&m_window, &DMMain::unloadRequested, &m_window, [this] { Form_Unload(); });
     QObject::connect(&m_window, &DMMain::aboutChosen, &m_window, [this] { MNKorvelHelp_Click(); });
@@ -45,7 +44,17 @@ QString Program::readmePath() const
 
 void Program::Form_Unload()
 {
-    EndProgram(m_dm);
+    m_run.end();
+}
+
+void Program::saveWindowState()
+{
+    const QPoint position = m_window.windowPositionTwips();
+    m_settings.saveScreenTop(position.y());
+    m_settings.saveScreenLeft(position.x());
+    m_settings.saveCheckLogMethod(m_window.verboseLogging() ? 1 : 0);
+    m_settings.saveTargetLibrary(m_window.targetLibrary());
+    m_settings.saveDisplayErrors(m_window.displayErrors() ? 1 : 0);
 }
 
 void Program::MNKorvelExit_Click()
@@ -60,10 +69,10 @@ void Program::MNKorvelHelp_Click()
 
 void Program::captionSplash(QentSplash &splash) const
 {
-    QString version = m_dmClientVersion;
-    if (!m_dmClientPatchLevel.isEmpty())
-        version += QStringLiteral(" patch ") + m_dmClientPatchLevel;
-    splash.setProductCaption(splash.productCaption() + QStringLiteral("\n(DM ") + version + u')');
+    QString version = m_run.dmClientVersion();
+    if (!m_run.dmClientPatchLevel().isEmpty())
+        version += QStringLiteral(" patch ") + m_run.dmClientPatchLevel();
+    splash.setProductCaption(splash.productCaption() + QStringLiteral("\r\n(DM ") + version + u')');
     splash.setVersionCaption(QStringLiteral("Build ") + QString::number(BuildNumber()) +
                              QStringLiteral(" - ") + BuildDate());
 }

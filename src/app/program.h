@@ -2,10 +2,8 @@
 
 #include "app/dmmain.h"
 #include "browse/folderbrowser.h"
-#include "dm/dmcontext.h"
-#include "dm/moveflags.h"
+#include "dm/run.h"
 #include "log/fileviewer.h"
-#include "settingsview/qentclass.h"
 
 #include <memory>
 
@@ -22,9 +20,9 @@ struct ProgramEnvironment {
     QString settingsDirectory;
 };
 
-// The running program: owns the state every procedure shares for the run (saved settings, DM session,
-// library connection records, activity log, the folder tree logic, the move flags) and the main window,
-// and connects the window's commands to the procedures. Created once by main(); the DM factory is
+// The running program: the run (the state every procedure shares, Run) plus the main window, the
+// splash and the folder tree logic, and the connections from the window's commands to the procedures.
+// The window saves its own state (position, option boxes, target library) when the program ends. Created once by main(); the DM factory is
 // handed in, and the viewer that shows the log and the readme may be.
 class Program {
 public:
@@ -61,47 +59,43 @@ public:
     void Button_Cancel_Click();
 
     DMMain &window() { return m_window; }
+    Run &run() { return m_run; }
     ActivityLog &log() { return m_log; }
-    MoveFlags &moveFlags() { return m_moveFlags; }
+    MoveFlags &moveFlags() { return m_run.moveFlags(); }
     // The program's folder, the readme path and the DM client's version and patch level (empty until
     // start-up has read them).
     QString programFolder() const;
     QString readmePath() const;
-    QString dmClientVersion() const { return m_dmClientVersion; }
-    QString dmClientPatchLevel() const { return m_dmClientPatchLevel; }
+    QString dmClientVersion() const { return m_run.dmClientVersion(); }
+    QString dmClientPatchLevel() const { return m_run.dmClientPatchLevel(); }
 
 private:
     enum class StartupOutcome { Started, FusionFailed, ErrorPath };
 
     StartupOutcome startUp();
     void registerComponents();
-    void readDmClientVersion();
     void showSplash();
     void restoreWindowPosition();
     void readCommandLineAndLogPath();
     void fillLibraries();
-    bool hasUniversalAccess();
     void activateMainForm();
     void stopStartup(bool fusionMessageShown);
+    void saveWindowState();
     void captionSplash(QentSplash &splash) const;
     void closeSplash();
     QString defaultLogFolder() const;
 
     ProgramEnvironment m_environment;
-    std::unique_ptr<DmFactory> m_factory;
-    SettingsStore m_store;
-    SavedSettings m_settings;
-    DmSession m_session;
-    LibraryConnection m_connection;
     DMMain m_window;
-    ActivityLog m_log;
-    DmContext m_dm;
+    Run m_run;
+    // What the procedures share, reached through the run.
+    SavedSettings &m_settings = m_run.settings();
+    DmSession &m_session = m_run.session();
+    LibraryConnection &m_connection = m_run.connection();
+    ActivityLog &m_log = m_run.log();
+    DmContext &m_dm = m_run.dm();
     FolderBrowser m_browser;
-    QentClass m_registry;
-    QString m_dmClientVersion;
-    QString m_dmClientPatchLevel;
     std::unique_ptr<FileViewer> m_viewer;
-    MoveFlags m_moveFlags;
     // The splash window while start-up shows it as the status window.
     std::unique_ptr<QentSplash> m_splash;
 };

@@ -3,9 +3,10 @@
 #include "browse/folderqueries.h"
 #include "browse/foldertags.h"
 #include "dm/connectlibrary.h"
-#include "dm/dmerror.h"
 #include "dm/fusion.h"
 #include "dm/runsql.h"
+#include "dm/sqlrows.h"
+#include "dmapi/dmerror.h"
 #include "settings/leadingnumber.h"
 
 FolderBrowser::FolderBrowser(DmContext &dm, FolderTreeView &tree) : m_dm(dm), m_tree(tree) {}
@@ -53,21 +54,19 @@ bool FolderBrowser::GetFolders(TreeNode node, const QString &libraryName, const 
         window.processEvents();
         if (ConnectLibrary(m_dm, libraryName)) {
             const QString statement = FolderLevelQuery(FolderNumber(tag), peopleId(), libraryName);
-            if (RunSQL(m_dm, statement) && s.sql && s.sql->rowCount() > 0) {
-                do {
-                    const qint32 docNumber = leadingInt32(SqlColumn(s, 1).toString());
-                    const QString name = SqlColumn(s, 2).toString();
-                    if (docNumber != 0 && !name.isEmpty()) {
-                        const TreeNode folder =
-                            m_tree.addNode(node, name, FolderTag(docNumber), FolderImage, FolderOpenImage);
-                        m_tree.addNode(folder, PlaceholderText(), QString(), FolderImage, FolderOpenImage);
-                    }
-                } while (s.sql->nextRow());
-                ReleaseResults(s);
-                m_tree.makeVisible(node);
-            } else {
-                ReleaseResults(s);
+            // A refused level query shows the level empty, as one that found nothing.
+            const SqlRows rows = QueryRows(m_dm, statement);
+            for (qsizetype i = 0; i < rows.size(); ++i) {
+                const qint32 docNumber = leadingInt32(rows.value(i, 1).toString());
+                const QString name = rows.value(i, 2).toString();
+                if (docNumber != 0 && !name.isEmpty()) {
+                    const TreeNode folder =
+                        m_tree.addNode(node, name, FolderTag(docNumber), FolderImage, FolderOpenImage);
+                    m_tree.addNode(folder, PlaceholderText(), QString(), FolderImage, FolderOpenImage);
+                }
             }
+            if (!rows.isEmpty())
+                m_tree.makeVisible(node);
         }
     } catch (const DmError &error) {
         log.WriteDashLine();

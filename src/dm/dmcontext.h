@@ -1,10 +1,10 @@
 #pragma once
 
-#include "dm/dmapi.h"
 #include "dm/dmsession.h"
 #include "dm/libraryconnection.h"
+#include "dm/windowseam.h"
+#include "dmapi/dmapi.h"
 #include "log/activitylog.h"
-#include "log/windowseam.h"
 #include "settings/savedsettings.h"
 
 // What the DM-facing procedures share for the run, created once by the application and handed to

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "dm/dmapi.h"
+#include "dm/passthrough.h"
+#include "dmapi/dmapi.h"
+#include "dmapi/enginecode.h"
 
 #include <memory>
 
@@ -13,10 +15,7 @@ struct DmSession {
     QString securityToken;
     std::shared_ptr<DmLibraries> libraries;
     std::shared_ptr<DmLibrary> currentLibrary;
-    std::shared_ptr<DmSql> sql;
-    // Reported by the SQL pass-through for its library: 2 or 5 Oracle, 6 Sybase, other non-zero
-    // Microsoft SQL Server, 0 unknown.
-    int engineCode = 0;
+    PassThrough sql;
     std::shared_ptr<DmBrowserCompanion> browserCompanion;
 
     // Slots the folder procedures fill and empty again within one call; a profile is closed before
@@ -26,9 +25,3 @@ struct DmSession {
     // Passed to every DM save and delete of a move.
     DmSaveOption saveOption = 2;
 };
-
-// True for the engine codes of Oracle.
-inline bool IsOracle(int engineCode)
-{
-    return engineCode == 2 || engineCode == 5;
-}

@@ -1,7 +1,8 @@
 #include "dm/fusion.h"
 
 #include "dm/connectlibrary.h"
-#include "dm/dmerror.h"
+#include "dm/errornumbers.h"
+#include "dmapi/dmerror.h"
 #include "log/logfilename.h"
 #include "settings/product.h"
 
@@ -152,25 +153,22 @@ bool CheckFusion(DmContext &dm, const QString &callerName)
             }
             if (caller == QStringLiteral("RUNSQL") && !s.sql) {
                 log.WriteLog(QStringLiteral("CheckFusion is Re-Setting PCDClient.PCDSQL Object"));
-                s.sql = dm.factory.createSql();
-                dm.connection.sqlLibrary.clear();
+                const bool created = s.sql.create(dm.factory);
                 log.WriteDashLine();
-                if (!s.sql) {
+                if (!created) {
                     log.WriteLog(QStringLiteral("Error: Unable to set SQL object for ") + callerName);
                     log.WriteDashLine();
                     return false;
                 }
                 log.WriteLog(QStringLiteral("Setting pSQL DST for ") + callerName);
-                s.sql->setSecurityToken(s.application->securityToken());
+                s.sql.bindToken(s.application->securityToken());
                 log.WriteDashLine();
                 if (s.currentLibrary) {
                     const QString library = s.currentLibrary->name();
                     log.WriteLog(QStringLiteral("Setting pSQL library to ") + library +
                                  QStringLiteral(" for ") + callerName);
-                    s.sql->setLibrary(library);
-                    dm.connection.sqlLibrary = library;
+                    s.sql.bindLibrary(library);
                     log.WriteDashLine();
-                    s.engineCode = s.sql->databaseEngine();
                 }
             }
             return true;
@@ -198,15 +196,6 @@ bool CheckFusion(DmContext &dm, const QString &callerName)
 void EndProgram(DmContext &dm)
 {
     DmSession &s = dm.session;
-    WindowSeam &window = dm.window;
-    ignoringErrors([&] {
-        const QPoint position = window.windowPositionTwips();
-        dm.settings.saveScreenTop(position.y());
-        dm.settings.saveScreenLeft(position.x());
-        dm.settings.saveCheckLogMethod(window.verboseLogging() ? 1 : 0);
-        dm.settings.saveTargetLibrary(window.targetLibrary());
-        dm.settings.saveDisplayErrors(window.displayErrors() ? 1 : 0);
-    });
     ignoringErrors([&] {
         if (s.sharedProfile)
             s.sharedProfile->close();
@@ -217,7 +206,6 @@ void EndProgram(DmContext &dm)
     s.currentLibrary.reset();
     s.sql.reset();
     s.application.reset();
-    dm.connection.sqlLibrary.clear();
     ignoringErrors([&] {
         if (s.browserCompanion)
             s.browserCompanion->close();
@@ -228,5 +216,5 @@ void EndProgram(DmContext &dm)
                       QLocale().toString(now.date(), QLocale::LongFormat) + QStringLiteral(" at ") +
                       QLocale().toString(now.time(), QLocale::LongFormat));
     dm.log.WriteEqualsLine();
-    window.endProgram();
+    dm.window.endProgram();
 }

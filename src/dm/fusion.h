@@ -14,10 +14,8 @@ bool StartFusion(DmContext &dm);
 // user whether to end the program (Yes runs EndProgram). False means: do no DM work.
 bool CheckFusion(DmContext &dm, const QString &callerName);
 
-// The orderly end of the run: saves the settings, releases the DM objects, writes the end-of-run
-// line and asks the window to end the program. Every step goes on past a failure.
+// The orderly end of the run: releases the DM objects, writes the end-of-run line and asks the window
+// to end the program. Every step goes on past a failure. The window's own state (position, option
+// boxes, target library) is the window's to save before this, so a run without a window never
+// overwrites what the window saved.
 void EndProgram(DmContext &dm);
-
-// The runtime error number raised when a DM object cannot be created, as the platform's "can't create
-// object" error is numbered.
-constexpr qint32 CannotCreateObjectError = 429;

@@ -46,11 +46,6 @@ struct LibraryConnection {
     QString sqlLoginPassword;
     bool firstConnectionDone = false;
 
-    // The libraries the SQL pass-through and the owner above belong to. A connection counts as
-    // established only while both name the current library object, so no statement runs in one
-    // library while the program believes it is in another.
-    QString sqlLibrary;
-    QString ownerLibrary;
 
     // Index of the row whose name, upper-cased, equals the given upper-case name; 0 when none.
     int rowOf(const QString &upperName) const

@@ -1,8 +1,9 @@
 #include "dm/runsql.h"
 
-#include "dm/dmerror.h"
+#include "dm/errornumbers.h"
 #include "dm/fusion.h"
-#include "dm/sqllexer.h"
+#include "dmapi/dmerror.h"
+#include "dmapi/sqllexer.h"
 #include "settings/leadingnumber.h"
 
 #include <cmath>
@@ -10,13 +11,12 @@
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
-constexpr qint32 ServerInterfaceFailure = qint32(0x80010105u);
 
 // The engine rewrites, each applied to every occurrence outside quoted literals (the two Oracle
 // patterns that are themselves literals match those literal tokens only).
 QString engineRewrites(const DmContext &dm, QString statement)
 {
-    const int engine = dm.session.engineCode;
+    const int engine = dm.session.sql.engineCode();
     if (IsOracle(engine)) {
         statement = SqlLexer::replaceAll(statement, u" <> ", QStringLiteral(" != "));
         statement = SqlLexer::replaceAll(statement, u" '''' ", QStringLiteral(" '' "));
@@ -113,7 +113,7 @@ bool RunSQL(DmContext &dm, const QString &statementText)
             return false;
         }
         if (!s.currentLibrary)
-            throw DmError(91, QStringLiteral("RunSQL"),
+            throw DmError(ObjectNotSetError, QStringLiteral("RunSQL"),
                           QStringLiteral("Object variable or With block variable not set"));
         const QString library = s.currentLibrary->name();
         if (library.isEmpty()) {
@@ -130,7 +130,7 @@ bool RunSQL(DmContext &dm, const QString &statementText)
         statement = engineRewrites(dm, statement);
         statement = resolveOwner(statement, dm.connection.owner);
         const QString upper = statement.toUpper();
-        if (!IsOracle(s.engineCode) && upper.startsWith(QStringLiteral("SELECT ")) &&
+        if (!IsOracle(s.sql.engineCode()) && upper.startsWith(QStringLiteral("SELECT ")) &&
             !upper.startsWith(QStringLiteral("SELECT INTO ")))
             statement += QStringLiteral(" OPTION (MAXDOP 1)");
 

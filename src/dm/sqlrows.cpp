@@ -31,7 +31,7 @@ SqlRows QueryRows(DmContext &dm, const QString &statement)
 {
     SqlRows result;
     result.submitted = RunSQL(dm, statement);
-    const std::shared_ptr<DmSql> sql = dm.session.sql;
+    const std::shared_ptr<DmSql> sql = dm.session.sql.object();
     if (!result.submitted || !sql)
         return result;
     if (const qint32 number = sql->errorNumber(); !reportsSuccess(number)) {

@@ -1,6 +1,6 @@
 #include "localdm/demoinstallation.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "localdm/installation.h"
 #include "localdm/librarybuilder.h"
 

@@ -1,6 +1,6 @@
 #include "localdm/dmtool.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "localdm/demoinstallation.h"
 #include "localdm/librarycheck.h"
 #include "localdm/localapplication.h"

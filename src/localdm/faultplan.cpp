@@ -1,6 +1,6 @@
 #include "localdm/faultplan.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 
 #include <QStringList>
 

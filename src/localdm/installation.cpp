@@ -1,6 +1,6 @@
 #include "localdm/installation.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "localdm/librarycheck.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 
 #include <algorithm>
 

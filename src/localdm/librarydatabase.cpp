@@ -1,6 +1,6 @@
 #include "localdm/librarydatabase.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "localdm/schema.h"
 
 #include <QDateTime>

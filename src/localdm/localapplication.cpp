@@ -46,7 +46,7 @@ std::shared_ptr<DmLibrary> LocalApplication::library(const QString &name) const
 
 std::shared_ptr<DmLibrary> LocalApplication::currentLibrary() const
 {
-    return library(m_dm->installation().currentLibrary);
+    return library(m_dm->currentLibrary());
 }
 
 std::shared_ptr<DmLibrary> LocalApplication::defaultLibrary() const
@@ -56,7 +56,8 @@ std::shared_ptr<DmLibrary> LocalApplication::defaultLibrary() const
 
 QString LocalApplication::securityToken()
 {
-    const auto current = currentLibrary();
+    // The login is made in the installation's current library, wherever the session works since.
+    const auto current = library(m_dm->installation().currentLibrary);
     if (!current || !LibraryRows::personId(m_dm->database(current->name()), m_dm->installation().user)) {
         m_token.clear();
         return {};

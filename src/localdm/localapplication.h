@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dm/dmapi.h"
+#include "dmapi/dmapi.h"
 
 #include <QList>
 
@@ -26,7 +26,8 @@ public:
     explicit LocalApplication(std::shared_ptr<LocalDm> dm);
 
     std::shared_ptr<DmLibraries> libraries() const override;
-    // The installation's current library; null when the installation names none it has.
+    // The library last activated, at first the installation's current library; null when the
+    // installation names none it has.
     std::shared_ptr<DmLibrary> currentLibrary() const override;
     // The installation's default library; null when the installation names none it has.
     std::shared_ptr<DmLibrary> defaultLibrary() const override;

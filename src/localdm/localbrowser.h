@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dm/dmapi.h"
+#include "dmapi/dmapi.h"
 
 // The DM client's browser companion: the session keeps one for the whole run and closes it at the
 // end. The local DM has no client window behind it, so closing only marks it closed.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dm/dmapi.h"
+#include "dmapi/dmapi.h"
 
 // The DM client command object. The local DM has no client views, so "DOCSOPEN.RefreshAllViews"
 // has nothing to refresh and succeeds; any other command name raises DmError.

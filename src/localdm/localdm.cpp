@@ -1,10 +1,11 @@
 #include "localdm/localdm.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 
 LocalDm::LocalDm(Installation installation)
     : m_installation(std::move(installation)),
-      m_faults(FaultPlan::parse(m_installation.faults + u',' + qEnvironmentVariable("KORVEL_DM_FAULTS")))
+      m_faults(FaultPlan::parse(m_installation.faults + u',' + qEnvironmentVariable("KORVEL_DM_FAULTS"))),
+      m_currentLibrary(m_installation.currentLibrary)
 {
 }
 

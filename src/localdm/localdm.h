@@ -23,8 +23,14 @@ public:
 
     FaultPlan &faults() { return m_faults; }
 
+    // The library the session works in: the installation's current library until a library is
+    // activated.
+    QString currentLibrary() const { return m_currentLibrary; }
+    void setCurrentLibrary(const QString &libraryName) { m_currentLibrary = libraryName; }
+
 private:
     Installation m_installation;
     std::map<QString, std::unique_ptr<LibraryDatabase>> m_databases;
     FaultPlan m_faults;
+    QString m_currentLibrary;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dm/dmapi.h"
+#include "dmapi/dmapi.h"
 
 #include <functional>
 

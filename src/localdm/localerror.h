@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 
 // The DM error numbers of the local DM's objects. Saves, adds and deletes leave them in the object's
 // error number; calls without a success flag raise them. Descriptions name the object, the library

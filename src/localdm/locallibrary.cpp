@@ -1,6 +1,6 @@
 #include "localdm/locallibrary.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 
 #include "localdm/libraryrows.h"
 #include "localdm/localdocument.h"
@@ -107,4 +107,5 @@ std::shared_ptr<DmFolderItem> LocalLibrary::openFolderItem(int documentNumber)
 void LocalLibrary::activate()
 {
     m_dm->database(m_name);
+    m_dm->setCurrentLibrary(m_name);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dm/dmapi.h"
+#include "dmapi/dmapi.h"
 
 class LocalDm;
 class LocalFolder;
@@ -30,6 +30,8 @@ public:
     std::shared_ptr<DmProfileItem> openProfileItem(int documentNumber) override;
     std::shared_ptr<DmFolderItem> openFolderItem(int documentNumber) override;
     // Opens the library's database; raises DmError when it cannot be reached.
+    // Makes this library the application's current library; raises DmError when its database cannot
+    // be opened, leaving the current library as it was.
     void activate() override;
 
 private:

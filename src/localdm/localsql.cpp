@@ -1,7 +1,7 @@
 #include "localdm/localsql.h"
 
-#include "dm/dmerror.h"
-#include "dm/sqllexer.h"
+#include "dmapi/dmerror.h"
+#include "dmapi/sqllexer.h"
 
 #include <sqlite3.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dm/dmapi.h"
+#include "dmapi/dmapi.h"
 #include "localdm/localdm.h"
 #include "localdm/sqltranslator.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dm/sqllexer.h"
+#include "dmapi/sqllexer.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "localdm/sqltranslator.h"
 
-#include "dm/sqllexer.h"
+#include "dmapi/sqllexer.h"
 #include "localdm/outerjoinrewriter.h"
 
 #include <QRegularExpression>

@@ -22,7 +22,8 @@ qsizetype alwaysWrittenPrefix(const QString &text)
 
 } // namespace
 
-ActivityLog::ActivityLog(WindowSeam &mainWindow, Clock clock) : m_mainWindow(mainWindow), m_clock(std::move(clock))
+ActivityLog::ActivityLog(LogWindow &mainWindow, Clock clock)
+    : m_mainWindow(mainWindow), m_clock(std::move(clock))
 {
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "log/windowseam.h"
+#include "log/logwindow.h"
 
 #include <QDateTime>
 #include <QString>
@@ -19,7 +19,7 @@ class ActivityLog {
 public:
     using Clock = std::function<QDateTime()>;
 
-    explicit ActivityLog(WindowSeam &mainWindow, Clock clock = &QDateTime::currentDateTime);
+    explicit ActivityLog(LogWindow &mainWindow, Clock clock = &QDateTime::currentDateTime);
 
     // The log path as configured (saved setting "LogFile" or the log path chooser); the next
     // written line goes to the file derived from it.
@@ -51,7 +51,7 @@ public:
 private:
     void writeLine(const QString &text, bool always);
 
-    WindowSeam &m_mainWindow;
+    LogWindow &m_mainWindow;
     Clock m_clock;
     StatusWindow *m_statusWindow = nullptr;
     QString m_configuredLogPath;

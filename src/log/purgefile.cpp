@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-void PurgeFile(WindowSeam &window, ActivityLog &log, const QString &fileName)
+void PurgeFile(FileCommandWindow &window, ActivityLog &log, const QString &fileName)
 {
     if (fileName.isEmpty() || !QFileInfo::exists(fileName)) {
         window.showMessage(fileName + QStringLiteral(" does not exist"), MessageIcon::Information);

@@ -2,7 +2,8 @@
 
 #include <QFileInfo>
 
-void StartViewer(WindowSeam &window, FileViewer &viewer, const QString &fileName, const QString &statusText)
+void StartViewer(FileCommandWindow &window, FileViewer &viewer, const QString &fileName,
+                 const QString &statusText)
 {
     const QString remembered = window.statusText();
     window.setMousePointer(MousePointer::Hourglass);
@@ -14,7 +15,7 @@ void StartViewer(WindowSeam &window, FileViewer &viewer, const QString &fileName
     window.processEvents();
 }
 
-void ViewFile(WindowSeam &window, FileViewer &viewer, const QString &fileName)
+void ViewFile(FileCommandWindow &window, FileViewer &viewer, const QString &fileName)
 {
     if (fileName.isEmpty())
         return;

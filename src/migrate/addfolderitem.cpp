@@ -1,6 +1,6 @@
 #include "migrate/addfolderitem.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "migrate/foldersteps.h"
 #include "migrate/sortfolders.h"
 

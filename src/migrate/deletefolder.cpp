@@ -1,6 +1,6 @@
 #include "migrate/deletefolder.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "migrate/addfolderitem.h"
 #include "migrate/foldersteps.h"
 

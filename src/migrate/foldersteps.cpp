@@ -1,7 +1,8 @@
 #include "migrate/foldersteps.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "dm/fusion.h"
+#include "dm/sqlrows.h"
 
 bool FolderStepMayStart(DmContext &dm, const QString &procedureName)
 {
@@ -48,4 +49,16 @@ void ReleaseSharedSlots(DmSession &session)
         session.sharedProfile.reset();
     }
     session.sharedFolder.reset();
+}
+
+bool CommitChanges(DmContext &dm)
+{
+    if (!IsOracle(dm.session.sql.engineCode()))
+        return true;
+    const SqlRows committed = QueryRows(dm, QStringLiteral("COMMIT"));
+    if (!committed.failed())
+        return true;
+    dm.log.WriteLog(QStringLiteral("Error: Unable to commit the changes in library ") + dm.session.sql.library() +
+                    QStringLiteral(": ") + committed.errorText());
+    return false;
 }

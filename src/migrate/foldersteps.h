@@ -1,12 +1,10 @@
 #pragma once
 
 #include "dm/dmcontext.h"
+#include "dm/errornumbers.h"
 
 // What the folder procedures share: their common log texts, the library lookup and the release of
 // the session's shared slots.
-
-// The runtime error number of an object that is missing where a DM call needs it.
-constexpr qint32 ObjectNotSetError = 91;
 
 // The entry checks of a folder procedure: CheckFusion with its name, then a current library object
 // (without one it logs "Error: Library object not set - cannot continue" and a dash line). False
@@ -22,6 +20,12 @@ QString DmErrorLine(qint32 number, const QString &description);
 // The first library of the session's libraries collection whose name equals the given one ignoring
 // case; null when there is none.
 std::shared_ptr<DmLibrary> FindLibrary(const DmSession &session, const QString &libraryName);
+
+// Makes what the pass-through changed in the current library durable now. Oracle holds every change since
+// the last COMMIT in an implicit transaction that would otherwise end only with the next library switch
+// (or be lost with the session); the other engines commit each statement on its own. False, after an
+// "Error:" line, when the COMMIT was refused.
+bool CommitChanges(DmContext &dm);
 
 // Closes the shared profile and empties both shared slots. Never throws: a profile that fails to
 // close is let go all the same.

@@ -1,7 +1,7 @@
 #include "migrate/securitycopy.h"
 
 #include "dm/connectlibrary.h"
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
 #include "migrate/foldersteps.h"
@@ -83,6 +83,7 @@ public:
     SecurityOutcome run();
 
 private:
+    SecurityOutcome copy();
     bool readSource();
     bool openOutcome();
     bool restrictedOutcome();
@@ -101,6 +102,16 @@ private:
 };
 
 SecurityOutcome SecurityCopy::run()
+{
+    // Access must be durable before the creation goes on: a session lost in the middle must not leave
+    // the folder as the DM saved it, open to everyone.
+    const SecurityOutcome outcome = copy();
+    if (outcome == SecurityOutcome::Unsecured || CommitChanges(m_dm))
+        return outcome;
+    return SecurityOutcome::Unsecured;
+}
+
+SecurityOutcome SecurityCopy::copy()
 {
     const bool sourceRead = ConnectLibrary(m_dm, m_sourceLib) && readSource();
     if (!ConnectLibrary(m_dm, m_targetLib)) {
@@ -358,7 +369,7 @@ bool ClearCreationActivity(DmContext &dm, const QString &TargetLib, int docNumbe
     log.WriteDashLine();
     const QDate today = QDate::currentDate();
     const QString date =
-        IsOracle(s.engineCode)
+        IsOracle(s.sql.engineCode())
             ? QStringLiteral(" AND START_DATE = TO_DATE('") +
                   QLocale().toString(today, QStringLiteral("dd-MMM-yy")) + QStringLiteral("', 'DD-MON-RR')")
             : QStringLiteral(" AND START_DATE = '") + today.toString(QStringLiteral("yyyy-MM-dd")) + u'\'';

@@ -1,7 +1,7 @@
 #include "migrate/sortfolders.h"
 
 #include "dm/connectlibrary.h"
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "dm/sqlrows.h"
 #include "migrate/foldersteps.h"
 
@@ -36,7 +36,7 @@ public:
 
     SqlRows begin()
     {
-        if (IsOracle(m_dm.session.engineCode)) {
+        if (IsOracle(m_dm.session.sql.engineCode())) {
             m_open = true;
             SqlRows implicit;
             implicit.submitted = true;

@@ -1,7 +1,7 @@
 #include "settingsview/dmsettingsbrowser.h"
 
 #include "dm/connectlibrary.h"
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 
 #include <functional>
 

@@ -133,7 +133,7 @@ TEST_F(FolderBrowserTest, PublicOfAnotherLibraryIsQueriedThereForTheUserOfThatLi
 
     EXPECT_EQ(retrievals("LIB2"), 1);
     EXPECT_EQ(current(), "LIB1");
-    EXPECT_EQ(connection.sqlLibrary, "LIB1");
+    EXPECT_EQ(session.sql.library(), "LIB1");
     EXPECT_EQ(connection.owner, "DOCSADM");
     EXPECT_EQ(window.libraryName, "LIB1");
     EXPECT_EQ(window.statusText(), "Waiting for user input");
@@ -211,7 +211,7 @@ TEST_F(FolderBrowserTest, ALibraryThatCannotBeConnectedLeavesTheLevelEmptyAndThe
     expand("GONE > Public");
     EXPECT_EQ(tree.childCount(tree.find("GONE > Public")), 0);
     EXPECT_EQ(current(), "LIB1");
-    EXPECT_EQ(connection.sqlLibrary, "LIB1");
+    EXPECT_EQ(session.sql.library(), "LIB1");
     EXPECT_EQ(window.statusText(), "Waiting for user input");
     expand("LIB1 > Public");
     EXPECT_EQ(children("LIB1 > Public"), QStringList({"Kept"}));
@@ -241,7 +241,7 @@ TEST_F(FolderBrowserTest, LibraryNodesAndTheLibraryMenuSwitchTheCurrentLibrary)
 
     browser.TVRootFolder_NodeClick(lib2);
     EXPECT_EQ(current(), "LIB2");
-    EXPECT_EQ(connection.sqlLibrary, "LIB2");
+    EXPECT_EQ(session.sql.library(), "LIB2");
     EXPECT_EQ(window.libraryName, "LIB2");
     EXPECT_EQ(window.checkedLibrary, "LIB2");
     EXPECT_EQ(connecting(), 1);

@@ -5,6 +5,8 @@
 
 #include <QFile>
 
+#include <functional>
+
 namespace {
 
 class ConnectLibraryTest : public SessionFixture {
@@ -78,7 +80,8 @@ TEST_F(ConnectLibraryTest, TheFirstConnectionAlsoAsksTheDatabaseForOwnerAndEngin
     const QString startLog = logLines().join(u'\n');
     EXPECT_TRUE(startLog.contains("Identifying database owner using SQL"));
     EXPECT_TRUE(
-        startLog.contains("SELECT OWNER FROM DOCSADM.REMOTE_LIBRARIES WHERE LIBRARY_NAME = 'LIB_SQL'"));
+        startLog.contains(
+            "SELECT OWNER FROM DOCSADM.REMOTE_LIBRARIES WHERE UPPER(LIBRARY_NAME) = 'LIB_SQL'"));
     EXPECT_TRUE(startLog.contains("SQL Database_Engine value is 10"));
     EXPECT_TRUE(connection.firstConnectionDone);
 }
@@ -106,14 +109,15 @@ TEST_F(ConnectLibraryTest, AnUnknownNameLeavesTheCurrentLibraryInPlace)
     EXPECT_TRUE(
         lines.contains("Warning: (2026-03-05 02:07:09 PM Unable to define library NOWHERE in requisite "
                        "Library Array"));
-    EXPECT_TRUE(
-        lines.contains("Error: (2026-03-05 02:07:09 PM Unable to set library object to NOWHERE - library "
-                       "object set to LIB_SQL"));
-    // The DM's current library takes over, with its own pass-through and owner.
-    EXPECT_EQ(currentName(), "LIB_SQL");
-    EXPECT_EQ(connection.owner, "DOCSADM");
-    EXPECT_EQ(connection.sqlLibrary, "LIB_SQL");
-    EXPECT_EQ(libraryOfStatements(), "LIB_SQL");
+    // Listed nowhere, its owner is unknown: the switch stops before it changes anything.
+    EXPECT_TRUE(lines.contains("Error: (2026-03-05 02:07:09 PM The library you are attempting to connect to "
+                               "(NOWHERE) is not properly configured in the REMOTE_LIBRARIES table in your "
+                               "current library (LIB_ORA)"));
+    EXPECT_FALSE(lines.join(u'\n').contains("Connecting to library NOWHERE"));
+    EXPECT_EQ(currentName(), "LIB_ORA");
+    EXPECT_EQ(connection.owner, "ORAADM");
+    EXPECT_EQ(session.sql.library(), "LIB_ORA");
+    EXPECT_EQ(libraryOfStatements(), "LIB_ORA");
 }
 
 TEST_F(ConnectLibraryTest, WithoutACurrentLibraryAnUnknownNameIsALibrariesProblem)
@@ -141,13 +145,12 @@ TEST_F(ConnectLibraryTest, AFailureAfterTheSwitchLeavesOneConsistentLibrary)
     EXPECT_FALSE(ConnectLibrary(*dm, "LIB_SYB"));
     const QString lines = newLogLines().join(u'\n');
     EXPECT_TRUE(lines.contains("ConnectLibrary:"));
-    EXPECT_TRUE(lines.contains("library object set to LIB_SQL"));
-    EXPECT_EQ(currentName(), "LIB_SQL");
-    EXPECT_EQ(connection.sqlLibrary, "LIB_SQL");
-    EXPECT_EQ(connection.ownerLibrary, "LIB_SQL");
-    EXPECT_EQ(connection.owner, "DOCSADM");
-    EXPECT_EQ(connection.engineName, "MSSQL");
-    EXPECT_EQ(libraryOfStatements(), "LIB_SQL");
+    EXPECT_TRUE(lines.contains("library object set to LIB_ORA"));
+    EXPECT_EQ(currentName(), "LIB_ORA");
+    EXPECT_EQ(session.sql.library(), "LIB_ORA");
+    EXPECT_EQ(connection.owner, "ORAADM");
+    EXPECT_EQ(connection.engineName, "Oracle");
+    EXPECT_EQ(libraryOfStatements(), "LIB_ORA");
     // The failed library is tried again, not taken for connected.
     EXPECT_FALSE(ConnectLibrary(*dm, "LIB_SYB"));
 }
@@ -202,10 +205,96 @@ TEST_F(ConnectLibraryTest, TableExistsAsksEachEngineItsOwnWay)
     EXPECT_EQ(sent().last(), "SELECT COUNT(*) FROM ALL_TABLES WHERE TABLE_NAME = 'QENT_SETTINGS'");
     // An engine the pass-through does not know is asked through the DM's own table list.
     ASSERT_TRUE(ConnectLibrary(*dm, "LIB_SQL"));
-    session.engineCode = 0;
+    session.sql.setEngineCode(UnknownEngine);
     EXPECT_TRUE(TableExists(*dm, "qent_settings"));
     EXPECT_EQ(sent().last(),
               "SELECT COUNT(*) FROM DOCSADM.DOCSTABLE WHERE UPPER(TABLE_NAME) = 'QENT_SETTINGS' "
               "OPTION (MAXDOP 1)");
     EXPECT_FALSE(TableExists(*dm, "O'Hara"));
+}
+
+TEST_F(ConnectLibraryTest, AFailedSwitchPutsEverythingBackOnThePreviousLibrary)
+{
+    struct Case {
+        const char *name;
+        std::function<void()> breakIt;
+        std::function<void()> mendIt;
+    };
+    // The first case runs before LIB_ORA was ever connected: its settings are not cached yet.
+    const Case cases[] = {
+        {"settings read refused after the labels",
+         [&] { builder.db("LIB_ORA").exec("ALTER TABLE QENT_SETTINGS RENAME COLUMN INT_VAL TO INT_VALUE"); },
+         [&] { builder.db("LIB_ORA").exec("ALTER TABLE QENT_SETTINGS RENAME COLUMN INT_VALUE TO INT_VAL"); }},
+        {"library parameters gone after the labels",
+         [&] { builder.db("LIB_ORA").exec("ALTER TABLE DM_PARAMETERS RENAME TO DM_PARAMETERS_AWAY"); },
+         [&] { builder.db("LIB_ORA").exec("ALTER TABLE DM_PARAMETERS_AWAY RENAME TO DM_PARAMETERS"); }},
+    };
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_SYB"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        c.breakIt();
+        newLogLines();
+        EXPECT_FALSE(ConnectLibrary(*dm, "LIB_ORA"));
+        const QStringList failure = newLogLines();
+        EXPECT_TRUE(failure.contains("ConnectLibrary:"));
+        EXPECT_TRUE(failure.contains("Error: (2026-03-05 02:07:09 PM Unable to set library object to LIB_ORA - "
+                                     "library object set to LIB_SYB"));
+        // The restore tail ends with its equals line; nothing follows it.
+        EXPECT_EQ(failure.last(), QString(70, u'='));
+        EXPECT_FALSE(failure.mid(failure.indexOf("ConnectLibrary:")).join(u'\n').contains("Setting pSQL"));
+
+        // Everything the run believes names the library of before, which the DM has current again.
+        EXPECT_EQ(currentName(), "LIB_SYB");
+        EXPECT_EQ(session.application->currentLibrary()->name(), "LIB_SYB");
+        EXPECT_EQ(window.libraryName, "LIB_SYB");
+        EXPECT_EQ(window.checkedLibrary, "LIB_SYB");
+        EXPECT_EQ(session.sql.library(), "LIB_SYB");
+        EXPECT_EQ(session.sql.engineCode(), SybaseEngine);
+        EXPECT_EQ(connection.owner, "SYBADM");
+        EXPECT_EQ(connection.engineName, "Sybase");
+        EXPECT_EQ(connection.nextColumn, "[NEXT]");
+        EXPECT_EQ(connection.serverVersion, "10.50.1600.1");
+        EXPECT_EQ(connection.compatibilityLevel, "100");
+        EXPECT_EQ(connection.databaseName, "LIB_SYB_DB");
+        EXPECT_EQ(libraryOfStatements(), "LIB_SYB");
+        newLogLines();
+        EXPECT_TRUE(ConnectLibrary(*dm, "LIB_SYB"));
+        EXPECT_TRUE(newLogLines().isEmpty());
+
+        // The next switch to the failed library, and away from it, does its full work.
+        c.mendIt();
+        ASSERT_TRUE(ConnectLibrary(*dm, "LIB_ORA"));
+        const QStringList to = newLogLines();
+        EXPECT_TRUE(to.contains("Connecting to library LIB_ORA"));
+        EXPECT_TRUE(to.contains("Connected to Oracle Library Object LIB_ORA."));
+        EXPECT_EQ(window.libraryName, "LIB_ORA");
+        EXPECT_EQ(connection.owner, "ORAADM");
+        EXPECT_EQ(libraryOfStatements(), "LIB_ORA");
+        ASSERT_TRUE(ConnectLibrary(*dm, "LIB_SYB"));
+        EXPECT_TRUE(newLogLines().contains("Connected to Sybase Library Object LIB_SYB."));
+        EXPECT_EQ(window.libraryName, "LIB_SYB");
+    }
+}
+
+TEST_F(ConnectLibraryTest, RemoteLibraryRowsAreFoundInAnyLetterCaseOnEveryEngine)
+{
+    // Each step switches from a library whose REMOTE_LIBRARIES spells the target in mixed case.
+    const struct {
+        const char *from;
+        const char *to;
+        const char *owner;
+    } steps[] = {{"LIB_SQL", "LIB_SYB", "SYBADM"}, {"LIB_SYB", "LIB_ORA", "ORAADM"}, {"LIB_ORA", "LIB_SQL", "DOCSADM"}};
+    for (const auto &step : steps) {
+        builder.db(step.from).exec(QStringLiteral("UPDATE REMOTE_LIBRARIES SET LIBRARY_NAME = 'Lib_' || '") +
+                                   QString(step.to).mid(4).toLower() + QStringLiteral("' WHERE LIBRARY_NAME = '") +
+                                   step.to + QStringLiteral("'"));
+    }
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.to);
+        ASSERT_TRUE(ConnectLibrary(*dm, step.from));
+        newLogLines();
+        ASSERT_TRUE(ConnectLibrary(*dm, step.to));
+        EXPECT_EQ(connection.owner, step.owner);
+        EXPECT_FALSE(newLogLines().join(u'\n').contains("not properly configured"));
+    }
 }

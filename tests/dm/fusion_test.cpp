@@ -98,9 +98,14 @@ TEST_F(FusionTest, OnlyConnectLibraryAndRunSqlRecreateWhatIsMissing)
     EXPECT_FALSE(session.sql);
 }
 
-TEST_F(FusionTest, YesToTheExitQuestionEndsTheProgramAfterSavingSettings)
+TEST_F(FusionTest, YesToTheExitQuestionEndsTheProgramLeavingWhatTheWindowSaved)
 {
     start();
+    settings.saveScreenLeft(100);
+    settings.saveScreenTop(200);
+    settings.saveCheckLogMethod(0);
+    settings.saveTargetLibrary("LIB_SYB");
+    settings.saveDisplayErrors(1);
     window.position = QPoint(2880, 1440);
     window.verbose = true;
     window.showErrors = false;
@@ -109,11 +114,12 @@ TEST_F(FusionTest, YesToTheExitQuestionEndsTheProgramAfterSavingSettings)
     window.scriptAnswers({MessageAnswer::Yes});
     EXPECT_FALSE(CheckFusion(*dm, "ConvertFolder"));
     EXPECT_EQ(window.endings, 1);
-    EXPECT_EQ(settings.screenLeft(0), 2880);
-    EXPECT_EQ(settings.screenTop(0), 1440);
-    EXPECT_EQ(settings.checkLogMethod(), 1);
-    EXPECT_EQ(settings.displayErrors(), 0);
-    EXPECT_EQ(settings.targetLibrary({}), "LIB_ORA");
+    // The window's own state is the window's to save: a run without one never overwrites it.
+    EXPECT_EQ(settings.screenLeft(0), 100);
+    EXPECT_EQ(settings.screenTop(0), 200);
+    EXPECT_EQ(settings.checkLogMethod(), 0);
+    EXPECT_EQ(settings.displayErrors(), 1);
+    EXPECT_EQ(settings.targetLibrary({}), "LIB_SYB");
     EXPECT_FALSE(session.libraries || session.currentLibrary || session.sql);
     const QStringList lines = logLines();
     EXPECT_EQ(lines.last(), QString(70, u'='));

@@ -3,7 +3,7 @@
 #include "installationbuilder.h"
 
 #include "dm/dmcontext.h"
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "localdm/localdmfactory.h"
 #include "localdm/localsql.h"
 #include "support/fakewindow.h"

@@ -1,6 +1,6 @@
 #include "demofixture.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "localdm/librarycheck.h"
 
 #include <QDir>

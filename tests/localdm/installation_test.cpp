@@ -1,4 +1,4 @@
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "localdm/faultplan.h"
 #include "localdm/installation.h"
 

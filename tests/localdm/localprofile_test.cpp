@@ -1,6 +1,6 @@
 #include "installationbuilder.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "localdm/localerror.h"
 #include "localdm/locallibrary.h"
 

@@ -1,6 +1,6 @@
 #include "installationbuilder.h"
 
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "localdm/localapplication.h"
 #include "localdm/localbrowser.h"
 #include "localdm/localdmfactory.h"
@@ -156,4 +156,18 @@ TEST_F(LocalSessionTest, FactoryMakesTheClientObjects)
     const auto command = factory.createCommand();
     EXPECT_NO_THROW(command->execute("DOCSOPEN.RefreshAllViews"));
     EXPECT_THROW(command->execute("DOCSOPEN.DeleteEverything"), DmError);
+}
+
+TEST_F(LocalSessionTest, ActivatingALibraryMakesItTheCurrentOneUnlessItCannotBeOpened)
+{
+    builder.addUser("LIB_A", "JSMITH", "DOCS_USERS");
+    ASSERT_TRUE(QFile::remove(builder.installation().library("LIB_C")->databaseFile));
+    LocalApplication app(builder.dm());
+    const QString token = app.securityToken();
+    app.libraries()->item(2)->activate();
+    EXPECT_EQ(app.currentLibrary(), app.libraries()->item(2));
+    EXPECT_THROW(app.libraries()->item(3)->activate(), DmError);
+    EXPECT_EQ(app.currentLibrary(), app.libraries()->item(2));
+    // The login stays the one made in the installation's current library.
+    EXPECT_EQ(app.securityToken(), token);
 }

@@ -68,7 +68,7 @@ TEST_F(DmSettingsBrowserTest, LoadsTheLibrariesThePropertiesAndTheSessionPanels)
 
 TEST_F(DmSettingsBrowserTest, OpeningAndClosingAtOnceLeavesTheConnectionAsItWas)
 {
-    const std::shared_ptr<DmSql> sqlBefore = session.sql;
+    const std::shared_ptr<DmSql> sqlBefore = session.sql.object();
     ASSERT_TRUE(browser.load());
     EXPECT_FALSE(browser.switchLibrary("LIB_SQL"));
     browser.restoreLibrary();
@@ -77,7 +77,7 @@ TEST_F(DmSettingsBrowserTest, OpeningAndClosingAtOnceLeavesTheConnectionAsItWas)
 
     // The one reconnection on close finds the library connected and keeps its SQL pass-through.
     EXPECT_EQ(current(), "LIB_SQL");
-    EXPECT_EQ(session.sql, sqlBefore);
+    EXPECT_EQ(session.sql.object(), sqlBefore);
     EXPECT_EQ(connections(newLogLines(), "LIB_SQL"), 0);
     EXPECT_EQ(libraryOfStatements(), "LIB_SQL");
 }

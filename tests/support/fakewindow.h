@@ -1,6 +1,6 @@
 #pragma once
 
-#include "log/windowseam.h"
+#include "dm/windowseam.h"
 
 #include <QStringList>
 

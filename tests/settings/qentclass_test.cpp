@@ -1,5 +1,5 @@
-#include "settingsview/fileregistry.h"
-#include "settingsview/qentclass.h"
+#include "settings/fileregistry.h"
+#include "settings/qentclass.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -40,10 +40,13 @@ TEST_F(QentClassTest, ReadsAValueByItsFullPathInAnyLetterCase)
 {
     EXPECT_EQ(reader.GetRegistryValue(PowerDocs + "CurrentVersion").toString(), "5.3.1");
     EXPECT_EQ(reader.GetRegistryValue(PowerDocs + "PatchLevel").toString(), "6");
-    EXPECT_EQ(reader.GetRegistryValue("hkey_local_machine\\SOFTWARE\\hummingbird\\powerdocs\\currentversion").toString(),
+    EXPECT_EQ(reader.GetRegistryValue("hkey_local_machine\\SOFTWARE\\hummingbird\\powerdocs\\currentversion")
+                  .toString(),
               "5.3.1");
     EXPECT_EQ(
-        reader.GetRegistryValue("HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\Hummingbird DM Extensions API\\CurrentVersion")
+        reader
+            .GetRegistryValue(
+                "HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\Hummingbird DM Extensions API\\CurrentVersion")
             .toString(),
         "16.2");
     EXPECT_EQ(componentsMade, 1);
@@ -55,7 +58,8 @@ TEST_F(QentClassTest, UnresolvablePathsAreEmpty)
     EXPECT_FALSE(reader.GetRegistryValue("HKEY_LOCAL_MACHINE").isValid());
     EXPECT_FALSE(reader.GetRegistryValue("").isValid());
     EXPECT_FALSE(reader.GetRegistryValue(PowerDocs + "NoSuchValue").isValid());
-    EXPECT_FALSE(reader.GetRegistryValue("HKEY_USERS\\Software\\Hummingbird\\PowerDOCS\\CurrentVersion").isValid());
+    EXPECT_FALSE(
+        reader.GetRegistryValue("HKEY_USERS\\Software\\Hummingbird\\PowerDOCS\\CurrentVersion").isValid());
     // Neither the unknown roots nor the paths without a backslash needed the component.
     EXPECT_EQ(componentsMade, 1);
 }
@@ -70,7 +74,8 @@ TEST_F(QentClassTest, EachSegmentIsAlsoReadAsAValueOfTheKeyReached)
 
 TEST(QentClass, AMissingRegistryFileMakesEveryValueEmpty)
 {
-    QentClass reader([] { return std::make_unique<FileRegistry>(QStringLiteral("/nonexistent/registry.ini")); });
+    QentClass reader(
+        [] { return std::make_unique<FileRegistry>(QStringLiteral("/nonexistent/registry.ini")); });
     EXPECT_FALSE(reader.GetRegistryValue(PowerDocs + "CurrentVersion").isValid());
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settingsview/registry.h"
+#include "settings/registry.h"
 
 #include <QHash>
 #include <QSet>

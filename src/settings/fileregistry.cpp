@@ -1,4 +1,4 @@
-#include "settingsview/fileregistry.h"
+#include "settings/fileregistry.h"
 
 #include "settings/settingsstore.h"
 
@@ -50,7 +50,8 @@ FileRegistry::FileRegistry(const QString &fileName)
         for (const QString &entry : file.allKeys()) {
             const QString lowered = entry.toLower();
             contents->values.insert(lowered, file.value(entry));
-            for (qsizetype slash = lowered.indexOf(u'/'); slash >= 0; slash = lowered.indexOf(u'/', slash + 1))
+            for (qsizetype slash = lowered.indexOf(u'/'); slash >= 0;
+                 slash = lowered.indexOf(u'/', slash + 1))
                 contents->keys.insert(lowered.left(slash));
         }
     }
@@ -60,7 +61,8 @@ FileRegistry::FileRegistry(const QString &fileName)
 QString FileRegistry::defaultFileName()
 {
     const QString named = qEnvironmentVariable("KORVEL_REGISTRY");
-    return named.isEmpty() ? QDir(SettingsStore::defaultDirectory()).filePath(QStringLiteral("registry.ini")) : named;
+    return named.isEmpty() ? QDir(SettingsStore::defaultDirectory()).filePath(QStringLiteral("registry.ini"))
+                           : named;
 }
 
 std::unique_ptr<RegistryKey> FileRegistry::openRoot(int rootCode, const QString &subKey) const

@@ -1,4 +1,4 @@
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 
 DmError::DmError(qint32 number, QString source, QString description)
     : m_number(number), m_source(std::move(source)), m_description(std::move(description)),

@@ -1,6 +1,6 @@
-#include "settingsview/qentclass.h"
+#include "settings/qentclass.h"
 
-#include "settingsview/fileregistry.h"
+#include "settings/fileregistry.h"
 
 QentClass::QentClass()
     : QentClass([] { return std::make_unique<FileRegistry>(FileRegistry::defaultFileName()); })

@@ -1,43 +1,20 @@
 #pragma once
 
+#include "log/logwindow.h"
+
 #include <QPoint>
 #include <QString>
 #include <QtGlobal>
 
-// A window with a status label: the splash window during start-up, the main window afterwards.
-class StatusWindow {
-public:
-    virtual ~StatusWindow() = default;
-    virtual QString statusText() const = 0;
-    virtual void setStatusText(const QString &text) = 0;
-};
-
-enum class MessageIcon { None, Critical, Question, Warning, Information };
-enum class MessageButtons { Ok, YesNo };
-enum class MessageAnswer { Ok, Yes, No };
-enum class MousePointer { Default, Hourglass };
 enum class MoveCounter { Total, Read, Added, Errors };
 
 // The only way procedures reach the main window. The Qt main window implements it; tests use a
 // scripted fake; an unattended console front end can implement it too. Every call is made on the
 // window thread. Message boxes always carry the application title, so callers pass only the text.
-class WindowSeam : public StatusWindow {
+class WindowSeam : public FileCommandWindow {
 public:
-    // The option boxes: Verbose Logging and Display Errors.
-    virtual bool verboseLogging() const = 0;
+    // The Display Errors box.
     virtual bool displayErrors() const = 0;
-
-    // "View Log" and "Purge Log" of the File menu.
-    virtual void setLogMenusEnabled(bool enabled) = 0;
-
-    // A modal message box; blocks until it is answered.
-    virtual MessageAnswer showMessage(const QString &text, MessageIcon icon,
-                                      MessageButtons buttons = MessageButtons::Ok) = 0;
-
-    virtual MousePointer mousePointer() const = 0;
-    virtual void setMousePointer(MousePointer pointer) = 0;
-    // Lets the window system deliver pending events (repaints, a click on Cancel) before returning.
-    virtual void processEvents() = 0;
 
     // Session information: the user, group and library labels and the user label's tool tip.
     virtual void setUserName(const QString &text) = 0;

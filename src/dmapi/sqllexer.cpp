@@ -1,4 +1,4 @@
-#include "dm/sqllexer.h"
+#include "dmapi/sqllexer.h"
 
 #include <array>
 

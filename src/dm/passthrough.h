@@ -1,0 +1,39 @@
+#pragma once
+
+#include "dmapi/dmapi.h"
+
+#include <memory>
+
+// The session's SQL pass-through together with what it was bound to: the library and the database
+// engine code the object reported for it. Only create() and bindLibrary() bind, so the engine code and
+// the library can never belong to another object than the one held. Copies share the DM object.
+class PassThrough {
+public:
+    // Replaces the held object by a fresh, unbound one from the factory; false (and nothing held) when
+    // the factory cannot create one.
+    bool create(DmFactory &factory);
+    void bindToken(const QString &securityToken);
+    // Binds the object to the library and takes over the engine code it reports there.
+    void bindLibrary(const QString &library);
+    void reset();
+
+    explicit operator bool() const { return bool(m_sql); }
+    DmSql *operator->() const { return m_sql.get(); }
+    const std::shared_ptr<DmSql> &object() const { return m_sql; }
+
+    // 2 or 5 Oracle, 6 Sybase, other non-zero Microsoft SQL Server, 0 unknown; kept when the object goes,
+    // as the dialect of the library last bound.
+    int engineCode() const { return m_engineCode; }
+    // For a library whose pass-through reports no engine and whose engine was read by SQL instead.
+    void setEngineCode(int code) { m_engineCode = code; }
+    // Empty while the object is bound to no library.
+    QString library() const { return m_library; }
+    bool isBoundTo(const QString &library) const;
+
+    bool operator==(const PassThrough &other) const = default;
+
+private:
+    std::shared_ptr<DmSql> m_sql;
+    int m_engineCode = 0;
+    QString m_library;
+};

@@ -1,0 +1,117 @@
+#include "installationbuilder.h"
+
+#include "dm/connectlibrary.h"
+#include "dm/run.h"
+#include "dmapi/dmerror.h"
+#include "localdm/localdmfactory.h"
+#include "support/fakewindow.h"
+#include "support/testenvironment.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+// This binary links no QtWidgets: a run starts, connects and ends without a window program.
+
+namespace {
+
+class RunTest : public testing::Test {
+protected:
+    RunTest()
+    {
+        for (const QString library : {"LIB_A", "LIB_B", "LIB_C"}) {
+            builder.addUser(library, QStringLiteral("JSMITH"), QStringLiteral("DOCS_USERS"));
+            builder.db(library).exec(QStringLiteral("UPDATE GROUPS SET UNIV_ACCESS = 255"));
+        }
+    }
+
+    std::unique_ptr<::Run> makeRun()
+    {
+        auto run = std::make_unique<::Run>(dir.filePath(QStringLiteral("settings")),
+                                           std::make_unique<LocalDmFactory>(builder.dm()), window,
+                                           [this] { return now; });
+        run->readRegistryFacts();
+        run->openLog(dir.path());
+        run->writeStartLine();
+        return run;
+    }
+
+    QStringList logLines(::Run &run) const { return ReadLogLines(run.log().currentLogFileName()); }
+
+    QTemporaryDir dir;
+    InstallationBuilder builder{dir.path(), "JSMITH", InstallationBuilder::oneLibraryPerEngine()};
+    FakeWindow window;
+    QDateTime now{QDate(2026, 3, 5), QTime(14, 7, 9)};
+};
+
+} // namespace
+
+TEST_F(RunTest, StartsConnectsEveryLibraryOfEachEngineAndEnds)
+{
+    const auto run = makeRun();
+    ASSERT_TRUE(run->startSession()) << logLines(*run).join(u'\n').toStdString();
+    EXPECT_EQ(run->currentLibraryName(), "LIB_A");
+    QStringList names;
+    for (const ::Run::Library &library : run->libraries())
+        names << library.name + (library.primary ? "*" : "");
+    EXPECT_EQ(names, QStringList({"LIB_A*", "LIB_B", "LIB_C"}));
+    EXPECT_EQ(run->targetLibrary(), "LIB_A");
+    EXPECT_TRUE(run->hasUniversalAccess());
+
+    const std::pair<QString, QString> engines[] = {
+        {"LIB_B", "Oracle"}, {"LIB_C", "Sybase"}, {"LIB_A", "MSSQL"}, {"lib_b", "Oracle"}};
+    for (const auto &[library, engine] : engines) {
+        ASSERT_TRUE(ConnectLibrary(run->dm(), library)) << library.toStdString();
+        EXPECT_EQ(run->currentLibraryName(), library.toUpper());
+        EXPECT_EQ(run->session().sql.library(), library.toUpper());
+        EXPECT_EQ(run->connection().engineName, engine);
+        EXPECT_EQ(window.libraryName, library.toUpper());
+    }
+
+    run->end();
+    EXPECT_EQ(window.endings, 1);
+    EXPECT_FALSE(run->session().application || run->session().currentLibrary || run->session().sql);
+    EXPECT_EQ(logLines(*run).last(), QString(70, u'='));
+    // Ending the run leaves the window's state to the window.
+    EXPECT_EQ(run->settings().screenTop(-1), -1);
+    EXPECT_EQ(run->settings().targetLibrary("none saved"), "none saved");
+}
+
+TEST_F(RunTest, UniversalAccessIsGrantedDeniedOrAnErrorNeverAGuess)
+{
+    struct Case {
+        const char *name;
+        const char *change;
+        bool granted;
+        bool raises;
+    };
+    const Case cases[] = {
+        {"member of a universal group", "", true, false},
+        {"no universal group", "UPDATE GROUPS SET UNIV_ACCESS = 0", false, false},
+        {"refused query", "ALTER TABLE GROUPS RENAME COLUMN UNIV_ACCESS TO ACCESS_LEVEL", false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        window.messages.clear();
+        if (*c.change)
+            builder.db("LIB_A").exec(c.change);
+        const auto run = makeRun();
+        ASSERT_TRUE(run->startSession());
+        bool raised = false;
+        bool granted = false;
+        try {
+            granted = run->hasUniversalAccess();
+        } catch (const DmError &error) {
+            raised = true;
+            EXPECT_NE(error.number(), 0);
+            EXPECT_TRUE(error.description().contains("UNIV_ACCESS")) << error.description().toStdString();
+        }
+        EXPECT_EQ(granted, c.granted);
+        EXPECT_EQ(raised, c.raises);
+        // Only a user who really is without access is told so.
+        EXPECT_EQ(window.messages.size(), c.granted || c.raises ? 0u : 1u);
+        if (c.raises)
+            builder.db("LIB_A").exec("ALTER TABLE GROUPS RENAME COLUMN ACCESS_LEVEL TO UNIV_ACCESS");
+        builder.db("LIB_A").exec("UPDATE GROUPS SET UNIV_ACCESS = 255");
+    }
+}
