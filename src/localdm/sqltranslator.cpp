@@ -2,6 +2,7 @@
 
 #include "dm/sqllexer.h"
 #include "localdm/outerjoinrewriter.h"
+#include "localdm/schema.h"
 
 #include <QRegularExpression>
 
@@ -494,7 +495,7 @@ SqlTranslator::SqlTranslator(const LibraryConfig &config)
 
 SqlDialect SqlTranslator::dialectOf(int engine)
 {
-    if (engine == 2 || engine == 5)
+    if (LibraryConfig::isOracle(engine))
         return SqlDialect::Oracle;
     return engine == 6 ? SqlDialect::Sybase : SqlDialect::SqlServer;
 }
@@ -566,6 +567,13 @@ SqlError SqlTranslator::sqliteError(int extendedCode, const QString &message) co
                                  QStringLiteral("Violation of UNIQUE KEY constraint '%1'. Cannot insert "
                                                 "duplicate key in object '%2'.")
                                      .arg(columns, table));
+    if (const TextColumn *column =
+            extendedCode == SQLITE_CONSTRAINT_CHECK ? LibraryTextColumn(columns) : nullptr)
+        return oracle
+                   ? serverError(12899, QStringLiteral("value too large for column %1 (maximum: %2)")
+                                            .arg(oracleName(m_config.owner + u'.' + column->constraintName()))
+                                            .arg(column->length))
+                   : serverError(8152, QStringLiteral("String or binary data would be truncated."));
     if (extendedCode == SQLITE_CONSTRAINT_NOTNULL)
         return oracle ? serverError(1400, QStringLiteral("cannot insert NULL into (%1)")
                                               .arg(oracleName(m_config.owner + u'.' + columns)))

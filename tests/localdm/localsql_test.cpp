@@ -1,5 +1,6 @@
 #include "dm/dmerror.h"
 #include "localdm/localsql.h"
+#include "localdm/schema.h"
 
 #include <QDate>
 #include <QLocale>
@@ -625,4 +626,79 @@ TEST_F(LocalSqlTest, DmCallsInsideAnOpenTransactionShareItsOutcome)
     EXPECT_EQ(abstracts(), QList<QVariantList>({{"one"}, {"kept"}}));
     ASSERT_EQ(pass.execute("ROLLBACK"), 0);
     EXPECT_EQ(abstracts(), QList<QVariantList>({{QVariant()}, {QVariant()}}));
+}
+
+namespace {
+
+// A query and its answer on SQL Server, Sybase and Oracle.
+struct ServerAnswer {
+    const char *statement;
+    int sqlServer;
+    int sybase;
+    int oracle;
+};
+
+// PEOPLE holds JSMITH and ADOE; PROFILE apple, Banana, cherry, Hidden, sub one, Loose and réunion.
+const ServerAnswer TextComparisons[] = {
+    {"SELECT COUNT(*) FROM DOCSADM.PEOPLE WHERE USER_ID = 'jsmith'", 1, 1, 0},
+    {"SELECT COUNT(*) FROM DOCSADM.PEOPLE WHERE USER_ID <> 'jsmith'", 1, 1, 2},
+    {"SELECT COUNT(*) FROM DOCSADM.PEOPLE WHERE USER_ID IN ('jsmith', 'Adoe')", 2, 2, 0},
+    {"SELECT COUNT(*) FROM DOCSADM.PEOPLE P JOIN DOCSADM.PEOPLE Q ON LOWER(P.USER_ID) = Q.USER_ID", 2, 2, 0},
+    {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE DOCNAME > 'b'", 6, 6, 3},
+    {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE DOCNAME LIKE 'b%'", 1, 1, 0},
+    {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE DOCNAME LIKE 'RÉ%'", 1, 1, 0},
+    {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE DOCNAME LIKE '[ab]%'", 2, 2, 0},
+    {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE DOCNAME LIKE '[^a-c]%'", 4, 4, 0},
+    {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE DOCNAME LIKE 'sub_one'", 1, 1, 1},
+    {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE DOCNAME LIKE '%!%' ESCAPE '!'", 0, 0, 0},
+    {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE DOCNAME NOT LIKE '%E%'", 2, 2, 7},
+    {"SELECT COUNT(DISTINCT UPPER(USER_ID)) FROM DOCSADM.PEOPLE WHERE USER_ID LIKE '%'", 2, 2, 2},
+};
+
+} // namespace
+
+TEST_F(LocalSqlTest, TextComparesAsTheServerDoes)
+{
+    for (const ServerAnswer &test : TextComparisons) {
+        EXPECT_EQ(scalar("LIB_MSSQL", test.statement).toInt(), test.sqlServer) << test.statement;
+        EXPECT_EQ(scalar("LIB_SYBASE", test.statement).toInt(), test.sybase) << test.statement;
+        EXPECT_EQ(scalar("LIB_ORACLE", test.statement).toInt(), test.oracle) << test.statement;
+    }
+    // Names unique on the server are unique whatever their letter case.
+    failure("LIB_MSSQL", "INSERT INTO DOCSADM.PEOPLE (SYSTEM_ID, USER_ID) VALUES (13, 'jsmith')", 2627);
+    ASSERT_EQ(
+        sql("LIB_ORACLE").execute("INSERT INTO DOCSADM.PEOPLE (SYSTEM_ID, USER_ID) VALUES (13, 'jsmith')"),
+        0);
+}
+
+TEST_F(LocalSqlTest, TooLongTextIsRefusedAndNeverStored)
+{
+    for (const QString &library : personalities) {
+        LibraryDatabase &db = dm->database(library);
+        db.exec("INSERT INTO FORMS (SYSTEM_ID, FORM_NAME) VALUES (1, 'F')");
+        db.exec("INSERT INTO ACTIVITYLOG (SYSTEM_ID, DOCNUMBER) VALUES (1, 100)");
+        db.exec("INSERT INTO QENT_SETTINGS (MASTER_KEY) VALUES ('K')");
+        for (const TextColumn &column : LibraryTextColumns()) {
+            SCOPED_TRACE((library + ": " + column.constraintName()).toStdString());
+            const QString set = "UPDATE DOCSADM.%1 SET %2 = '%3' WHERE %2 IS NULL OR %2 <> 'x'";
+            const QString description =
+                failure(library, set.arg(column.table, column.column, QString(column.length + 1, u'é')),
+                        isOracle(library) ? 12899 : 8152);
+            if (isOracle(library))
+                EXPECT_EQ(description, QString("[Oracle][ODBC][Ora]ORA-12899: value too large for column "
+                                               "\"DOCSADM\".\"%1\".\"%2\" (maximum: %3)")
+                                           .arg(column.table, column.column)
+                                           .arg(column.length));
+            else
+                EXPECT_TRUE(description.endsWith("]String or binary data would be truncated."));
+            EXPECT_EQ(db.scalar(QString("SELECT COUNT(*) FROM %1 WHERE length(%2) > %3")
+                                    .arg(column.table, column.column)
+                                    .arg(column.length))
+                          .toInt(),
+                      0);
+            const QString fits = QString("UPDATE %1 SET %2 = ?1 WHERE rowid = (SELECT MIN(rowid) FROM %1)")
+                                     .arg(column.table, column.column);
+            EXPECT_NO_THROW(db.exec(fits, {QString(column.length, u'é')}));
+        }
+    }
 }
