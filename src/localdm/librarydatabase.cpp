@@ -375,8 +375,12 @@ QVariant LibraryDatabase::columnValue(sqlite3_stmt *statement, int column)
 QList<QVariantList> LibraryDatabase::query(const QString &sql, const QVariantList &binds)
 {
     sqlite3_stmt *statement = prepared(sql);
+    // Oracle keeps an empty text as NULL, also in what the DM itself writes and looks up.
+    const auto emptyText = [](const QVariant &value) {
+        return value.typeId() == QMetaType::QString && value.toString().isEmpty();
+    };
     for (int i = 0; i < binds.size(); ++i)
-        bindValue(statement, i + 1, binds[i]);
+        bindValue(statement, i + 1, m_config.oracle() && emptyText(binds[i]) ? QVariant() : binds[i]);
     QList<QVariantList> rows;
     const int columns = sqlite3_column_count(statement);
     int step;

@@ -273,6 +273,13 @@ bool StatementTranslation::translateTokens()
             m_lexer.replace(i, isString(token) ? sqliteLiteral(token.unquoted())
                                                : sqliteIdentifier(token.unquoted()));
             break;
+        case SqlTokenKind::String:
+            // Oracle has no empty string: '' is NULL, so "X != ''" is never true. Beside "||", which
+            // skips NULLs on Oracle and not on SQLite, it stays empty to keep the concatenation's value.
+            if (m_oracle && token.unquoted().isEmpty() && !isOperatorAt(m_lexer.previous(i), u"||") &&
+                !isOperatorAt(m_lexer.next(i), u"||"))
+                m_lexer.replace(i, QStringLiteral("NULL"));
+            break;
         case SqlTokenKind::Word:
             if (!translateWord(i))
                 return false;

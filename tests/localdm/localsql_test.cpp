@@ -521,53 +521,89 @@ struct TransactionCase {
     const char *library;
     const char *faults;
     QList<std::pair<QString, qint32>> statements; // statement and the status it returns
-    const char *whileOpen;                          // ABSTRACT of 100 and 101 committed before the session ends
-    const char *afterEnd;                           // and once the SQL object is bound elsewhere
+    const char *whileOpen;                        // ABSTRACT of 100 and 101 committed before the session ends
+    const char *afterEnd;                         // and once the SQL object is bound elsewhere
 };
 
 const TransactionCase TransactionCases[] = {
-    {"LIB_MSSQL", "", {{"BEGIN TRANSACTION", 0}, {FirstChange, 0}, {SecondChange, 0}, {"COMMIT", 0}},
-     "one|two", "one|two"},
-    {"LIB_MSSQL", "", {{"begin tran", 0}, {FirstChange, 0}, {SecondChange, 0}, {"ROLLBACK TRANSACTION;", 0}},
-     "|", "|"},
+    {"LIB_MSSQL",
+     "",
+     {{"BEGIN TRANSACTION", 0}, {FirstChange, 0}, {SecondChange, 0}, {"COMMIT", 0}},
+     "one|two",
+     "one|two"},
+    {"LIB_MSSQL",
+     "",
+     {{"begin tran", 0}, {FirstChange, 0}, {SecondChange, 0}, {"ROLLBACK TRANSACTION;", 0}},
+     "|",
+     "|"},
     {"LIB_MSSQL", "", {{"BEGIN TRANSACTION", 0}, {FirstChange, 0}}, "|", "|"},
     {"LIB_MSSQL", "", {{FirstChange, 0}}, "one|", "one|"},
     {"LIB_MSSQL", "", {{"COMMIT", 3902}, {"ROLLBACK", 3903}, {"COMMIT TRANSACTION", 3902}}, "|", "|"},
     // Only the outermost COMMIT commits; a ROLLBACK ends every level.
-    {"LIB_MSSQL", "",
-     {{"BEGIN TRAN", 0}, {"BEGIN TRAN", 0}, {FirstChange, 0}, {"COMMIT TRAN", 0}}, "|", "|"},
-    {"LIB_MSSQL", "",
+    {"LIB_MSSQL", "", {{"BEGIN TRAN", 0}, {"BEGIN TRAN", 0}, {FirstChange, 0}, {"COMMIT TRAN", 0}}, "|", "|"},
+    {"LIB_MSSQL",
+     "",
      {{"BEGIN TRAN", 0}, {"BEGIN TRAN", 0}, {FirstChange, 0}, {"COMMIT TRAN", 0}, {"COMMIT WORK", 0}},
-     "one|", "one|"},
-    {"LIB_MSSQL", "",
-     {{"BEGIN TRAN", 0}, {"BEGIN TRAN", 0}, {FirstChange, 0}, {"ROLLBACK", 0}, {"COMMIT", 3902}}, "|", "|"},
-    {"LIB_MSSQL", "",
-     {{"BEGIN TRAN sorting", 0}, {FirstChange, 0}, {"ROLLBACK TRAN other", 6401}, {"ROLLBACK TRAN sorting", 0}},
-     "|", "|"},
+     "one|",
+     "one|"},
+    {"LIB_MSSQL",
+     "",
+     {{"BEGIN TRAN", 0}, {"BEGIN TRAN", 0}, {FirstChange, 0}, {"ROLLBACK", 0}, {"COMMIT", 3902}},
+     "|",
+     "|"},
+    {"LIB_MSSQL",
+     "",
+     {{"BEGIN TRAN sorting", 0},
+      {FirstChange, 0},
+      {"ROLLBACK TRAN other", 6401},
+      {"ROLLBACK TRAN sorting", 0}},
+     "|",
+     "|"},
     // A failed statement, planted or refused, leaves the transaction open for the caller to end.
-    {"LIB_MSSQL", "sql:3",
-     {{"BEGIN TRANSACTION", 0}, {FirstChange, 0}, {SecondChange, 1103}, {"ROLLBACK", 0}}, "|", "|"},
-    {"LIB_MSSQL", "",
+    {"LIB_MSSQL",
+     "sql:3",
+     {{"BEGIN TRANSACTION", 0}, {FirstChange, 0}, {SecondChange, 1103}, {"ROLLBACK", 0}},
+     "|",
+     "|"},
+    {"LIB_MSSQL",
+     "",
      {{"BEGIN TRANSACTION", 0}, {FirstChange, 0}, {"UPDATE DOCSADM.NOPE SET X = 1", 208}, {"COMMIT", 0}},
-     "one|", "one|"},
-    {"LIB_MSSQL", "",
-     {{"BEGIN", 102}, {"BEGIN DISTRIBUTED TRANSACTION", 102}, {"END TRANSACTION", 102},
-      {"SAVE TRANSACTION here", 1105}, {"ROLLBACK TO here", 102}, {"RELEASE here", 102},
+     "one|",
+     "one|"},
+    {"LIB_MSSQL",
+     "",
+     {{"BEGIN", 102},
+      {"BEGIN DISTRIBUTED TRANSACTION", 102},
+      {"END TRANSACTION", 102},
+      {"SAVE TRANSACTION here", 1105},
+      {"ROLLBACK TO here", 102},
+      {"RELEASE here", 102},
       {"COMMIT 'x'", 102}},
-     "|", "|"},
+     "|",
+     "|"},
     {"LIB_SYBASE", "", {{"begin transaction", 0}, {FirstChange, 0}, {"commit tran", 0}}, "one|", "one|"},
-    {"LIB_SYBASE", "sql:2",
-     {{"BEGIN TRAN", 0}, {FirstChange, 1103}, {SecondChange, 0}, {"ROLLBACK WORK", 0}}, "|", "|"},
+    {"LIB_SYBASE",
+     "sql:2",
+     {{"BEGIN TRAN", 0}, {FirstChange, 1103}, {SecondChange, 0}, {"ROLLBACK WORK", 0}},
+     "|",
+     "|"},
     {"LIB_SYBASE", "", {{"COMMIT", 0}, {"ROLLBACK TRANSACTION", 0}, {FirstChange, 0}}, "one|", "one|"},
     // Oracle: the first change opens the transaction; ending the session commits it.
     {"LIB_ORACLE", "", {{FirstChange, 0}, {SecondChange, 0}, {"COMMIT", 0}}, "one|two", "one|two"},
     {"LIB_ORACLE", "", {{FirstChange, 0}, {SecondChange, 0}, {"ROLLBACK WORK;", 0}}, "|", "|"},
     {"LIB_ORACLE", "", {{FirstChange, 0}, {SecondChange, 0}}, "|", "one|two"},
     {"LIB_ORACLE", "sql:2", {{FirstChange, 0}, {SecondChange, 1103}, {"ROLLBACK", 0}}, "|", "|"},
-    {"LIB_ORACLE", "",
-     {{"COMMIT", 0}, {"ROLLBACK", 0}, {"BEGIN TRANSACTION", 900}, {"COMMIT TRANSACTION", 933},
-      {"SAVEPOINT here", 1105}, {"ROLLBACK TO SAVEPOINT here", 1105}, {"END", 900}},
-     "|", "|"},
+    {"LIB_ORACLE",
+     "",
+     {{"COMMIT", 0},
+      {"ROLLBACK", 0},
+      {"BEGIN TRANSACTION", 900},
+      {"COMMIT TRANSACTION", 933},
+      {"SAVEPOINT here", 1105},
+      {"ROLLBACK TO SAVEPOINT here", 1105},
+      {"END", 900}},
+     "|",
+     "|"},
 };
 
 } // namespace
@@ -597,8 +633,8 @@ TEST_F(LocalSqlTest, TransactionsAreAllOrNothingAsOnTheServer)
         pass.setSecurityToken("TOKEN");
         pass.setLibrary(test.library);
         for (const auto &[statement, status] : test.statements)
-            EXPECT_EQ(pass.execute(statement), status) << statement.toStdString() << ": "
-                                                        << pass.errorDescription().toStdString();
+            EXPECT_EQ(pass.execute(statement), status)
+                << statement.toStdString() << ": " << pass.errorDescription().toStdString();
         EXPECT_EQ(committed(test.library), test.whileOpen);
         pass.setLibrary("LIB_MSSQL2008");
         EXPECT_EQ(committed(test.library), test.afterEnd);
@@ -653,6 +689,14 @@ const ServerAnswer TextComparisons[] = {
     {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE DOCNAME LIKE '%!%' ESCAPE '!'", 0, 0, 0},
     {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE DOCNAME NOT LIKE '%E%'", 2, 2, 7},
     {"SELECT COUNT(DISTINCT UPPER(USER_ID)) FROM DOCSADM.PEOPLE WHERE USER_ID LIKE '%'", 2, 2, 2},
+    // Oracle's empty string is NULL.
+    {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE DOCNAME != ''", 7, 7, 0},
+    {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE DOCNAME <> ' '", 7, 7, 7},
+    {"SELECT COUNT(*) FROM DOCSADM.PEOPLE WHERE '' IS NULL", 0, 0, 2},
+    {"SELECT COUNT(*) FROM DOCSADM.PEOPLE WHERE 'it''s' IS NULL", 0, 0, 0},
+    {"UPDATE DOCSADM.PROFILE SET ABSTRACT = '' WHERE DOCNUMBER = 100", 0, 0, 0},
+    {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE ABSTRACT IS NULL", 6, 6, 7},
+    {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE ABSTRACT = ''", 1, 1, 0},
 };
 
 } // namespace
@@ -664,6 +708,9 @@ TEST_F(LocalSqlTest, TextComparesAsTheServerDoes)
         EXPECT_EQ(scalar("LIB_SYBASE", test.statement).toInt(), test.sybase) << test.statement;
         EXPECT_EQ(scalar("LIB_ORACLE", test.statement).toInt(), test.oracle) << test.statement;
     }
+    // What the DM itself writes or looks up follows the same rule.
+    EXPECT_EQ(dm->database("LIB_ORACLE").scalar("SELECT ?1 IS NULL", {QString("")}).toInt(), 1);
+    EXPECT_EQ(dm->database("LIB_MSSQL").scalar("SELECT ?1 IS NULL", {QString("")}).toInt(), 0);
     // Names unique on the server are unique whatever their letter case.
     failure("LIB_MSSQL", "INSERT INTO DOCSADM.PEOPLE (SYSTEM_ID, USER_ID) VALUES (13, 'jsmith')", 2627);
     ASSERT_EQ(
