@@ -62,6 +62,19 @@ void serverPropertyFunction(sqlite3_context *context, int, sqlite3_value **argv)
         sqlite3_result_null(context);
 }
 
+// LEN of SQL Server and Sybase: the characters of a text without its trailing blanks.
+void lenFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    QString text = argText(argv[0]);
+    while (text.endsWith(u' '))
+        text.chop(1);
+    sqlite3_result_int64(context, text.size());
+}
+
 void utcDateFunction(sqlite3_context *context, int, sqlite3_value **)
 {
     resultText(context, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
@@ -291,6 +304,7 @@ void LibraryDatabase::setUpCatalog()
                                nullptr, nullptr);
     sqlite3_create_function_v2(m_db, "SYSDATE", 0, SQLITE_UTF8, nullptr, &localDateFunction, nullptr, nullptr,
                                nullptr);
+    sqlite3_create_function_v2(m_db, "LEN", 1, utf8, nullptr, &lenFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(m_db, "like", 2, utf8, &m_config, &likeFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(m_db, "like", 3, utf8, &m_config, &likeFunction, nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(m_db, "TO_DATE", 2, SQLITE_UTF8, nullptr, &toDateFunction, nullptr, nullptr,

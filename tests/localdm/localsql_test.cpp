@@ -3,6 +3,7 @@
 #include "localdm/schema.h"
 
 #include <QDate>
+#include <QDir>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -748,4 +749,97 @@ TEST_F(LocalSqlTest, TooLongTextIsRefusedAndNeverStored)
             EXPECT_NO_THROW(db.exec(fits, {QString(column.length, u'é')}));
         }
     }
+}
+
+namespace {
+
+// A statement and what each server answers: the value of the first column, or "#" and the error number.
+struct PassThroughCase {
+    const char *statement;
+    const char *sqlServer;
+    const char *sybase;
+    const char *oracle;
+};
+
+const PassThroughCase PassThroughCases[] = {
+    // Refused: no DM library database runs these for this program.
+    {"ATTACH DATABASE 'attached.db' AS X", "#2812", "#2812", "#900"},
+    {"DETACH DATABASE DOCSADM", "#2812", "#2812", "#900"},
+    {"PRAGMA writable_schema = 1", "#2812", "#2812", "#900"},
+    {"VACUUM", "#2812", "#2812", "#900"},
+    {"REPLACE INTO DOCSADM.PEOPLE (SYSTEM_ID, USER_ID) VALUES (11, 'X')", "#2812", "#2812", "#900"},
+    {"EXPLAIN SELECT DOCNAME FROM DOCSADM.PROFILE", "#2812", "#2812", "#900"},
+    {"CREATE TABLE DOCSADM.EXTRA (A INT)", "#262", "#262", "#1031"},
+    {"CREATE VIEW DOCSADM.EXTRA AS SELECT DOCNAME FROM DOCSADM.PROFILE", "#262", "#262", "#1031"},
+    {"CREATE TRIGGER T AFTER DELETE ON PROFILE BEGIN DELETE FROM FOLDER; END", "#262", "#262", "#1031"},
+    {"DROP TABLE DOCSADM.FOLDER", "#262", "#262", "#1031"},
+    {"DROP VIEW ALL_TABLES", "#262", "#262", "#1031"},
+    {"WITH X AS (SELECT USER_ID FROM DOCSADM.PEOPLE) SELECT COUNT(*) FROM X", "2", "#156", "2"},
+    {"SELECT sqlite_version() FROM DOCSADM.PEOPLE", "#195", "#195", "#904"},
+    {"SELECT COUNT(*) FROM sqlite_master", "#208", "#208", "#942"},
+    {"SELECT typeof(DOCNAME) FROM DOCSADM.PROFILE", "#195", "#195", "#904"},
+    {"SELECT IFNULL(ABSTRACT, 'x') FROM DOCSADM.PROFILE", "#195", "#195", "#904"},
+    {"SELECT DOCNAME FROM DOCSADM.PROFILE ORDER BY DOCNAME LIMIT 1", "#102", "#102", "#933"},
+    {"SELECT DOCNAME FROM DOCSADM.PROFILE WHERE DOCNAME GLOB 'a*'", "#102", "#102", "#933"},
+    {"SELECT COUNT(*) FROM DOCSADM.PROFILE WHERE ABSTRACT NOTNULL", "#102", "#102", "#933"},
+    {"INSERT OR REPLACE INTO DOCSADM.PEOPLE (SYSTEM_ID, USER_ID) VALUES (11, 'X')", "#102", "#102", "#933"},
+    {"DELETE FROM DOCSADM.PEOPLE WHERE USER_ID = 'ADOE' RETURNING SYSTEM_ID", "#102", "#102", "#933"},
+    {"SELECT DOCNAME || '!' FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100", "#102", "#102", "apple!"},
+    // Translated: the server's answer, never SQLite's.
+    {"SELECT TOP 1 DOCNAME FROM DOCSADM.PROFILE ORDER BY DOCNAME", "apple", "apple", "#923"},
+    {"SELECT DISTINCT TOP (2) DOCNUMBER FROM DOCSADM.PROFILE ORDER BY DOCNUMBER DESC", "106", "106", "#923"},
+    {"SELECT COUNT(*) FROM (SELECT TOP 3 DOCNUMBER FROM DOCSADM.PROFILE) X", "3", "3", "#923"},
+    {"SELECT TOP 10 PERCENT DOCNAME FROM DOCSADM.PROFILE", "#1105", "#1105", "#923"},
+    {"SELECT ISNULL(ABSTRACT, 'none') FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100", "none", "none", "#904"},
+    {"SELECT NVL(ABSTRACT, 'none') FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100", "#195", "#195", "none"},
+    {"SELECT LEN(DOCNAME + '  ') FROM DOCSADM.PROFILE WHERE DOCNUMBER = 104", "7", "7", "#904"},
+    {"SELECT LENGTH(DOCNAME) FROM DOCSADM.PROFILE WHERE DOCNUMBER = 104", "#195", "#195", "7"},
+    {"SELECT SUBSTRING(DOCNAME, 2, 3) FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100", "ppl", "ppl", "#904"},
+    {"SELECT DOCNAME + ' (copy)' FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100", "apple (copy)", "apple (copy)",
+     "#1722"},
+    {"SELECT UPPER(P.DOCNAME) + '!' FROM DOCSADM.PROFILE P WHERE DOCNUMBER = 100", "APPLE!", "APPLE!",
+     "#1722"},
+    {"SELECT 'n' + DOCNAME FROM DOCSADM.PROFILE WHERE DOCNUMBER = 101", "nBanana", "nBanana", "#1722"},
+    {"SELECT DOCNUMBER + 1 FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100", "101", "101", "101"},
+    {"SELECT DOCNUMBER + '1' FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100", "101", "101", "101"},
+    {"SELECT DOCNAME + '-' + DOCNAME FROM DOCSADM.PROFILE WHERE DOCNUMBER = 102", "cherry-cherry",
+     "cherry-cherry", "#1722"},
+};
+
+} // namespace
+
+TEST_F(LocalSqlTest, PassThroughRunsOnlyWhatTheServerWouldAndAnswersAsItDoes)
+{
+    const std::map<QString, const char *(PassThroughCase::*)> answers = {
+        {"LIB_MSSQL", &PassThroughCase::sqlServer},
+        {"LIB_SYBASE", &PassThroughCase::sybase},
+        {"LIB_ORACLE", &PassThroughCase::oracle}};
+    const std::map<QString, QString> prefixes = {
+        {"LIB_MSSQL", "[Microsoft]"}, {"LIB_SYBASE", "[Sybase]"}, {"LIB_ORACLE", "[Oracle]"}};
+    const auto state = [this] {
+        QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot);
+        for (const QString &library : personalities) {
+            LibraryDatabase &db = dm->database(library);
+            files << library + ": " +
+                         db.scalar("SELECT group_concat(name) FROM DOCSADM.sqlite_master").toString() + " " +
+                         db.scalar("SELECT group_concat(USER_ID) FROM PEOPLE").toString() + " " +
+                         db.scalar("SELECT COUNT(*) FROM FOLDER").toString();
+        }
+        return files.join('\n').toStdString();
+    };
+    const std::string before = state();
+    for (const PassThroughCase &test : PassThroughCases) {
+        for (const auto &[library, answer] : answers) {
+            const QString expected = QString::fromUtf8(test.*answer);
+            SCOPED_TRACE((library + ": " + test.statement).toStdString());
+            if (expected.startsWith('#')) {
+                const QString description = failure(library, test.statement, expected.mid(1).toInt());
+                EXPECT_TRUE(description.startsWith(expected == "#1105" ? "[Korvel]" : prefixes.at(library)))
+                    << description.toStdString();
+            } else {
+                EXPECT_EQ(scalar(library, test.statement).toString(), expected);
+            }
+        }
+    }
+    EXPECT_EQ(state(), before);
 }
