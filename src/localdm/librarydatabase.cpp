@@ -239,15 +239,19 @@ LibraryDatabase::LibraryDatabase(const LibraryConfig &config) : m_config(config)
         exec(QStringLiteral("PRAGMA %1.synchronous = NORMAL").arg(m_config.owner));
         setUpCatalog();
     } catch (const DmError &error) {
+        // SQLite's own words say what is wrong with the file ("file is not a database", "database is
+        // locked"); the statement that met it says nothing more.
+        const bool sqliteFailed = sqlite3_errcode(m_db) != SQLITE_OK;
+        const QString reason = QString::fromUtf8(sqlite3_errmsg(m_db));
         for (sqlite3_stmt *statement : std::as_const(m_statements))
             sqlite3_finalize(statement);
         sqlite3_close(m_db);
         m_db = nullptr;
-        if (error.number() == DatabaseError && error.description().startsWith(QStringLiteral("Library ")))
+        if (!sqliteFailed)
             throw;
         throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: cannot open %2: %3")
-                          .arg(config.name, config.databaseFile, error.description()));
+                      QStringLiteral("Library %1: cannot open database file %2: %3")
+                          .arg(config.name, config.databaseFile, reason));
     }
 }
 
