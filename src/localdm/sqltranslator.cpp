@@ -85,8 +85,8 @@ const Function Functions[] = {
 };
 
 // Words of SQLite's own syntax, refused where a server would find them.
-const std::array<QStringView, 7> SqliteOnlyWords = {u"LIMIT",   u"GLOB",    u"REGEXP", u"RETURNING",
-                                                    u"NOTNULL", u"INDEXED", u"PRAGMA"};
+const std::array<QStringView, 6> SqliteOnlyWords = {u"LIMIT",     u"GLOB",    u"REGEXP",
+                                                    u"RETURNING", u"NOTNULL", u"INDEXED"};
 
 // An identifier as SQLite reads it, quoted so that it can never be taken for a string.
 QString sqliteIdentifier(const QString &name)
@@ -577,8 +577,9 @@ bool StatementTranslation::translateWord(qsizetype index)
         return QStringLiteral("'%1' is not a recognized built-in function name.").arg(token.text);
     };
 
-    // SQLite's own functions and catalog tables.
-    if (token.text.startsWith(u"sqlite_", Qt::CaseInsensitive)) {
+    // SQLite's own functions, catalog tables and table-valued pragmas.
+    if (token.text.startsWith(u"sqlite_", Qt::CaseInsensitive) ||
+        token.text.startsWith(u"pragma_", Qt::CaseInsensitive)) {
         if (isOperatorAt(next, u"("))
             return m_oracle ? refuse(904, oracleInvalid()) : refuse(195, notBuiltIn());
         return m_oracle ? refuse(942, QStringLiteral("table or view does not exist"))

@@ -777,6 +777,7 @@ const PassThroughCase PassThroughCases[] = {
     {"WITH X AS (SELECT USER_ID FROM DOCSADM.PEOPLE) SELECT COUNT(*) FROM X", "2", "#156", "2"},
     {"SELECT sqlite_version() FROM DOCSADM.PEOPLE", "#195", "#195", "#904"},
     {"SELECT COUNT(*) FROM sqlite_master", "#208", "#208", "#942"},
+    {"SELECT COUNT(*) FROM pragma_table_info('PROFILE')", "#195", "#195", "#904"},
     {"SELECT typeof(DOCNAME) FROM DOCSADM.PROFILE", "#195", "#195", "#904"},
     {"SELECT IFNULL(ABSTRACT, 'x') FROM DOCSADM.PROFILE", "#195", "#195", "#904"},
     {"SELECT DOCNAME FROM DOCSADM.PROFILE ORDER BY DOCNAME LIMIT 1", "#102", "#102", "#933"},
