@@ -51,10 +51,13 @@ int tree(const Invocation &invocation, QTextStream &out)
                                  .arg(invocation.positional[1])};
     }
     LocalDm dm = openInstallation(invocation);
-    for (const QString &line : LibraryCheck(dm).folderTree(invocation.positional[0], docNumber))
+    LibraryCheck check(dm);
+    for (const QString &line : check.folderTree(invocation.positional[0], docNumber))
+        out << line << '\n';
+    for (const QString &line : check.unopened())
         out << line << '\n';
     out.flush();
-    return 0;
+    return check.unopened().isEmpty() ? 0 : 1;
 }
 
 int check(const Invocation &invocation, QTextStream &out)
@@ -85,7 +88,8 @@ int sql(const Invocation &invocation, QTextStream &out)
     pass.setSecurityToken(token);
     pass.setLibrary(invocation.positional[0]);
     if (pass.execute(invocation.positional[1]) != 0) {
-        out << QStringLiteral("SQL error %1: %2").arg(pass.errorNumber()).arg(pass.errorDescription()) << Qt::endl;
+        out << QStringLiteral("SQL error %1: %2").arg(pass.errorNumber()).arg(pass.errorDescription())
+            << Qt::endl;
         return 1;
     }
     for (int row = 1; row <= pass.rowCount(); ++row) {
@@ -95,7 +99,9 @@ int sql(const Invocation &invocation, QTextStream &out)
             values << pass.columnValue(column).toString();
         out << values.join(u'\t') << '\n';
     }
-    out << QStringLiteral("rows affected: %1, rows returned: %2").arg(pass.rowsAffected()).arg(pass.rowCount())
+    out << QStringLiteral("rows affected: %1, rows returned: %2")
+               .arg(pass.rowsAffected())
+               .arg(pass.rowCount())
         << Qt::endl;
     return 0;
 }
@@ -120,7 +126,7 @@ const QList<Command> &commands()
          &initDemo},
         {u"tree"_qs, u"[--dm FILE] LIBRARY [DOCNUMBER]"_qs, {u"--dm"_qs}, 1, 2, &tree},
         {u"check"_qs, u"[--dm FILE]"_qs, {u"--dm"_qs}, 0, 0, &check},
-        {u"sql"_qs, u"[--dm FILE] LIBRARY STATEMENT"_qs, {u"--dm"_qs}, 2, 2, &sql},
+        {u"sql"_qs, u"[--dm FILE] [--] LIBRARY STATEMENT"_qs, {u"--dm"_qs}, 2, 2, &sql},
     };
     return list;
 }
@@ -137,9 +143,15 @@ void printUsage(QTextStream &stream, const Command *command)
 Invocation parse(const Command &command, const QStringList &arguments)
 {
     Invocation invocation;
+    bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
-        if (!argument.startsWith(QStringLiteral("--"))) {
+        // After "--" every argument is positional, so a statement may start with a "--" comment.
+        if (argument == u"--"_qs && !optionsEnded) {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || !argument.startsWith(QStringLiteral("--"))) {
             invocation.positional << argument;
             continue;
         }

@@ -18,7 +18,9 @@ const std::array<std::pair<const char *, FaultKind>, 6> Kinds = {{{"sql", FaultK
 FaultPlan FaultPlan::parse(const QString &text)
 {
     FaultPlan plan;
-    for (const QString &item : text.split(u',', Qt::SkipEmptyParts)) {
+    for (const QString &item : text.split(u',')) {
+        if (item.trimmed().isEmpty())
+            continue;
         const QStringList parts = item.trimmed().split(u':');
         bool ok = parts.size() == 2;
         const qint64 at = ok ? parts[1].trimmed().toLongLong(&ok) : 0;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -73,19 +74,24 @@ Installation Installation::load(const QString &fileName)
         library.databaseFile = QDir::cleanPath(folder.absoluteFilePath(database));
         library.engine = readInt(ini, section + QStringLiteral("Engine"), library.engine, fileName);
         library.owner = ini.value(section + QStringLiteral("Owner"), library.owner).toString().trimmed();
+        // The owner names the schema the library's file is attached as: a plain name, never SQL text.
+        static const QRegularExpression plainName(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
         const QString lowerOwner = library.owner.toLower();
-        if (library.owner.isEmpty() || lowerOwner == QStringLiteral("main") || lowerOwner == QStringLiteral("temp") ||
-            lowerOwner == QStringLiteral("sys"))
-            fail(fileName, QStringLiteral("library %1 has an unusable Owner \"%2\"").arg(library.name, library.owner));
+        if (!plainName.match(library.owner).hasMatch() || lowerOwner == QStringLiteral("main") ||
+            lowerOwner == QStringLiteral("temp") || lowerOwner == QStringLiteral("sys"))
+            fail(fileName,
+                 QStringLiteral("library %1 has an unusable Owner \"%2\"").arg(library.name, library.owner));
         library.serverLocation = ini.value(section + QStringLiteral("ServerLocation")).toString().trimmed();
         library.databaseName =
             ini.value(section + QStringLiteral("DatabaseName"), library.name).toString().trimmed();
         library.primary = readFlag(ini.value(section + QStringLiteral("Primary")));
-        library.productVersion =
-            ini.value(section + QStringLiteral("ProductVersion"), library.productVersion).toString().trimmed();
-        library.compatibilityLevel =
-            readInt(ini, section + QStringLiteral("CompatibilityLevel"), library.compatibilityLevel, fileName);
-        library.quotedIdentifier = readFlag(ini.value(section + QStringLiteral("QuotedIdentifier"), u"ON"_qs));
+        library.productVersion = ini.value(section + QStringLiteral("ProductVersion"), library.productVersion)
+                                     .toString()
+                                     .trimmed();
+        library.compatibilityLevel = readInt(ini, section + QStringLiteral("CompatibilityLevel"),
+                                             library.compatibilityLevel, fileName);
+        library.quotedIdentifier =
+            readFlag(ini.value(section + QStringLiteral("QuotedIdentifier"), u"ON"_qs));
         result.libraries.append(library);
     }
 
@@ -97,12 +103,13 @@ Installation Installation::load(const QString &fileName)
                 result.currentLibrary = library.name;
     }
     if (!result.library(result.currentLibrary))
-        fail(fileName, QStringLiteral("CurrentLibrary %1 is not one of the Libraries").arg(result.currentLibrary));
-    result.defaultLibrary = ini.value(QStringLiteral("Installation/DefaultLibrary"), result.currentLibrary)
-                                .toString()
-                                .trimmed();
+        fail(fileName,
+             QStringLiteral("CurrentLibrary %1 is not one of the Libraries").arg(result.currentLibrary));
+    result.defaultLibrary =
+        ini.value(QStringLiteral("Installation/DefaultLibrary"), result.currentLibrary).toString().trimmed();
     if (!result.library(result.defaultLibrary))
-        fail(fileName, QStringLiteral("DefaultLibrary %1 is not one of the Libraries").arg(result.defaultLibrary));
+        fail(fileName,
+             QStringLiteral("DefaultLibrary %1 is not one of the Libraries").arg(result.defaultLibrary));
     result.faults = ini.value(QStringLiteral("Installation/Faults")).toStringList().join(u',');
     return result;
 }
@@ -133,7 +140,8 @@ void Installation::save(const QString &fileName) const
         ini.setValue(section + QStringLiteral("Primary"), library.primary ? u"true"_qs : u"false"_qs);
         ini.setValue(section + QStringLiteral("ProductVersion"), library.productVersion);
         ini.setValue(section + QStringLiteral("CompatibilityLevel"), library.compatibilityLevel);
-        ini.setValue(section + QStringLiteral("QuotedIdentifier"), library.quotedIdentifier ? u"ON"_qs : u"OFF"_qs);
+        ini.setValue(section + QStringLiteral("QuotedIdentifier"),
+                     library.quotedIdentifier ? u"ON"_qs : u"OFF"_qs);
     }
 }
 

@@ -17,6 +17,11 @@ struct LibraryConfig {
     QString productVersion = QStringLiteral("15.0.2000.5");
     int compatibilityLevel = 150;
     bool quotedIdentifier = true;
+
+    // Oracle compares text with case and keeps '' as NULL; SQL Server and Sybase libraries compare text
+    // without regard to case.
+    bool oracle() const { return isOracle(engine); }
+    static bool isOracle(int engineCode) { return engineCode == 2 || engineCode == 5; }
 };
 
 // A local DM installation: its libraries in collection order, the login user, the current and

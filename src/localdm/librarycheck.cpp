@@ -3,6 +3,7 @@
 #include "dmapi/dmerror.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -105,17 +106,23 @@ const LibraryCheck::Facts *LibraryCheck::facts(const QString &library)
     const QString key = config->name.toUpper();
     if (const auto known = m_facts.find(key); known != m_facts.end())
         return &known->second;
-    // Read completely before it is kept, so that a library that fails to open is tried again.
+    if (m_unopened.contains(config->name))
+        return nullptr;
     Facts facts;
-    LibraryDatabase &db = m_dm.database(config->name);
-    facts.name = config->name;
-    for (const QVariantList &row :
-         db.query(QStringLiteral("SELECT SYSTEM_ID, LIBRARY_NAME FROM REMOTE_LIBRARIES")))
-        facts.remotes.insert(row[0].toLongLong(), row[1].toString());
-    for (const QVariantList &row : db.query(QStringLiteral("SELECT DOCNUMBER FROM PROFILE")))
-        facts.profiles.insert(row[0].toLongLong());
-    for (const QVariantList &row : db.query(QStringLiteral("SELECT DOCNUMBER FROM FOLDER")))
-        facts.folders.insert(row[0].toLongLong());
+    try {
+        LibraryDatabase &db = m_dm.database(config->name);
+        facts.name = config->name;
+        for (const QVariantList &row :
+             db.query(QStringLiteral("SELECT SYSTEM_ID, LIBRARY_NAME FROM REMOTE_LIBRARIES")))
+            facts.remotes.insert(row[0].toLongLong(), row[1].toString());
+        for (const QVariantList &row : db.query(QStringLiteral("SELECT DOCNUMBER FROM PROFILE")))
+            facts.profiles.insert(row[0].toLongLong());
+        for (const QVariantList &row : db.query(QStringLiteral("SELECT DOCNUMBER FROM FOLDER")))
+            facts.folders.insert(row[0].toLongLong());
+    } catch (const DmError &error) {
+        m_unopened.insert(config->name, error.description());
+        return nullptr;
+    }
     return &m_facts.emplace(key, std::move(facts)).first->second;
 }
 
@@ -129,14 +136,93 @@ QStringList LibraryCheck::violations()
 {
     QStringList lines;
     for (const LibraryConfig &library : m_dm.installation().libraries)
-        lines << violations(library.name);
+        if (facts(library.name))
+            lines << violations(library.name);
+    return unopened() + lines;
+}
+
+// Tarjan's strongly connected components over the folders held as 'F' items, across libraries: a folder
+// in a component of several, or holding itself, contains itself.
+QStringList LibraryCheck::folderCycles(const Facts &library)
+{
+    using Node = std::pair<QString, qint64>;
+    if (!m_subfolders) {
+        m_subfolders.emplace();
+        for (const LibraryConfig &config : m_dm.installation().libraries) {
+            const Facts *holder = facts(config.name);
+            if (!holder)
+                continue;
+            for (const QVariantList &row : m_dm.database(config.name)
+                                               .query(QStringLiteral("SELECT PARENT, LIBRARY, DOCNUMBER FROM "
+                                                                     "FOLDER_ITEM WHERE NODE_TYPE = 'F'"))) {
+                if (const Facts *itemHolder = itemLibrary(*holder, row[1].toLongLong()))
+                    (*m_subfolders)[{holder->name, row[0].toLongLong()}]
+                        << Node{itemHolder->name, row[2].toLongLong()};
+            }
+        }
+    }
+    QHash<Node, int> index;
+    QHash<Node, int> low;
+    QList<Node> stack;
+    QSet<Node> onStack;
+    QSet<qint64> cyclic;
+    const std::function<void(const Node &)> visit = [&](const Node &node) {
+        const int number = int(index.size());
+        index.insert(node, number);
+        low.insert(node, number);
+        stack << node;
+        onStack.insert(node);
+        bool holdsItself = false;
+        for (const Node &child : m_subfolders->value(node)) {
+            holdsItself |= child == node;
+            if (!index.contains(child)) {
+                visit(child);
+                low[node] = std::min(low[node], low[child]);
+            } else if (onStack.contains(child)) {
+                low[node] = std::min(low[node], index[child]);
+            }
+        }
+        if (low[node] != index[node])
+            return;
+        QList<Node> component;
+        do {
+            component << stack.takeLast();
+            onStack.remove(component.last());
+        } while (component.last() != node);
+        if (component.size() > 1 || holdsItself)
+            for (const Node &member : component)
+                if (member.first == library.name)
+                    cyclic.insert(member.second);
+    };
+    QList<qint64> folders(library.folders.begin(), library.folders.end());
+    std::sort(folders.begin(), folders.end());
+    for (const qint64 folder : folders)
+        if (!index.contains({library.name, folder}))
+            visit({library.name, folder});
+    QStringList lines;
+    for (const qint64 folder : folders)
+        if (cyclic.contains(folder))
+            lines << QStringLiteral("%1: FOLDER_ITEM: folder #%2 contains itself, directly or through other "
+                                    "folders")
+                         .arg(library.name)
+                         .arg(folder);
     return lines;
+}
+
+const LibraryCheck::Facts &LibraryCheck::openedFacts(const QString &library)
+{
+    m_dm.database(library); // raises DmError for a library of no installation or one that cannot be opened
+    const Facts *opened = facts(library);
+    if (!opened)
+        throw DmError(1002, QStringLiteral("Local DM"),
+                      m_unopened.value(m_dm.installation().library(library)->name));
+    return *opened;
 }
 
 QStringList LibraryCheck::violations(const QString &libraryName)
 {
-    LibraryDatabase &db = m_dm.database(libraryName); // raises DmError for a library of no installation
-    const Facts *library = facts(libraryName);
+    const Facts *library = &openedFacts(libraryName);
+    LibraryDatabase &db = m_dm.database(libraryName);
     QStringList lines;
     auto report = [&](const QString &table, const QString &text) {
         lines << QStringLiteral("%1: %2: %3").arg(library->name, table, text);
@@ -270,13 +356,13 @@ QStringList LibraryCheck::violations(const QString &libraryName)
             report(table,
                    QStringLiteral("SYSTEM_ID %1 not reached from the first item").arg(ids(walk.unreached)));
     }
-    return lines;
+    return lines + folderCycles(*library);
 }
 
 QStringList LibraryCheck::folderTree(const QString &libraryName, qint64 docNumber)
 {
-    LibraryDatabase &db = m_dm.database(libraryName); // raises DmError for a library of no installation
-    const Facts *library = facts(libraryName);
+    const Facts *library = &openedFacts(libraryName);
+    LibraryDatabase &db = m_dm.database(libraryName);
     QStringList lines;
     QSet<std::pair<QString, qint64>> path;
     const QString docName = QStringLiteral("SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER = ?1");
@@ -304,6 +390,8 @@ QStringList LibraryCheck::folderTree(const QString &libraryName, qint64 docNumbe
     QSet<qint64> held;
     for (const LibraryConfig &config : m_dm.installation().libraries) {
         const Facts *holder = facts(config.name);
+        if (!holder)
+            continue;
         for (const QVariantList &row :
              m_dm.database(config.name)
                  .query(QStringLiteral("SELECT DISTINCT LIBRARY, DOCNUMBER FROM FOLDER_ITEM"))) {

@@ -3,10 +3,12 @@
 #include "localdm/localdm.h"
 
 #include <QHash>
+#include <QMap>
 #include <QSet>
 #include <QStringList>
 
 #include <map>
+#include <optional>
 
 // Verifies that the libraries of a local DM installation keep the data conventions the program
 // relies on, and shows folder trees as they are stored. It only reads, through the databases that
@@ -17,7 +19,9 @@ public:
     explicit LibraryCheck(LocalDm &dm);
 
     // One readable line per violation, each starting with the library and the table and naming the
-    // rows by their ids; empty when all is well. Every library of the installation, in its order.
+    // rows by their ids; empty when all is well. Every library of the installation, in its order; one
+    // that cannot be opened is reported with the reason and the others are checked all the same.
+    // A folder that contains itself, directly or through other folders, is a violation.
     QStringList violations();
     QStringList violations(const QString &library);
 
@@ -30,6 +34,10 @@ public:
     // Otherwise it starts at that folder; throws DmError when the library has no such folder.
     QStringList folderTree(const QString &library, qint64 docNumber = 0);
 
+    // Why each library that this check needed could not be opened, one line each; its items are shown
+    // and checked as those of a library outside the installation.
+    QStringList unopened() const { return m_unopened.values(); }
+
 private:
     struct Facts {
         QString name;                   // as the installation spells it
@@ -38,13 +46,20 @@ private:
         QSet<qint64> folders;           // FOLDER.DOCNUMBER
     };
 
-    // Null when the installation has no library of that name.
+    // Null when the installation has no library of that name or it cannot be opened (then noted).
     const Facts *facts(const QString &library);
+    // The facts of a library that must open; throws DmError saying why it does not.
+    const Facts &openedFacts(const QString &library);
+    // Lines for the folders of the library that contain themselves.
+    QStringList folderCycles(const Facts &library);
     // The installation's library that an item's LIBRARY names in the given library; null when none.
     const Facts *itemLibrary(const Facts &in, qint64 remoteId);
     void appendChildren(QStringList &lines, const Facts &library, qint64 folder, int depth,
                         QSet<std::pair<QString, qint64>> &path);
 
     LocalDm &m_dm;
-    std::map<QString, Facts> m_facts; // by upper-case library name
+    std::map<QString, Facts> m_facts;  // by upper-case library name
+    QMap<QString, QString> m_unopened; // the reason, by library name
+    // Folders held by each folder: (library, folder) to (library, folder) of its 'F' items.
+    std::optional<QHash<std::pair<QString, qint64>, QList<std::pair<QString, qint64>>>> m_subfolders;
 };

@@ -1,6 +1,7 @@
 #include "localdm/librarydatabase.h"
 
 #include "dmapi/dmerror.h"
+#include "localdm/localerror.h"
 #include "localdm/schema.h"
 
 #include <QDateTime>
@@ -61,6 +62,19 @@ void serverPropertyFunction(sqlite3_context *context, int, sqlite3_value **argv)
         sqlite3_result_null(context);
 }
 
+// LEN of SQL Server and Sybase: the characters of a text without its trailing blanks.
+void lenFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    QString text = argText(argv[0]);
+    while (text.endsWith(u' '))
+        text.chop(1);
+    sqlite3_result_int64(context, text.size());
+}
+
 void utcDateFunction(sqlite3_context *context, int, sqlite3_value **)
 {
     resultText(context, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
@@ -90,8 +104,8 @@ void toDateFunction(sqlite3_context *context, int, sqlite3_value **argv)
         return;
     }
     if (!date.isValid()) {
-        sqlite3_result_error(context, "ORA-01858: a non-numeric character was found where a numeric was expected",
-                             -1);
+        sqlite3_result_error(context,
+                             "ORA-01858: a non-numeric character was found where a numeric was expected", -1);
         return;
     }
     resultText(context, date.toString(QStringLiteral("yyyy-MM-dd")));
@@ -102,6 +116,88 @@ int noCaseCollation(void *, int lengthA, const void *a, int lengthB, const void 
     const QString left = QString::fromUtf8(static_cast<const char *>(a), lengthA);
     const QString right = QString::fromUtf8(static_cast<const char *>(b), lengthB);
     return left.compare(right, Qt::CaseInsensitive);
+}
+
+// Whether text matches a LIKE pattern: "%" any run, "_" one character, the escape character (if any)
+// making the next one literal, and on SQL Server and Sybase "[abc]", "[a-c]" and "[^a]" sets.
+bool likeMatch(QStringView text, QStringView pattern, QChar escape, bool sets,
+               Qt::CaseSensitivity sensitivity)
+{
+    const auto same = [sensitivity](QChar a, QChar b) {
+        return sensitivity == Qt::CaseSensitive ? a == b : a.toCaseFolded() == b.toCaseFolded();
+    };
+    while (!pattern.isEmpty()) {
+        const QChar p = pattern.front();
+        if (p == u'%' && p != escape) {
+            pattern = pattern.mid(1);
+            for (qsizetype skip = 0; skip <= text.size(); ++skip)
+                if (likeMatch(text.mid(skip), pattern, escape, sets, sensitivity))
+                    return true;
+            return false;
+        }
+        if (text.isEmpty())
+            return false;
+        const QChar c = text.front();
+        if (p == escape && pattern.size() > 1) {
+            if (!same(c, pattern[1]))
+                return false;
+            pattern = pattern.mid(2);
+        } else if (p == u'_') {
+            pattern = pattern.mid(1);
+        } else if (p == u'[' && sets && pattern.indexOf(u']', 2) > 0) {
+            const qsizetype close = pattern.indexOf(u']', 2);
+            QStringView set = pattern.mid(1, close - 1);
+            const bool negated = set.startsWith(u'^');
+            if (negated)
+                set = set.mid(1);
+            bool found = false;
+            for (qsizetype i = 0; i < set.size() && !found; ++i) {
+                if (i + 2 < set.size() && set[i + 1] == u'-') {
+                    const QChar folded = sensitivity == Qt::CaseSensitive ? c : c.toCaseFolded();
+                    found = folded >= set[i].toCaseFolded() && folded <= set[i + 2].toCaseFolded();
+                    i += 2;
+                } else {
+                    found = same(c, set[i]);
+                }
+            }
+            if (found == negated)
+                return false;
+            pattern = pattern.mid(close + 1);
+        } else {
+            if (!same(c, p))
+                return false;
+            pattern = pattern.mid(1);
+        }
+        text = text.mid(1);
+    }
+    return text.isEmpty();
+}
+
+// LIKE as the library's server runs it: SQLite's own ignores case in ASCII letters only and knows no sets.
+void likeFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
+{
+    for (int i = 0; i < argc; ++i) {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
+            sqlite3_result_null(context);
+            return;
+        }
+    }
+    const auto *config = static_cast<const LibraryConfig *>(sqlite3_user_data(context));
+    const QString escape = argc == 3 ? argText(argv[2]) : QString();
+    if (argc == 3 && escape.size() != 1) {
+        sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
+        return;
+    }
+    // like(pattern, text): SQLite passes the pattern first.
+    sqlite3_result_int(context, likeMatch(argText(argv[1]), argText(argv[0]),
+                                          escape.isEmpty() ? QChar() : escape[0], !config->oracle(),
+                                          config->oracle() ? Qt::CaseSensitive : Qt::CaseInsensitive));
+}
+
+// Needed by every connection to a library file: its text columns and their indexes name the collation.
+void registerNoCaseCollation(sqlite3 *db)
+{
+    sqlite3_create_collation_v2(db, "DMNOCASE", SQLITE_UTF8, nullptr, &noCaseCollation, nullptr);
 }
 
 QString quotedLiteral(const QString &text)
@@ -115,19 +211,23 @@ QString quotedLiteral(const QString &text)
 LibraryDatabase::LibraryDatabase(const LibraryConfig &config) : m_config(config)
 {
     if (!QFileInfo(config.databaseFile).isFile())
-        throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: database file %2 not found").arg(config.name, config.databaseFile));
-    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        throw DmError(
+            DatabaseError, Source,
+            QStringLiteral("Library %1: database file %2 not found").arg(config.name, config.databaseFile));
+    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
         const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
         sqlite3_close(m_db);
         m_db = nullptr;
         throw DmError(DatabaseError, Source, QStringLiteral("Library %1: %2").arg(config.name, message));
     }
     sqlite3_busy_timeout(m_db, 5000);
+    registerNoCaseCollation(m_db);
     try {
         exec(QStringLiteral("ATTACH DATABASE ?1 AS ") + m_config.owner, {m_config.databaseFile});
         // A file that is not a library database shows here, not at the first DM call.
-        if (!scalar(QStringLiteral("SELECT COUNT(*) FROM %1.sqlite_master WHERE type = 'table' AND name = 'PROFILE'")
+        if (!scalar(QStringLiteral(
+                        "SELECT COUNT(*) FROM %1.sqlite_master WHERE type = 'table' AND name = 'PROFILE'")
                         .arg(m_config.owner))
                  .toInt())
             throw DmError(DatabaseError, Source,
@@ -139,15 +239,19 @@ LibraryDatabase::LibraryDatabase(const LibraryConfig &config) : m_config(config)
         exec(QStringLiteral("PRAGMA %1.synchronous = NORMAL").arg(m_config.owner));
         setUpCatalog();
     } catch (const DmError &error) {
+        // SQLite's own words say what is wrong with the file ("file is not a database", "database is
+        // locked"); the statement that met it says nothing more.
+        const bool sqliteFailed = sqlite3_errcode(m_db) != SQLITE_OK;
+        const QString reason = QString::fromUtf8(sqlite3_errmsg(m_db));
         for (sqlite3_stmt *statement : std::as_const(m_statements))
             sqlite3_finalize(statement);
         sqlite3_close(m_db);
         m_db = nullptr;
-        if (error.number() == DatabaseError && error.description().startsWith(QStringLiteral("Library ")))
+        if (!sqliteFailed)
             throw;
         throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: cannot open %2: %3")
-                          .arg(config.name, config.databaseFile, error.description()));
+                      QStringLiteral("Library %1: cannot open database file %2: %3")
+                          .arg(config.name, config.databaseFile, reason));
     }
 }
 
@@ -165,10 +269,12 @@ void LibraryDatabase::create(const LibraryConfig &config)
                       QStringLiteral("Library %1: %2 exists already").arg(config.name, config.databaseFile));
     sqlite3 *db = nullptr;
     const QByteArray file = config.databaseFile.toUtf8();
-    const int opened = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int opened =
+        sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     QString failure;
     if (opened == SQLITE_OK) {
-        QStringList statements = LibrarySchemaStatements(QStringLiteral("main"));
+        registerNoCaseCollation(db);
+        QStringList statements = LibrarySchemaStatements(QStringLiteral("main"), !config.oracle());
         statements.prepend(QStringLiteral("BEGIN"));
         statements << QStringLiteral("COMMIT");
         for (const QString &statement : statements) {
@@ -183,25 +289,30 @@ void LibraryDatabase::create(const LibraryConfig &config)
     sqlite3_close(db);
     if (!failure.isEmpty())
         throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: cannot create %2: %3").arg(config.name, config.databaseFile, failure));
+                      QStringLiteral("Library %1: cannot create %2: %3")
+                          .arg(config.name, config.databaseFile, failure));
 }
 
 void LibraryDatabase::setUpCatalog()
 {
     const int utf8 = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    sqlite3_create_function_v2(m_db, "UPPER", 1, utf8, nullptr, &caseFunction<&QString::toUpper>, nullptr, nullptr,
-                               nullptr);
-    sqlite3_create_function_v2(m_db, "LOWER", 1, utf8, nullptr, &caseFunction<&QString::toLower>, nullptr, nullptr,
-                               nullptr);
-    sqlite3_create_function_v2(m_db, "object_id", 1, utf8, nullptr, &objectIdFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(m_db, "serverproperty", 1, SQLITE_UTF8, &m_config, &serverPropertyFunction, nullptr,
+    sqlite3_create_function_v2(m_db, "UPPER", 1, utf8, nullptr, &caseFunction<&QString::toUpper>, nullptr,
                                nullptr, nullptr);
-    sqlite3_create_function_v2(m_db, "GETUTCDATE", 0, SQLITE_UTF8, nullptr, &utcDateFunction, nullptr, nullptr,
+    sqlite3_create_function_v2(m_db, "LOWER", 1, utf8, nullptr, &caseFunction<&QString::toLower>, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "object_id", 1, utf8, nullptr, &objectIdFunction, nullptr, nullptr,
                                nullptr);
+    sqlite3_create_function_v2(m_db, "serverproperty", 1, SQLITE_UTF8, &m_config, &serverPropertyFunction,
+                               nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "GETUTCDATE", 0, SQLITE_UTF8, nullptr, &utcDateFunction, nullptr,
+                               nullptr, nullptr);
     sqlite3_create_function_v2(m_db, "SYSDATE", 0, SQLITE_UTF8, nullptr, &localDateFunction, nullptr, nullptr,
                                nullptr);
-    sqlite3_create_function_v2(m_db, "TO_DATE", 2, SQLITE_UTF8, nullptr, &toDateFunction, nullptr, nullptr, nullptr);
-    sqlite3_create_collation_v2(m_db, "DMNOCASE", SQLITE_UTF8, nullptr, &noCaseCollation, nullptr);
+    sqlite3_create_function_v2(m_db, "LEN", 1, utf8, nullptr, &lenFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "like", 2, utf8, &m_config, &likeFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "like", 3, utf8, &m_config, &likeFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "TO_DATE", 2, SQLITE_UTF8, nullptr, &toDateFunction, nullptr, nullptr,
+                               nullptr);
 
     const QString owner = m_config.owner;
     exec(QStringLiteral("ATTACH DATABASE ':memory:' AS sys"));
@@ -282,8 +393,12 @@ QVariant LibraryDatabase::columnValue(sqlite3_stmt *statement, int column)
 QList<QVariantList> LibraryDatabase::query(const QString &sql, const QVariantList &binds)
 {
     sqlite3_stmt *statement = prepared(sql);
+    // Oracle keeps an empty text as NULL, also in what the DM itself writes and looks up.
+    const auto emptyText = [](const QVariant &value) {
+        return value.typeId() == QMetaType::QString && value.toString().isEmpty();
+    };
     for (int i = 0; i < binds.size(); ++i)
-        bindValue(statement, i + 1, binds[i]);
+        bindValue(statement, i + 1, m_config.oracle() && emptyText(binds[i]) ? QVariant() : binds[i]);
     QList<QVariantList> rows;
     const int columns = sqlite3_column_count(statement);
     int step;
@@ -295,9 +410,8 @@ QList<QVariantList> LibraryDatabase::query(const QString &sql, const QVariantLis
         rows << row;
     }
     if (step != SQLITE_DONE) {
-        const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
-        sqlite3_reset(statement);
-        throw DmError(DatabaseError, Source, QStringLiteral("Library %1: %2 in: %3").arg(m_config.name, message, sql));
+        sqlite3_reset(statement); // keeps the connection's error
+        raise(sql);
     }
     sqlite3_reset(statement);
     return rows;
@@ -323,8 +437,10 @@ qint64 LibraryDatabase::nextNumber(const QString &counter)
 {
     const qsizetype dot = counter.indexOf(u'.');
     if (dot <= 0)
-        throw DmError(DatabaseError, Source, QStringLiteral("Library %1: bad counter %2").arg(m_config.name, counter));
-    const QVariant current = scalar(QStringLiteral("SELECT VALUE FROM DM_COUNTERS WHERE NAME = ?1"), {counter});
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: bad counter %2").arg(m_config.name, counter));
+    const QVariant current =
+        scalar(QStringLiteral("SELECT VALUE FROM DM_COUNTERS WHERE NAME = ?1"), {counter});
     // A counter starts above every number already in use, so rows made by other means cannot collide.
     const qint64 next = current.isValid() ? current.toLongLong() + 1
                                           : scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) + 1 FROM %2")
@@ -338,6 +454,17 @@ qint64 LibraryDatabase::nextNumber(const QString &counter)
 
 void LibraryDatabase::raise(const QString &context) const
 {
+    if (sqlite3_extended_errcode(m_db) == SQLITE_CONSTRAINT_CHECK) {
+        const QString constraint = QString::fromUtf8(sqlite3_errmsg(m_db)).section(QStringLiteral(": "), 1);
+        if (const TextColumn *column = LibraryTextColumn(constraint))
+            throw LocalDmError(
+                LocalError::ValueTooLong,
+                QStringLiteral("Library %1: a value longer than the %2 characters that %3 holds "
+                               "was refused; nothing was stored")
+                    .arg(m_config.name)
+                    .arg(column->length)
+                    .arg(column->constraintName()));
+    }
     throw DmError(DatabaseError, Source,
                   QStringLiteral("Library %1: %2 in: %3")
                       .arg(m_config.name, QString::fromUtf8(sqlite3_errmsg(m_db)), context));

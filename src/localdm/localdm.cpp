@@ -17,7 +17,15 @@ LibraryDatabase &LocalDm::database(const QString &libraryName)
                       QStringLiteral("Library %1 is not part of the DM installation %2")
                           .arg(libraryName, m_installation.fileName));
     auto &slot = m_databases[config->name];
-    if (!slot)
-        slot = std::make_unique<LibraryDatabase>(*config);
+    if (!slot) {
+        try {
+            slot = std::make_unique<LibraryDatabase>(*config);
+        } catch (const DmError &error) {
+            m_databases.erase(config->name);
+            throw DmError(
+                error.number(), error.source(),
+                QStringLiteral("DM installation %1: %2").arg(m_installation.fileName, error.description()));
+        }
+    }
     return *slot;
 }

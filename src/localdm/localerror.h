@@ -26,6 +26,7 @@ enum class LocalError : qint32 {
     BadIndex = 2017,
     UnknownCommand = 2018,
     NoCompanion = 2019,
+    ValueTooLong = 2020,
 };
 
 // The error as the local DM raises it (source "Local DM").

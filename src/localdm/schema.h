@@ -6,7 +6,23 @@
 // library schema as the target). Besides the DM's own tables the list holds the local DM's tables
 // for user rights (DM_RIGHTS: a right held by a group), library parameters (DM_PARAMETERS) and
 // number counters (DM_COUNTERS).
-QStringList LibrarySchemaStatements(const QString &schema);
+// caseInsensitive: text columns compare without regard to letter case (collation DMNOCASE), as SQL Server
+// and Sybase libraries are installed; otherwise byte by byte, as on Oracle.
+QStringList LibrarySchemaStatements(const QString &schema, bool caseInsensitive);
+
+// A text column of a DM table and the most characters it holds. Each is checked by a constraint named
+// "TABLE.COLUMN", so a longer value is refused and never stored.
+struct TextColumn {
+    QString table;
+    QString column;
+    int length;
+    QString constraintName() const { return table + u'.' + column; }
+};
+
+// Every length-checked text column of the library tables, with the lengths a DM library gives them.
+const QList<TextColumn> &LibraryTextColumns();
+// The column of a length constraint, by its name; null for another name.
+const TextColumn *LibraryTextColumn(const QString &constraint);
 
 // Names of the DM tables, as DOCSTABLE lists them.
 QStringList LibraryTableNames();

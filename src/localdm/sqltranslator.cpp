@@ -2,6 +2,7 @@
 
 #include "dmapi/sqllexer.h"
 #include "localdm/outerjoinrewriter.h"
+#include "localdm/schema.h"
 
 #include <QRegularExpression>
 
@@ -27,6 +28,65 @@ const QString NonAnsiJoinMessage = QStringLiteral("The query uses non-ANSI outer
 // Words after which an ORDER BY list has ended.
 const std::array<QStringView, 9> OrderByEnds = {u"LIMIT", u"OFFSET",    u"FETCH",  u"FOR",  u"OPTION",
                                                 u"UNION", u"INTERSECT", u"EXCEPT", u"MINUS"};
+
+// The statements the pass-through runs, by their first word, and the servers that take them. Any other
+// statement is refused as the server refuses it, also those that SQLite alone would run (ATTACH, PRAGMA,
+// VACUUM, ...), and table definitions, which a DM library's login may not make.
+struct Accepted {
+    QStringView word;
+    bool sqlServer;
+    bool sybase;
+    bool oracle;
+};
+const Accepted AcceptedStatements[] = {
+    {u"SELECT", true, true, true}, {u"INSERT", true, true, true}, {u"UPDATE", true, true, true},
+    {u"DELETE", true, true, true}, {u"WITH", true, false, true},  {u"SET", true, true, false},
+    {u"BEGIN", true, true, false}, {u"COMMIT", true, true, true}, {u"ROLLBACK", true, true, true},
+};
+const std::array<QStringView, 6> DefinitionWords = {u"CREATE",   u"DROP",  u"ALTER",
+                                                    u"TRUNCATE", u"GRANT", u"REVOKE"};
+
+// Functions, by name, and the servers that know them; SQLite's own are known to none. A function the
+// server knows and SQLite does not is translated or provided by the connection (LibraryDatabase).
+struct Function {
+    QStringView name;
+    bool sqlServer;
+    bool sybase;
+    bool oracle;
+};
+const Function Functions[] = {
+    {u"ISNULL", true, true, false},
+    {u"LEN", true, true, false},
+    {u"NVL", false, false, true},
+    {u"LENGTH", false, false, true},
+    {u"SUBSTR", false, false, true},
+    {u"INSTR", false, false, true},
+    {u"SUBSTRING", true, true, false},
+    {u"IFNULL", false, false, false},
+    {u"TYPEOF", false, false, false},
+    {u"PRINTF", false, false, false},
+    {u"GROUP_CONCAT", false, false, false},
+    {u"GLOB", false, false, false},
+    {u"RANDOMBLOB", false, false, false},
+    {u"ZEROBLOB", false, false, false},
+    {u"QUOTE", false, false, false},
+    {u"CHANGES", false, false, false},
+    {u"TOTAL_CHANGES", false, false, false},
+    {u"LAST_INSERT_ROWID", false, false, false},
+    {u"JULIANDAY", false, false, false},
+    {u"STRFTIME", false, false, false},
+    {u"UNIXEPOCH", false, false, false},
+    {u"DATETIME", false, false, false},
+    {u"LIKELIHOOD", false, false, false},
+    {u"LIKELY", false, false, false},
+    {u"UNLIKELY", false, false, false},
+    {u"LOAD_EXTENSION", false, false, false},
+    {u"TOTAL", false, false, false},
+};
+
+// Words of SQLite's own syntax, refused where a server would find them.
+const std::array<QStringView, 6> SqliteOnlyWords = {u"LIMIT",     u"GLOB",    u"REGEXP",
+                                                    u"RETURNING", u"NOTNULL", u"INDEXED"};
 
 // An identifier as SQLite reads it, quoted so that it can never be taken for a string.
 QString sqliteIdentifier(const QString &name)
@@ -77,6 +137,23 @@ private:
     bool checkTerminated();
     bool checkSetDateFormat();
     bool checkTransactionControl();
+    bool checkStatementKind();
+    bool checkSqliteOnly(qsizetype index);
+    bool knowsFunction(const Function &function) const
+    {
+        switch (m_translator.dialect()) {
+        case SqlDialect::Oracle:
+            return function.oracle;
+        case SqlDialect::Sybase:
+            return function.sybase;
+        case SqlDialect::SqlServer:
+            break;
+        }
+        return function.sqlServer;
+    }
+    bool isTextOperand(qsizetype index) const;
+    bool translatePlus(qsizetype index);
+    bool translateTop();
     bool translateTokens();
     bool translateWord(qsizetype index);
     bool dropQueryHint();
@@ -113,7 +190,7 @@ private:
 
 SqlTranslation StatementTranslation::result()
 {
-    if (!checkTerminated() || !checkSetDateFormat() || !checkTransactionControl())
+    if (!checkTerminated() || !checkSetDateFormat() || !checkTransactionControl() || !checkStatementKind())
         return {SqlTranslation::Action::Refuse, {}, m_error, {}};
     if (m_control != SqlTranslation::Action::Run)
         return {m_control, {}, {}, m_transactionName};
@@ -123,6 +200,8 @@ SqlTranslation StatementTranslation::result()
         return {SqlTranslation::Action::Refuse, {}, m_error, {}};
     if (!m_oracle)
         orderCaseInsensitively();
+    if (!translateTop())
+        return {SqlTranslation::Action::Refuse, {}, m_error, {}};
     return {SqlTranslation::Action::Run, m_lexer.toString(), {}, {}};
 }
 
@@ -219,9 +298,9 @@ bool StatementTranslation::checkTransactionControl()
                        (first.isWord(u"ROLLBACK") && !rest.isEmpty() && isWordAt(rest.first(), u"TO"))
                  : first.isWord(u"SAVE") && !rest.isEmpty() && isTran(rest.first());
     if (savepoint) {
-        m_error = SqlTranslator::localError(UntranslatableSqlError,
-                                            QStringLiteral("The local DM keeps no savepoints: %1")
-                                                .arg(m_lexer.text().trimmed()));
+        m_error = SqlTranslator::localError(
+            UntranslatableSqlError,
+            QStringLiteral("The local DM keeps no savepoints: %1").arg(m_lexer.text().trimmed()));
         return false;
     }
     if (first.isWord(u"BEGIN")) {
@@ -252,8 +331,178 @@ bool StatementTranslation::checkTransactionControl()
         m_control = action;
         return true;
     }
-    if (first.isWord(u"END") || first.isWord(u"RELEASE") || first.isWord(u"SAVEPOINT") || first.isWord(u"SAVE"))
+    if (first.isWord(u"END") || first.isWord(u"RELEASE") || first.isWord(u"SAVEPOINT") ||
+        first.isWord(u"SAVE"))
         return m_oracle ? refuse(900, QStringLiteral("invalid SQL statement")) : nearWord(verb);
+    return true;
+}
+
+bool StatementTranslation::checkStatementKind()
+{
+    const qsizetype verb = m_lexer.next(-1);
+    if (verb < 0 || m_skip)
+        return true;
+    const SqlToken &first = m_lexer[verb];
+    if (first.isOperator(u"("))
+        return true; // a query in parentheses
+    for (const Accepted &accepted : AcceptedStatements) {
+        if (!first.isWord(accepted.word))
+            continue;
+        const bool taken = m_oracle                                       ? accepted.oracle
+                           : m_translator.dialect() == SqlDialect::Sybase ? accepted.sybase
+                                                                          : accepted.sqlServer;
+        if (taken)
+            return true;
+        if (m_oracle)
+            return first.isWord(u"SET") ? refuse(922, QStringLiteral("missing or invalid option"))
+                                        : refuse(900, QStringLiteral("invalid SQL statement"));
+        return refuse(
+            156,
+            QStringLiteral("Incorrect syntax near the keyword '%1'.").arg(first.text.toString().toUpper()));
+    }
+    if (first.isOneOfWords(DefinitionWords)) {
+        if (m_oracle)
+            return refuse(1031, QStringLiteral("insufficient privileges"));
+        const qsizetype object = m_lexer.next(verb);
+        const QString what =
+            object < 0 ? first.text.toString().toUpper()
+                       : first.text.toString().toUpper() + u' ' + m_lexer[object].text.toString().toUpper();
+        return refuse(
+            262, QStringLiteral("%1 permission denied in database '%2'.").arg(what, m_config.databaseName));
+    }
+    if (m_oracle)
+        return refuse(900, QStringLiteral("invalid SQL statement"));
+    // A word the server does not know as a statement is taken for a stored procedure's name.
+    if (m_translator.dialect() == SqlDialect::Sybase)
+        return refuse(2812,
+                      QStringLiteral("Stored procedure '%1' not found. Specify owner.objectname or use "
+                                     "sp_help to check whether the object exists (sp_help may produce lots "
+                                     "of output).")
+                          .arg(first.text));
+    return refuse(2812, QStringLiteral("Could not find stored procedure '%1'.").arg(first.text));
+}
+
+// SQLite's own syntax in a statement of an accepted kind.
+bool StatementTranslation::checkSqliteOnly(qsizetype index)
+{
+    const SqlToken &token = m_lexer[index];
+    const qsizetype previous = m_lexer.previous(index);
+    const bool sqliteOnly = token.isOneOfWords(SqliteOnlyWords) ||
+                            (token.isWord(u"ISNULL") && !isOperatorAt(m_lexer.next(index), u"(")) ||
+                            (token.isWord(u"CONFLICT") && isWordAt(previous, u"ON")) ||
+                            (token.isWord(u"OR") && isWordAt(previous, u"INSERT")) ||
+                            (token.isOperator(u"||") && !m_oracle);
+    if (!sqliteOnly)
+        return true;
+    if (m_oracle)
+        return refuse(933, QStringLiteral("SQL command not properly ended"));
+    return refuse(102, QStringLiteral("Incorrect syntax near '%1'.")
+                           .arg(token.isOperator(u"||") ? QStringLiteral("|") : token.text.toString()));
+}
+
+// Whether the token next to a "+" is text: a string, a text column of the library tables, or the
+// closing parenthesis of a function that returns text.
+bool StatementTranslation::isTextOperand(qsizetype index) const
+{
+    if (index < 0)
+        return false;
+    const SqlToken &token = m_lexer[index];
+    if (isString(token))
+        return true;
+    if (token.kind == SqlTokenKind::Word || token.kind == SqlTokenKind::BracketIdentifier ||
+        token.kind == SqlTokenKind::QuotedIdentifier) {
+        const QString name = token.unquoted();
+        return std::any_of(
+            LibraryTextColumns().begin(), LibraryTextColumns().end(),
+            [&](const TextColumn &column) { return column.column.compare(name, Qt::CaseInsensitive) == 0; });
+    }
+    if (!token.isOperator(u")"))
+        return false;
+    qsizetype open = index;
+    while (open >= 0 && !(m_lexer[open].isOperator(u"(") && m_lexer[open].depth == token.depth))
+        open = m_lexer.previous(open);
+    static const std::array<QStringView, 9> TextFunctions = {
+        u"UPPER", u"LOWER", u"LTRIM", u"RTRIM", u"SUBSTRING", u"REPLACE", u"ISNULL", u"STR", u"CONVERT"};
+    const qsizetype name = open < 0 ? -1 : m_lexer.previous(open);
+    return name >= 0 && m_lexer[name].isOneOfWords(TextFunctions);
+}
+
+// SQL Server and Sybase join two texts with "+", which SQLite reads as a sum ('a' + 'b' is 0). Oracle reads
+// it as a sum always and refuses a text that is not a number.
+bool StatementTranslation::translatePlus(qsizetype index)
+{
+    const qsizetype left = m_lexer.previous(index);
+    const qsizetype right = m_lexer.next(index);
+    const bool binary =
+        left >= 0 && (m_lexer[left].kind != SqlTokenKind::Operator || m_lexer[left].isOperator(u")"));
+    if (!binary)
+        return true;
+    // Text with a number is a sum on SQL Server too: the text is converted.
+    if (!m_oracle) {
+        if (isTextOperand(left) && isTextOperand(right))
+            m_lexer.replace(index, QStringLiteral("||"));
+        return true;
+    }
+    bool number = false;
+    for (const qsizetype side : {left, right})
+        if (side >= 0 && m_lexer[side].kind == SqlTokenKind::String) {
+            m_lexer[side].unquoted().trimmed().toDouble(&number);
+            if (!number)
+                return refuse(1722, QStringLiteral("invalid number"));
+        }
+    return true;
+}
+
+// "SELECT [DISTINCT] TOP n ..." of SQL Server and Sybase becomes "SELECT ... LIMIT n".
+bool StatementTranslation::translateTop()
+{
+    for (qsizetype top = 0; top < m_lexer.size(); ++top) {
+        if (!m_lexer[top].isWord(u"TOP"))
+            continue;
+        qsizetype select = m_lexer.previous(top);
+        if (isWordAt(select, u"DISTINCT") || isWordAt(select, u"ALL"))
+            select = m_lexer.previous(select);
+        if (m_oracle)
+            return refuse(923, QStringLiteral("FROM keyword not found where expected"));
+        const auto untranslatable = [&](const QString &why) {
+            m_error = SqlTranslator::localError(UntranslatableSqlError,
+                                                QStringLiteral("The local DM cannot run TOP %1.").arg(why));
+            return false;
+        };
+        if (!isWordAt(select, u"SELECT"))
+            return untranslatable(QStringLiteral("outside a query"));
+        const int depth = m_lexer[top].depth;
+        qsizetype count = m_lexer.next(top);
+        qsizetype last = count;
+        if (isOperatorAt(count, u"(")) {
+            count = m_lexer.next(count);
+            last = m_lexer.next(count);
+            if (!isOperatorAt(last, u")"))
+                return untranslatable(QStringLiteral("of anything but a number"));
+        }
+        if (count < 0 || m_lexer[count].kind != SqlTokenKind::Number)
+            return untranslatable(QStringLiteral("of anything but a number"));
+        if (isWordAt(m_lexer.next(last), u"PERCENT") || isWordAt(m_lexer.next(last), u"WITH"))
+            return untranslatable(QStringLiteral("PERCENT or WITH TIES"));
+        // The query's last token: the end of the text or of the parentheses around it.
+        qsizetype end = -1;
+        for (qsizetype i = m_lexer.next(last); i >= 0 && m_lexer[i].depth >= depth; i = m_lexer.next(i)) {
+            if (m_lexer[i].depth == depth &&
+                (m_lexer[i].isWord(u"UNION") || m_lexer[i].isWord(u"INTERSECT") ||
+                 m_lexer[i].isWord(u"EXCEPT")))
+                return untranslatable(QStringLiteral("in a compound query"));
+            if (m_lexer[i].depth == depth && m_lexer[i].isOperator(u")"))
+                break;
+            if (!m_lexer.currentText(i).isEmpty() && !m_lexer[i].isOperator(u";"))
+                end = i;
+        }
+        if (end < 0)
+            return untranslatable(QStringLiteral("without a query after it"));
+        m_lexer.replace(end, m_lexer.currentText(end).toString() + QStringLiteral(" LIMIT ") +
+                                 m_lexer[count].text.toString());
+        for (qsizetype i = top; i <= last; ++i)
+            m_lexer.replace(i, QString());
+    }
     return true;
 }
 
@@ -272,11 +521,20 @@ bool StatementTranslation::translateTokens()
             m_lexer.replace(i, isString(token) ? sqliteLiteral(token.unquoted())
                                                : sqliteIdentifier(token.unquoted()));
             break;
+        case SqlTokenKind::String:
+            // Oracle has no empty string: '' is NULL, so "X != ''" is never true. Beside "||", which
+            // skips NULLs on Oracle and not on SQLite, it stays empty to keep the concatenation's value.
+            if (m_oracle && token.unquoted().isEmpty() && !isOperatorAt(m_lexer.previous(i), u"||") &&
+                !isOperatorAt(m_lexer.next(i), u"||"))
+                m_lexer.replace(i, QStringLiteral("NULL"));
+            break;
         case SqlTokenKind::Word:
-            if (!translateWord(i))
+            if (!checkSqliteOnly(i) || !translateWord(i))
                 return false;
             break;
         case SqlTokenKind::Operator:
+            if (!checkSqliteOnly(i) || (token.isOperator(u"+") && !translatePlus(i)))
+                return false;
             if (token.isOperator(u"=*") || token.isOperator(u"*=")) {
                 if (m_oracle)
                     return refuse(936, QStringLiteral("missing expression"));
@@ -319,6 +577,14 @@ bool StatementTranslation::translateWord(qsizetype index)
         return QStringLiteral("'%1' is not a recognized built-in function name.").arg(token.text);
     };
 
+    // SQLite's own functions, catalog tables and table-valued pragmas.
+    if (token.text.startsWith(u"sqlite_", Qt::CaseInsensitive) ||
+        token.text.startsWith(u"pragma_", Qt::CaseInsensitive)) {
+        if (isOperatorAt(next, u"("))
+            return m_oracle ? refuse(904, oracleInvalid()) : refuse(195, notBuiltIn());
+        return m_oracle ? refuse(942, QStringLiteral("table or view does not exist"))
+                        : refuse(208, QStringLiteral("Invalid object name '%1'.").arg(token.text));
+    }
     if (isOperatorAt(next, u".")) {
         if (m_oracle && token.isWord(u"sys") && isWordAt(m_lexer.next(next), u"databases"))
             return refuse(942, QStringLiteral("table or view does not exist"));
@@ -331,6 +597,16 @@ bool StatementTranslation::translateWord(qsizetype index)
             return m_oracle || refuse(195, notBuiltIn());
         if (token.isWord(u"SYSDATE"))
             return m_oracle ? refuse(936, QStringLiteral("missing expression")) : refuse(195, notBuiltIn());
+        for (const Function &function : Functions) {
+            if (!token.isWord(function.name))
+                continue;
+            if (!knowsFunction(function))
+                return m_oracle ? refuse(904, oracleInvalid()) : refuse(195, notBuiltIn());
+            if (token.isWord(u"ISNULL") || token.isWord(u"NVL"))
+                m_lexer.replace(index, QStringLiteral("COALESCE"));
+            else if (token.isWord(u"SUBSTRING"))
+                m_lexer.replace(index, QStringLiteral("SUBSTR"));
+        }
         if (token.isWord(u"TRY_CAST")) {
             if (m_oracle)
                 return refuse(904, oracleInvalid());
@@ -494,7 +770,7 @@ SqlTranslator::SqlTranslator(const LibraryConfig &config)
 
 SqlDialect SqlTranslator::dialectOf(int engine)
 {
-    if (engine == 2 || engine == 5)
+    if (LibraryConfig::isOracle(engine))
         return SqlDialect::Oracle;
     return engine == 6 ? SqlDialect::Sybase : SqlDialect::SqlServer;
 }
@@ -566,6 +842,13 @@ SqlError SqlTranslator::sqliteError(int extendedCode, const QString &message) co
                                  QStringLiteral("Violation of UNIQUE KEY constraint '%1'. Cannot insert "
                                                 "duplicate key in object '%2'.")
                                      .arg(columns, table));
+    if (const TextColumn *column =
+            extendedCode == SQLITE_CONSTRAINT_CHECK ? LibraryTextColumn(columns) : nullptr)
+        return oracle
+                   ? serverError(12899, QStringLiteral("value too large for column %1 (maximum: %2)")
+                                            .arg(oracleName(m_config.owner + u'.' + column->constraintName()))
+                                            .arg(column->length))
+                   : serverError(8152, QStringLiteral("String or binary data would be truncated."));
     if (extendedCode == SQLITE_CONSTRAINT_NOTNULL)
         return oracle ? serverError(1400, QStringLiteral("cannot insert NULL into (%1)")
                                               .arg(oracleName(m_config.owner + u'.' + columns)))

@@ -44,11 +44,12 @@ protected:
     };
 
     StartupTest() : StartupTest({"LIB_A", "LIB_B", "LIB_C"}) {}
+    // Libraries on SQL Server, Oracle and Sybase in turn.
     explicit StartupTest(const QStringList &libraries)
     {
         QList<LibraryConfig> configs;
         for (const QString &name : libraries)
-            configs << InstallationBuilder::library(name, name == "LIB_B" ? 2 : name == "LIB_C" ? 6 : 10);
+            configs << InstallationBuilder::library(name, QList<int>{10, 2, 6}[configs.size() % 3]);
         QDir().mkpath(dir.filePath("dm"));
         builder = std::make_unique<InstallationBuilder>(dir.filePath("dm"), "JSMITH", configs);
         for (const QString &name : libraries) {
@@ -115,6 +116,12 @@ protected:
 class OneLibraryStartupTest : public StartupTest {
 protected:
     OneLibraryStartupTest() : StartupTest({"LIB_A"}) {}
+};
+
+// Library names as administrators give them, in mixed case and with accents, on each engine.
+class MixedCaseStartupTest : public StartupTest {
+protected:
+    MixedCaseStartupTest() : StartupTest({"Archive", "Société Générale", "Legal Dept"}) {}
 };
 
 // True when the lines hold the expected ones in this order (others may come between).
@@ -392,4 +399,35 @@ TEST_F(StartupTest, AboutShowsTheDmVersionOnceEachTime)
     EXPECT_EQ(versions, QStringList({build, build, build}));
     EXPECT_EQ(statuses, QStringList(3, "Press any key to continue"));
     EXPECT_TRUE(window().isEnabled());
+}
+
+TEST_F(MixedCaseStartupTest, StartTreeAndLibrarySwitchWorkOnEveryEngine)
+{
+    const QStringList libraries = {"Archive", "Société Générale", "Legal Dept"};
+    for (const QString &library : libraries) {
+        const int folder = builder->addFolder(library, "Minutes of " + library, true);
+        builder->addTrustee(library, folder, builder->addGroup(library, "DOCS_USERS"), 255);
+    }
+    start();
+    EXPECT_TRUE(messages.empty()) << messageTexts().join('\n').toStdString();
+    EXPECT_EQ(libraryMenu(), QStringList({"Archive*", "Société Générale", "Legal Dept"}));
+
+    auto *tree = child<QTreeWidget>("TVRootFolder");
+    ASSERT_EQ(tree->topLevelItemCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QTreeWidgetItem *top = tree->topLevelItem(i);
+        EXPECT_EQ(top->text(0), libraries[i]);
+        tree->expandItem(top);
+        tree->expandItem(top->child(0));
+        ASSERT_EQ(top->child(0)->childCount(), 1) << libraries[i].toStdString();
+        EXPECT_EQ(top->child(0)->child(0)->text(0), "Minutes of " + libraries[i]);
+    }
+    for (int i : {1, 2, 0}) {
+        child<QMenu>("MNLibMain")->actions()[i]->trigger();
+        EXPECT_EQ(child<QLabel>("LabelLibraryName")->text(), libraries[i]);
+    }
+    EXPECT_TRUE(messages.empty()) << messageTexts().join('\n').toStdString();
+    for (const QString &line : logLines())
+        EXPECT_FALSE(line.startsWith("Error:") || line.contains("not properly configured"))
+            << line.toStdString();
 }

@@ -221,8 +221,9 @@ TEST(DemoInstallation, TreesHoldTheCasesAMoveMustHandle)
                                            "GROUP BY DOCNUMBER HAVING COUNT(DISTINCT PARENT) > 1)")
                                      .toInt();
         caseTwins +=
-            db.scalar("SELECT COUNT(*) FROM PROFILE A JOIN PROFILE B ON UPPER(A.DOCNAME) = UPPER(B.DOCNAME) "
-                      "AND A.DOCNAME < B.DOCNAME WHERE A.APPLICATION = 1 AND B.APPLICATION = 1")
+            db.scalar(
+                  "SELECT COUNT(*) FROM PROFILE A JOIN PROFILE B ON UPPER(A.DOCNAME) = UPPER(B.DOCNAME) "
+                  "AND A.DOCNAME < B.DOCNAME COLLATE BINARY WHERE A.APPLICATION = 1 AND B.APPLICATION = 1")
                 .toInt();
         apostrophe |=
             db.scalar("SELECT COUNT(*) FROM PROFILE WHERE APPLICATION = 1 AND DOCNAME LIKE '%''%'").toInt() >

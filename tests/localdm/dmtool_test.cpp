@@ -8,9 +8,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <functional>
 
 namespace {
 
@@ -45,7 +50,7 @@ TEST(DmTool, BadArgumentsExitWithTwoAndTheUsage)
          "usage: korvel-dm init-demo DIR [--size small|large] [--user ID]\n"
          "       korvel-dm tree [--dm FILE] LIBRARY [DOCNUMBER]\n"
          "       korvel-dm check [--dm FILE]\n"
-         "       korvel-dm sql [--dm FILE] LIBRARY STATEMENT\n"},
+         "       korvel-dm sql [--dm FILE] [--] LIBRARY STATEMENT\n"},
         {{"frobnicate"}, "korvel-dm: unknown command frobnicate\n"},
         {{"tree"}, "korvel-dm: too few arguments\n" + TreeUsage},
         {{"tree", "--dm", ini, "CORPORATE", "1001", "1002"}, "korvel-dm: too many arguments\n" + TreeUsage},
@@ -169,13 +174,14 @@ QString trusteeQuery(const QString &owner, const QString &outerJoin, int docNumb
 {
     const QString o = owner + u'.';
     if (ansi)
-        return "SELECT DISTINCT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM " + o + "SECURITY S " + "LEFT OUTER JOIN " +
-               o + "PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP " + "LEFT OUTER JOIN " + o +
-               "GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP " + "INNER JOIN " + o +
+        return "SELECT DISTINCT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM " + o + "SECURITY S " +
+               "LEFT OUTER JOIN " + o + "PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP " + "LEFT OUTER JOIN " +
+               o + "GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP " + "INNER JOIN " + o +
                "PROFILE R ON S.THING = R.SYSTEM_ID WHERE R.DOCNUMBER = " + QString::number(docNumber);
-    return "SELECT DISTINCT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM " + o + "SECURITY S, " + o + "PEOPLE P, " + o +
-           "GROUPS G, " + o + "PROFILE R " + "WHERE (P.SYSTEM_ID" + outerJoin + "S.PERSONORGROUP AND " + "G.SYSTEM_ID" +
-           outerJoin + "S.PERSONORGROUP AND S.THING = R.SYSTEM_ID) AND R.DOCNUMBER = " + QString::number(docNumber);
+    return "SELECT DISTINCT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM " + o + "SECURITY S, " + o +
+           "PEOPLE P, " + o + "GROUPS G, " + o + "PROFILE R " + "WHERE (P.SYSTEM_ID" + outerJoin +
+           "S.PERSONORGROUP AND " + "G.SYSTEM_ID" + outerJoin +
+           "S.PERSONORGROUP AND S.THING = R.SYSTEM_ID) AND R.DOCNUMBER = " + QString::number(docNumber);
 }
 
 } // namespace
@@ -190,15 +196,17 @@ TEST(DmTool, SqlRunsTheTrusteeQueryAsEachPersonalityAcceptsIt)
         const QVariantList folder =
             demo.db(library.name)
                 .query("SELECT R.DOCNUMBER, COUNT(*) FROM SECURITY S JOIN PROFILE R ON S.THING = R.SYSTEM_ID "
-                       "JOIN FOLDER F ON F.DOCNUMBER = R.DOCNUMBER GROUP BY R.DOCNUMBER ORDER BY 2 DESC, 1 LIMIT 1")
+                       "JOIN FOLDER F ON F.DOCNUMBER = R.DOCNUMBER GROUP BY R.DOCNUMBER ORDER BY 2 DESC, 1 "
+                       "LIMIT 1")
                 .first();
         const int docNumber = folder[0].toInt();
         const int trustees = folder[1].toInt();
         ASSERT_GT(trustees, 1);
 
         const bool oracle = library.engine == 2 || library.engine == 5;
-        const ToolRun old = runTool({"sql", "--dm", ini, library.name,
-                                     trusteeQuery(library.owner, oracle ? " (+) = " : " =* ", docNumber, false)});
+        const ToolRun old =
+            runTool({"sql", "--dm", ini, library.name,
+                     trusteeQuery(library.owner, oracle ? " (+) = " : " =* ", docNumber, false)});
         const ToolRun ansi =
             runTool({"sql", "--dm", ini, library.name, trusteeQuery(library.owner, {}, docNumber, true)});
         ASSERT_EQ(ansi.code, 0) << ansi.out.toStdString();
@@ -206,8 +214,9 @@ TEST(DmTool, SqlRunsTheTrusteeQueryAsEachPersonalityAcceptsIt)
             << ansi.out.toStdString();
         if (library.engine == 10) {
             EXPECT_EQ(old.code, 1);
-            EXPECT_TRUE(old.out.startsWith("SQL error 4147: [Microsoft][ODBC SQL Server Driver][SQL Server]The "
-                                           "query uses non-ANSI outer join operators"))
+            EXPECT_TRUE(
+                old.out.startsWith("SQL error 4147: [Microsoft][ODBC SQL Server Driver][SQL Server]The "
+                                   "query uses non-ANSI outer join operators"))
                 << old.out.toStdString();
         } else {
             EXPECT_EQ(old.code, 0) << old.out.toStdString();
@@ -215,8 +224,91 @@ TEST(DmTool, SqlRunsTheTrusteeQueryAsEachPersonalityAcceptsIt)
         }
     }
 
-    const ToolRun update = runTool({"sql", "--dm", ini, "CORPORATE", "UPDATE DOCSADM.PROFILE SET ABSTRACT = 'x'"});
+    // After "--", a statement may start with a comment.
+    const ToolRun commented =
+        runTool({"sql", "--dm", ini, "--", "CORPORATE", "-- how many\nSELECT COUNT(*) FROM DOCSADM.APPS"});
+    EXPECT_EQ(commented.code, 0) << commented.err.toStdString();
+    EXPECT_EQ(commented.out, "3\nrows affected: 0, rows returned: 1\n");
+    const ToolRun update =
+        runTool({"sql", "--dm", ini, "CORPORATE", "UPDATE DOCSADM.PROFILE SET ABSTRACT = 'x'"});
     EXPECT_EQ(update.code, 0);
     EXPECT_TRUE(update.out.startsWith("rows affected: ")) << update.out.toStdString();
     EXPECT_FALSE(update.out.startsWith("rows affected: 0,"));
+}
+
+TEST(DmTool, ABrokenLibraryIsReportedInOneLineAndTheOthersAreStillChecked)
+{
+    struct Case {
+        const char *name;
+        std::function<void(const QString &ini, const LibraryConfig &archive)> breakIt;
+        QString expected; // %1 the installation file, %2 the library file
+        // Every opening waits as long as the DM waits for a busy library, so a locked file is checked once.
+        bool treesToo = true;
+    };
+    sqlite3 *locker = nullptr;
+    const Case cases[] = {
+        {"not a database",
+         [](const QString &, const LibraryConfig &archive) {
+             QFile file(archive.databaseFile);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+             file.write(QByteArray(4096, 'x'));
+         },
+         "DM installation %1: Library ARCHIVE: cannot open database file %2: file is not a database"},
+        {"missing file",
+         [](const QString &, const LibraryConfig &archive) {
+             ASSERT_TRUE(QFile::remove(archive.databaseFile));
+         },
+         "DM installation %1: Library ARCHIVE: database file %2 not found"},
+        {"locked file",
+         [&locker](const QString &, const LibraryConfig &archive) {
+             ASSERT_EQ(sqlite3_open(archive.databaseFile.toUtf8().constData(), &locker), SQLITE_OK);
+             ASSERT_EQ(sqlite3_exec(locker,
+                                    "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; DELETE FROM FORMS;",
+                                    nullptr, nullptr, nullptr),
+                       SQLITE_OK);
+         },
+         "DM installation %1: Library ARCHIVE: cannot open database file %2: database is locked", false},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        QTemporaryDir dir;
+        const ToolRun init = runTool({"init-demo", dir.path()});
+        ASSERT_EQ(init.code, 0);
+        const QString ini = init.out.trimmed();
+        const LibraryConfig archive = *Installation::load(ini).library("ARCHIVE");
+        test.breakIt(ini, archive);
+        const QString line = test.expected.arg(ini, archive.databaseFile);
+
+        const ToolRun check = runTool({"check", "--dm", ini});
+        EXPECT_EQ(check.code, 1);
+        EXPECT_EQ(check.out, line + "\n");
+        sqlite3_close(locker);
+        locker = nullptr;
+        if (!test.treesToo)
+            continue;
+        const ToolRun tree = runTool({"tree", "--dm", ini, "CORPORATE"});
+        EXPECT_EQ(tree.code, 1);
+        EXPECT_TRUE(tree.out.startsWith("Public\n  F #")) << tree.out.toStdString();
+        EXPECT_TRUE(tree.out.endsWith("\n" + line + "\n")) << tree.out.toStdString();
+        const ToolRun archiveTree = runTool({"tree", "--dm", ini, "ARCHIVE"});
+        EXPECT_EQ(archiveTree.code, 1);
+        EXPECT_EQ(archiveTree.err, "korvel-dm: " + line + "\n");
+    }
+}
+
+TEST(DmTool, AnOwnerThatIsNoPlainNameIsRefusedWithTheInstallationFile)
+{
+    QTemporaryDir dir;
+    const QString ini = runTool({"init-demo", dir.path()}).out.trimmed();
+    for (const char *owner : {"DOCS ADM", "X AS Y; ATTACH 'evil.db'", "1DOCS", "main"}) {
+        QSettings settings(ini, QSettings::IniFormat);
+        settings.setValue("LEGAL/Owner", owner);
+        settings.sync();
+        const ToolRun check = runTool({"check", "--dm", ini});
+        EXPECT_EQ(check.code, 1);
+        EXPECT_EQ(check.err,
+                  QString("korvel-dm: DM installation %1: library LEGAL has an unusable Owner \"%2\"\n")
+                      .arg(ini, owner));
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("evil.db")));
 }

@@ -122,8 +122,11 @@ TEST(FaultPlan, FailsExactlyThePlantedCallsOfEachKind)
     EXPECT_TRUE(plan.failsNow(FaultKind::Save));
     EXPECT_FALSE(plan.failsNow(FaultKind::Save));
     EXPECT_FALSE(plan.failsNow(FaultKind::Delete));
-    EXPECT_TRUE(FaultPlan::parse("").empty());
-    for (const char *bad : {"sql", "sql:0", "sql:x", "drop:1", "sql:1:2"})
+    for (const char *empty : {"", " ", ", ,", " ,\t, "})
+        EXPECT_TRUE(FaultPlan::parse(QString::fromUtf8(empty)).empty()) << empty;
+    FaultPlan gaps = FaultPlan::parse(", ,sql:1");
+    EXPECT_TRUE(gaps.failsNow(FaultKind::Sql));
+    for (const char *bad : {"sql", "sql:0", "sql:x", "drop:1", "sql:1:2", ", :1", "sql:1, :"})
         EXPECT_THROW(FaultPlan::parse(QString::fromUtf8(bad)), DmError) << bad;
 }
 

@@ -298,6 +298,8 @@ TEST(LibraryCheck, PrintsAHandMadeTreeInDisplayOrderAcrossLibrariesAndGuardsAgai
         {loose.docNumber, zulu});
     const LibraryBuilder::Profile box = beta.addFolder(named("Beta box"));
     beta.fileItem(box.docNumber, held.docNumber, "Held", u'F', 4);
+    const LibraryBuilder::Profile self = beta.addFolder(named("Self"));
+    beta.fileItem(self.docNumber, self.docNumber, "Self", u'F');
     ASSERT_EQ(std::make_tuple(top.docNumber, zulu, sub.docNumber, leaf, loose.docNumber, held.docNumber,
                               box.docNumber),
               std::make_tuple(100, 101, 102, 103, 104, 105, 105));
@@ -331,9 +333,14 @@ TEST(LibraryCheck, PrintsAHandMadeTreeInDisplayOrderAcrossLibrariesAndGuardsAgai
                                             "    F #105 ALPHA \"Held\"",
                                             "      D #103 ALPHA \"Leaf\"",
                                         }));
-    EXPECT_EQ(check.violations(),
-              QStringList({"ALPHA: FOLDER_ITEM of folder #104: SYSTEM_ID 50 not reached from the "
-                           "first item"}));
+    // Top and Sub hold each other; Self holds itself; BETA's box holds ALPHA's #105, not its own.
+    EXPECT_EQ(
+        check.violations(),
+        QStringList({"ALPHA: FOLDER_ITEM of folder #104: SYSTEM_ID 50 not reached from the "
+                     "first item",
+                     "ALPHA: FOLDER_ITEM: folder #100 contains itself, directly or through other folders",
+                     "ALPHA: FOLDER_ITEM: folder #102 contains itself, directly or through other folders",
+                     "BETA: FOLDER_ITEM: folder #106 contains itself, directly or through other folders"}));
     EXPECT_THROW(check.folderTree("ALPHA", leaf), DmError);
     EXPECT_THROW(check.folderTree("GAMMA"), DmError);
 }

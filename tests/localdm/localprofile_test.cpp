@@ -156,6 +156,22 @@ TEST_F(LocalProfileTest, AFailedSaveChangesNothingAndSaysWhy)
     EXPECT_EQ(count("LIB_A", "SELECT COUNT(*) FROM PROFILE P JOIN APPS A ON A.SYSTEM_ID = P.APPLICATION "
                              "WHERE A.APPLICATION = 'FOLDER'"),
               1);
+
+    // Too long for the column on either engine: refused whole, never cut short.
+    for (const QString library : {"LIB_A", "LIB_B"}) {
+        const int stored = count(library, "SELECT COUNT(*) FROM PROFILE");
+        const auto longer = LocalLibrary(dm, library).newFolder();
+        longer->setNameA(QString(241, u'x'));
+        EXPECT_FALSE(longer->save(3)) << library.toStdString();
+        EXPECT_EQ(longer->errorNumber(), qint32(LocalError::ValueTooLong))
+            << longer->errorDescription().toStdString();
+        EXPECT_EQ(longer->errorDescription(), "Library " + library +
+                                                  ": a value longer than the 240 characters that "
+                                                  "PROFILE.DOCNAME holds was refused; nothing was stored");
+        EXPECT_EQ(count(library, "SELECT COUNT(*) FROM PROFILE"), stored);
+        longer->setNameA(QString(240, u'x'));
+        EXPECT_TRUE(longer->save(3)) << longer->errorDescription().toStdString();
+    }
 }
 
 TEST_F(LocalProfileTest, UniqueDocumentNamesRefuseANameTakenInAnyLetterCase)

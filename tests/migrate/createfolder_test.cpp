@@ -181,7 +181,7 @@ TEST_F(CreateFolderTest, ColumnsComeFromTheSourceAndStorageFromTheParent)
         "UPDATE PROFILE SET ABSTRACT = 'Kept abstract', KEYWORDS = 'k1' WHERE DOCNUMBER = ?1", {source});
     const int parent = builder.addFolder(Target, "Cabinet", true);
     target.exec("INSERT INTO FORMS (SYSTEM_ID, FORM_NAME) VALUES (77, 'FOLDERFORM')");
-    target.exec("UPDATE PROFILE SET FORM = 77, STORAGETYPE = 'A''B', PATH = 'C:\\Store', RETENTION = 30 "
+    target.exec("UPDATE PROFILE SET FORM = 77, STORAGETYPE = '''', PATH = 'C:\\O''Store', RETENTION = 30 "
                 "WHERE DOCNUMBER = ?1",
                 {parent});
 
@@ -192,7 +192,7 @@ TEST_F(CreateFolderTest, ColumnsComeFromTheSourceAndStorageFromTheParent)
                   "P.FULLTEXT, F.PATH, A.USER_ID FROM PROFILE P JOIN FOLDER F ON F.DOCNUMBER = P.DOCNUMBER "
                   "JOIN PEOPLE A ON A.SYSTEM_ID = P.AUTHOR WHERE P.DOCNUMBER = ?1",
                   {made}),
-              QList<QVariantList>({{"O'Neil files", "Kept abstract", "k1", 77, "A'B", "C:\\Store", 30, "Y",
+              QList<QVariantList>({{"O'Neil files", "Kept abstract", "k1", 77, "'", "C:\\O'Store", 30, "Y",
                                     ProductName(), "JSMITH"}}));
 
     // The same parent gone from under it: the creation carries on without its storage.
