@@ -37,8 +37,6 @@ FaultPlan FaultPlan::parse(const QString &text)
 
 bool FaultPlan::failsNow(FaultKind kind)
 {
-    if (m_planted.isEmpty())
-        return false;
     const qint64 call = ++m_calls[int(kind)];
-    return m_planted.contains(int(kind), call);
+    return !m_planted.isEmpty() && m_planted.contains(int(kind), call);
 }

@@ -17,6 +17,9 @@ public:
 
     // Counts one call of that kind; true when this call is one planted to fail.
     bool failsNow(FaultKind kind);
+    // How many calls of that kind were counted, planted or not: a test counts the calls of a clean run
+    // and then plants a failure at each of them.
+    qint64 calls(FaultKind kind) const { return m_calls.value(int(kind)); }
 
     bool empty() const { return m_planted.isEmpty(); }
 

@@ -126,3 +126,16 @@ TEST(FaultPlan, FailsExactlyThePlantedCallsOfEachKind)
     for (const char *bad : {"sql", "sql:0", "sql:x", "drop:1", "sql:1:2"})
         EXPECT_THROW(FaultPlan::parse(QString::fromUtf8(bad)), DmError) << bad;
 }
+
+TEST(FaultPlan, CountsEveryCallAlsoWithNothingPlanted)
+{
+    for (const char *faults : {"", "save:9"}) {
+        FaultPlan plan = FaultPlan::parse(QString::fromUtf8(faults));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_FALSE(plan.failsNow(FaultKind::Sql)) << faults;
+        EXPECT_FALSE(plan.failsNow(FaultKind::Open)) << faults;
+        EXPECT_EQ(plan.calls(FaultKind::Sql), 3) << faults;
+        EXPECT_EQ(plan.calls(FaultKind::Open), 1) << faults;
+        EXPECT_EQ(plan.calls(FaultKind::Save), 0) << faults;
+    }
+}

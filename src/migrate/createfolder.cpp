@@ -1,0 +1,587 @@
+#include "migrate/createfolder.h"
+
+#include "dm/connectlibrary.h"
+#include "dm/dmerror.h"
+#include "dm/fusion.h"
+#include "dm/runsql.h"
+#include "dm/sqlrows.h"
+#include "migrate/foldersteps.h"
+#include "migrate/securitycopy.h"
+#include "settings/leadingnumber.h"
+#include "settings/product.h"
+
+#include <cmath>
+
+namespace {
+
+QString num(qint64 value)
+{
+    return QString::number(value);
+}
+
+// Runs a DM call whose failure the procedure deliberately lets pass.
+template <typename Call> void ignoringErrors(Call call)
+{
+    try {
+        call();
+    } catch (const DmError &) {
+    }
+}
+
+bool libraryRight(const DmLibrary &library, const QString &right)
+{
+    const std::shared_ptr<DmProperties> properties = library.properties();
+    return properties && properties->item(right)->value().toBool();
+}
+
+// One call of CreateFolder after its entry checks. Each step returns false once the call is over: the
+// result is then whatever m_result holds.
+class FolderCreation {
+public:
+    FolderCreation(DmContext &dm, const QString &name, int parent, bool isRoot, const QString &targetLib,
+                   int sourceDoc, const QString &sourceLib, ParentSort parentSort)
+        : m_dm(dm), m_s(dm.session), m_log(dm.log), m_name(name), m_quoted(u'"' + name + u'"'),
+          m_parent(parent), m_isRoot(isRoot), m_target(targetLib), m_sourceDoc(sourceDoc),
+          m_sourceLib(sourceLib), m_parentSort(parentSort)
+    {
+    }
+
+    int run();
+
+private:
+    bool mayCreate();
+    bool findInParent();
+    bool findBySql();
+    bool reuse(int found);
+    bool createObject();
+    bool readSourceColumns();
+    bool fillColumns();
+    bool save();
+    bool correctRows();
+    bool inheritFromParent();
+    bool copySecurity();
+    bool link();
+    void trapped(const DmError &error);
+    void leave();
+
+    bool fail(const QString &line);
+    bool sqlStep(const QString &statement, qint64 *affected = nullptr);
+    void noteDuration(const QDateTime &started);
+    QString n() const { return num(m_number); }
+
+    DmContext &m_dm;
+    DmSession &m_s;
+    ActivityLog &m_log;
+    const QString m_name;
+    const QString m_quoted;
+    const int m_parent;
+    const bool m_isRoot;
+    QString m_target;
+    const int m_sourceDoc;
+    const QString m_sourceLib;
+    const ParentSort m_parentSort;
+
+    QString m_entryLibrary;
+    QList<std::pair<QString, QVariant>> m_sourceColumns;
+    int m_number = 0;
+    // False from the moment a new profile exists until its security has been settled.
+    bool m_secured = true;
+    int m_result = 0;
+};
+
+int FolderCreation::run()
+{
+    m_entryLibrary = m_s.currentLibrary->name();
+    try {
+        if (mayCreate() && findInParent() && findBySql() && createObject() && readSourceColumns() &&
+            fillColumns() && save() && correctRows() && inheritFromParent() && copySecurity() && link()) {
+            ClearCreationActivity(m_dm, m_target, m_number);
+        }
+    } catch (const DmError &error) {
+        trapped(error);
+    }
+    leave();
+    return m_result;
+}
+
+bool FolderCreation::fail(const QString &line)
+{
+    m_log.WriteLog(line);
+    m_log.WriteDashLine();
+    m_result = 0;
+    return false;
+}
+
+// A statement that has to go through: a refused one ends the creation.
+bool FolderCreation::sqlStep(const QString &statement, qint64 *affected)
+{
+    const SqlRows rows = QueryRows(m_dm, statement);
+    if (affected)
+        *affected = rows.rowsAffected;
+    if (!rows.failed())
+        return true;
+    return fail(QStringLiteral("Error: Unable to update folder ") + m_quoted + QStringLiteral(" (#") + n() +
+                QStringLiteral(") in library ") + m_target + QStringLiteral(": SQL error ") + rows.errorText());
+}
+
+void FolderCreation::noteDuration(const QDateTime &started)
+{
+    const double seconds = started.msecsTo(m_log.now()) / 1000.0;
+    if (seconds > 1) {
+        m_log.WriteLog(QStringLiteral("Note: Process took ") + num(std::llround(seconds)) +
+                       QStringLiteral(" second(s)."));
+        m_log.WriteDashLine();
+    }
+}
+
+bool FolderCreation::mayCreate()
+{
+    const std::shared_ptr<DmLibrary> current = m_s.currentLibrary;
+    if (current->name() != m_target && !libraryRight(*current, QStringLiteral("User.SaveToRemoteLibrary")))
+        return fail(QStringLiteral("Error: ") + current->userId() +
+                    QStringLiteral(" does not have rights to save folders to the (remote) ") +
+                    QStringLiteral("Library ") + m_target + QStringLiteral(" from library ") + current->name());
+    if (m_target.isEmpty())
+        m_target = current->name();
+    const std::shared_ptr<DmLibrary> target = FindLibrary(m_s, m_target);
+    if (target && (!libraryRight(*target, QStringLiteral("User.CreateFolder")) ||
+                   (m_isRoot && !libraryRight(*target, QStringLiteral("User.ManageRootFolders")))))
+        return fail(QStringLiteral("Error: ") + target->userId() +
+                    QStringLiteral(" does not have rights to manage folders in library ") + target->name());
+    return true;
+}
+
+// Only a subfolder of the target library counts: a document of the same name, or a folder of another
+// library filed in the parent, is not the folder.
+bool FolderCreation::findInParent()
+{
+    if (m_parent == 0)
+        return true;
+    m_log.ShowStatus(QStringLiteral("Checking for existence of folder ") + m_quoted +
+                     QStringLiteral(" in parent folder #") + num(m_parent) + QStringLiteral(" in library ") +
+                     m_target);
+    m_log.WriteDashLine();
+    const int count = m_s.libraries ? m_s.libraries->count() : 0;
+    for (int i = 1; i <= count; ++i) {
+        const std::shared_ptr<DmLibrary> library = m_s.libraries->item(i);
+        if (library && library->name() == m_target) {
+            m_s.sharedFolder = library->openFolder(m_parent);
+            break;
+        }
+    }
+    int found = 0;
+    if (!m_s.sharedFolder) {
+        m_log.WriteLog(QStringLiteral("Note: Unable to open folder object for parent folder #") + num(m_parent));
+        m_log.WriteDashLine();
+    } else {
+        const std::shared_ptr<DmItemCollection> subfolders = m_s.sharedFolder->subfolders();
+        const int items = subfolders->count();
+        for (int i = 1; i <= items && found == 0; ++i) {
+            const std::shared_ptr<DmItem> item = subfolders->item(i);
+            if (item->libraryName().compare(m_target, Qt::CaseInsensitive) == 0 &&
+                item->name().compare(m_name, Qt::CaseInsensitive) == 0)
+                found = item->documentNumber();
+        }
+    }
+    m_s.sharedFolder.reset();
+    if (found == 0) {
+        m_log.WriteLog(QStringLiteral("Folder ") + m_quoted + QStringLiteral(" does not already exist") +
+                       QStringLiteral(" in parent folder #") + num(m_parent));
+        m_log.WriteDashLine();
+        return true;
+    }
+    m_log.WriteLog(QStringLiteral("Folder ") + m_quoted + QStringLiteral(" already exists as item #") + num(found) +
+                   QStringLiteral(" in parent folder #") + num(m_parent));
+    m_log.WriteDashLine();
+    return reuse(found);
+}
+
+// Under a parent: a subfolder row of the target library in a folder of the target library. At the top
+// level: a folder that no folder holds, whose root status is the one asked for and which, when private,
+// this program made (another user's private folder of the same name is theirs).
+bool FolderCreation::findBySql()
+{
+    if (!ConnectLibrary(m_dm, m_target))
+        return fail(QStringLiteral("Error: Unable to connect to library ") + m_target);
+    const QString name = SqlSafe(m_name.toUpper());
+    const QString target = SqlEscape(m_target.toUpper());
+    QString statement;
+    if (m_parent != 0) {
+        statement = QStringLiteral("SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
+                                   "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
+                                   "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY "
+                                   "WHERE FI.PARENT = ") +
+                    num(m_parent) + QStringLiteral(" AND FI.NODE_TYPE = 'F' AND UPPER(FI.DISPLAYNAME) = '") + name +
+                    QStringLiteral("' AND UPPER(RL.LIBRARY_NAME) = '") + target +
+                    QStringLiteral("' AND UPPER(PL.LIBRARY_NAME) = '") + target + u'\'';
+    } else {
+        statement =
+            QStringLiteral("SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
+                           "A.SYSTEM_ID = PR.APPLICATION WHERE A.APPLICATION = 'FOLDER' AND UPPER(PR.DOCNAME) = '") +
+            name +
+            QStringLiteral("' AND PR.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
+                           "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
+                           "WHERE FI.NODE_TYPE = 'F' AND RL.LIBRARY_NAME = '") +
+            SqlEscape(m_s.currentLibrary->name()) + QStringLiteral("')");
+        statement += m_isRoot
+                         ? QStringLiteral(" AND PR.DOCNUMBER IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO)")
+                         : QStringLiteral(" AND PR.DOCNUMBER NOT IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO) "
+                                          "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F "
+                                          "WHERE F.PATH = '") +
+                               SqlEscape(ProductName()) + QStringLiteral("')");
+    }
+    const SqlRows rows = QueryRows(m_dm, statement);
+    if (rows.failed())
+        return fail(QStringLiteral("Error: Unable to check whether folder ") + m_quoted +
+                    QStringLiteral(" exists in library ") + m_target + QStringLiteral(": SQL error ") +
+                    rows.errorText());
+    if (m_parent == 0 && rows.size() > 1) {
+        m_log.WriteLog(QStringLiteral("Warning: There are ") + num(rows.size()) +
+                       QStringLiteral(" folders that have the name ") + m_quoted +
+                       QStringLiteral(" - I will select the first one"));
+        m_log.WriteDashLine();
+    }
+    const int found = rows.isEmpty() ? 0 : leadingInt32(rows.value(0, 1).toString());
+    if (found == 0)
+        return true;
+    m_log.WriteLog(QStringLiteral("Folder ") + m_quoted + QStringLiteral(" already exists as item #") + num(found) +
+                   (m_parent != 0 ? QStringLiteral(" in parent folder #") + num(m_parent) : QString()));
+    m_log.WriteDashLine();
+    return reuse(found);
+}
+
+// Ends the call with the found folder, unless it would give access its source does not.
+bool FolderCreation::reuse(int found)
+{
+    m_result = found;
+    if (m_sourceLib.isEmpty() || m_sourceDoc == 0)
+        return false;
+    const auto refuse = [&](const QString &why) {
+        return fail(QStringLiteral("Error: Folder ") + m_quoted + QStringLiteral(" (#") + num(found) +
+                    QStringLiteral(" in library ") + m_target + QStringLiteral(") is not reused: ") + why);
+    };
+    if (!ConnectLibrary(m_dm, m_sourceLib))
+        return refuse(QStringLiteral("library ") + m_sourceLib + QStringLiteral(" cannot be connected"));
+    const std::optional<FolderAccess> source = ReadFolderAccess(m_dm, m_sourceDoc);
+    if (!ConnectLibrary(m_dm, m_target))
+        return refuse(QStringLiteral("library ") + m_target + QStringLiteral(" cannot be connected"));
+    const std::optional<FolderAccess> existing = ReadFolderAccess(m_dm, found);
+    if (!source || !existing)
+        return refuse(QStringLiteral("its access cannot be compared with that of folder #") + num(m_sourceDoc) +
+                      QStringLiteral(" in library ") + m_sourceLib);
+    const QString mover = m_s.currentLibrary->userId();
+    if (AccessWider(*existing, *source, mover))
+        return refuse(QStringLiteral("it gives wider access than folder #") + num(m_sourceDoc) +
+                      QStringLiteral(" in library ") + m_sourceLib);
+    if (!existing->isRestrictedTo(mover) || source->isRestrictedTo(mover))
+        return false;
+    // Left restricted by an earlier failed copy, if this program made it: copy the security again.
+    const SqlRows path =
+        QueryRows(m_dm, QStringLiteral("SELECT PATH FROM [OWNER].FOLDER WHERE DOCNUMBER = ") + num(found));
+    if (path.failed() || path.value(0, 1).toString().trimmed() != ProductName())
+        return false;
+    if (CopyFolderSecurity(m_dm, m_sourceLib, m_sourceDoc, m_target, found) != SecurityOutcome::Copied)
+        m_result = 0;
+    return false;
+}
+
+bool FolderCreation::createObject()
+{
+    const QString library = m_s.currentLibrary->name();
+    m_log.ShowStatus(QStringLiteral("Creating folder object ") + m_quoted + QStringLiteral(" in library ") + library);
+    ignoringErrors([&] { m_s.sharedFolder = m_s.currentLibrary->newFolder(); });
+    m_log.WriteEqualsLine();
+    const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
+    if (!folder)
+        return fail(QStringLiteral("Error: Unable to open new folder ") + m_quoted + QStringLiteral(" in ") + library);
+    m_log.WriteLog(QStringLiteral("Setting Folder Name to ") + m_quoted);
+    m_log.WriteDashLine();
+    folder->setNameB(m_name);
+    folder->setNameA(m_name);
+    ignoringErrors([&] {
+        m_log.WriteLog(QStringLiteral("Opening Profile Object for folder \"") + folder->nameA() +
+                       QStringLiteral("\" in library ") + folder->libraryName());
+        m_s.sharedProfile = folder->asProfile();
+        m_log.WriteDashLine();
+    });
+    if (m_s.sharedProfile)
+        return true;
+    m_log.WriteLog(QStringLiteral("Error: Unable to open folder profile object in library ") + folder->libraryName());
+    return fail(QStringLiteral("Warning: The profile object is no longer set - cannot continue"));
+}
+
+// Nothing is saved yet, so a source that cannot be opened ends the call with nothing left behind.
+bool FolderCreation::readSourceColumns()
+{
+    if (m_sourceLib.isEmpty() || m_sourceDoc == 0)
+        return true;
+    const QDateTime started = m_log.now();
+    std::shared_ptr<DmProfile> sync;
+    if (const std::shared_ptr<DmLibrary> library = FindLibrary(m_s, m_sourceLib)) {
+        m_log.WriteLog(QStringLiteral("Opening SyncProfile object #") + num(m_sourceDoc) +
+                       QStringLiteral(" in library ") + m_sourceLib);
+        sync = library->openProfile(m_sourceDoc);
+        m_log.WriteDashLine();
+    }
+    if (!sync)
+        return fail(QStringLiteral("Error: Unable to open SyncProfile object #") + num(m_sourceDoc) +
+                    QStringLiteral(" in library ") + m_sourceLib);
+    m_log.WriteLog(QStringLiteral("SyncProfile object #") + num(sync->documentNumber()) +
+                   QStringLiteral(" opened in library ") + sync->libraryName());
+    m_log.WriteDashLine();
+    m_log.WriteLog(QStringLiteral("Retrieving profile columns from document #") + num(sync->documentNumber()) +
+                   QStringLiteral(" in library ") + sync->libraryName());
+    const std::shared_ptr<DmColumns> columns = sync->columns();
+    const int count = columns->count();
+    for (int i = 1; i <= count; ++i) {
+        const std::shared_ptr<DmColumn> column = columns->item(i);
+        if (!column->excluded())
+            m_sourceColumns.append({column->name(), column->value()});
+    }
+    sync->close();
+    m_log.WriteDashLine();
+    noteDuration(started);
+    return true;
+}
+
+bool FolderCreation::fillColumns()
+{
+    const std::shared_ptr<DmProfile> profile = m_s.sharedProfile;
+    if (!profile)
+        return fail(QStringLiteral("Warning: The profile object is no longer set - cannot continue"));
+    const std::shared_ptr<DmColumns> columns = profile->columns();
+    const int count = columns ? columns->count() : 0;
+    if (count == 0)
+        return fail(QStringLiteral("Warning: The profile object contains no columns - cannot continue"));
+    const QDateTime started = m_log.now();
+    bool announced = false;
+    for (int i = 1; i <= count; ++i) {
+        const std::shared_ptr<DmColumn> column = columns->item(i);
+        const QString name = column->name();
+        const QString upper = name.toUpper();
+        const bool empty = column->value().toString().isEmpty();
+        QString value;
+        if (upper == u"DOCNAME")
+            value = m_name;
+        else if (upper == u"AUTHOR_ID" || upper == u"TYPIST_ID")
+            value = empty ? m_s.currentLibrary->userId() : QString();
+        else if (upper == u"APP_ID")
+            value = QStringLiteral("FOLDER");
+        else if (empty)
+            for (const auto &[sourceName, sourceValue] : std::as_const(m_sourceColumns))
+                if (sourceName.compare(name, Qt::CaseInsensitive) == 0) {
+                    value = sourceValue.toString();
+                    break;
+                }
+        if (value.isEmpty())
+            continue;
+        if (!announced) {
+            m_log.WriteLog(QStringLiteral("Setting Standard profile columns for folder ") + m_quoted);
+            m_log.WriteDashLine();
+            announced = true;
+        }
+        m_log.WriteLog(QStringLiteral("Setting column ") + name + QStringLiteral(" to ") + value);
+        ignoringErrors([&] { column->setValue(value); });
+    }
+    m_log.WriteDashLine();
+    ignoringErrors([&] {
+        m_log.WriteLog(QStringLiteral("Form for this folder is: ") + profile->formName());
+        m_log.WriteDashLine();
+        m_log.WriteLog(QStringLiteral("Library for this folder is: ") + profile->libraryName());
+    });
+    m_log.WriteDashLine();
+    noteDuration(started);
+    return true;
+}
+
+bool FolderCreation::save()
+{
+    const std::shared_ptr<DmProfile> profile = m_s.sharedProfile;
+    m_log.WriteLog(QStringLiteral("Saving profile object for folder ") + m_quoted + QStringLiteral(" in library ") +
+                   profile->libraryName());
+    const bool profileSaved = profile->save(m_s.saveOption);
+    m_log.WriteDashLine();
+    ignoringErrors([&] { m_number = profile->documentNumber(); });
+    if (m_number == 0)
+        return fail(QStringLiteral("Error: Unable to save profile object for folder ") + m_quoted);
+    m_secured = false;
+    m_log.WriteLog(QStringLiteral("Document #") + n() + QStringLiteral(" assigned to this folder in library ") +
+                   profile->libraryName());
+    m_log.WriteDashLine();
+    if (!profileSaved && profile->errorNumber() != 0)
+        return fail(DmErrorLine(profile->errorNumber(), profile->errorDescription()));
+    m_log.WriteLog(QStringLiteral("Profile object saved to #") + n() + QStringLiteral(" in library ") +
+                   profile->libraryName());
+    m_log.WriteDashLine();
+
+    const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
+    if (!folder)
+        return fail(QStringLiteral("Warning: The folder object is no longer set - cannot continue"));
+    if (folder->nameB().isEmpty())
+        folder->setNameB(m_name);
+    if (folder->nameA().isEmpty())
+        folder->setNameA(m_name);
+    const bool isPublic = m_isRoot && m_parent == 0;
+    m_log.WriteLog(QStringLiteral("Setting profile object #") + num(folder->documentNumber()) +
+                   QStringLiteral(" for folder \"") + folder->nameB() +
+                   (isPublic ? QStringLiteral("\" as Public in library ") : QStringLiteral("\" as Private in library ")) +
+                   folder->libraryName());
+    folder->setPublic(isPublic);
+    m_log.WriteDashLine();
+    m_log.WriteLog(QStringLiteral("Saving profile object for folder ") + m_quoted + QStringLiteral(" in library ") +
+                   folder->libraryName());
+    const bool folderSaved = folder->save(m_s.saveOption);
+    m_log.WriteDashLine();
+    if (!folderSaved && folder->errorNumber() != 0)
+        return fail(DmErrorLine(folder->errorNumber(), folder->errorDescription()));
+    m_log.WriteLog(QStringLiteral("Folder object saved to #") + num(folder->documentNumber()) +
+                   QStringLiteral(" in library ") + folder->libraryName());
+    m_log.WriteDashLine();
+    if (!m_s.sharedFolder)
+        return fail(QStringLiteral("Error: Folder object not set after save to library ") + m_target);
+    m_log.WriteLog(QStringLiteral("Identifying Folder information in library ") + folder->libraryName());
+    m_number = folder->documentNumber();
+    m_log.WriteDashLine();
+    ReleaseSharedSlots(m_s);
+    if (m_number == 0)
+        return fail(QStringLiteral("Error: Document # is not set for folder ") + m_quoted +
+                    QStringLiteral(" - cannot continue"));
+    m_log.WriteLog(QStringLiteral("Document #") + n() + QStringLiteral(" assigned to folder ") + m_quoted +
+                   QStringLiteral(" in library ") + m_target);
+    m_log.WriteDashLine();
+    return true;
+}
+
+bool FolderCreation::correctRows()
+{
+    if (!sqlStep(QStringLiteral("UPDATE [OWNER].FOLDER SET PATH = '") + SqlEscape(ProductName()) +
+                 QStringLiteral("' WHERE DOCNUMBER = ") + n()) ||
+        !sqlStep(QStringLiteral("UPDATE [OWNER].PROFILE SET DOCNAME = '") + SqlSafe(m_name) +
+                 QStringLiteral("' WHERE DOCNUMBER = ") + n()))
+        return false;
+    if (m_isRoot) {
+        m_log.WriteLog(
+            QStringLiteral("Verifying Root_Object Display Name and Profile Document Name for Public Folder #") + n());
+        m_log.WriteDashLine();
+        return sqlStep(QStringLiteral("UPDATE [OWNER].ROOT_OBJECT SET DISPLAYNAME = '") + SqlSafe(m_name) +
+                       QStringLiteral("' WHERE DOCNUMBER = ") + n());
+    }
+    m_log.WriteLog(QStringLiteral("Removing Root_Object Information (if it exists) for Folder #") + n());
+    m_log.WriteDashLine();
+    return sqlStep(QStringLiteral("DELETE FROM [OWNER].ROOT_OBJECT WHERE DOCNUMBER = ") + n());
+}
+
+// A parent whose profile cannot be read leaves form, storage and retention as the DM gave them: writing
+// empty values would corrupt the new folder.
+bool FolderCreation::inheritFromParent()
+{
+    if (m_parent == 0)
+        return true;
+    const QString p = num(m_parent);
+    m_log.WriteLog(QStringLiteral("Retrieving profile information from parent #") + p);
+    m_log.WriteDashLine();
+    const SqlRows parent = QueryRows(
+        m_dm, QStringLiteral("SELECT STORAGETYPE, PATH, RETENTION, FORM FROM [OWNER].PROFILE WHERE DOCNUMBER = ") + p);
+    const bool known = !parent.failed() && !parent.isEmpty();
+    if (!known)
+        m_log.WriteLog(QStringLiteral("Warning: Unable to retrieve profile information from parent #") + p);
+    m_log.WriteLog(QStringLiteral("Setting Additional profile columns for folder ") + m_quoted +
+                   QStringLiteral(" from parent #") + p);
+    m_log.WriteDashLine();
+    QString columns = QStringLiteral("DOCNAME = '") + SqlSafe(m_name) + QStringLiteral("', ");
+    if (known)
+        columns += QStringLiteral("FORM = ") + num(leadingInt32(parent.value(0, 4).toString())) +
+                   QStringLiteral(", FULLTEXT = 'Y', STORAGETYPE = '") +
+                   SqlEscape(parent.value(0, 1).toString().trimmed()) + QStringLiteral("', PATH = '") +
+                   SqlEscape(parent.value(0, 2).toString().trimmed()) + QStringLiteral("', RETENTION = ") +
+                   num(leadingInt32(parent.value(0, 3).toString())) + QStringLiteral(", ");
+    else
+        columns += QStringLiteral("FULLTEXT = 'Y', ");
+    qint64 affected = 0;
+    if (!sqlStep(QStringLiteral("UPDATE [OWNER].PROFILE SET ") + columns +
+                     QStringLiteral("EMAIL_SENT = NULL, EMAIL_RECEIVED = NULL WHERE DOCNUMBER = ") + n(),
+                 &affected))
+        return false;
+    if (affected == 0)
+        return fail(QStringLiteral("Error: Unable to post profile information for folder ") + m_quoted);
+    return true;
+}
+
+// A folder whose copy failed is still linked, so that a later run finds it and copies again; the call
+// fails all the same, so that its source is kept.
+bool FolderCreation::copySecurity()
+{
+    const SecurityOutcome outcome = CopyFolderSecurity(m_dm, m_sourceLib, m_sourceDoc, m_target, m_number);
+    m_secured = outcome != SecurityOutcome::Unsecured;
+    if (outcome == SecurityOutcome::Copied)
+        return true;
+    if (m_secured && link())
+        ClearCreationActivity(m_dm, m_target, m_number);
+    return fail(QStringLiteral("Error: Folder ") + m_quoted + QStringLiteral(" (#") + n() +
+                QStringLiteral(") in library ") + m_target + QStringLiteral(" lacks the security of folder #") +
+                num(m_sourceDoc) + QStringLiteral(" in library ") + m_sourceLib);
+}
+
+bool FolderCreation::link()
+{
+    m_log.WriteDashLine();
+    ConnectLibrary(m_dm, m_target);
+    if (m_parent != 0) {
+        const QString p = num(m_parent);
+        m_log.ShowStatus(QStringLiteral("Processing AddFolderItem for folder #") + n() +
+                         QStringLiteral(" as subfolder under folder #") + p);
+        m_log.WriteDashLine();
+        if (!AddFolderItem(m_dm, m_number, m_parent, QStringLiteral("F"), m_target, m_target, m_parentSort))
+            return fail(QStringLiteral("Error: Unable to add folder item #") + n() + QStringLiteral(" in library ") +
+                        m_target + QStringLiteral(" to folder #") + p + QStringLiteral(" in library ") + m_target);
+    }
+    m_result = m_number;
+    return true;
+}
+
+void FolderCreation::trapped(const DmError &error)
+{
+    m_log.WriteDashLine();
+    m_log.WriteLog(QStringLiteral("CreateFolder:"));
+    m_log.ReportError(error.number(), error.source(), error.description());
+    m_log.WriteLog(QStringLiteral("Error: Unable to create folder ") + m_quoted);
+    m_result = 0;
+}
+
+// The common exit. A folder left half-made is restricted to the user running the move, so that no
+// failure leaves it open to people its source kept out.
+void FolderCreation::leave()
+{
+    ReleaseSharedSlots(m_s);
+    if (m_result == 0 && m_number != 0 && !m_secured) {
+        ignoringErrors([&] {
+            const bool onTarget =
+                (m_s.currentLibrary && m_s.currentLibrary->name().compare(m_target, Qt::CaseInsensitive) == 0) ||
+                ConnectLibrary(m_dm, m_target);
+            if (onTarget)
+                RestrictToMover(m_dm, m_number, QStringLiteral("anyone else until the folder is made again"));
+        });
+    }
+    ignoringErrors([&] { ConnectLibrary(m_dm, m_entryLibrary); });
+    m_log.WriteDashLine();
+}
+
+} // namespace
+
+int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot, const QString &TargetLib,
+                 int SourceDocNumber, const QString &SourceLib, ParentSort parentSort)
+{
+    if (!CheckFusion(dm, QStringLiteral("CreateFolder")))
+        return 0;
+    if (!dm.session.currentLibrary) {
+        LogLibraryObjectNotSet(dm.log);
+        return 0;
+    }
+    if (FolderName.trimmed().isEmpty()) {
+        dm.log.WriteLog(QStringLiteral("Folder Name is not specified"));
+        dm.log.WriteDashLine();
+        return 0;
+    }
+    return FolderCreation(dm, FolderName, ParentDocNumber, IsRoot, TargetLib, SourceDocNumber, SourceLib, parentSort)
+        .run();
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "dm/dmcontext.h"
+#include "migrate/addfolderitem.h"
+
+// Makes folder FolderName in TargetLib under the folder ParentDocNumber of that library (0: at the top
+// level, public when IsRoot), with the profile columns and the security of the source folder
+// SourceDocNumber of SourceLib (none when either is empty), and links it into its parent. Returns the
+// document number of the folder that now stands there, or 0 on every failure.
+//
+// A folder of the same name already in that place is reused instead, unless its access is wider than
+// the source's; a reused folder that this program made and whose security copy failed gets the copy
+// again. The link defers the parent's sort when parentSort says so (the caller then sorts the parent).
+//
+// What a failure leaves behind: nothing, before the profile is saved; afterwards the new folder stays
+// in the target library, restricted to the user running the move when its security was not copied,
+// and linked into its parent only when the failure came after the link. Uses the session's shared
+// folder and profile slots and leaves both empty; reconnects to the library current on entry.
+int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,
+                 const QString &TargetLib, int SourceDocNumber, const QString &SourceLib,
+                 ParentSort parentSort = ParentSort::Sort);

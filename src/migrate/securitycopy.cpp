@@ -1,0 +1,374 @@
+#include "migrate/securitycopy.h"
+
+#include "dm/connectlibrary.h"
+#include "dm/dmerror.h"
+#include "dm/runsql.h"
+#include "dm/sqlrows.h"
+#include "settings/leadingnumber.h"
+#include "settings/product.h"
+
+#include <QDate>
+#include <QLocale>
+
+namespace {
+
+const QString DocsUsers = QStringLiteral("DOCS_USERS");
+constexpr int FullRights = 255;
+
+QString number(qint64 value)
+{
+    return QString::number(value);
+}
+
+QString currentUserId(const DmSession &session)
+{
+    return session.currentLibrary ? session.currentLibrary->userId() : QString();
+}
+
+QString trusteeQuery(int docNumber)
+{
+    return QStringLiteral("SELECT DISTINCT P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS, S.PERSONORGROUP FROM "
+                          "[OWNER].SECURITY S INNER JOIN [OWNER].PROFILE R ON S.THING = R.SYSTEM_ID "
+                          "LEFT OUTER JOIN [OWNER].PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
+                          "LEFT OUTER JOIN [OWNER].GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP "
+                          "WHERE R.DOCNUMBER = ") +
+           number(docNumber);
+}
+
+QString deleteTrustees(const QString &n)
+{
+    return QStringLiteral("DELETE FROM [OWNER].SECURITY WHERE THING = (SELECT SYSTEM_ID FROM "
+                          "[OWNER].PROFILE WHERE DOCNUMBER = ") +
+           n + u')';
+}
+
+QString setDefaultRights(int rights, const QString &n)
+{
+    return QStringLiteral("UPDATE [OWNER].PROFILE SET DEFAULT_RIGHTS = ") + number(rights) +
+           QStringLiteral(" WHERE DOCNUMBER = ") + n;
+}
+
+QString insertTrustee(const FolderTrustee &trustee, const QString &n)
+{
+    const QString rights = number(trustee.rights);
+    const QString id = SqlEscape(trustee.id);
+    if (trustee.group)
+        return QStringLiteral("INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT "
+                              "GR.SYSTEM_ID, ") +
+               rights +
+               QStringLiteral(", PR.SYSTEM_ID FROM [OWNER].GROUPS GR, [OWNER].PROFILE PR WHERE GR.GROUP_ID = '") +
+               id + QStringLiteral("' AND PR.DOCNUMBER = ") + n;
+    return QStringLiteral("INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT "
+                          "PE.SYSTEM_ID, ") +
+           rights +
+           QStringLiteral(", PR.SYSTEM_ID FROM [OWNER].PEOPLE PE, [OWNER].PROFILE PR WHERE PE.USER_ID = '") + id +
+           QStringLiteral("' AND PR.DOCNUMBER = ") + n;
+}
+
+// Runs a statement that must go through; a refused one is logged by the runner and answered false.
+bool runChecked(DmContext &dm, const QString &statement, qint64 *affected = nullptr)
+{
+    const SqlRows result = QueryRows(dm, statement);
+    if (affected)
+        *affected = result.rowsAffected;
+    return !result.failed();
+}
+
+// The copy of one folder's security, step by step; each step answers false once the copy has failed.
+class SecurityCopy {
+public:
+    SecurityCopy(DmContext &dm, QString sourceLib, int sourceDoc, QString targetLib, int docNumber)
+        : m_dm(dm), m_log(dm.log), m_sourceLib(std::move(sourceLib)), m_sourceDoc(sourceDoc),
+          m_targetLib(std::move(targetLib)), m_docNumber(docNumber), m_n(number(docNumber))
+    {
+    }
+
+    SecurityOutcome run();
+
+private:
+    bool readSource();
+    bool openOutcome();
+    bool restrictedOutcome();
+    void logTrusteesAdded();
+    QString lostAccess() const;
+
+    DmContext &m_dm;
+    ActivityLog &m_log;
+    const QString m_sourceLib;
+    const int m_sourceDoc;
+    const QString m_targetLib;
+    const int m_docNumber;
+    const QString m_n;
+    std::optional<FolderAccess> m_source;
+    QString m_failure;
+};
+
+SecurityOutcome SecurityCopy::run()
+{
+    const bool sourceRead = ConnectLibrary(m_dm, m_sourceLib) && readSource();
+    if (!ConnectLibrary(m_dm, m_targetLib)) {
+        m_log.WriteLog(QStringLiteral("Error: Unable to connect to library ") + m_targetLib +
+                       QStringLiteral(" to set the security of folder #") + m_n);
+        m_log.WriteDashLine();
+        return SecurityOutcome::Unsecured;
+    }
+    if (sourceRead && (m_source->isOpen() ? openOutcome() : restrictedOutcome()))
+        return SecurityOutcome::Copied;
+
+    m_log.WriteLog(QStringLiteral("Error: Unable to copy the security of folder #") + number(m_sourceDoc) +
+                   QStringLiteral(" in library ") + m_sourceLib + QStringLiteral(" to folder #") + m_n +
+                   QStringLiteral(" in library ") + m_targetLib +
+                   (m_failure.isEmpty() ? QString() : QStringLiteral(": ") + m_failure));
+    m_log.WriteDashLine();
+    return RestrictToMover(m_dm, m_docNumber, lostAccess()) ? SecurityOutcome::RestrictedToUser
+                                                            : SecurityOutcome::Unsecured;
+}
+
+bool SecurityCopy::readSource()
+{
+    m_source = ReadFolderAccess(m_dm, m_sourceDoc);
+    if (!m_source) {
+        m_failure = QStringLiteral("the trustees of the source folder could not be read");
+        return false;
+    }
+    for (const FolderTrustee &trustee : std::as_const(m_source->trustees))
+        m_log.WriteLog((trustee.group ? QStringLiteral("Group ") : QStringLiteral("User ")) + trustee.id +
+                       QStringLiteral(" will be added with rights ") + number(trustee.rights));
+    m_log.WriteDashLine();
+    m_log.WriteLog(number(m_source->rowCount()) + QStringLiteral(" Trustee(s) found for Folder #") + m_n);
+    m_log.WriteDashLine();
+    return true;
+}
+
+bool SecurityCopy::openOutcome()
+{
+    qint64 inserted = 0;
+    const bool done =
+        runChecked(m_dm, setDefaultRights(0, m_n)) && runChecked(m_dm, deleteTrustees(m_n)) &&
+        runChecked(m_dm,
+            QStringLiteral("INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT 0, 255, "
+                           "SYSTEM_ID FROM [OWNER].PROFILE WHERE DOCNUMBER = ") +
+                m_n,
+            &inserted) &&
+        inserted > 0;
+    if (!done)
+        m_failure = QStringLiteral("open access could not be set");
+    return done;
+}
+
+// DEFAULT_RIGHTS goes to 1 before any trustee is written, so that a failure on the way never leaves
+// copied trustees on a folder that is open to everyone.
+bool SecurityCopy::restrictedOutcome()
+{
+    m_log.ShowStatus(QStringLiteral("Processing ") + number(m_source->rowCount()) +
+                     QStringLiteral(" security entries for document #") + m_n);
+    m_log.WriteDashLine();
+    if (!runChecked(m_dm, setDefaultRights(1, m_n)) || !runChecked(m_dm, deleteTrustees(m_n))) {
+        m_failure = QStringLiteral("the trustees of the new folder could not be replaced");
+        return false;
+    }
+    int added = 0;
+    for (const FolderTrustee &trustee : std::as_const(m_source->trustees)) {
+        m_log.WriteLog((trustee.group ? QStringLiteral("Adding group ") : QStringLiteral("Adding user ")) +
+                       trustee.id);
+        m_log.WriteDashLine();
+        qint64 inserted = 0;
+        if (!runChecked(m_dm, insertTrustee(trustee, m_n), &inserted)) {
+            m_failure = QStringLiteral("trustee ") + trustee.id + QStringLiteral(" could not be added");
+            return false;
+        }
+        if (inserted > 0) {
+            ++added;
+            continue;
+        }
+        m_log.WriteLog(QStringLiteral("Warning: ") + (trustee.group ? QStringLiteral("Group ") : QStringLiteral("User ")) +
+                       trustee.id + QStringLiteral(" does not exist in library ") + m_targetLib +
+                       QStringLiteral(" and has no access to folder #") + m_n);
+        m_log.WriteDashLine();
+    }
+    if (added == 0) {
+        m_failure = QStringLiteral("no trustee of the source folder exists in library ") + m_targetLib;
+        return false;
+    }
+    logTrusteesAdded();
+    return true;
+}
+
+// Informational only: a profile that cannot be opened drops the count, not the copy.
+void SecurityCopy::logTrusteesAdded()
+{
+    DmSession &s = m_dm.session;
+    try {
+        if (s.sharedProfile) {
+            s.sharedProfile->close();
+            s.sharedProfile.reset();
+        }
+        if (s.currentLibrary)
+            s.sharedProfile = s.currentLibrary->openProfile(m_docNumber);
+        if (s.sharedProfile)
+            m_log.WriteLog(number(s.sharedProfile->trusteesCount()) +
+                           QStringLiteral(" Trustee(s) added for document ") + m_n);
+        else
+            m_log.WriteLog(QStringLiteral("Warning: Unable to open the profile of folder #") + m_n +
+                           QStringLiteral(" to count its trustees"));
+        if (s.sharedProfile)
+            s.sharedProfile->close();
+    } catch (const DmError &) {
+    }
+    s.sharedProfile.reset();
+}
+
+QString SecurityCopy::lostAccess() const
+{
+    if (!m_source)
+        return QStringLiteral("the trustees of folder #") + number(m_sourceDoc) + QStringLiteral(" in library ") +
+               m_sourceLib;
+    if (m_source->isOpen())
+        return QStringLiteral("every other user");
+    QStringList ids;
+    const QString mover = currentUserId(m_dm.session);
+    for (const FolderTrustee &trustee : m_source->trustees)
+        if (trustee.group || trustee.id.compare(mover, Qt::CaseInsensitive) != 0)
+            ids << trustee.id;
+    return ids.isEmpty() ? QStringLiteral("nobody else") : ids.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+bool FolderAccess::isOpen() const
+{
+    switch (rowCount()) {
+    case 0:
+        return defaultRights == 0;
+    case 1:
+        if (trustees.size() == 1)
+            return trustees[0].group && trustees[0].id == DocsUsers && trustees[0].rights == FullRights;
+        return everyoneRows.size() == 1 && everyoneRows[0] == FullRights && defaultRights == 0;
+    default:
+        return false;
+    }
+}
+
+bool FolderAccess::reachesEveryone() const
+{
+    return defaultRights == 0 || !everyoneRows.isEmpty() || unnamedRows > 0;
+}
+
+bool FolderAccess::isRestrictedTo(const QString &userId) const
+{
+    return defaultRights == 1 && rowCount() == 1 && trustees.size() == 1 && !trustees[0].group &&
+           trustees[0].rights == FullRights && trustees[0].id.compare(userId, Qt::CaseInsensitive) == 0;
+}
+
+std::optional<FolderAccess> ReadFolderAccess(DmContext &dm, int docNumber)
+{
+    const QString library = dm.session.currentLibrary ? dm.session.currentLibrary->name() : QString();
+    const auto failed = [&](const SqlRows &rows) {
+        dm.log.WriteLog(QStringLiteral("Error: Unable to read the security of folder #") + number(docNumber) +
+                        QStringLiteral(" in library ") + library +
+                        (rows.failed() ? QStringLiteral(": SQL error ") + rows.errorText()
+                                       : QStringLiteral(": no such profile")));
+        dm.log.WriteDashLine();
+        return std::nullopt;
+    };
+    const SqlRows profile =
+        QueryRows(dm, QStringLiteral("SELECT DEFAULT_RIGHTS FROM [OWNER].PROFILE WHERE DOCNUMBER = ") +
+                          number(docNumber));
+    if (profile.failed() || profile.isEmpty())
+        return failed(profile);
+    const SqlRows rows = QueryRows(dm, trusteeQuery(docNumber));
+    if (rows.failed())
+        return failed(rows);
+
+    FolderAccess access;
+    access.defaultRights = leadingInt32(profile.value(0, 1).toString());
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        const QString user = rows.value(row, 1).toString().trimmed();
+        const QString group = rows.value(row, 2).toString().trimmed();
+        const int rights = leadingInt32(rows.value(row, 3).toString());
+        if (!group.isEmpty())
+            access.trustees.append({group, true, rights});
+        else if (!user.isEmpty())
+            access.trustees.append({user, false, rights});
+        else if (leadingInt32(rows.value(row, 4).toString()) == 0)
+            access.everyoneRows.append(rights);
+        else
+            ++access.unnamedRows;
+    }
+    return access;
+}
+
+bool AccessWider(const FolderAccess &target, const FolderAccess &source, const QString &moverId)
+{
+    if (source.isOpen())
+        return false;
+    if (target.reachesEveryone())
+        return true;
+    for (const FolderTrustee &trustee : target.trustees) {
+        if (!trustee.group && trustee.id.compare(moverId, Qt::CaseInsensitive) == 0)
+            continue;
+        int given = 0;
+        for (const FolderTrustee &granted : source.trustees)
+            if (granted.group == trustee.group && granted.id == trustee.id)
+                given |= granted.rights;
+        if (trustee.rights & ~given)
+            return true;
+    }
+    return false;
+}
+
+SecurityOutcome CopyFolderSecurity(DmContext &dm, const QString &SourceLib, int SourceDocNumber,
+                                   const QString &TargetLib, int docNumber)
+{
+    if (SourceLib.isEmpty() || SourceDocNumber == 0)
+        return SecurityOutcome::Copied;
+    return SecurityCopy(dm, SourceLib, SourceDocNumber, TargetLib, docNumber).run();
+}
+
+bool RestrictToMover(DmContext &dm, int docNumber, const QString &lostAccess)
+{
+    const QString n = number(docNumber);
+    const QString mover = currentUserId(dm.session);
+    const QString library = dm.session.currentLibrary ? dm.session.currentLibrary->name() : QString();
+    const bool restricted = runChecked(dm, setDefaultRights(1, n)) && runChecked(dm, deleteTrustees(n)) &&
+                            runChecked(dm, insertTrustee({mover, false, FullRights}, n));
+    if (restricted)
+        dm.log.WriteLog(QStringLiteral("Warning: Folder #") + n + QStringLiteral(" in library ") + library +
+                        QStringLiteral(" is restricted to ") + mover + QStringLiteral("; no access for ") +
+                        lostAccess);
+    else
+        dm.log.WriteLog(QStringLiteral("Error: Unable to restrict folder #") + n + QStringLiteral(" in library ") +
+                        library + QStringLiteral(" to ") + mover);
+    dm.log.WriteDashLine();
+    return restricted;
+}
+
+bool ClearCreationActivity(DmContext &dm, const QString &TargetLib, int docNumber)
+{
+    ActivityLog &log = dm.log;
+    const QString n = number(docNumber);
+    const DmSession &s = dm.session;
+    if (!s.currentLibrary || s.currentLibrary->name().compare(TargetLib, Qt::CaseInsensitive) != 0) {
+        log.WriteLog(QStringLiteral("Warning: Activitylog entries for document #") + n +
+                     QStringLiteral(" were not cleared: not connected to library ") + TargetLib);
+        log.WriteDashLine();
+        return false;
+    }
+    log.WriteLog(QStringLiteral("Clearing Activitylog entries for document #") + n + QStringLiteral(" generated by ") +
+                 ProductName());
+    log.WriteDashLine();
+    const QDate today = QDate::currentDate();
+    const QString date =
+        IsOracle(s.engineCode)
+            ? QStringLiteral(" AND START_DATE = TO_DATE('") + QLocale().toString(today, QStringLiteral("dd-MMM-yy")) +
+                  QStringLiteral("', 'DD-MON-RR')")
+            : QStringLiteral(" AND START_DATE = '") + today.toString(QStringLiteral("yyyy-MM-dd")) + u'\'';
+    if (runChecked(dm, QStringLiteral("DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = ") + n +
+                    QStringLiteral(" AND TYPIST = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = '") +
+                    SqlEscape(s.currentLibrary->userId()) + QStringLiteral("')") + date))
+        return true;
+    log.WriteLog(QStringLiteral("Warning: Activitylog entries for document #") + n +
+                 QStringLiteral(" could not be cleared in library ") + TargetLib);
+    log.WriteDashLine();
+    return false;
+}

@@ -1,0 +1,95 @@
+#include "createfixture.h"
+
+#include "migrate/createfolder.h"
+
+namespace {
+
+class SecurityCopyTest : public CreateFixture {
+protected:
+    void SetUp() override { startInEveryLibrary(); }
+};
+
+// "NOT_IN_TARGET" in a case stands for the user that every library but the target knows.
+CreateFixture::Access forTarget(CreateFixture::Access access, const QString &target)
+{
+    CreateFixture::Access resolved{access.defaultRights, {}};
+    for (auto trustee = access.trustees.cbegin(); trustee != access.trustees.cend(); ++trustee)
+        resolved.trustees[QString(trustee.key()).replace("NOT_IN_TARGET", "NOT_IN_" + target)] = trustee.value();
+    return resolved;
+}
+
+} // namespace
+
+// Every engine reads the trustees of a source (SQL Server refuses the old outer joins) and writes them
+// into a target; the outcome never gives anyone more than the source did.
+TEST_F(SecurityCopyTest, OutcomesForEachSourceSecurityOnEveryEngine)
+{
+    const Access open{0, {{"*", 255}}};
+    const Access moverAlone{1, {{"U:JSMITH", 255}}};
+    struct Case {
+        const char *name;
+        Access source;
+        Access expected;
+        bool copied;
+        QStringList warnings; // parts of the "Warning:" lines, one each
+    };
+    const QList<Case> cases = {
+        {"no trustees", {0, {}}, open, true, {}},
+        {"DOCS_USERS alone with full rights", {0, {{"G:DOCS_USERS", 255}}}, open, true, {}},
+        {"the open row of an earlier move", open, open, true, {}},
+        {"DOCS_USERS with fewer rights", {0, {{"G:DOCS_USERS", 63}}}, {1, {{"G:DOCS_USERS", 63}}}, true, {}},
+        {"docs_users in lower case", {1, {{"G:docs_users", 255}}}, {1, {{"G:docs_users", 255}}}, true, {}},
+        {"one user", {1, {{"U:MDOE", 127}}}, {1, {{"U:MDOE", 127}}}, true, {}},
+        {"users and groups, one id with an apostrophe",
+         {1, {{"U:O'BRIEN", 45}, {"G:LEGAL", 63}, {"U:JSMITH", 255}}},
+         {1, {{"U:O'BRIEN", 45}, {"G:LEGAL", 63}, {"U:JSMITH", 255}}},
+         true,
+         {}},
+        {"a trustee missing in the target",
+         {1, {{"U:NOT_IN_TARGET", 255}, {"U:MDOE", 45}}},
+         {1, {{"U:MDOE", 45}}},
+         true,
+         {"User NOT_IN_TARGET does not exist in library TARGET"}},
+        {"no trustee known in the target",
+         {1, {{"U:NOT_IN_TARGET", 255}}},
+         moverAlone,
+         false,
+         {"User NOT_IN_TARGET does not exist in library TARGET", "restricted to JSMITH; no access for NOT_IN_TARGET"}},
+        {"restricted with no trustees", {1, {}}, moverAlone, false, {"restricted to JSMITH; no access for nobody else"}},
+        {"the open row on a restricted folder", {1, {{"*", 255}}}, moverAlone, false, {"restricted to JSMITH"}},
+    };
+    const QList<std::pair<QString, QString>> moves = {
+        {"LIB_SQL", "LIB_ORA"}, {"LIB_ORA", "LIB_SYB"}, {"LIB_SYB", "LIB_SQL"}};
+    for (const auto &[sourceLib, target] : moves) {
+        for (const Case &c : cases) {
+            const QString name = QString::fromUtf8(c.name) + " to " + target;
+            SCOPED_TRACE(name.toStdString());
+            const int source = folderWith(sourceLib, name, forTarget(c.source, target));
+            newLogLines();
+            const int created = CreateFolder(*dm, name, 0, false, target, source, sourceLib);
+            const QStringList lines = newLogLines();
+
+            const QList<int> made = foldersNamed(target, name);
+            ASSERT_EQ(made.size(), 1);
+            EXPECT_EQ(created, c.copied ? made.first() : 0);
+            EXPECT_EQ(accessOf(target, made.first()), forTarget(c.expected, target));
+            QStringList warnings;
+            for (const QString &line : problems(lines))
+                if (line.startsWith("Warning:"))
+                    warnings << line;
+            ASSERT_EQ(warnings.size(), c.warnings.size()) << warnings.join('\n').toStdString();
+            for (qsizetype i = 0; i < warnings.size(); ++i)
+                EXPECT_TRUE(warnings[i].contains(QString(c.warnings[i]).replace("TARGET", target)))
+                    << warnings[i].toStdString();
+            EXPECT_EQ(problems(lines).size() > warnings.size(), !c.copied);
+            // The creation's own activity rows are gone, whatever the engine's date condition.
+            EXPECT_EQ(builder.db(target)
+                          .scalar("SELECT COUNT(*) FROM ACTIVITYLOG A JOIN PEOPLE P ON P.SYSTEM_ID = A.TYPIST "
+                                  "WHERE A.DOCNUMBER = ?1 AND P.USER_ID = 'JSMITH'",
+                                  {made.first()})
+                          .toInt(),
+                      0);
+            EXPECT_EQ(violations(), QStringList());
+        }
+    }
+}
