@@ -2,7 +2,6 @@
 
 #include "dm/connectlibrary.h"
 #include "dm/dmerror.h"
-#include "dm/fusion.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
 #include "migrate/foldersteps.h"
@@ -571,12 +570,8 @@ void FolderCreation::leave()
 int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot, const QString &TargetLib,
                  int SourceDocNumber, const QString &SourceLib, ParentSort parentSort)
 {
-    if (!CheckFusion(dm, QStringLiteral("CreateFolder")))
+    if (!FolderStepMayStart(dm, QStringLiteral("CreateFolder")))
         return 0;
-    if (!dm.session.currentLibrary) {
-        LogLibraryObjectNotSet(dm.log);
-        return 0;
-    }
     if (FolderName.trimmed().isEmpty()) {
         dm.log.WriteLog(QStringLiteral("Folder Name is not specified"));
         dm.log.WriteDashLine();
