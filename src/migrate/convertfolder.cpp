@@ -110,6 +110,7 @@ private:
     void handDown(int number, const QString &library, int made);
     bool linkInto(int item, int parent, const QString &type, const QString &itemLib);
     bool newParentKnown(int newParent, int number, const QString &name);
+    void toSort(int folder);
     void sortLinked();
     bool remove(int number, const QString &library);
     bool holdsOnlyMovedItems(int number, const QString &library);
@@ -470,8 +471,8 @@ bool FolderConversion::recreateChain()
                 return false;
             number = CreateFolder(m_dm, row.name, row.newParent, row.isRoot, m_target, row.number, row.library,
                                   ParentSort::Defer);
-            if (row.newParent != 0 && !m_toSort.contains(row.newParent))
-                m_toSort << row.newParent;
+            if (number != 0 && row.newParent != 0)
+                toSort(row.newParent);
             if (number == 0)
                 return refuse(QStringLiteral("Error: Unable to create this folder - cannot continue."));
         }
@@ -492,9 +493,16 @@ bool FolderConversion::recreateChain()
 
 bool FolderConversion::linkInto(int item, int parent, const QString &type, const QString &itemLib)
 {
-    if (!m_toSort.contains(parent))
-        m_toSort << parent;
-    return AddFolderItem(m_dm, item, parent, type, m_target, itemLib, ParentSort::Defer);
+    const bool linked = AddFolderItem(m_dm, item, parent, type, m_target, itemLib, ParentSort::Defer);
+    if (linked)
+        toSort(parent);
+    return linked;
+}
+
+void FolderConversion::toSort(int folder)
+{
+    if (!m_toSort.contains(folder))
+        m_toSort << folder;
 }
 
 // A failed link does not stop the others; it only keeps the sources from being removed.
@@ -513,12 +521,11 @@ bool FolderConversion::recreateChildren()
         } else if (child.repeat) {
             child.done = linkInto(made.value(child.key()), child.newParent, QStringLiteral("F"), m_target);
         } else {
-            if (!m_toSort.contains(child.newParent))
-                m_toSort << child.newParent;
             const int number = CreateFolder(m_dm, child.name, child.newParent, false, m_target, child.number,
                                             child.library, ParentSort::Defer);
             if (number == 0)
                 return refuse(QStringLiteral("Error: Unable to create this folder - cannot continue."));
+            toSort(child.newParent);
             child.done = true;
             made.insert(child.key(), number);
             handDown(child.number, child.library, number);
