@@ -176,19 +176,21 @@ bool FolderConversion::checkTarget()
 {
     const QString folder = QStringLiteral("folder #") + NumberText(m_number);
     if (m_number == 0)
-        return refuse(
-            QStringLiteral("Error: Folder Document Number is not identified - cannot continue with this folder"));
+        return refuse(QStringLiteral(
+            "Error: Folder Document Number is not identified - cannot continue with this folder"));
     if (m_target.trimmed().isEmpty())
         return refuse(QStringLiteral("Error: No target library is given for ") + folder +
                       QStringLiteral(" - cannot continue with this folder"));
     const std::shared_ptr<DmLibrary> target = FindLibrary(m_s, m_target);
     if (!target)
-        return refuse(QStringLiteral("Error: Target library ") + m_target +
-                      QStringLiteral(" is not a library of this DM installation - cannot continue with this folder"));
+        return refuse(
+            QStringLiteral("Error: Target library ") + m_target +
+            QStringLiteral(" is not a library of this DM installation - cannot continue with this folder"));
     m_target = target->name();
     if (sameLibrary(m_source, m_target))
-        return refuse(QStringLiteral("Error: Folder #") + NumberText(m_number) + QStringLiteral(" is in library ") +
-                      m_source + QStringLiteral(" already - it cannot be moved into its own library"));
+        return refuse(QStringLiteral("Error: Folder #") + NumberText(m_number) +
+                      QStringLiteral(" is in library ") + m_source +
+                      QStringLiteral(" already - it cannot be moved into its own library"));
     return true;
 }
 
@@ -198,8 +200,8 @@ bool FolderConversion::identify()
         return false;
     m_source = m_s.currentLibrary->name();
     m_dm.window.setMousePointer(MousePointer::Hourglass);
-    m_log.ShowStatus(QStringLiteral("Moving Folder #") + NumberText(m_number) + QStringLiteral(" from ") + m_source +
-                     QStringLiteral(" to ") + m_target);
+    m_log.ShowStatus(QStringLiteral("Moving Folder #") + NumberText(m_number) + QStringLiteral(" from ") +
+                     m_source + QStringLiteral(" to ") + m_target);
     m_log.WriteLog(equalsLine());
     m_s.saveOption = m_dm.window.displayErrors() ? 2 : 3;
 
@@ -211,8 +213,9 @@ bool FolderConversion::identify()
                             NumberText(m_number));
     if (name.failed())
         return walkFailed(QStringLiteral("the name of folder #") + NumberText(m_number), m_source, name);
-    const SqlRows folder = QueryRows(
-        m_dm, QStringLiteral("SELECT COUNT(*) FROM [OWNER].FOLDER WHERE DOCNUMBER = ") + NumberText(m_number));
+    const SqlRows folder =
+        QueryRows(m_dm, QStringLiteral("SELECT COUNT(*) FROM [OWNER].FOLDER WHERE DOCNUMBER = ") +
+                            NumberText(m_number));
     if (folder.failed())
         return walkFailed(QStringLiteral("folder #") + NumberText(m_number), m_source, folder);
     if (name.isEmpty() || folder.value(0, 1).toInt() == 0)
@@ -236,8 +239,9 @@ bool FolderConversion::connectForWalk(const QString &library, const QString &pur
 {
     if (!library.isEmpty() && ConnectLibrary(m_dm, library))
         return true;
-    return refuse(QStringLiteral("Error: Unable to connect to library ") + library + QStringLiteral(" to look for ") +
-                  purpose + QStringLiteral(" - cannot continue with this folder"));
+    return refuse(QStringLiteral("Error: Unable to connect to library ") + library +
+                  QStringLiteral(" to look for ") + purpose +
+                  QStringLiteral(" - cannot continue with this folder"));
 }
 
 // Rows of a folder are kept in the library of the folder that holds them, so the parents of an item
@@ -256,14 +260,14 @@ std::optional<QList<ParentRow>> FolderConversion::parentsOf(int number, const QS
         if (!connectForWalk(in, what))
             return std::nullopt;
         const SqlRows rows = QueryRows(
-            m_dm,
-            QStringLiteral("SELECT DISTINCT FI.PARENT, RL.LIBRARY_NAME, P.DOCNAME FROM [OWNER].FOLDER_ITEM FI "
-                           "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.PARENT_LIBRARY "
-                           "LEFT OUTER JOIN [OWNER].PROFILE P  ON P.DOCNUMBER = FI.PARENT "
-                           "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES IL ON IL.SYSTEM_ID = FI.LIBRARY "
-                           "WHERE FI.DOCNUMBER = ") +
-                NumberText(number) + QStringLiteral(" AND UPPER(IL.LIBRARY_NAME) = '") +
-                SqlEscape(library.toUpper()) + QStringLiteral("' ORDER BY FI.PARENT"));
+            m_dm, QStringLiteral(
+                      "SELECT DISTINCT FI.PARENT, RL.LIBRARY_NAME, P.DOCNAME FROM [OWNER].FOLDER_ITEM FI "
+                      "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.PARENT_LIBRARY "
+                      "LEFT OUTER JOIN [OWNER].PROFILE P  ON P.DOCNUMBER = FI.PARENT "
+                      "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES IL ON IL.SYSTEM_ID = FI.LIBRARY "
+                      "WHERE FI.DOCNUMBER = ") +
+                      NumberText(number) + QStringLiteral(" AND UPPER(IL.LIBRARY_NAME) = '") +
+                      SqlEscape(library.toUpper()) + QStringLiteral("' ORDER BY FI.PARENT"));
         if (rows.failed()) {
             walkFailed(what, in, rows);
             return std::nullopt;
@@ -280,8 +284,8 @@ std::optional<QList<ParentRow>> FolderConversion::parentsOf(int number, const QS
 bool FolderConversion::cycle(int number, const QString &name, const QString &library, const QString &through)
 {
     return refuse(QStringLiteral("Error: Folder #") + NumberText(number) + u' ' + quoted(name) +
-                  QStringLiteral(" in library ") + library + QStringLiteral(" contains itself through ") + through +
-                  QStringLiteral(" - cannot continue with this folder"));
+                  QStringLiteral(" in library ") + library + QStringLiteral(" contains itself through ") +
+                  through + QStringLiteral(" - cannot continue with this folder"));
 }
 
 // A row of the target library is not walked further up: it is used as it stands.
@@ -322,7 +326,8 @@ bool FolderConversion::walkParents()
         }
         m_log.WriteDashLine();
         if (found.isEmpty()) {
-            if (!connectForWalk(row.library, QStringLiteral("the root status of folder #") + NumberText(row.number)))
+            if (!connectForWalk(row.library,
+                                QStringLiteral("the root status of folder #") + NumberText(row.number)))
                 return false;
             const SqlRows root = QueryRows(
                 m_dm, QStringLiteral("SELECT COUNT(*) FROM [OWNER].ROOT_OBJECT WHERE DOCNUMBER = ") +
@@ -342,13 +347,14 @@ std::optional<SqlRows> FolderConversion::contentsOf(int folder, const QString &l
     if (!connectForWalk(library, what))
         return std::nullopt;
     const SqlRows rows = QueryRows(
-        m_dm, QStringLiteral("SELECT DISTINCT FI.DOCNUMBER, RL.LIBRARY_NAME, FI.DISPLAYNAME, FI.NODE_TYPE FROM "
-                             "[OWNER].FOLDER_ITEM FI "
-                             "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
-                             "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY "
-                             "WHERE FI.PARENT = ") +
-                  NumberText(folder) + QStringLiteral(" AND UPPER(PL.LIBRARY_NAME) = '") +
-                  SqlEscape(library.toUpper()) + QStringLiteral("' ORDER BY FI.DISPLAYNAME"));
+        m_dm,
+        QStringLiteral("SELECT DISTINCT FI.DOCNUMBER, RL.LIBRARY_NAME, FI.DISPLAYNAME, FI.NODE_TYPE FROM "
+                       "[OWNER].FOLDER_ITEM FI "
+                       "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
+                       "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY "
+                       "WHERE FI.PARENT = ") +
+            NumberText(folder) + QStringLiteral(" AND UPPER(PL.LIBRARY_NAME) = '") +
+            SqlEscape(library.toUpper()) + QStringLiteral("' ORDER BY FI.DISPLAYNAME"));
     if (!rows.failed())
         return rows;
     walkFailed(what, library, rows);
@@ -363,8 +369,7 @@ bool FolderConversion::walkChildren()
     for (int i = -1; i < m_children.size(); ++i) {
         const int folder = i < 0 ? m_number : m_children[i].number;
         const QString library = i < 0 ? m_source : m_children[i].library;
-        if (i >= 0 && (!m_children[i].isFolder() || m_children[i].repeat || m_children[i].number == 0 ||
-                       standsForItself(library)))
+        if (i >= 0 && (!m_children[i].isFolder() || m_children[i].repeat || standsForItself(library)))
             continue;
         m_log.ShowStatus(QStringLiteral("Identifying children for folder #") + NumberText(folder) +
                          QStringLiteral(" in library ") + library);
@@ -387,13 +392,13 @@ bool FolderConversion::walkChildren()
                 for (int on = i; on >= -1; on = on < 0 ? -2 : m_children[on].foundIn)
                     if (child.key() == (on < 0 ? keyOf(m_number, m_source) : m_children[on].key()))
                         return cycle(child.number, child.name, child.library,
-                                     QStringLiteral("folder #") + NumberText(folder) + QStringLiteral(" in library ") +
-                                         library);
+                                     QStringLiteral("folder #") + NumberText(folder) +
+                                         QStringLiteral(" in library ") + library);
                 child.repeat = m_tree.contains(child.key());
                 m_tree.insert(child.key());
             }
-            m_log.WriteLog(QStringLiteral("Found child item #") + NumberText(child.number) + u' ' + quoted(child.name) +
-                           QStringLiteral(" in library ") + child.library);
+            m_log.WriteLog(QStringLiteral("Found child item #") + NumberText(child.number) + u' ' +
+                           quoted(child.name) + QStringLiteral(" in library ") + child.library);
             m_children.append(child);
         }
         m_log.WriteDashLine();
@@ -414,10 +419,11 @@ bool FolderConversion::findOutsideParents()
         for (const ParentRow &parent : *parents) {
             if (parent.number == 0 || m_tree.contains(keyOf(parent.number, parent.library)))
                 continue;
-            m_log.WriteLog(QStringLiteral("Warning: Folder #") + NumberText(child.number) + u' ' + quoted(child.name) +
-                           QStringLiteral(" in library ") + child.library + QStringLiteral(" is also filed in folder #") +
-                           NumberText(parent.number) + u' ' + quoted(parent.name) + QStringLiteral(" in library ") +
-                           parent.library + QStringLiteral(" - it is kept there"));
+            m_log.WriteLog(QStringLiteral("Warning: Folder #") + NumberText(child.number) + u' ' +
+                           quoted(child.name) + QStringLiteral(" in library ") + child.library +
+                           QStringLiteral(" is also filed in folder #") + NumberText(parent.number) + u' ' +
+                           quoted(parent.name) + QStringLiteral(" in library ") + parent.library +
+                           QStringLiteral(" - it is kept there"));
             m_kept.insert(child.key());
             break;
         }
@@ -438,8 +444,9 @@ void FolderConversion::handDown(int number, const QString &library, int made)
     const ItemKey folder = keyOf(number, library);
     for (ChildRow &child : m_children)
         if (child.parentKey() == folder) {
-            m_log.WriteLog(QStringLiteral("Child item #") + NumberText(child.number) + u' ' + quoted(child.name) +
-                           QStringLiteral(" will have parent folder #") + NumberText(made));
+            m_log.WriteLog(QStringLiteral("Child item #") + NumberText(child.number) + u' ' +
+                           quoted(child.name) + QStringLiteral(" will have parent folder #") +
+                           NumberText(made));
             child.newParent = made;
         }
 }
@@ -448,8 +455,9 @@ bool FolderConversion::newParentKnown(int newParent, int number, const QString &
 {
     if (newParent != 0)
         return true;
-    return refuse(QStringLiteral("Error: The new parent of item #") + NumberText(number) + u' ' + quoted(name) +
-                  QStringLiteral(" is not known in library ") + m_target + QStringLiteral(" - cannot continue."));
+    return refuse(QStringLiteral("Error: The new parent of item #") + NumberText(number) + u' ' +
+                  quoted(name) + QStringLiteral(" is not known in library ") + m_target +
+                  QStringLiteral(" - cannot continue."));
 }
 
 // A chain folder met twice (a folder reached through two parents) is made once.
@@ -469,8 +477,8 @@ bool FolderConversion::recreateChain()
         } else if (number == 0) {
             if (row.parent != 0 && !newParentKnown(row.newParent, row.number, row.name))
                 return false;
-            number = CreateFolder(m_dm, row.name, row.newParent, row.isRoot, m_target, row.number, row.library,
-                                  ParentSort::Defer);
+            number = CreateFolder(m_dm, row.name, row.newParent, row.isRoot, m_target, row.number,
+                                  row.library, ParentSort::Defer);
             if (number != 0 && row.newParent != 0)
                 toSort(row.newParent);
             if (number == 0)
@@ -566,17 +574,18 @@ bool FolderConversion::holdsOnlyMovedItems(int number, const QString &library)
     }
     if (left == 0)
         return true;
-    return refuse(QStringLiteral("Error: Folder #") + NumberText(number) + QStringLiteral(" in library ") + library +
-                  QStringLiteral(" still holds ") + NumberText(left) + QStringLiteral(" item(s) not moved to library ") +
-                  m_target + QStringLiteral(" - it is not removed"));
+    return refuse(QStringLiteral("Error: Folder #") + NumberText(number) + QStringLiteral(" in library ") +
+                  library + QStringLiteral(" still holds ") + NumberText(left) +
+                  QStringLiteral(" item(s) not moved to library ") + m_target +
+                  QStringLiteral(" - it is not removed"));
 }
 
 bool FolderConversion::remove(int number, const QString &library)
 {
     if (holdsOnlyMovedItems(number, library) && DeleteFolder(m_dm, number, library))
         return true;
-    m_log.WriteLog(QStringLiteral("Unable to remove folder ") + NumberText(number) + QStringLiteral(" in library ") +
-                   library + QStringLiteral(" - cannot continue."));
+    m_log.WriteLog(QStringLiteral("Unable to remove folder ") + NumberText(number) +
+                   QStringLiteral(" in library ") + library + QStringLiteral(" - cannot continue."));
     return false;
 }
 
@@ -595,13 +604,13 @@ bool FolderConversion::removeSources()
     if (!remove(m_number, m_source))
         return false;
     raise(MoveCounter::Added);
-    m_log.WriteLog(QStringLiteral("Finished processing ") + NumberText(m_number) + QStringLiteral(" in library ") +
-                   m_s.currentLibrary->name());
+    m_log.WriteLog(QStringLiteral("Finished processing ") + NumberText(m_number) +
+                   QStringLiteral(" in library ") + m_s.currentLibrary->name());
     m_log.WriteLog(equalsLine());
     raise(MoveCounter::Read);
     m_log.WriteLog(QStringLiteral("Folder #") + NumberText(m_number) + u' ' + quoted(m_name) +
-                   QStringLiteral(" successfully moved from library ") + m_source + QStringLiteral(" to library ") +
-                   m_target);
+                   QStringLiteral(" successfully moved from library ") + m_source +
+                   QStringLiteral(" to library ") + m_target);
     return true;
 }
 
@@ -627,8 +636,9 @@ void FolderConversion::leave()
                                                 [](const ChildRow &child) { return !child.done; });
             m_log.WriteLog(QStringLiteral("Error: ") + NumberText(int(unlinked)) + QStringLiteral(" of ") +
                            NumberText(int(m_children.size())) + QStringLiteral(" item(s) of folder #") +
-                           NumberText(m_number) + u' ' + quoted(m_name) + QStringLiteral(" were not linked in library ") +
-                           m_target + QStringLiteral(" - nothing of it is removed from library ") + m_source);
+                           NumberText(m_number) + u' ' + quoted(m_name) +
+                           QStringLiteral(" were not linked in library ") + m_target +
+                           QStringLiteral(" - nothing of it is removed from library ") + m_source);
         }
         m_log.WriteLog(equalsLine());
         ReleaseSharedSlots(m_s);
