@@ -13,11 +13,6 @@
 
 namespace {
 
-QString num(qint64 value)
-{
-    return QString::number(value);
-}
-
 // Runs a DM call whose failure the procedure deliberately lets pass.
 template <typename Call> void ignoringErrors(Call call)
 {
@@ -66,7 +61,7 @@ private:
     bool fail(const QString &line);
     bool sqlStep(const QString &statement, qint64 *affected = nullptr);
     void noteDuration(const QDateTime &started);
-    QString n() const { return num(m_number); }
+    QString n() const { return NumberText(m_number); }
 
     DmContext &m_dm;
     DmSession &m_s;
@@ -90,8 +85,8 @@ private:
 
 int FolderCreation::run()
 {
-    m_entryLibrary = m_s.currentLibrary->name();
     try {
+        m_entryLibrary = m_s.currentLibrary->name();
         if (mayCreate() && findInParent() && findBySql() && createObject() && readSourceColumns() &&
             fillColumns() && save() && correctRows() && inheritFromParent() && copySecurity() && link()) {
             ClearCreationActivity(m_dm, m_target, m_number);
@@ -120,14 +115,15 @@ bool FolderCreation::sqlStep(const QString &statement, qint64 *affected)
     if (!rows.failed())
         return true;
     return fail(QStringLiteral("Error: Unable to update folder ") + m_quoted + QStringLiteral(" (#") + n() +
-                QStringLiteral(") in library ") + m_target + QStringLiteral(": SQL error ") + rows.errorText());
+                QStringLiteral(") in library ") + m_target + QStringLiteral(": SQL error ") +
+                rows.errorText());
 }
 
 void FolderCreation::noteDuration(const QDateTime &started)
 {
     const double seconds = started.msecsTo(m_log.now()) / 1000.0;
     if (seconds > 1) {
-        m_log.WriteLog(QStringLiteral("Note: Process took ") + num(std::llround(seconds)) +
+        m_log.WriteLog(QStringLiteral("Note: Process took ") + QString::number(std::llround(seconds)) +
                        QStringLiteral(" second(s)."));
         m_log.WriteDashLine();
     }
@@ -139,7 +135,8 @@ bool FolderCreation::mayCreate()
     if (current->name() != m_target && !libraryRight(*current, QStringLiteral("User.SaveToRemoteLibrary")))
         return fail(QStringLiteral("Error: ") + current->userId() +
                     QStringLiteral(" does not have rights to save folders to the (remote) ") +
-                    QStringLiteral("Library ") + m_target + QStringLiteral(" from library ") + current->name());
+                    QStringLiteral("Library ") + m_target + QStringLiteral(" from library ") +
+                    current->name());
     if (m_target.isEmpty())
         m_target = current->name();
     const std::shared_ptr<DmLibrary> target = FindLibrary(m_s, m_target);
@@ -157,8 +154,8 @@ bool FolderCreation::findInParent()
     if (m_parent == 0)
         return true;
     m_log.ShowStatus(QStringLiteral("Checking for existence of folder ") + m_quoted +
-                     QStringLiteral(" in parent folder #") + num(m_parent) + QStringLiteral(" in library ") +
-                     m_target);
+                     QStringLiteral(" in parent folder #") + NumberText(m_parent) +
+                     QStringLiteral(" in library ") + m_target);
     m_log.WriteDashLine();
     const int count = m_s.libraries ? m_s.libraries->count() : 0;
     for (int i = 1; i <= count; ++i) {
@@ -170,7 +167,8 @@ bool FolderCreation::findInParent()
     }
     int found = 0;
     if (!m_s.sharedFolder) {
-        m_log.WriteLog(QStringLiteral("Note: Unable to open folder object for parent folder #") + num(m_parent));
+        m_log.WriteLog(QStringLiteral("Note: Unable to open folder object for parent folder #") +
+                       NumberText(m_parent));
         m_log.WriteDashLine();
     } else {
         const std::shared_ptr<DmItemCollection> subfolders = m_s.sharedFolder->subfolders();
@@ -185,12 +183,12 @@ bool FolderCreation::findInParent()
     m_s.sharedFolder.reset();
     if (found == 0) {
         m_log.WriteLog(QStringLiteral("Folder ") + m_quoted + QStringLiteral(" does not already exist") +
-                       QStringLiteral(" in parent folder #") + num(m_parent));
+                       QStringLiteral(" in parent folder #") + NumberText(m_parent));
         m_log.WriteDashLine();
         return true;
     }
-    m_log.WriteLog(QStringLiteral("Folder ") + m_quoted + QStringLiteral(" already exists as item #") + num(found) +
-                   QStringLiteral(" in parent folder #") + num(m_parent));
+    m_log.WriteLog(QStringLiteral("Folder ") + m_quoted + QStringLiteral(" already exists as item #") +
+                   NumberText(found) + QStringLiteral(" in parent folder #") + NumberText(m_parent));
     m_log.WriteDashLine();
     return reuse(found);
 }
@@ -203,31 +201,34 @@ bool FolderCreation::findBySql()
     if (!ConnectLibrary(m_dm, m_target))
         return fail(QStringLiteral("Error: Unable to connect to library ") + m_target);
     const QString name = SqlSafe(m_name.toUpper());
-    const QString target = SqlEscape(m_target.toUpper());
+    const QString target = SqlEscape(m_target);
     QString statement;
     if (m_parent != 0) {
-        statement = QStringLiteral("SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
-                                   "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
-                                   "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY "
-                                   "WHERE FI.PARENT = ") +
-                    num(m_parent) + QStringLiteral(" AND FI.NODE_TYPE = 'F' AND UPPER(FI.DISPLAYNAME) = '") + name +
-                    QStringLiteral("' AND UPPER(RL.LIBRARY_NAME) = '") + target +
-                    QStringLiteral("' AND UPPER(PL.LIBRARY_NAME) = '") + target + u'\'';
+        statement =
+            QStringLiteral("SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
+                           "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
+                           "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY "
+                           "WHERE FI.PARENT = ") +
+            NumberText(m_parent) + QStringLiteral(" AND FI.NODE_TYPE = 'F' AND UPPER(FI.DISPLAYNAME) = '") +
+            name + QStringLiteral("' AND RL.LIBRARY_NAME = '") + target +
+            QStringLiteral("' AND PL.LIBRARY_NAME = '") + target + u'\'';
     } else {
         statement =
-            QStringLiteral("SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
-                           "A.SYSTEM_ID = PR.APPLICATION WHERE A.APPLICATION = 'FOLDER' AND UPPER(PR.DOCNAME) = '") +
+            QStringLiteral(
+                "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
+                "A.SYSTEM_ID = PR.APPLICATION WHERE A.APPLICATION = 'FOLDER' AND UPPER(PR.DOCNAME) = '") +
             name +
             QStringLiteral("' AND PR.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
                            "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
                            "WHERE FI.NODE_TYPE = 'F' AND RL.LIBRARY_NAME = '") +
             SqlEscape(m_s.currentLibrary->name()) + QStringLiteral("')");
-        statement += m_isRoot
-                         ? QStringLiteral(" AND PR.DOCNUMBER IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO)")
-                         : QStringLiteral(" AND PR.DOCNUMBER NOT IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO) "
-                                          "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F "
-                                          "WHERE F.PATH = '") +
-                               SqlEscape(ProductName()) + QStringLiteral("')");
+        statement +=
+            m_isRoot
+                ? QStringLiteral(" AND PR.DOCNUMBER IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO)")
+                : QStringLiteral(" AND PR.DOCNUMBER NOT IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO) "
+                                 "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F "
+                                 "WHERE F.PATH = '") +
+                      SqlEscape(ProductName()) + QStringLiteral("')");
     }
     const SqlRows rows = QueryRows(m_dm, statement);
     if (rows.failed())
@@ -235,7 +236,7 @@ bool FolderCreation::findBySql()
                     QStringLiteral(" exists in library ") + m_target + QStringLiteral(": SQL error ") +
                     rows.errorText());
     if (m_parent == 0 && rows.size() > 1) {
-        m_log.WriteLog(QStringLiteral("Warning: There are ") + num(rows.size()) +
+        m_log.WriteLog(QStringLiteral("Warning: There are ") + QString::number(rows.size()) +
                        QStringLiteral(" folders that have the name ") + m_quoted +
                        QStringLiteral(" - I will select the first one"));
         m_log.WriteDashLine();
@@ -243,8 +244,10 @@ bool FolderCreation::findBySql()
     const int found = rows.isEmpty() ? 0 : leadingInt32(rows.value(0, 1).toString());
     if (found == 0)
         return true;
-    m_log.WriteLog(QStringLiteral("Folder ") + m_quoted + QStringLiteral(" already exists as item #") + num(found) +
-                   (m_parent != 0 ? QStringLiteral(" in parent folder #") + num(m_parent) : QString()));
+    m_log.WriteLog(
+        QStringLiteral("Folder ") + m_quoted + QStringLiteral(" already exists as item #") +
+        NumberText(found) +
+        (m_parent != 0 ? QStringLiteral(" in parent folder #") + NumberText(m_parent) : QString()));
     m_log.WriteDashLine();
     return reuse(found);
 }
@@ -256,7 +259,7 @@ bool FolderCreation::reuse(int found)
     if (m_sourceLib.isEmpty() || m_sourceDoc == 0)
         return false;
     const auto refuse = [&](const QString &why) {
-        return fail(QStringLiteral("Error: Folder ") + m_quoted + QStringLiteral(" (#") + num(found) +
+        return fail(QStringLiteral("Error: Folder ") + m_quoted + QStringLiteral(" (#") + NumberText(found) +
                     QStringLiteral(" in library ") + m_target + QStringLiteral(") is not reused: ") + why);
     };
     if (!ConnectLibrary(m_dm, m_sourceLib))
@@ -266,17 +269,17 @@ bool FolderCreation::reuse(int found)
         return refuse(QStringLiteral("library ") + m_target + QStringLiteral(" cannot be connected"));
     const std::optional<FolderAccess> existing = ReadFolderAccess(m_dm, found);
     if (!source || !existing)
-        return refuse(QStringLiteral("its access cannot be compared with that of folder #") + num(m_sourceDoc) +
-                      QStringLiteral(" in library ") + m_sourceLib);
+        return refuse(QStringLiteral("its access cannot be compared with that of folder #") +
+                      NumberText(m_sourceDoc) + QStringLiteral(" in library ") + m_sourceLib);
     const QString mover = m_s.currentLibrary->userId();
     if (AccessWider(*existing, *source, mover))
-        return refuse(QStringLiteral("it gives wider access than folder #") + num(m_sourceDoc) +
+        return refuse(QStringLiteral("it gives wider access than folder #") + NumberText(m_sourceDoc) +
                       QStringLiteral(" in library ") + m_sourceLib);
     if (!existing->isRestrictedTo(mover) || source->isRestrictedTo(mover))
         return false;
     // Left restricted by an earlier failed copy, if this program made it: copy the security again.
-    const SqlRows path =
-        QueryRows(m_dm, QStringLiteral("SELECT PATH FROM [OWNER].FOLDER WHERE DOCNUMBER = ") + num(found));
+    const SqlRows path = QueryRows(
+        m_dm, QStringLiteral("SELECT PATH FROM [OWNER].FOLDER WHERE DOCNUMBER = ") + NumberText(found));
     if (path.failed() || path.value(0, 1).toString().trimmed() != ProductName())
         return false;
     if (CopyFolderSecurity(m_dm, m_sourceLib, m_sourceDoc, m_target, found) != SecurityOutcome::Copied)
@@ -287,12 +290,14 @@ bool FolderCreation::reuse(int found)
 bool FolderCreation::createObject()
 {
     const QString library = m_s.currentLibrary->name();
-    m_log.ShowStatus(QStringLiteral("Creating folder object ") + m_quoted + QStringLiteral(" in library ") + library);
+    m_log.ShowStatus(QStringLiteral("Creating folder object ") + m_quoted + QStringLiteral(" in library ") +
+                     library);
     ignoringErrors([&] { m_s.sharedFolder = m_s.currentLibrary->newFolder(); });
     m_log.WriteEqualsLine();
     const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
     if (!folder)
-        return fail(QStringLiteral("Error: Unable to open new folder ") + m_quoted + QStringLiteral(" in ") + library);
+        return fail(QStringLiteral("Error: Unable to open new folder ") + m_quoted + QStringLiteral(" in ") +
+                    library);
     m_log.WriteLog(QStringLiteral("Setting Folder Name to ") + m_quoted);
     m_log.WriteDashLine();
     folder->setNameB(m_name);
@@ -305,7 +310,8 @@ bool FolderCreation::createObject()
     });
     if (m_s.sharedProfile)
         return true;
-    m_log.WriteLog(QStringLiteral("Error: Unable to open folder profile object in library ") + folder->libraryName());
+    m_log.WriteLog(QStringLiteral("Error: Unable to open folder profile object in library ") +
+                   folder->libraryName());
     return fail(QStringLiteral("Warning: The profile object is no longer set - cannot continue"));
 }
 
@@ -317,19 +323,19 @@ bool FolderCreation::readSourceColumns()
     const QDateTime started = m_log.now();
     std::shared_ptr<DmProfile> sync;
     if (const std::shared_ptr<DmLibrary> library = FindLibrary(m_s, m_sourceLib)) {
-        m_log.WriteLog(QStringLiteral("Opening SyncProfile object #") + num(m_sourceDoc) +
+        m_log.WriteLog(QStringLiteral("Opening SyncProfile object #") + NumberText(m_sourceDoc) +
                        QStringLiteral(" in library ") + m_sourceLib);
         sync = library->openProfile(m_sourceDoc);
         m_log.WriteDashLine();
     }
     if (!sync)
-        return fail(QStringLiteral("Error: Unable to open SyncProfile object #") + num(m_sourceDoc) +
+        return fail(QStringLiteral("Error: Unable to open SyncProfile object #") + NumberText(m_sourceDoc) +
                     QStringLiteral(" in library ") + m_sourceLib);
-    m_log.WriteLog(QStringLiteral("SyncProfile object #") + num(sync->documentNumber()) +
+    m_log.WriteLog(QStringLiteral("SyncProfile object #") + NumberText(sync->documentNumber()) +
                    QStringLiteral(" opened in library ") + sync->libraryName());
     m_log.WriteDashLine();
-    m_log.WriteLog(QStringLiteral("Retrieving profile columns from document #") + num(sync->documentNumber()) +
-                   QStringLiteral(" in library ") + sync->libraryName());
+    m_log.WriteLog(QStringLiteral("Retrieving profile columns from document #") +
+                   NumberText(sync->documentNumber()) + QStringLiteral(" in library ") + sync->libraryName());
     const std::shared_ptr<DmColumns> columns = sync->columns();
     const int count = columns->count();
     for (int i = 1; i <= count; ++i) {
@@ -396,16 +402,16 @@ bool FolderCreation::fillColumns()
 bool FolderCreation::save()
 {
     const std::shared_ptr<DmProfile> profile = m_s.sharedProfile;
-    m_log.WriteLog(QStringLiteral("Saving profile object for folder ") + m_quoted + QStringLiteral(" in library ") +
-                   profile->libraryName());
+    m_log.WriteLog(QStringLiteral("Saving profile object for folder ") + m_quoted +
+                   QStringLiteral(" in library ") + profile->libraryName());
     const bool profileSaved = profile->save(m_s.saveOption);
     m_log.WriteDashLine();
     ignoringErrors([&] { m_number = profile->documentNumber(); });
     if (m_number == 0)
         return fail(QStringLiteral("Error: Unable to save profile object for folder ") + m_quoted);
     m_secured = false;
-    m_log.WriteLog(QStringLiteral("Document #") + n() + QStringLiteral(" assigned to this folder in library ") +
-                   profile->libraryName());
+    m_log.WriteLog(QStringLiteral("Document #") + n() +
+                   QStringLiteral(" assigned to this folder in library ") + profile->libraryName());
     m_log.WriteDashLine();
     if (!profileSaved && profile->errorNumber() != 0)
         return fail(DmErrorLine(profile->errorNumber(), profile->errorDescription()));
@@ -421,19 +427,20 @@ bool FolderCreation::save()
     if (folder->nameA().isEmpty())
         folder->setNameA(m_name);
     const bool isPublic = m_isRoot && m_parent == 0;
-    m_log.WriteLog(QStringLiteral("Setting profile object #") + num(folder->documentNumber()) +
+    m_log.WriteLog(QStringLiteral("Setting profile object #") + NumberText(folder->documentNumber()) +
                    QStringLiteral(" for folder \"") + folder->nameB() +
-                   (isPublic ? QStringLiteral("\" as Public in library ") : QStringLiteral("\" as Private in library ")) +
+                   (isPublic ? QStringLiteral("\" as Public in library ")
+                             : QStringLiteral("\" as Private in library ")) +
                    folder->libraryName());
     folder->setPublic(isPublic);
     m_log.WriteDashLine();
-    m_log.WriteLog(QStringLiteral("Saving profile object for folder ") + m_quoted + QStringLiteral(" in library ") +
-                   folder->libraryName());
+    m_log.WriteLog(QStringLiteral("Saving profile object for folder ") + m_quoted +
+                   QStringLiteral(" in library ") + folder->libraryName());
     const bool folderSaved = folder->save(m_s.saveOption);
     m_log.WriteDashLine();
     if (!folderSaved && folder->errorNumber() != 0)
         return fail(DmErrorLine(folder->errorNumber(), folder->errorDescription()));
-    m_log.WriteLog(QStringLiteral("Folder object saved to #") + num(folder->documentNumber()) +
+    m_log.WriteLog(QStringLiteral("Folder object saved to #") + NumberText(folder->documentNumber()) +
                    QStringLiteral(" in library ") + folder->libraryName());
     m_log.WriteDashLine();
     if (!m_s.sharedFolder)
@@ -460,7 +467,9 @@ bool FolderCreation::correctRows()
         return false;
     if (m_isRoot) {
         m_log.WriteLog(
-            QStringLiteral("Verifying Root_Object Display Name and Profile Document Name for Public Folder #") + n());
+            QStringLiteral(
+                "Verifying Root_Object Display Name and Profile Document Name for Public Folder #") +
+            n());
         m_log.WriteDashLine();
         return sqlStep(QStringLiteral("UPDATE [OWNER].ROOT_OBJECT SET DISPLAYNAME = '") + SqlSafe(m_name) +
                        QStringLiteral("' WHERE DOCNUMBER = ") + n());
@@ -476,11 +485,13 @@ bool FolderCreation::inheritFromParent()
 {
     if (m_parent == 0)
         return true;
-    const QString p = num(m_parent);
+    const QString p = NumberText(m_parent);
     m_log.WriteLog(QStringLiteral("Retrieving profile information from parent #") + p);
     m_log.WriteDashLine();
     const SqlRows parent = QueryRows(
-        m_dm, QStringLiteral("SELECT STORAGETYPE, PATH, RETENTION, FORM FROM [OWNER].PROFILE WHERE DOCNUMBER = ") + p);
+        m_dm,
+        QStringLiteral("SELECT STORAGETYPE, PATH, RETENTION, FORM FROM [OWNER].PROFILE WHERE DOCNUMBER = ") +
+            p);
     const bool known = !parent.failed() && !parent.isEmpty();
     if (!known)
         m_log.WriteLog(QStringLiteral("Warning: Unable to retrieve profile information from parent #") + p);
@@ -489,11 +500,11 @@ bool FolderCreation::inheritFromParent()
     m_log.WriteDashLine();
     QString columns = QStringLiteral("DOCNAME = '") + SqlSafe(m_name) + QStringLiteral("', ");
     if (known)
-        columns += QStringLiteral("FORM = ") + num(leadingInt32(parent.value(0, 4).toString())) +
+        columns += QStringLiteral("FORM = ") + NumberText(leadingInt32(parent.value(0, 4).toString())) +
                    QStringLiteral(", FULLTEXT = 'Y', STORAGETYPE = '") +
                    SqlEscape(parent.value(0, 1).toString().trimmed()) + QStringLiteral("', PATH = '") +
                    SqlEscape(parent.value(0, 2).toString().trimmed()) + QStringLiteral("', RETENTION = ") +
-                   num(leadingInt32(parent.value(0, 3).toString())) + QStringLiteral(", ");
+                   NumberText(leadingInt32(parent.value(0, 3).toString())) + QStringLiteral(", ");
     else
         columns += QStringLiteral("FULLTEXT = 'Y', ");
     qint64 affected = 0;
@@ -517,8 +528,9 @@ bool FolderCreation::copySecurity()
     if (m_secured && link())
         ClearCreationActivity(m_dm, m_target, m_number);
     return fail(QStringLiteral("Error: Folder ") + m_quoted + QStringLiteral(" (#") + n() +
-                QStringLiteral(") in library ") + m_target + QStringLiteral(" lacks the security of folder #") +
-                num(m_sourceDoc) + QStringLiteral(" in library ") + m_sourceLib);
+                QStringLiteral(") in library ") + m_target +
+                QStringLiteral(" lacks the security of folder #") + NumberText(m_sourceDoc) +
+                QStringLiteral(" in library ") + m_sourceLib);
 }
 
 bool FolderCreation::link()
@@ -526,13 +538,14 @@ bool FolderCreation::link()
     m_log.WriteDashLine();
     ConnectLibrary(m_dm, m_target);
     if (m_parent != 0) {
-        const QString p = num(m_parent);
+        const QString p = NumberText(m_parent);
         m_log.ShowStatus(QStringLiteral("Processing AddFolderItem for folder #") + n() +
                          QStringLiteral(" as subfolder under folder #") + p);
         m_log.WriteDashLine();
         if (!AddFolderItem(m_dm, m_number, m_parent, QStringLiteral("F"), m_target, m_target, m_parentSort))
-            return fail(QStringLiteral("Error: Unable to add folder item #") + n() + QStringLiteral(" in library ") +
-                        m_target + QStringLiteral(" to folder #") + p + QStringLiteral(" in library ") + m_target);
+            return fail(QStringLiteral("Error: Unable to add folder item #") + n() +
+                        QStringLiteral(" in library ") + m_target + QStringLiteral(" to folder #") + p +
+                        QStringLiteral(" in library ") + m_target);
     }
     m_result = m_number;
     return true;
@@ -554,9 +567,9 @@ void FolderCreation::leave()
     ReleaseSharedSlots(m_s);
     if (m_result == 0 && m_number != 0 && !m_secured) {
         ignoringErrors([&] {
-            const bool onTarget =
-                (m_s.currentLibrary && m_s.currentLibrary->name().compare(m_target, Qt::CaseInsensitive) == 0) ||
-                ConnectLibrary(m_dm, m_target);
+            const bool onTarget = (m_s.currentLibrary &&
+                                   m_s.currentLibrary->name().compare(m_target, Qt::CaseInsensitive) == 0) ||
+                                  ConnectLibrary(m_dm, m_target);
             if (onTarget)
                 RestrictToMover(m_dm, m_number, QStringLiteral("anyone else until the folder is made again"));
         });
@@ -567,8 +580,9 @@ void FolderCreation::leave()
 
 } // namespace
 
-int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot, const QString &TargetLib,
-                 int SourceDocNumber, const QString &SourceLib, ParentSort parentSort)
+int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,
+                 const QString &TargetLib, int SourceDocNumber, const QString &SourceLib,
+                 ParentSort parentSort)
 {
     if (!FolderStepMayStart(dm, QStringLiteral("CreateFolder")))
         return 0;
@@ -577,6 +591,7 @@ int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, 
         dm.log.WriteDashLine();
         return 0;
     }
-    return FolderCreation(dm, FolderName, ParentDocNumber, IsRoot, TargetLib, SourceDocNumber, SourceLib, parentSort)
+    return FolderCreation(dm, FolderName, ParentDocNumber, IsRoot, TargetLib, SourceDocNumber, SourceLib,
+                          parentSort)
         .run();
 }

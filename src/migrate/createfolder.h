@@ -13,9 +13,10 @@
 // again. The link defers the parent's sort when parentSort says so (the caller then sorts the parent).
 //
 // What a failure leaves behind: nothing, before the profile is saved; afterwards the new folder stays
-// in the target library, restricted to the user running the move when its security was not copied,
-// and linked into its parent only when the failure came after the link. Uses the session's shared
-// folder and profile slots and leaves both empty; reconnects to the library current on entry.
+// in the target library, restricted to the user running the move unless its security was copied. A
+// failure before the security copy leaves it unlinked; one of the copy itself does not stop the link,
+// so that a later run finds the folder and copies again. Uses the session's shared folder and profile
+// slots and leaves both empty; reconnects to the library current on entry.
 int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,
                  const QString &TargetLib, int SourceDocNumber, const QString &SourceLib,
                  ParentSort parentSort = ParentSort::Sort);

@@ -4,6 +4,7 @@
 #include "dm/dmerror.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
+#include "migrate/foldersteps.h"
 #include "settings/leadingnumber.h"
 #include "settings/product.h"
 
@@ -14,11 +15,6 @@ namespace {
 
 const QString DocsUsers = QStringLiteral("DOCS_USERS");
 constexpr int FullRights = 255;
-
-QString number(qint64 value)
-{
-    return QString::number(value);
-}
 
 QString currentUserId(const DmSession &session)
 {
@@ -32,7 +28,7 @@ QString trusteeQuery(int docNumber)
                           "LEFT OUTER JOIN [OWNER].PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
                           "LEFT OUTER JOIN [OWNER].GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP "
                           "WHERE R.DOCNUMBER = ") +
-           number(docNumber);
+           NumberText(docNumber);
 }
 
 QString deleteTrustees(const QString &n)
@@ -44,25 +40,26 @@ QString deleteTrustees(const QString &n)
 
 QString setDefaultRights(int rights, const QString &n)
 {
-    return QStringLiteral("UPDATE [OWNER].PROFILE SET DEFAULT_RIGHTS = ") + number(rights) +
+    return QStringLiteral("UPDATE [OWNER].PROFILE SET DEFAULT_RIGHTS = ") + NumberText(rights) +
            QStringLiteral(" WHERE DOCNUMBER = ") + n;
 }
 
 QString insertTrustee(const FolderTrustee &trustee, const QString &n)
 {
-    const QString rights = number(trustee.rights);
+    const QString rights = NumberText(trustee.rights);
     const QString id = SqlEscape(trustee.id);
     if (trustee.group)
         return QStringLiteral("INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT "
                               "GR.SYSTEM_ID, ") +
                rights +
-               QStringLiteral(", PR.SYSTEM_ID FROM [OWNER].GROUPS GR, [OWNER].PROFILE PR WHERE GR.GROUP_ID = '") +
+               QStringLiteral(
+                   ", PR.SYSTEM_ID FROM [OWNER].GROUPS GR, [OWNER].PROFILE PR WHERE GR.GROUP_ID = '") +
                id + QStringLiteral("' AND PR.DOCNUMBER = ") + n;
     return QStringLiteral("INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT "
                           "PE.SYSTEM_ID, ") +
            rights +
-           QStringLiteral(", PR.SYSTEM_ID FROM [OWNER].PEOPLE PE, [OWNER].PROFILE PR WHERE PE.USER_ID = '") + id +
-           QStringLiteral("' AND PR.DOCNUMBER = ") + n;
+           QStringLiteral(", PR.SYSTEM_ID FROM [OWNER].PEOPLE PE, [OWNER].PROFILE PR WHERE PE.USER_ID = '") +
+           id + QStringLiteral("' AND PR.DOCNUMBER = ") + n;
 }
 
 // Runs a statement that must go through; a refused one is logged by the runner and answered false.
@@ -79,7 +76,7 @@ class SecurityCopy {
 public:
     SecurityCopy(DmContext &dm, QString sourceLib, int sourceDoc, QString targetLib, int docNumber)
         : m_dm(dm), m_log(dm.log), m_sourceLib(std::move(sourceLib)), m_sourceDoc(sourceDoc),
-          m_targetLib(std::move(targetLib)), m_docNumber(docNumber), m_n(number(docNumber))
+          m_targetLib(std::move(targetLib)), m_docNumber(docNumber), m_n(NumberText(docNumber))
     {
     }
 
@@ -115,9 +112,9 @@ SecurityOutcome SecurityCopy::run()
     if (sourceRead && (m_source->isOpen() ? openOutcome() : restrictedOutcome()))
         return SecurityOutcome::Copied;
 
-    m_log.WriteLog(QStringLiteral("Error: Unable to copy the security of folder #") + number(m_sourceDoc) +
-                   QStringLiteral(" in library ") + m_sourceLib + QStringLiteral(" to folder #") + m_n +
-                   QStringLiteral(" in library ") + m_targetLib +
+    m_log.WriteLog(QStringLiteral("Error: Unable to copy the security of folder #") +
+                   NumberText(m_sourceDoc) + QStringLiteral(" in library ") + m_sourceLib +
+                   QStringLiteral(" to folder #") + m_n + QStringLiteral(" in library ") + m_targetLib +
                    (m_failure.isEmpty() ? QString() : QStringLiteral(": ") + m_failure));
     m_log.WriteDashLine();
     return RestrictToMover(m_dm, m_docNumber, lostAccess()) ? SecurityOutcome::RestrictedToUser
@@ -133,9 +130,9 @@ bool SecurityCopy::readSource()
     }
     for (const FolderTrustee &trustee : std::as_const(m_source->trustees))
         m_log.WriteLog((trustee.group ? QStringLiteral("Group ") : QStringLiteral("User ")) + trustee.id +
-                       QStringLiteral(" will be added with rights ") + number(trustee.rights));
+                       QStringLiteral(" will be added with rights ") + NumberText(trustee.rights));
     m_log.WriteDashLine();
-    m_log.WriteLog(number(m_source->rowCount()) + QStringLiteral(" Trustee(s) found for Folder #") + m_n);
+    m_log.WriteLog(NumberText(m_source->rowCount()) + QStringLiteral(" Trustee(s) found for Folder #") + m_n);
     m_log.WriteDashLine();
     return true;
 }
@@ -145,7 +142,8 @@ bool SecurityCopy::openOutcome()
     qint64 inserted = 0;
     const bool done =
         runChecked(m_dm, setDefaultRights(0, m_n)) && runChecked(m_dm, deleteTrustees(m_n)) &&
-        runChecked(m_dm,
+        runChecked(
+            m_dm,
             QStringLiteral("INSERT INTO [OWNER].SECURITY (PERSONORGROUP, ACCESSRIGHTS, THING) SELECT 0, 255, "
                            "SYSTEM_ID FROM [OWNER].PROFILE WHERE DOCNUMBER = ") +
                 m_n,
@@ -160,7 +158,7 @@ bool SecurityCopy::openOutcome()
 // copied trustees on a folder that is open to everyone.
 bool SecurityCopy::restrictedOutcome()
 {
-    m_log.ShowStatus(QStringLiteral("Processing ") + number(m_source->rowCount()) +
+    m_log.ShowStatus(QStringLiteral("Processing ") + NumberText(m_source->rowCount()) +
                      QStringLiteral(" security entries for document #") + m_n);
     m_log.WriteDashLine();
     if (!runChecked(m_dm, setDefaultRights(1, m_n)) || !runChecked(m_dm, deleteTrustees(m_n))) {
@@ -181,8 +179,9 @@ bool SecurityCopy::restrictedOutcome()
             ++added;
             continue;
         }
-        m_log.WriteLog(QStringLiteral("Warning: ") + (trustee.group ? QStringLiteral("Group ") : QStringLiteral("User ")) +
-                       trustee.id + QStringLiteral(" does not exist in library ") + m_targetLib +
+        m_log.WriteLog(QStringLiteral("Warning: ") +
+                       (trustee.group ? QStringLiteral("Group ") : QStringLiteral("User ")) + trustee.id +
+                       QStringLiteral(" does not exist in library ") + m_targetLib +
                        QStringLiteral(" and has no access to folder #") + m_n);
         m_log.WriteDashLine();
     }
@@ -206,7 +205,7 @@ void SecurityCopy::logTrusteesAdded()
         if (s.currentLibrary)
             s.sharedProfile = s.currentLibrary->openProfile(m_docNumber);
         if (s.sharedProfile)
-            m_log.WriteLog(number(s.sharedProfile->trusteesCount()) +
+            m_log.WriteLog(NumberText(s.sharedProfile->trusteesCount()) +
                            QStringLiteral(" Trustee(s) added for document ") + m_n);
         else
             m_log.WriteLog(QStringLiteral("Warning: Unable to open the profile of folder #") + m_n +
@@ -221,8 +220,8 @@ void SecurityCopy::logTrusteesAdded()
 QString SecurityCopy::lostAccess() const
 {
     if (!m_source)
-        return QStringLiteral("the trustees of folder #") + number(m_sourceDoc) + QStringLiteral(" in library ") +
-               m_sourceLib;
+        return QStringLiteral("the trustees of folder #") + NumberText(m_sourceDoc) +
+               QStringLiteral(" in library ") + m_sourceLib;
     if (m_source->isOpen())
         return QStringLiteral("every other user");
     QStringList ids;
@@ -264,8 +263,8 @@ std::optional<FolderAccess> ReadFolderAccess(DmContext &dm, int docNumber)
 {
     const QString library = dm.session.currentLibrary ? dm.session.currentLibrary->name() : QString();
     const auto failed = [&](const SqlRows &rows) {
-        dm.log.WriteLog(QStringLiteral("Error: Unable to read the security of folder #") + number(docNumber) +
-                        QStringLiteral(" in library ") + library +
+        dm.log.WriteLog(QStringLiteral("Error: Unable to read the security of folder #") +
+                        NumberText(docNumber) + QStringLiteral(" in library ") + library +
                         (rows.failed() ? QStringLiteral(": SQL error ") + rows.errorText()
                                        : QStringLiteral(": no such profile")));
         dm.log.WriteDashLine();
@@ -273,7 +272,7 @@ std::optional<FolderAccess> ReadFolderAccess(DmContext &dm, int docNumber)
     };
     const SqlRows profile =
         QueryRows(dm, QStringLiteral("SELECT DEFAULT_RIGHTS FROM [OWNER].PROFILE WHERE DOCNUMBER = ") +
-                          number(docNumber));
+                          NumberText(docNumber));
     if (profile.failed() || profile.isEmpty())
         return failed(profile);
     const SqlRows rows = QueryRows(dm, trusteeQuery(docNumber));
@@ -327,7 +326,7 @@ SecurityOutcome CopyFolderSecurity(DmContext &dm, const QString &SourceLib, int 
 
 bool RestrictToMover(DmContext &dm, int docNumber, const QString &lostAccess)
 {
-    const QString n = number(docNumber);
+    const QString n = NumberText(docNumber);
     const QString mover = currentUserId(dm.session);
     const QString library = dm.session.currentLibrary ? dm.session.currentLibrary->name() : QString();
     const bool restricted = runChecked(dm, setDefaultRights(1, n)) && runChecked(dm, deleteTrustees(n)) &&
@@ -337,8 +336,8 @@ bool RestrictToMover(DmContext &dm, int docNumber, const QString &lostAccess)
                         QStringLiteral(" is restricted to ") + mover + QStringLiteral("; no access for ") +
                         lostAccess);
     else
-        dm.log.WriteLog(QStringLiteral("Error: Unable to restrict folder #") + n + QStringLiteral(" in library ") +
-                        library + QStringLiteral(" to ") + mover);
+        dm.log.WriteLog(QStringLiteral("Error: Unable to restrict folder #") + n +
+                        QStringLiteral(" in library ") + library + QStringLiteral(" to ") + mover);
     dm.log.WriteDashLine();
     return restricted;
 }
@@ -346,7 +345,7 @@ bool RestrictToMover(DmContext &dm, int docNumber, const QString &lostAccess)
 bool ClearCreationActivity(DmContext &dm, const QString &TargetLib, int docNumber)
 {
     ActivityLog &log = dm.log;
-    const QString n = number(docNumber);
+    const QString n = NumberText(docNumber);
     const DmSession &s = dm.session;
     if (!s.currentLibrary || s.currentLibrary->name().compare(TargetLib, Qt::CaseInsensitive) != 0) {
         log.WriteLog(QStringLiteral("Warning: Activitylog entries for document #") + n +
@@ -354,16 +353,17 @@ bool ClearCreationActivity(DmContext &dm, const QString &TargetLib, int docNumbe
         log.WriteDashLine();
         return false;
     }
-    log.WriteLog(QStringLiteral("Clearing Activitylog entries for document #") + n + QStringLiteral(" generated by ") +
-                 ProductName());
+    log.WriteLog(QStringLiteral("Clearing Activitylog entries for document #") + n +
+                 QStringLiteral(" generated by ") + ProductName());
     log.WriteDashLine();
     const QDate today = QDate::currentDate();
     const QString date =
         IsOracle(s.engineCode)
-            ? QStringLiteral(" AND START_DATE = TO_DATE('") + QLocale().toString(today, QStringLiteral("dd-MMM-yy")) +
-                  QStringLiteral("', 'DD-MON-RR')")
+            ? QStringLiteral(" AND START_DATE = TO_DATE('") +
+                  QLocale().toString(today, QStringLiteral("dd-MMM-yy")) + QStringLiteral("', 'DD-MON-RR')")
             : QStringLiteral(" AND START_DATE = '") + today.toString(QStringLiteral("yyyy-MM-dd")) + u'\'';
-    if (runChecked(dm, QStringLiteral("DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = ") + n +
+    if (runChecked(
+            dm, QStringLiteral("DELETE FROM [OWNER].ACTIVITYLOG WHERE DOCNUMBER = ") + n +
                     QStringLiteral(" AND TYPIST = (SELECT SYSTEM_ID FROM [OWNER].PEOPLE WHERE USER_ID = '") +
                     SqlEscape(s.currentLibrary->userId()) + QStringLiteral("')") + date))
         return true;

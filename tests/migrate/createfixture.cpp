@@ -6,7 +6,8 @@
 CreateFixture::CreateFixture()
 {
     for (const QString library : {"LIB_SQL", "LIB_ORA", "LIB_SYB"}) {
-        for (const QString right : {"User.CreateFolder", "User.ManageRootFolders", "User.SaveToRemoteLibrary"})
+        for (const QString right :
+             {"User.CreateFolder", "User.ManageRootFolders", "User.SaveToRemoteLibrary"})
             builder.grant(library, "DOCS_USERS", right);
         builder.addUser(library, "MDOE", "LEGAL");
         builder.addUser(library, "O'BRIEN");
@@ -25,7 +26,8 @@ void PrintTo(const CreateFixture::Access &access, std::ostream *out)
         *out << ", " << trustee.key().toStdString() << '=' << trustee.value();
 }
 
-int CreateFixture::folderWith(const QString &library, const QString &name, const Access &access, bool isPublic)
+int CreateFixture::folderWith(const QString &library, const QString &name, const Access &access,
+                              bool isPublic)
 {
     const int folder = builder.addFolder(library, name, isPublic);
     builder.db(library).exec("UPDATE PROFILE SET DEFAULT_RIGHTS = ?1 WHERE DOCNUMBER = ?2",
@@ -33,9 +35,10 @@ int CreateFixture::folderWith(const QString &library, const QString &name, const
     for (auto trustee = access.trustees.cbegin(); trustee != access.trustees.cend(); ++trustee) {
         const QString key = trustee.key();
         const QString table = key.startsWith("G:") ? "GROUPS WHERE GROUP_ID" : "PEOPLE WHERE USER_ID";
-        const qint64 id =
-            key == "*" ? 0
-                       : builder.db(library).scalar("SELECT SYSTEM_ID FROM " + table + " = ?1", {key.mid(2)}).toLongLong();
+        const qint64 id = key == "*" ? 0
+                                     : builder.db(library)
+                                           .scalar("SELECT SYSTEM_ID FROM " + table + " = ?1", {key.mid(2)})
+                                           .toLongLong();
         builder.addTrustee(library, folder, id, trustee.value());
     }
     return folder;
@@ -45,15 +48,16 @@ CreateFixture::Access CreateFixture::accessOf(const QString &library, int docNum
 {
     LibraryDatabase &db = builder.db(library);
     Access access;
-    access.defaultRights = db.scalar("SELECT DEFAULT_RIGHTS FROM PROFILE WHERE DOCNUMBER = ?1", {docNumber}).toInt();
-    for (const QVariantList &row :
-         db.query("SELECT S.PERSONORGROUP, P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM SECURITY S "
-                  "JOIN PROFILE R ON R.SYSTEM_ID = S.THING LEFT JOIN PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
-                  "LEFT JOIN GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP WHERE R.DOCNUMBER = ?1",
-                  {docNumber})) {
+    access.defaultRights =
+        db.scalar("SELECT DEFAULT_RIGHTS FROM PROFILE WHERE DOCNUMBER = ?1", {docNumber}).toInt();
+    for (const QVariantList &row : db.query(
+             "SELECT S.PERSONORGROUP, P.USER_ID, G.GROUP_ID, S.ACCESSRIGHTS FROM SECURITY S "
+             "JOIN PROFILE R ON R.SYSTEM_ID = S.THING LEFT JOIN PEOPLE P ON P.SYSTEM_ID = S.PERSONORGROUP "
+             "LEFT JOIN GROUPS G ON G.SYSTEM_ID = S.PERSONORGROUP WHERE R.DOCNUMBER = ?1",
+             {docNumber})) {
         const QString key = row[0].toLongLong() == 0 ? QString("*")
-                            : row[1].isValid()        ? "U:" + row[1].toString()
-                                                      : "G:" + row[2].toString();
+                            : row[1].isValid()       ? "U:" + row[1].toString()
+                                                     : "G:" + row[2].toString();
         access.trustees[key] |= row[3].toInt();
     }
     return access;
@@ -62,10 +66,11 @@ CreateFixture::Access CreateFixture::accessOf(const QString &library, int docNum
 QList<int> CreateFixture::foldersNamed(const QString &library, const QString &name)
 {
     QList<int> numbers;
-    for (const QVariantList &row : builder.db(library).query(
-             "SELECT P.DOCNUMBER FROM PROFILE P JOIN FOLDER F ON F.DOCNUMBER = P.DOCNUMBER WHERE P.DOCNAME = ?1 "
-             "ORDER BY P.DOCNUMBER",
-             {name}))
+    for (const QVariantList &row :
+         builder.db(library).query("SELECT P.DOCNUMBER FROM PROFILE P JOIN FOLDER F ON F.DOCNUMBER = "
+                                   "P.DOCNUMBER WHERE P.DOCNAME = ?1 "
+                                   "ORDER BY P.DOCNUMBER",
+                                   {name}))
         numbers << row[0].toInt();
     return numbers;
 }

@@ -59,7 +59,8 @@ public:
 
     int create()
     {
-        return CreateFolder(*dm, Name, m_parent, m_scenario.isRoot, m_scenario.target, m_source, m_scenario.sourceLib);
+        return CreateFolder(*dm, Name, m_parent, m_scenario.isRoot, m_scenario.target, m_source,
+                            m_scenario.sourceLib);
     }
 
     // What the test checks after a run with a planted failure.
@@ -72,9 +73,13 @@ public:
             EXPECT_FALSE(std::none_of(lines.cbegin(), lines.cend(),
                                       [](const QString &line) { return line.startsWith("Error:"); }));
         } else {
-            EXPECT_FALSE(problems(lines).isEmpty() && std::none_of(lines.cbegin(), lines.cend(), [](const QString &line) {
-                             return line.startsWith("SQL Error #") || line.startsWith("Note: Unable");
-                         })) << "the failure went unreported";
+            EXPECT_FALSE(problems(lines).isEmpty() &&
+                         std::none_of(lines.cbegin(), lines.cend(),
+                                      [](const QString &line) {
+                                          return line.startsWith("SQL Error #") ||
+                                                 line.startsWith("Note: Unable");
+                                      }))
+                << "the failure went unreported";
         }
         EXPECT_EQ(violations(), QStringList());
     }
@@ -94,8 +99,8 @@ TEST(CreateFolderSweep, NoPlantedFailureWidensAccessOrGoesUnreported)
     const QList<Scenario> scenarios = {
         {"a subfolder from SQL Server into Oracle", "LIB_SQL", "LIB_ORA", true, false},
         {"a root folder from Oracle into Sybase", "LIB_ORA", "LIB_SYB", false, true},
-        {"a private folder left restricted by an earlier run, from Sybase into SQL Server", "LIB_SYB", "LIB_SQL",
-         false, false, true},
+        {"a private folder left restricted by an earlier run, from Sybase into SQL Server", "LIB_SYB",
+         "LIB_SQL", false, false, true},
     };
     for (const Scenario &scenario : scenarios) {
         SCOPED_TRACE(scenario.name);

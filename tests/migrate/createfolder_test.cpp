@@ -130,7 +130,8 @@ TEST_F(CreateFolderTest, ReusesOnlyTheSameFolderAndNeverOneWithWiderAccess)
         const Call call = c.setUp(name);
         const QList<int> before = foldersNamed(Target, call.name);
         newLogLines();
-        const int result = CreateFolder(*dm, call.name, call.parent, call.isRoot, Target, call.source, SourceLib);
+        const int result =
+            CreateFolder(*dm, call.name, call.parent, call.isRoot, Target, call.source, SourceLib);
         const QStringList lines = newLogLines();
         const QList<int> after = foldersNamed(Target, call.name);
 
@@ -139,15 +140,18 @@ TEST_F(CreateFolderTest, ReusesOnlyTheSameFolderAndNeverOneWithWiderAccess)
             ASSERT_EQ(after.size(), before.size() + 1);
             EXPECT_EQ(result, after.last());
             EXPECT_EQ(accessOf(Target, result), Restricted);
-            EXPECT_EQ(builder.db(Target).scalar("SELECT COUNT(*) FROM ROOT_OBJECT WHERE DOCNUMBER = ?1", {result}).toInt(),
+            EXPECT_EQ(builder.db(Target)
+                          .scalar("SELECT COUNT(*) FROM ROOT_OBJECT WHERE DOCNUMBER = ?1", {result})
+                          .toInt(),
                       call.isRoot && call.parent == 0 ? 1 : 0);
             if (call.parent != 0) {
-                EXPECT_EQ(builder.db(Target)
-                              .scalar("SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ?1 AND DOCNUMBER = ?2 AND "
-                                      "LIBRARY = 0 AND NODE_TYPE = 'F'",
-                                      {call.parent, result})
-                              .toInt(),
-                          1);
+                EXPECT_EQ(
+                    builder.db(Target)
+                        .scalar("SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ?1 AND DOCNUMBER = ?2 AND "
+                                "LIBRARY = 0 AND NODE_TYPE = 'F'",
+                                {call.parent, result})
+                        .toInt(),
+                    1);
             }
             EXPECT_EQ(problems(lines), QStringList());
             break;
@@ -173,8 +177,8 @@ TEST_F(CreateFolderTest, ColumnsComeFromTheSourceAndStorageFromTheParent)
 {
     LibraryDatabase &target = builder.db(Target);
     const int source = folderWith(SourceLib, "O'Neil files", Restricted);
-    builder.db(SourceLib).exec("UPDATE PROFILE SET ABSTRACT = 'Kept abstract', KEYWORDS = 'k1' WHERE DOCNUMBER = ?1",
-                               {source});
+    builder.db(SourceLib).exec(
+        "UPDATE PROFILE SET ABSTRACT = 'Kept abstract', KEYWORDS = 'k1' WHERE DOCNUMBER = ?1", {source});
     const int parent = builder.addFolder(Target, "Cabinet", true);
     target.exec("INSERT INTO FORMS (SYSTEM_ID, FORM_NAME) VALUES (77, 'FOLDERFORM')");
     target.exec("UPDATE PROFILE SET FORM = 77, STORAGETYPE = 'A''B', PATH = 'C:\\Store', RETENTION = 30 "
@@ -183,10 +187,11 @@ TEST_F(CreateFolderTest, ColumnsComeFromTheSourceAndStorageFromTheParent)
 
     const int made = CreateFolder(*dm, "O'Neil files", parent, false, Target, source, SourceLib);
     ASSERT_NE(made, 0);
-    EXPECT_EQ(target.query("SELECT P.DOCNAME, P.ABSTRACT, P.KEYWORDS, P.FORM, P.STORAGETYPE, P.PATH, P.RETENTION, "
-                           "P.FULLTEXT, F.PATH, A.USER_ID FROM PROFILE P JOIN FOLDER F ON F.DOCNUMBER = P.DOCNUMBER "
-                           "JOIN PEOPLE A ON A.SYSTEM_ID = P.AUTHOR WHERE P.DOCNUMBER = ?1",
-                           {made}),
+    EXPECT_EQ(target.query(
+                  "SELECT P.DOCNAME, P.ABSTRACT, P.KEYWORDS, P.FORM, P.STORAGETYPE, P.PATH, P.RETENTION, "
+                  "P.FULLTEXT, F.PATH, A.USER_ID FROM PROFILE P JOIN FOLDER F ON F.DOCNUMBER = P.DOCNUMBER "
+                  "JOIN PEOPLE A ON A.SYSTEM_ID = P.AUTHOR WHERE P.DOCNUMBER = ?1",
+                  {made}),
               QList<QVariantList>({{"O'Neil files", "Kept abstract", "k1", 77, "A'B", "C:\\Store", 30, "Y",
                                     ProductName(), "JSMITH"}}));
 
@@ -196,14 +201,17 @@ TEST_F(CreateFolderTest, ColumnsComeFromTheSourceAndStorageFromTheParent)
     EXPECT_EQ(CreateFolder(*dm, "Orphan", parent, false, Target, source, SourceLib), 0);
     const QList<int> orphan = foldersNamed(Target, "Orphan");
     ASSERT_EQ(orphan.size(), 1);
-    EXPECT_EQ(target.query("SELECT FORM, STORAGETYPE, PATH, RETENTION, FULLTEXT FROM PROFILE WHERE DOCNUMBER = ?1",
-                           {orphan.first()}),
-              QList<QVariantList>({{QVariant(), QVariant(), QVariant(), 0, "Y"}}));
+    EXPECT_EQ(
+        target.query("SELECT FORM, STORAGETYPE, PATH, RETENTION, FULLTEXT FROM PROFILE WHERE DOCNUMBER = ?1",
+                     {orphan.first()}),
+        QList<QVariantList>({{QVariant(), QVariant(), QVariant(), 0, "Y"}}));
     const QStringList warnings = problems(newLogLines());
     ASSERT_EQ(warnings.size(), 3) << warnings.join('\n').toStdString();
-    EXPECT_TRUE(warnings[0].endsWith("Unable to retrieve profile information from parent #" + QString::number(parent)));
+    EXPECT_TRUE(warnings[0].endsWith("Unable to retrieve profile information from parent #" +
+                                     QString::number(parent)));
     EXPECT_TRUE(warnings[1].contains("Unable to open parent folder object #"));
     EXPECT_TRUE(warnings[2].contains("Unable to add folder item #"));
     target.exec("UPDATE PROFILE SET DOCNUMBER = ?1 WHERE DOCNUMBER = 9999", {parent});
     EXPECT_EQ(accessOf(Target, orphan.first()), Restricted);
+    EXPECT_EQ(violations(), QStringList());
 }

@@ -1,6 +1,9 @@
 #include "createfixture.h"
 
 #include "migrate/createfolder.h"
+#include "migrate/securitycopy.h"
+
+#include <QDate>
 
 namespace {
 
@@ -14,7 +17,8 @@ CreateFixture::Access forTarget(CreateFixture::Access access, const QString &tar
 {
     CreateFixture::Access resolved{access.defaultRights, {}};
     for (auto trustee = access.trustees.cbegin(); trustee != access.trustees.cend(); ++trustee)
-        resolved.trustees[QString(trustee.key()).replace("NOT_IN_TARGET", "NOT_IN_" + target)] = trustee.value();
+        resolved.trustees[QString(trustee.key()).replace("NOT_IN_TARGET", "NOT_IN_" + target)] =
+            trustee.value();
     return resolved;
 }
 
@@ -54,9 +58,18 @@ TEST_F(SecurityCopyTest, OutcomesForEachSourceSecurityOnEveryEngine)
          {1, {{"U:NOT_IN_TARGET", 255}}},
          moverAlone,
          false,
-         {"User NOT_IN_TARGET does not exist in library TARGET", "restricted to JSMITH; no access for NOT_IN_TARGET"}},
-        {"restricted with no trustees", {1, {}}, moverAlone, false, {"restricted to JSMITH; no access for nobody else"}},
-        {"the open row on a restricted folder", {1, {{"*", 255}}}, moverAlone, false, {"restricted to JSMITH"}},
+         {"User NOT_IN_TARGET does not exist in library TARGET",
+          "restricted to JSMITH; no access for NOT_IN_TARGET"}},
+        {"restricted with no trustees",
+         {1, {}},
+         moverAlone,
+         false,
+         {"restricted to JSMITH; no access for nobody else"}},
+        {"the open row on a restricted folder",
+         {1, {{"*", 255}}},
+         moverAlone,
+         false,
+         {"restricted to JSMITH"}},
     };
     const QList<std::pair<QString, QString>> moves = {
         {"LIB_SQL", "LIB_ORA"}, {"LIB_ORA", "LIB_SYB"}, {"LIB_SYB", "LIB_SQL"}};
@@ -83,13 +96,35 @@ TEST_F(SecurityCopyTest, OutcomesForEachSourceSecurityOnEveryEngine)
                     << warnings[i].toStdString();
             EXPECT_EQ(problems(lines).size() > warnings.size(), !c.copied);
             // The creation's own activity rows are gone, whatever the engine's date condition.
-            EXPECT_EQ(builder.db(target)
-                          .scalar("SELECT COUNT(*) FROM ACTIVITYLOG A JOIN PEOPLE P ON P.SYSTEM_ID = A.TYPIST "
-                                  "WHERE A.DOCNUMBER = ?1 AND P.USER_ID = 'JSMITH'",
-                                  {made.first()})
-                          .toInt(),
-                      0);
+            EXPECT_EQ(
+                builder.db(target)
+                    .scalar("SELECT COUNT(*) FROM ACTIVITYLOG A JOIN PEOPLE P ON P.SYSTEM_ID = A.TYPIST "
+                            "WHERE A.DOCNUMBER = ?1 AND P.USER_ID = 'JSMITH'",
+                            {made.first()})
+                    .toInt(),
+                0);
             EXPECT_EQ(violations(), QStringList());
         }
     }
+}
+
+// After a failed reconnect the session stands in another library, where the same document number may
+// be another folder whose activity rows are not the creation's.
+TEST_F(SecurityCopyTest, ActivityCleanupRunsOnlyInTheTargetLibrary)
+{
+    const int folder = builder.addFolder("LIB_SQL", "Same number");
+    const qint64 mover =
+        builder.db("LIB_SQL").scalar("SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = 'JSMITH'").toLongLong();
+    LibraryBuilder(builder.db("LIB_SQL"))
+        .addActivity(folder, mover, 2, QDate::currentDate().toString(Qt::ISODate), "Edited");
+    const QString count = "SELECT COUNT(*) FROM ACTIVITYLOG WHERE DOCNUMBER = ?1";
+    const int rows = builder.db("LIB_SQL").scalar(count, {folder}).toInt();
+    ASSERT_GT(rows, 0);
+
+    EXPECT_FALSE(ClearCreationActivity(*dm, "LIB_ORA", folder));
+    EXPECT_EQ(builder.db("LIB_SQL").scalar(count, {folder}).toInt(), rows);
+    EXPECT_EQ(problems(newLogLines()).size(), 1);
+    EXPECT_TRUE(ClearCreationActivity(*dm, "lib_sql", folder));
+    EXPECT_EQ(builder.db("LIB_SQL").scalar(count, {folder}).toInt(), 0);
+    EXPECT_EQ(violations(), QStringList());
 }
