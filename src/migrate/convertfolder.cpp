@@ -62,7 +62,6 @@ struct ChildRow {
     QString type;
     QString library;
     int newParent = 0;
-    int foundIn = -1;    // the row of the folder it was found in; -1 for the selected folder
     bool repeat = false; // a subfolder filed a second time inside the tree: walked, made and removed once
     bool done = false;   // linked or made in the target
 
@@ -95,6 +94,7 @@ private:
     bool identify();
     bool walkParents();
     bool walkChildren();
+    bool containsItself(const ItemKey &folder);
     bool findOutsideParents();
     bool recreateChain();
     bool recreateChildren();
@@ -136,8 +136,9 @@ private:
     // subfolders outside the target library.
     QSet<ItemKey> m_tree;
     QSet<ItemKey> m_kept;
-    QSet<ItemKey> m_moved; // linked or made in the target
-    QList<int> m_toSort;   // target folders that received links, in the order of their first link
+    QSet<ItemKey> m_open, m_closed; // folders of the tree being searched for a cycle, and those done
+    QSet<ItemKey> m_moved;          // linked or made in the target
+    QList<int> m_toSort;            // target folders that received links, in the order of their first link
     int m_processed = 0;
     bool m_failedItems = false;
     bool m_writing = false;  // the target has been written to
@@ -362,8 +363,7 @@ std::optional<SqlRows> FolderConversion::contentsOf(int folder, const QString &l
 }
 
 // A subfolder's contents are searched in the library it lives in. A subfolder met a second time is
-// filed twice inside the tree and is not walked again; met on its own way up to the selected folder, it
-// contains itself.
+// walked once only.
 bool FolderConversion::walkChildren()
 {
     for (int i = -1; i < m_children.size(); ++i) {
@@ -383,17 +383,10 @@ bool FolderConversion::walkChildren()
                            leadingInt32(rows->value(r, 1).toString()),
                            rows->value(r, 3).toString(),
                            rows->value(r, 4).toString(),
-                           rows->value(r, 2).toString(),
-                           0,
-                           i};
+                           rows->value(r, 2).toString()};
             if (child.number == 0 || child.key() == keyOf(folder, library))
                 continue;
             if (child.isFolder() && !standsForItself(child.library)) {
-                for (int on = i; on >= -1; on = on < 0 ? -2 : m_children[on].foundIn)
-                    if (child.key() == (on < 0 ? keyOf(m_number, m_source) : m_children[on].key()))
-                        return cycle(child.number, child.name, child.library,
-                                     QStringLiteral("folder #") + NumberText(folder) +
-                                         QStringLiteral(" in library ") + library);
                 child.repeat = m_tree.contains(child.key());
                 m_tree.insert(child.key());
             }
@@ -403,7 +396,30 @@ bool FolderConversion::walkChildren()
         }
         m_log.WriteDashLine();
     }
-    return true;
+    return !containsItself(keyOf(m_number, m_source));
+}
+
+// A folder met again below itself, through any number of levels, is a cycle. One met again elsewhere
+// in the tree is only filed twice; its second row is not walked, so a cycle may hide behind it.
+bool FolderConversion::containsItself(const ItemKey &folder)
+{
+    m_open.insert(folder);
+    for (const ChildRow &child : std::as_const(m_children)) {
+        if (child.parentKey() != folder || !child.isFolder() || standsForItself(child.library) ||
+            m_closed.contains(child.key()))
+            continue;
+        if (m_open.contains(child.key())) {
+            cycle(child.number, child.name, child.library,
+                  QStringLiteral("folder #") + NumberText(child.parent) + QStringLiteral(" in library ") +
+                      child.parentLib);
+            return true;
+        }
+        if (containsItself(child.key()))
+            return true;
+    }
+    m_open.remove(folder);
+    m_closed.insert(folder);
+    return false;
 }
 
 // A subfolder that a folder outside the moved tree also holds stays where it is, with everything

@@ -288,12 +288,12 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
          false,
          {},
          shape("contains itself through")},
-        {"a cycle below the moved folder",
+        {"a cycle between two subfolders, each also filed in the moved folder",
          [](ConvertWorld &w) {
              const int a = w.folder("LIB_ORA", "A");
              const int b = w.folder("LIB_ORA", "B", {{"LIB_ORA", a}});
              w.builder.link("LIB_ORA", a, "LIB_ORA", b);
-             return Move{w.folder("LIB_SQL", "X", {{"LIB_ORA", a}}), "X"};
+             return Move{w.folder("LIB_SQL", "X", {{"LIB_ORA", a}, {"LIB_ORA", b}}), "X"};
          },
          false,
          {},
