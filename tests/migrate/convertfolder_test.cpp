@@ -217,18 +217,22 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
              EXPECT_EQ(w.foldersNamed("LIB_SYB", "S").size(), 1);
              EXPECT_EQ(w.folderCount("LIB_SQL"), 0);
          }},
-        {"a parent that lives in the target already",
+        {"a parent and a subfolder that live in the target already",
          [](ConvertWorld &w) {
-             const int x = w.folder("LIB_SQL", "X", {w.doc("LIB_SQL", "x1")});
+             const std::pair<QString, int> theirs{"LIB_SYB",
+                                                  w.folder("LIB_SYB", "Theirs", {w.doc("LIB_SYB", "t1")})};
+             const int x = w.folder("LIB_SQL", "X", {w.doc("LIB_SQL", "x1"), theirs});
              w.folder("LIB_SYB", "Their parent", {{"LIB_SQL", x}});
              return Move{x, "X", "Their parent"};
          },
          true,
-         R"(F LIB_SYB "Their parent" | >F LIB_SYB "X" | >>D LIB_SQL "x1")",
+         R"(F LIB_SYB "Their parent" | >F LIB_SYB "X" | >>F LIB_SYB "Theirs" | >>>D LIB_SYB "t1")"
+         R"( | >>D LIB_SQL "x1")",
          {},
          2,
          [](ConvertWorld &w, const Move &) {
              EXPECT_EQ(w.foldersNamed("LIB_SYB", "Their parent").size(), 1);
+             EXPECT_EQ(w.foldersNamed("LIB_SYB", "Theirs").size(), 1);
          }},
         {"document numbers that collide across libraries",
          [](ConvertWorld &w) {
