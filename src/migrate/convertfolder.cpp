@@ -219,7 +219,7 @@ bool FolderConversion::identify()
                             NumberText(m_number));
     if (folder.failed())
         return walkFailed(QStringLiteral("folder #") + NumberText(m_number), m_source, folder);
-    if (name.isEmpty() || folder.value(0, 1).toInt() == 0)
+    if (name.isEmpty() || leadingInt32(folder.value(0, 1).toString()) == 0)
         return refuse(QStringLiteral("Error: Document #") + NumberText(m_number) +
                       QStringLiteral(" is not a folder of library ") + m_source +
                       QStringLiteral(" - cannot continue with this folder"));
