@@ -1,7 +1,7 @@
 #include "migrate/convertfolder.h"
 
 #include "dm/connectlibrary.h"
-#include "dm/dmerror.h"
+#include "dmapi/dmerror.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
 #include "migrate/createfolder.h"
