@@ -39,6 +39,14 @@ public:
     QString counter(MoveCounter which) const override;
     void setCounter(MoveCounter which, const QString &text) override { counters[which] = text; }
     QString targetLibrary() const override { return target; }
+    // Confirmations come from the same script as other questions.
+    MessageAnswer confirmMove(const QString &question) override
+    {
+        return showMessage(question, MessageIcon::Question, MessageButtons::YesNo);
+    }
+    void setMoveRunning(bool running) override { moveRunning.push_back(running); }
+    void showProgress(const MoveProgress &p) override { progress.push_back(p); }
+    void hideProgress() override { ++progressHidden; }
     quintptr windowHandle() const override { return 0x4b0; }
     QPoint windowPositionTwips() const override { return position; }
     void endProgram() override { ++endings; }
@@ -52,6 +60,9 @@ public:
     QPoint position{1440, 720};
     QString userName, userNameToolTip, primaryGroup, libraryName, checkedLibrary, target;
     std::map<MoveCounter, QString> counters;
+    std::vector<bool> moveRunning;
+    std::vector<MoveProgress> progress;
+    int progressHidden = 0;
     QStringList statusHistory;
     std::vector<Message> messages;
 
