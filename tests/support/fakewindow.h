@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -30,7 +31,12 @@ public:
     MessageAnswer showMessage(const QString &text, MessageIcon icon, MessageButtons buttons) override;
     MousePointer mousePointer() const override { return pointer; }
     void setMousePointer(MousePointer p) override { pointer = p; }
-    void processEvents() override { ++eventRounds; }
+    void processEvents() override
+    {
+        ++eventRounds;
+        if (onEvents)
+            onEvents();
+    }
     void setUserName(const QString &text) override { userName = text; }
     void setUserNameToolTip(const QString &text) override { userNameToolTip = text; }
     void setPrimaryGroup(const QString &text) override { primaryGroup = text; }
@@ -56,6 +62,8 @@ public:
     bool logMenusEnabled = false;
     MousePointer pointer = MousePointer::Default;
     int eventRounds = 0;
+    // What the user does while events are let run (a click on Cancel).
+    std::function<void()> onEvents;
     int endings = 0;
     QPoint position{1440, 720};
     QString userName, userNameToolTip, primaryGroup, libraryName, checkedLibrary, target;
