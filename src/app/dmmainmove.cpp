@@ -47,16 +47,17 @@ QString timeLeft(qint64 seconds)
 
 } // namespace
 
-// The bar shares the status frame with the status line and shows only while a move runs.
+// The bar takes a row of its own under the status frame, so that showing it never widens the window,
+// and shows only while a move runs.
 void DMMain::buildMoveProgress()
 {
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("ProgressMove"));
     m_progress->setRange(0, ProgressSteps);
     m_progress->setTextVisible(true);
-    m_progress->setMinimumWidth(320);
     m_progress->hide();
-    findChild<QGroupBox *>(QStringLiteral("FrameStatus"))->layout()->addWidget(m_progress);
+    auto *rows = qobject_cast<QBoxLayout *>(centralWidget()->layout());
+    rows->insertWidget(rows->indexOf(findChild<QGroupBox *>(QStringLiteral("FrameStatus"))) + 1, m_progress);
 }
 
 MessageAnswer DMMain::confirmMove(const QString &question)
