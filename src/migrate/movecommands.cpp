@@ -54,7 +54,9 @@ public:
             m_dm.window.setMoveRunning(false);
         }
         m_lock.release();
-        if (!m_library.isEmpty())
+        // After the user chose to end a lost session there is nothing to reconnect (a reconnection
+        // would open a new session).
+        if (!m_library.isEmpty() && m_dm.session.application)
             ConnectLibrary(m_dm, m_library);
         m_dm.window.setStatusText(m_status);
         m_dm.window.setMousePointer(MousePointer::Default);
@@ -327,7 +329,8 @@ MoveOutcome MoveCommand::moveList(const QString &sourceLib, const QList<MoveList
     int position = 0;
     for (; position < count; ++position) {
         m_dm.window.processEvents();
-        if (m_flags.cancelRequested)
+        // A session the user chose to end (the session check's question) ends the list like a cancel.
+        if (m_flags.cancelRequested || !m_dm.session.application)
             break;
         const qsizetype row = lastFirst ? count - 1 - position : position;
         if (rows[row].docNumber == 0 || rows[row].name.isEmpty())

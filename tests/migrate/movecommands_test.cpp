@@ -23,7 +23,7 @@ public:
         window.target = "LIB_SYB";
     }
     using CreateFixture::foldersNamed, CreateFixture::violations;
-    using SessionFixture::builder, SessionFixture::dm, SessionFixture::window;
+    using SessionFixture::builder, SessionFixture::dm, SessionFixture::session, SessionFixture::window;
 
     MoveCommand command() { return MoveCommand(*dm, flags, lockFile()); }
     QString lockFile() const { return dir.filePath("installation.ini.lock"); }
@@ -271,6 +271,22 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
              EXPECT_EQ(w.foldersNamed("LIB_SQL", "C").size(), 1);
              EXPECT_EQ(w.foldersNamed("LIB_SYB", "B"), QList<int>{});
          }},
+        {"a session the user ended after the first folder",
+         [category](CommandWorld &w) {
+             w.window.onEvents = [&w] {
+                 if (w.window.counter(MoveCounter::Added) == "1")
+                     w.session.application.reset();
+             };
+             return category({"A", "B"})(w);
+         },
+         MessageAnswer::Yes,
+         MoveOutcome::Cancelled,
+         {"Are you ready to move 2 Shared/Personal folder(s) to library LIB_SYB?",
+          "1 folder(s) migrated with 0 error(s). Task Canceled - 1 folder(s) not moved."},
+         {0},
+         {{MoveCounter::Total, "2"}, {MoveCounter::Read, "1"}, {MoveCounter::Added, "1"}},
+         // Nothing opened a new session to reconnect.
+         [](CommandWorld &w) { EXPECT_FALSE(w.session.application); }},
         {"answered No",
          category({"A"}),
          MessageAnswer::No,
