@@ -199,7 +199,14 @@ std::optional<QString> MoveCommand::folderName(int docNumber, const QString &lib
         QueryRows(m_dm, QStringLiteral("SELECT PR.DOCNAME FROM [OWNER].PROFILE PR, [OWNER].FOLDER F WHERE "
                                        "PR.DOCNUMBER = F.DOCNUMBER AND F.DOCNUMBER = ") +
                             NumberText(docNumber));
-    if (rows.failed() || rows.isEmpty())
+    if (rows.failed()) {
+        // Said here, since the refusal that follows can only say "not a folder".
+        m_dm.log.WriteLog(QStringLiteral("Error: Unable to read folder #") + NumberText(docNumber) +
+                          QStringLiteral(" in library ") + library + QStringLiteral(": SQL error ") +
+                          rows.errorText());
+        return std::nullopt;
+    }
+    if (rows.isEmpty())
         return std::nullopt;
     return rows.value(0, 1).toString();
 }
