@@ -19,6 +19,7 @@ DMMain::DMMain(MessagePresenter presenter) : m_presenter(std::move(presenter))
     setWindowIcon(QIcon(SplashLogo(64)));
     buildPanels();
     buildMenus();
+    buildMoveProgress();
     resize(760, 560);
 }
 
@@ -72,6 +73,11 @@ void DMMain::selectTargetLibrary(const QString &library)
 void DMMain::closeEvent(QCloseEvent *event)
 {
     // Closing is the program's unload, whichever way it comes; it ends in endProgram().
+    // A move runs to its end (or its cancel) first: ending the session under it would cut a folder in two.
+    if (m_moveRunning) {
+        event->ignore();
+        return;
+    }
     if (!m_programEnded)
         emit unloadRequested();
     event->accept();

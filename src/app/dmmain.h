@@ -4,6 +4,7 @@
 #include "dm/windowseam.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -14,6 +15,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 
@@ -55,13 +57,20 @@ public:
     QString counter(MoveCounter which) const override;
     void setCounter(MoveCounter which, const QString &text) override;
     QString targetLibrary() const override;
+    MessageAnswer confirmMove(const QString &question) override;
+    void setMoveRunning(bool running) override;
+    void showProgress(const MoveProgress &progress) override;
+    void hideProgress() override;
     quintptr windowHandle() const override;
     QPoint windowPositionTwips() const override;
     void endProgram() override;
 
     bool programHasEnded() const { return m_programEnded; }
+    bool moveRunning() const { return m_moveRunning; }
 
     FolderTreeView &folderTree();
+    // The tree's selected node; None when there is none.
+    TreeNode selectedNode() const;
     void setTreeEnabled(bool enabled);
 
     // What start-up sets.
@@ -102,6 +111,10 @@ signals:
     void logPurgeChosen();
     void readmeChosen();
     void settingsViewerChosen();
+    // The move entries of the tree's pop-up menu, for the selected node.
+    void convertFolderChosen();
+    void convertAllFoldersChosen();
+    void convertLibraryChosen();
     // The ".." button beside the options and the Cancel button.
     void logDirClicked();
     void cancelClicked();
@@ -119,15 +132,22 @@ private:
     void buildPanels();
     void buildMenus();
     void showConvertMenu(const ConvertMenuChoice &choice, const QPoint &globalPoint);
+    void buildMoveProgress();
 
     QLabel *counterLabel(MoveCounter which) const;
 
     MessagePresenter m_presenter;
     MousePointer m_pointer = MousePointer::Default;
     bool m_programEnded = false;
+    bool m_moveRunning = false;
+    // What the log menus should show once the running move has ended.
+    bool m_logMenusEnabled = false;
+    // Everything a move disables, with the state each had before.
+    QList<std::pair<QPointer<QObject>, bool>> m_disabledForMove;
 
     // Panels.
     QLabel *m_labelStatus = nullptr;
+    QProgressBar *m_progress = nullptr;
     QPushButton *m_buttonCancel = nullptr;
     QLabel *m_labelTotal = nullptr;
     QLabel *m_labelRead = nullptr;

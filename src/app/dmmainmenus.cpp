@@ -51,6 +51,9 @@ void DMMain::buildMenus()
                                 QStringLiteral("Move all folders for this User"));
     m_convertLibrary = entry(m_convertMain, QStringLiteral("MNConvertLibrary"),
                              QStringLiteral("Move all folders from this library"));
+    connect(m_convertFolder, &QAction::triggered, this, &DMMain::convertFolderChosen);
+    connect(m_convertAllFolders, &QAction::triggered, this, &DMMain::convertAllFoldersChosen);
+    connect(m_convertLibrary, &QAction::triggered, this, &DMMain::convertLibraryChosen);
 
     // The libraries pop-up menu of the current-library label; start-up makes one entry per library.
     m_libMain = new QMenu(QStringLiteral("Libraries"), this);
@@ -72,6 +75,9 @@ void DMMain::buildMenus()
 
 void DMMain::setLogMenusEnabled(bool enabled)
 {
+    m_logMenusEnabled = enabled;
+    if (m_moveRunning)
+        return;
     m_logView->setEnabled(enabled);
     m_logPurge->setEnabled(enabled);
 }

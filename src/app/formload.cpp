@@ -4,12 +4,12 @@
 
 #include "app/qentsplash.h"
 #include "dmapi/dmerror.h"
+#include "log/logfilename.h"
 #include "settings/product.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 namespace {
 
@@ -127,19 +127,11 @@ void Program::restoreWindowPosition()
         m_window.setHeightTwips(MinimumHeightTwips);
 }
 
-QString Program::defaultLogFolder() const
-{
-    const QString folder = programFolder();
-    if (QFileInfo(folder).isWritable())
-        return folder;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/korvel");
-}
-
 void Program::readCommandLineAndLogPath()
 {
     // The log path is read before the first logged line, so that no line goes to a file derived
     // from an empty path.
-    const QString logPath = m_run.openLog(defaultLogFolder());
+    const QString logPath = m_run.openLog(DefaultLogFolder(programFolder()));
     m_log.ShowStatus(QStringLiteral("Getting Command Line Parameters"));
     const QString commandLine = m_environment.commandLine.trimmed().toUpper();
     m_window.setLogDirToolTip(logPath);

@@ -1,4 +1,6 @@
 #include "app/program.h"
+#include "batch/batchrun.h"
+#include "batch/commandline.h"
 #include "dmapi/dmerror.h"
 #include "localdm/demoinstallation.h"
 #include "localdm/localdm.h"
@@ -9,56 +11,94 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+
 namespace {
 
-// Splits the installation option ("--dm FILE" or "--dm=FILE") off the arguments; the rest is the
-// command line proper.
-QString takeInstallationOption(QStringList &arguments)
+std::unique_ptr<DmFactory> localFactory(const std::shared_ptr<LocalDm> &dm)
 {
-    QString installation;
-    for (qsizetype i = 0; i < arguments.size();) {
-        if (arguments[i] == QStringLiteral("--dm") && i + 1 < arguments.size()) {
-            installation = arguments[i + 1];
-            arguments.remove(i, 2);
-        } else if (arguments[i].startsWith(QStringLiteral("--dm="))) {
-            installation = arguments[i].mid(5);
-            arguments.remove(i);
-        } else {
-            ++i;
-        }
-    }
-    return installation;
+    return std::make_unique<LocalDmFactory>(dm, [dm] { return std::make_shared<LocalSql>(dm); });
 }
 
-} // namespace
+void setApplicationFacts()
+{
+    QCoreApplication::setApplicationName(ProductName());
+    QCoreApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
+}
 
-int main(int argc, char **argv)
+// Without a display: the batch run on a core application.
+int runBatch(int argc, char **argv, const CommandLine &commandLine)
+{
+    QCoreApplication app(argc, argv);
+    setApplicationFacts();
+    QTextStream err(stderr);
+    std::shared_ptr<LocalDm> dm;
+    QString installationFile;
+    try {
+        installationFile = LocateInstallation(commandLine.installation);
+        dm = std::make_shared<LocalDm>(Installation::load(installationFile));
+    } catch (const DmError &error) {
+        err << "Error: " << error.description() << Qt::endl;
+        return ExitStartupFailed;
+    }
+    return RunBatch(
+        commandLine,
+        {QCoreApplication::applicationFilePath(), SettingsStore::defaultDirectory(), installationFile},
+        localFactory(dm), err);
+}
+
+int runWindow(int argc, char **argv, const CommandLine &commandLine)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(ProductName());
-    QApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
+    setApplicationFacts();
     // The program ends through its own unload, never because its last window closed.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QStringList arguments = QApplication::arguments().mid(1);
-    const QString installationOption = takeInstallationOption(arguments);
-
     std::shared_ptr<LocalDm> dm;
+    QString installationFile;
     try {
-        dm = std::make_shared<LocalDm>(Installation::load(LocateInstallation(installationOption)));
+        installationFile = LocateInstallation(commandLine.installation);
+        dm = std::make_shared<LocalDm>(Installation::load(installationFile));
     } catch (const DmError &error) {
         QMessageBox::critical(nullptr, ApplicationTitle(), error.description());
         return 1;
     }
 
-    ProgramEnvironment environment{QApplication::applicationFilePath(), arguments.join(u' '),
-                                   SettingsStore::defaultDirectory()};
-    Program program(environment,
-                    std::make_unique<LocalDmFactory>(dm, [dm] { return std::make_shared<LocalSql>(dm); }));
+    ProgramEnvironment environment{QApplication::applicationFilePath(), commandLine.freeForm,
+                                   SettingsStore::defaultDirectory(), installationFile};
+    Program program(environment, localFactory(dm));
     QObject::connect(&program.window(), &DMMain::programEnded, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     program.Form_Load();
     if (program.window().programHasEnded())
         return 0;
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = ParseCommandLine(arguments);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    switch (commandLine.mode) {
+    case CommandLine::Mode::Help:
+        out << HelpText();
+        return ExitDone;
+    case CommandLine::Mode::Version:
+        out << "korvel " << KORVEL_VERSION << Qt::endl;
+        return ExitDone;
+    case CommandLine::Mode::UsageError:
+        err << "korvel: " << commandLine.error << '\n' << UsageLines() << "Try korvel --help." << Qt::endl;
+        return ExitUsage;
+    case CommandLine::Mode::Batch:
+        return runBatch(argc, argv, commandLine);
+    case CommandLine::Mode::Window:
+        break;
+    }
+    return runWindow(argc, argv, commandLine);
 }

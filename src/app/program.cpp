@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/qentsplash.h"
+#include "migrate/movelock.h"
 #include "settings/product.h"
 
 #include <QDir>
@@ -10,6 +11,8 @@ Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> fact
                  DMMain::MessagePresenter presenter, std::unique_ptr<FileViewer> viewer)
     : m_environment(std::move(environment)), m_window(std::move(presenter)),
       m_run(m_environment.settingsDirectory, std::move(factory), m_window), m_browser(m_dm, m_window.folderTree()),
+      m_moveMenu(m_dm, m_run.moveFlags(), m_browser, m_window.folderTree(), [this] { return m_window.selectedNode(); },
+                 MoveLock::lockFileOf(m_environment.installationFile)),
       m_viewer(std::move(viewer))
 {
     QObject::connect(&m_window, &DMMain::programEnded, &m_window, [this] { saveWindowState(); });
@@ -28,6 +31,12 @@ Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> fact
     QObject::connect(&m_window, &DMMain::readmeChosen, &m_window, [this] { MNHelpReadme_Click(); });
     QObject::connect(&m_window, &DMMain::settingsViewerChosen, &m_window, [this] { MNQentOptions_Click(); });
     QObject::connect(&m_window, &DMMain::cancelClicked, &m_window, [this] { Button_Cancel_Click(); });
+    QObject::connect(&m_window, &DMMain::convertFolderChosen, &m_window,
+                     [this] { m_moveMenu.MNConvertFolder_Click(); });
+    QObject::connect(&m_window, &DMMain::convertAllFoldersChosen, &m_window,
+                     [this] { m_moveMenu.MNConvertAllFolders_Click(); });
+    QObject::connect(&m_window, &DMMain::convertLibraryChosen, &m_window,
+                     [this] { m_moveMenu.MNConvertLibrary_Click(); });
 }
 
 Program::~Program() = default;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/dmmain.h"
+#include "app/movemenu.h"
 #include "browse/folderbrowser.h"
 #include "dm/run.h"
 #include "log/fileviewer.h"
@@ -18,6 +19,8 @@ struct ProgramEnvironment {
     QString commandLine;
     // Directory of the per-user settings store.
     QString settingsDirectory;
+    // The file that names the DM installation; the move lock lies beside it.
+    QString installationFile;
 };
 
 // The running program: the run (the state every procedure shares, Run) plus the main window, the
@@ -83,7 +86,6 @@ private:
     void saveWindowState();
     void captionSplash(QentSplash &splash) const;
     void closeSplash();
-    QString defaultLogFolder() const;
 
     ProgramEnvironment m_environment;
     DMMain m_window;
@@ -95,6 +97,7 @@ private:
     ActivityLog &m_log = m_run.log();
     DmContext &m_dm = m_run.dm();
     FolderBrowser m_browser;
+    MoveMenu m_moveMenu;
     std::unique_ptr<FileViewer> m_viewer;
     // The splash window while start-up shows it as the status window.
     std::unique_ptr<QentSplash> m_splash;

@@ -8,6 +8,18 @@
 
 enum class MoveCounter { Total, Read, Added, Errors };
 
+// Where a running move command stands: folder i of n and, inside that folder, item j of m (0 of 0
+// until its tree has been walked), with the time left estimated from the pace so far (negative
+// while there is no pace to go by).
+struct MoveProgress {
+    int folder = 0;
+    int folders = 0;
+    int item = 0;
+    int items = 0;
+    qint64 secondsLeft = -1;
+    bool operator==(const MoveProgress &) const = default;
+};
+
 // The only way procedures reach the main window. The Qt main window implements it; tests use a
 // scripted fake; an unattended console front end can implement it too. Every call is made on the
 // window thread. Message boxes always carry the application title, so callers pass only the text.
@@ -29,6 +41,16 @@ public:
 
     // The text of the target library list.
     virtual QString targetLibrary() const = 0;
+
+    // A move command's Yes/No confirmation; Yes alone lets the move go on. Kept apart from other
+    // questions so that an unattended front end can answer it as it was told to.
+    virtual MessageAnswer confirmMove(const QString &question) = 0;
+    // A move command runs from true to false: the window leaves only Cancel (and repainting) live in
+    // between, since anything else could switch or end the session under the move.
+    virtual void setMoveRunning(bool running) = 0;
+    // Shown while a move command runs; hidden once it ends.
+    virtual void showProgress(const MoveProgress &progress) = 0;
+    virtual void hideProgress() = 0;
 
     // Native handle handed to the DM application object.
     virtual quintptr windowHandle() const = 0;

@@ -1,6 +1,8 @@
 #include "log/logfilename.h"
 
 #include <QDateTime>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QLocale>
 
 QString DatedLogFileName(const QString &configuredPath, const QDate &date)
@@ -28,4 +30,11 @@ QString TwelveHourTime(const QTime &time)
 QString LogTimeStamp(const QDateTime &when)
 {
     return when.date().toString(QStringLiteral("yyyy-MM-dd ")) + TwelveHourTime(when.time());
+}
+
+QString DefaultLogFolder(const QString &programFolder)
+{
+    if (QFileInfo(programFolder).isWritable())
+        return programFolder;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/korvel");
 }

@@ -15,3 +15,7 @@ QString TwelveHourTime(const QTime &time);
 
 // "YYYY-MM-DD ", then the twelve-hour time.
 QString LogTimeStamp(const QDateTime &when);
+
+// The folder of the default log path: the program's folder when it is writable, otherwise the
+// user's data directory.
+QString DefaultLogFolder(const QString &programFolder);

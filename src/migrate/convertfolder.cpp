@@ -479,6 +479,12 @@ bool FolderConversion::newParentKnown(int newParent, int number, const QString &
 // A chain folder met twice (a folder reached through two parents) is made once.
 bool FolderConversion::recreateChain()
 {
+    // The walks leave whichever library they searched last current; the writes run from the library the
+    // move started in, whose rights the move commands checked.
+    if (!ConnectLibrary(m_dm, m_entryLibrary))
+        return refuse(QStringLiteral("Error: Unable to connect to library ") + m_entryLibrary +
+                      QStringLiteral(" to move folder #") + NumberText(m_number) +
+                      QStringLiteral(" from it - cannot continue with this folder"));
     m_log.ShowStatus(QStringLiteral("Processing ") + NumberText(int(m_chain.size())) +
                      QStringLiteral(" parent folder(s)"));
     m_log.WriteDashLine();

@@ -92,7 +92,8 @@ protected:
         auto viewer = std::make_unique<RecordingViewer>([this] { return program->window().statusText(); });
         shown = viewer.get();
         program = std::make_unique<Program>(
-            ProgramEnvironment{programFolder() + "/korvel", QString(), dir.filePath("settings")},
+            ProgramEnvironment{programFolder() + "/korvel", QString(), dir.filePath("settings"),
+                               dir.filePath("installation.ini")},
             std::make_unique<LocalDmFactory>(builder->dm()),
             [this](const QString &text, MessageIcon icon, MessageButtons buttons) {
                 messages.push_back({text, icon});

@@ -80,7 +80,8 @@ protected:
     void start(const QString &commandLine = {})
     {
         program = std::make_unique<Program>(
-            ProgramEnvironment{programFolder() + "/korvel", commandLine, dir.filePath("settings")},
+            ProgramEnvironment{programFolder() + "/korvel", commandLine, dir.filePath("settings"),
+                               dir.filePath("installation.ini")},
             std::make_unique<LocalDmFactory>(builder->dm()),
             [this](const QString &text, MessageIcon icon, MessageButtons) {
                 messages.push_back({text, icon});

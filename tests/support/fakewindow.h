@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -30,7 +31,12 @@ public:
     MessageAnswer showMessage(const QString &text, MessageIcon icon, MessageButtons buttons) override;
     MousePointer mousePointer() const override { return pointer; }
     void setMousePointer(MousePointer p) override { pointer = p; }
-    void processEvents() override { ++eventRounds; }
+    void processEvents() override
+    {
+        ++eventRounds;
+        if (onEvents)
+            onEvents();
+    }
     void setUserName(const QString &text) override { userName = text; }
     void setUserNameToolTip(const QString &text) override { userNameToolTip = text; }
     void setPrimaryGroup(const QString &text) override { primaryGroup = text; }
@@ -39,6 +45,14 @@ public:
     QString counter(MoveCounter which) const override;
     void setCounter(MoveCounter which, const QString &text) override { counters[which] = text; }
     QString targetLibrary() const override { return target; }
+    // Confirmations come from the same script as other questions.
+    MessageAnswer confirmMove(const QString &question) override
+    {
+        return showMessage(question, MessageIcon::Question, MessageButtons::YesNo);
+    }
+    void setMoveRunning(bool running) override { moveRunning.push_back(running); }
+    void showProgress(const MoveProgress &p) override { progress.push_back(p); }
+    void hideProgress() override { ++progressHidden; }
     quintptr windowHandle() const override { return 0x4b0; }
     QPoint windowPositionTwips() const override { return position; }
     void endProgram() override { ++endings; }
@@ -48,10 +62,15 @@ public:
     bool logMenusEnabled = false;
     MousePointer pointer = MousePointer::Default;
     int eventRounds = 0;
+    // What the user does while events are let run (a click on Cancel).
+    std::function<void()> onEvents;
     int endings = 0;
     QPoint position{1440, 720};
     QString userName, userNameToolTip, primaryGroup, libraryName, checkedLibrary, target;
     std::map<MoveCounter, QString> counters;
+    std::vector<bool> moveRunning;
+    std::vector<MoveProgress> progress;
+    int progressHidden = 0;
     QStringList statusHistory;
     std::vector<Message> messages;
 

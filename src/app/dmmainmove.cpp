@@ -1,0 +1,119 @@
+// The main window while a move runs: the progress bar, the confirmation, and everything that is
+// disabled until the move ends.
+
+#include "app/dmmain.h"
+#include "app/foldertreewidget.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int ProgressSteps = 1000;
+
+void enable(QObject *object, bool enabled)
+{
+    if (auto *widget = qobject_cast<QWidget *>(object))
+        widget->setEnabled(enabled);
+    else if (auto *action = qobject_cast<QAction *>(object))
+        action->setEnabled(enabled);
+}
+
+bool enabled(const QObject *object)
+{
+    if (const auto *widget = qobject_cast<const QWidget *>(object))
+        return widget->isEnabled();
+    return qobject_cast<const QAction *>(object)->isEnabled();
+}
+
+QString timeLeft(qint64 seconds)
+{
+    if (seconds < 0)
+        return {};
+    if (seconds < 60)
+        return QStringLiteral(" - about %1 s left").arg(seconds);
+    if (seconds < 3600)
+        return QStringLiteral(" - about %1 min %2 s left").arg(seconds / 60).arg(seconds % 60);
+    return QStringLiteral(" - about %1 h %2 min left").arg(seconds / 3600).arg(seconds % 3600 / 60);
+}
+
+} // namespace
+
+// The bar takes a row of its own under the status frame, so that showing it never widens the window,
+// and shows only while a move runs.
+void DMMain::buildMoveProgress()
+{
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("ProgressMove"));
+    m_progress->setRange(0, ProgressSteps);
+    m_progress->setTextVisible(true);
+    m_progress->hide();
+    auto *rows = qobject_cast<QBoxLayout *>(centralWidget()->layout());
+    rows->insertWidget(rows->indexOf(findChild<QGroupBox *>(QStringLiteral("FrameStatus"))) + 1, m_progress);
+}
+
+MessageAnswer DMMain::confirmMove(const QString &question)
+{
+    return showMessage(question, MessageIcon::Question, MessageButtons::YesNo);
+}
+
+void DMMain::setMoveRunning(bool running)
+{
+    if (running == m_moveRunning)
+        return;
+    m_moveRunning = running;
+    if (!running) {
+        for (const auto &[object, wasEnabled] : std::as_const(m_disabledForMove))
+            if (object)
+                enable(object, wasEnabled);
+        m_disabledForMove.clear();
+        setLogMenusEnabled(m_logMenusEnabled);
+        return;
+    }
+    // Every entry of the menus (their shortcuts too), the tree with its pop-up, the library label
+    // with its menu, the target list and the log path: each could switch or end the session.
+    QList<QObject *> disabled{m_tree, m_comboTargetLibrary, m_buttonLogDir, m_labelLibraryName};
+    QList<QMenu *> menus{m_convertMain, m_libMain};
+    for (QAction *top : menuBar()->actions())
+        if (top->menu())
+            menus << top->menu();
+    for (QMenu *menu : std::as_const(menus))
+        for (QAction *action : menu->actions())
+            disabled << action;
+    for (QObject *object : std::as_const(disabled)) {
+        m_disabledForMove.append({QPointer<QObject>(object), enabled(object)});
+        enable(object, false);
+    }
+}
+
+void DMMain::showProgress(const MoveProgress &progress)
+{
+    QString text = QStringLiteral("Folder %1 of %2").arg(progress.folder).arg(progress.folders);
+    double done = progress.folder > 0 ? progress.folder - 1 : 0;
+    if (progress.items > 0) {
+        text += QStringLiteral(", item %1 of %2").arg(progress.item).arg(progress.items);
+        done += double(progress.item) / progress.items;
+    }
+    m_progress->setValue(progress.folders > 0 ? int(done / progress.folders * ProgressSteps) : 0);
+    m_progress->setFormat(text + timeLeft(progress.secondsLeft));
+    m_progress->show();
+}
+
+void DMMain::hideProgress()
+{
+    m_progress->hide();
+    m_progress->reset();
+}
+
+TreeNode DMMain::selectedNode() const
+{
+    return FolderTreeWidget::node(m_tree->currentItem());
+}

@@ -1,0 +1,56 @@
+#include "app/movemenu.h"
+
+#include "browse/foldertags.h"
+
+MoveMenu::MoveMenu(DmContext &dm, MoveFlags &flags, FolderBrowser &browser, FolderTreeView &tree,
+                   SelectedNode selected, const QString &lockFile)
+    : m_browser(browser), m_tree(tree), m_selected(std::move(selected)), m_command(dm, flags, lockFile)
+{
+}
+
+QString MoveMenu::libraryOf(TreeNode node) const
+{
+    while (m_tree.parentNode(node) != TreeNode::None)
+        node = m_tree.parentNode(node);
+    return m_tree.text(node);
+}
+
+std::optional<MoveOutcome> MoveMenu::MNConvertFolder_Click()
+{
+    const TreeNode node = m_selected();
+    if (node == TreeNode::None)
+        return std::nullopt;
+    return m_command.moveFolder(libraryOf(node), FolderNumber(m_tree.tag(node)), m_tree.text(node),
+                                [&](qsizetype) { m_tree.removeNode(node); });
+}
+
+std::optional<MoveOutcome> MoveMenu::MNConvertAllFolders_Click()
+{
+    const TreeNode category = m_selected();
+    if (category == TreeNode::None)
+        return std::nullopt;
+    m_browser.TVRootFolder_Expand(category);
+    const int count = m_tree.childCount(category);
+    if (count == 0)
+        return std::nullopt;
+    QList<MoveListRow> rows;
+    QList<TreeNode> nodes;
+    for (int i = 0; i < count; ++i) {
+        const TreeNode child = m_tree.child(category, i);
+        rows.append({m_tree.text(child), FolderNumber(m_tree.tag(child))});
+        nodes.append(child);
+    }
+    const MoveOutcome outcome = m_command.moveFolders(libraryOf(category), m_tree.text(category), rows,
+                                                      [&](qsizetype row) { m_tree.removeNode(nodes[row]); });
+    if (m_tree.childCount(category) == 0)
+        m_tree.removeNode(category);
+    return outcome;
+}
+
+std::optional<MoveOutcome> MoveMenu::MNConvertLibrary_Click()
+{
+    const TreeNode node = m_selected();
+    if (node == TreeNode::None)
+        return std::nullopt;
+    return m_command.moveLibrary(m_tree.text(node));
+}

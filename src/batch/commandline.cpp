@@ -1,0 +1,178 @@
+#include "batch/commandline.h"
+
+#include <QFileInfo>
+
+namespace {
+
+CommandLine only(CommandLine::Mode mode, const QString &error = {})
+{
+    CommandLine line;
+    line.mode = mode;
+    line.error = error;
+    return line;
+}
+
+CommandLine usageError(const QString &error)
+{
+    return only(CommandLine::Mode::UsageError, error);
+}
+
+bool positiveNumber(const QString &text, int &number)
+{
+    bool ok = false;
+    number = text.toInt(&ok);
+    return ok && number > 0;
+}
+
+// The batch command and its operands; an empty text when they are right.
+QString readCommand(CommandLine &line, const QStringList &words)
+{
+    const QString name = words.value(0);
+    const QStringList operands = words.mid(1);
+    const auto expect = [&](qsizetype count, const QString &shape) {
+        return operands.size() == count ? QString() : name + QStringLiteral(" takes ") + shape;
+    };
+    if (name == u"move-folder") {
+        line.command = CommandLine::Command::MoveFolder;
+        if (QString wrong = expect(3, QStringLiteral("LIBRARY DOCNUMBER TARGET")); !wrong.isEmpty())
+            return wrong;
+        if (!positiveNumber(operands[1], line.docNumber))
+            return QStringLiteral("DOCNUMBER must be a document number greater than 0, not ") + operands[1];
+        line.library = operands[0];
+        line.target = operands[2];
+        return {};
+    }
+    if (name == u"move-category") {
+        line.command = CommandLine::Command::MoveCategory;
+        if (QString wrong = expect(3, QStringLiteral("LIBRARY public|shared TARGET")); !wrong.isEmpty())
+            return wrong;
+        const QString category = operands[1].toLower();
+        if (category != u"public" && category != u"shared")
+            return QStringLiteral("the category must be public or shared, not ") + operands[1];
+        line.library = operands[0];
+        line.sharedCategory = category == u"shared";
+        line.target = operands[2];
+        return {};
+    }
+    if (name == u"move-library") {
+        line.command = CommandLine::Command::MoveLibrary;
+        if (QString wrong = expect(2, QStringLiteral("LIBRARY TARGET")); !wrong.isEmpty())
+            return wrong;
+        line.library = operands[0];
+        line.target = operands[1];
+        return {};
+    }
+    return name.isEmpty() ? QStringLiteral("--batch needs a command")
+                          : QStringLiteral("unknown command ") + name;
+}
+
+} // namespace
+
+CommandLine ParseCommandLine(const QStringList &arguments)
+{
+    CommandLine line;
+    QStringList plain;
+    const QStringList batchOptions = {QStringLiteral("--yes"), QStringLiteral("--verbose"),
+                                      QStringLiteral("--log-verbose"), QStringLiteral("--log-quiet")};
+    QStringList batchOptionsGiven;
+    bool batch = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument == u"--help" || argument == u"-h")
+            return only(CommandLine::Mode::Help);
+        if (argument == u"--version")
+            return only(CommandLine::Mode::Version);
+        if (argument == u"--dm" || argument.startsWith(QStringLiteral("--dm="))) {
+            const bool inline_ = argument.startsWith(QStringLiteral("--dm="));
+            const QString value = inline_ ? argument.mid(5) : arguments.value(i + 1);
+            if (value.isEmpty() || (!inline_ && value.startsWith(QStringLiteral("--"))))
+                return usageError(QStringLiteral("--dm needs the installation file"));
+            if (QFileInfo(value).isDir())
+                return usageError(QStringLiteral("--dm needs the installation file, and ") + value +
+                                  QStringLiteral(" is a directory"));
+            line.installation = value;
+            if (!inline_)
+                ++i;
+        } else if (argument == u"--batch") {
+            batch = true;
+        } else if (batchOptions.contains(argument)) {
+            batchOptionsGiven << argument;
+        } else if (argument.startsWith(QStringLiteral("--"))) {
+            return usageError(QStringLiteral("unknown option ") + argument);
+        } else {
+            plain << argument;
+        }
+    }
+    if (!batch) {
+        if (!batchOptionsGiven.isEmpty())
+            return usageError(batchOptionsGiven.first() + QStringLiteral(" is an option of --batch"));
+        line.freeForm = plain.join(u' ');
+        return line;
+    }
+    QStringList words;
+    QStringList freeForm;
+    for (const QString &argument : std::as_const(plain))
+        (argument.startsWith(u'/') ? freeForm : words) << argument;
+    line.freeForm = freeForm.join(u' ');
+    line.mode = CommandLine::Mode::Batch;
+    line.yes = batchOptionsGiven.contains(QStringLiteral("--yes"));
+    line.verbose = batchOptionsGiven.contains(QStringLiteral("--verbose"));
+    const bool loud = batchOptionsGiven.contains(QStringLiteral("--log-verbose"));
+    const bool quiet = batchOptionsGiven.contains(QStringLiteral("--log-quiet"));
+    if (loud && quiet)
+        return usageError(QStringLiteral("--log-verbose and --log-quiet exclude each other"));
+    if (loud || quiet)
+        line.logVerbose = loud;
+    if (const QString wrong = readCommand(line, words); !wrong.isEmpty())
+        return usageError(wrong);
+    return line;
+}
+
+QString UsageLines()
+{
+    return QStringLiteral(
+        "usage: korvel [--dm FILE] [/P] [/RV] [/XR]\n"
+        "       korvel --batch [--dm FILE] [--yes] [--verbose] [--log-verbose|--log-quiet] COMMAND\n"
+        "       korvel --help | --version\n");
+}
+
+QString HelpText()
+{
+    return UsageLines() +
+           QStringLiteral(
+               "\n"
+               "Moves DM folders between the libraries of a DM installation, from a window or, with "
+               "--batch,\n"
+               "unattended from a shell.\n"
+               "\n"
+               "Batch commands (TARGET is the library the folders move to):\n"
+               "  move-folder LIBRARY DOCNUMBER TARGET     one folder of LIBRARY with its whole tree\n"
+               "  move-category LIBRARY public|shared TARGET\n"
+               "                                           every folder the tree lists in that category\n"
+               "  move-library LIBRARY TARGET              every top-level folder of LIBRARY the user holds\n"
+               "                                           all rights on\n"
+               "\n"
+               "Options:\n"
+               "  --dm FILE       the DM installation file (default: $KORVEL_DM, else the demo "
+               "installation)\n"
+               "  --batch         run a command without a window; messages go to standard error\n"
+               "  --yes           answer Yes to the move confirmation (without it nothing moves)\n"
+               "  --verbose       print the status texts to standard error\n"
+               "  --log-verbose   write the verbose log lines, whatever the saved setting says\n"
+               "  --log-quiet     write only the \"Error:\" and \"Warning:\" lines to the log\n"
+               "  --help          print this help;  --version  print the version\n"
+               "  /P              delete the configured log file at start-up (window)\n"
+               "  /RV, /XR        accepted; there is no DM view to refresh\n"
+               "  Ctrl+C          in batch mode: cancel after the current folder; a second Ctrl+C ends at "
+               "once\n"
+               "\n"
+               "Exit codes:\n"
+               "  0  done (an empty list included)\n"
+               "  1  a folder (or any folder of a list) failed\n"
+               "  2  usage error\n"
+               "  3  refused before anything changed (rights, target equal to source, no such folder or\n"
+               "     library, another move running on the installation)\n"
+               "  4  a question was answered No\n"
+               "  5  cancelled before the list ended\n"
+               "  6  start-up failed (installation, DM session, universal access)\n");
+}

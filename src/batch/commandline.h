@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QStringList>
+
+#include <optional>
+
+// The program's exit codes, one table for the window and the batch mode.
+enum ExitCode : int {
+    ExitDone = 0,          // done, an empty list included
+    ExitFailed = 1,        // a folder, or any folder of a list, failed
+    ExitUsage = 2,         // usage error
+    ExitRefused = 3,       // refused before anything changed
+    ExitDeclined = 4,      // a question was answered No
+    ExitCancelled = 5,     // cancelled before the list ended
+    ExitStartupFailed = 6, // start-up failed: installation, DM session, universal access
+};
+
+// What the command line asks for. Every argument starting with "--" must be an option this program
+// knows. The rest is free-form text searched for the switches "/P", "/RV" and "/XR"; in batch mode
+// the arguments that do not start with "/" are the command and its operands instead.
+struct CommandLine {
+    enum class Mode { Window, Batch, Help, Version, UsageError };
+    enum class Command { None, MoveFolder, MoveCategory, MoveLibrary };
+
+    Mode mode = Mode::Window;
+    QString error;        // what is wrong, for UsageError
+    QString installation; // --dm FILE; empty when not given
+    QString freeForm;     // the free-form text, blank-separated
+
+    // Batch mode.
+    Command command = Command::None;
+    QString library;
+    int docNumber = 0;           // move-folder
+    bool sharedCategory = false; // move-category: shared, else public
+    QString target;
+    bool yes = false;
+    bool verbose = false;
+    std::optional<bool> logVerbose;
+};
+
+// Reads the arguments after the program name.
+CommandLine ParseCommandLine(const QStringList &arguments);
+
+// The usage lines, and the whole help with options and exit codes.
+QString UsageLines();
+QString HelpText();

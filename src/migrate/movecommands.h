@@ -1,0 +1,77 @@
+#pragma once
+
+#include "dm/dmcontext.h"
+#include "dm/moveflags.h"
+
+#include <functional>
+#include <optional>
+
+// How a move command ended. The values are the program's exit codes, shared by the window and the
+// unattended front end.
+enum class MoveOutcome {
+    Done = 0,      // every folder moved; an empty list too
+    Failed = 1,    // a folder, or any folder of a list, did not move
+    Refused = 3,   // refused before anything changed: rights, target, folder, library, another move
+    Declined = 4,  // the confirmation was answered No
+    Cancelled = 5, // cancelled before the list ended, with no folder failed
+};
+
+// A folder of a list command, as the list gives it.
+struct MoveListRow {
+    QString name;
+    int docNumber = 0;
+};
+
+// The three move commands behind the tree's pop-up menu, on folder numbers and library names: the
+// window adapts its tree nodes to them, the console front end its command line. The target is always
+// the window's target library.
+//
+// Every command runs in one frame: the current library and the status text are put back, the wait
+// pointer cleared, the progress hidden and the lock released on every path. Before any question a
+// command takes the installation's move lock and refuses (with a warning, an "Error:" line and nothing
+// changed) a target that is empty, unknown or the source library itself, an unknown source library,
+// missing rights, and a number that is not a folder of the source library; from then on libraries
+// carry the DM's own spelling of their names. While the command runs the move-running flag is set
+// and the window keeps only Cancel live; a cancel takes effect before the next folder of a list.
+//
+// Borrows the DM context and the move flags, which must outlive it.
+class MoveCommand {
+public:
+    // Told the position, in the list given, of each folder that moved.
+    using RowMoved = std::function<void(qsizetype row)>;
+
+    MoveCommand(DmContext &dm, MoveFlags &flags, QString lockFile);
+
+    // One folder, named as the tree shows it (empty: by its name in the DM).
+    MoveOutcome moveFolder(const QString &sourceLib, int docNumber, const QString &name,
+                           const RowMoved &moved = {});
+    // The folders of a category ("Public", "Shared/Personal") in list order.
+    MoveOutcome moveFolders(const QString &sourceLib, const QString &category, const QList<MoveListRow> &rows,
+                            const RowMoved &moved = {});
+    // Every top-level folder of the library on whose profile the user holds the rights 255 directly,
+    // read in that library, moved in the reverse order of the list.
+    MoveOutcome moveLibrary(const QString &sourceLib);
+
+private:
+    class Frame;
+    class Pace;
+
+    bool begin(Frame &frame, QString &sourceLib);
+    bool mayMove(const QString &target);
+    // The folder's name when the number is a folder of the library.
+    std::optional<QString> folderName(int docNumber, const QString &library);
+    std::optional<QList<MoveListRow>> libraryList(const QString &library);
+    MoveOutcome moveList(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst,
+                         const RowMoved &moved);
+    bool convert(const Pace &pace, int position, int count, int docNumber, const QString &sourceLib);
+    MoveOutcome refuse(const QString &text);
+    void raise(MoveCounter which);
+
+    DmContext &m_dm;
+    MoveFlags &m_flags;
+    QString m_lockFile;
+    QString m_target;
+};
+
+// The closing summary of the list commands.
+QString MoveSummary(int moved, int errors, int notMoved);

@@ -1,0 +1,195 @@
+#include "installationbuilder.h"
+
+#include "app/program.h"
+#include "localdm/librarycheck.h"
+#include "localdm/localdmfactory.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+// The program on a local DM of two libraries whose user holds the folder rights in both: LIB_A
+// (current) with public folders the user may see, LIB_B the target. Questions are answered Yes; each
+// message box is recorded with what the window looked like while it was up.
+class MoveMenuWorld {
+public:
+    struct Shown {
+        QString text;
+        bool treeEnabled;
+        bool exitEnabled;
+        bool cancelEnabled;
+        bool progressVisible;
+        QString progress;
+    };
+
+    MoveMenuWorld()
+    {
+        QDir().mkpath(dir.filePath("dm"));
+        QDir().mkpath(dir.filePath("bin"));
+        builder = std::make_unique<InstallationBuilder>(
+            dir.filePath("dm"), "JSMITH",
+            QList<LibraryConfig>{InstallationBuilder::library("LIB_A"),
+                                 InstallationBuilder::library("LIB_B")});
+        for (const QString name : {"LIB_A", "LIB_B"}) {
+            builder->addUser(name, "JSMITH", "DOCS_USERS");
+            builder->db(name).exec("UPDATE GROUPS SET UNIV_ACCESS = 255");
+            for (const QString right :
+                 {"User.CreateFolder", "User.ManageRootFolders", "User.SaveToRemoteLibrary"})
+                builder->grant(name, "DOCS_USERS", right);
+        }
+    }
+
+    int publicFolder(const QString &name)
+    {
+        const int folder = builder->addFolder("LIB_A", name, true);
+        builder->link("LIB_A", folder, "LIB_A", builder->addDocument("LIB_A", name + " memo"));
+        const qint64 user =
+            builder->db("LIB_A").scalar("SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = 'JSMITH'").toLongLong();
+        builder->addTrustee("LIB_A", folder, user, 255);
+        return folder;
+    }
+
+    void start(const QString &faults = {})
+    {
+        program = std::make_unique<Program>(
+            ProgramEnvironment{dir.filePath("bin/korvel"), QString(), dir.filePath("settings"),
+                               dir.filePath("dm/installation.ini")},
+            std::make_unique<LocalDmFactory>(builder->dm(faults)),
+            [this](const QString &text, MessageIcon, MessageButtons buttons) {
+                auto *progress = window().findChild<QProgressBar *>("ProgressMove");
+                shown.push_back({text, tree()->isEnabled(), action("MNKorvelExit")->isEnabled(),
+                                 window().findChild<QPushButton *>("Button_Cancel")->isEnabled(),
+                                 progress->isVisible(), progress->text()});
+                if (buttons == MessageButtons::Ok)
+                    return MessageAnswer::Ok;
+                if (onQuestion)
+                    onQuestion();
+                return MessageAnswer::Yes;
+            });
+        program->Form_Load();
+        ASSERT_FALSE(window().programHasEnded());
+        window().findChild<QComboBox *>("ComboTargetLibrary")->setCurrentText("LIB_B");
+        shown.clear();
+    }
+
+    DMMain &window() { return program->window(); }
+    QTreeWidget *tree() { return window().findChild<QTreeWidget *>("TVRootFolder"); }
+    QAction *action(const QString &name) { return window().findChild<QAction *>(name); }
+    QTreeWidgetItem *publicNode() { return tree()->topLevelItem(0)->child(0); }
+    QStringList children(QTreeWidgetItem *node)
+    {
+        QStringList texts;
+        for (int i = 0; i < node->childCount(); ++i)
+            texts << node->child(i)->text(0);
+        return texts;
+    }
+    QStringList counters()
+    {
+        QStringList values;
+        for (const QString name : {"LabelTotal", "LabelRead", "LabelAdded", "LabelErrors"})
+            values << window().findChild<QLabel *>(name)->text();
+        return values;
+    }
+    void choose(QTreeWidgetItem *node, const QString &entry)
+    {
+        tree()->setCurrentItem(node);
+        action(entry)->trigger();
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<InstallationBuilder> builder;
+    std::unique_ptr<Program> program;
+    std::vector<Shown> shown;
+    // What the user does while the confirmation is up.
+    std::function<void()> onQuestion;
+};
+
+} // namespace
+
+// The tree's move entries: the moved folders' nodes go, a category left empty goes too, the counters
+// count, and while a move runs only Cancel is live and the progress bar shows where it stands.
+TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
+{
+    struct Case {
+        const char *name;
+        QString faults;
+        std::function<void(MoveMenuWorld &)> choose;
+        QStringList publicLeft; // the Public node's children afterwards; "gone" when it is gone
+        QStringList counters;
+        QString summary;
+        QString progress; // the bar's text while the summary is up; empty: the bar is hidden
+    };
+    const QList<Case> cases = {
+        {"one folder",
+         {},
+         [](MoveMenuWorld &t) {
+             t.publicNode()->setExpanded(true);
+             t.choose(t.publicNode()->child(1), "MNConvertFolder");
+         },
+         {"Alpha"},
+         {"1", "1", "1", ""},
+         "Folder \"Beta\" moved to library LIB_B",
+         "Folder 1 of 1, item 1 of 1"},
+        {"a whole category, loaded first",
+         {},
+         [](MoveMenuWorld &t) { t.choose(t.publicNode(), "MNConvertAllFolders"); },
+         {"gone"},
+         {"2", "2", "2", ""},
+         "2 folder(s) migrated with 0 error(s).",
+         "Folder 2 of 2, item 1 of 1"},
+        {"a category whose first folder fails",
+         "save:1",
+         [](MoveMenuWorld &t) { t.choose(t.publicNode(), "MNConvertAllFolders"); },
+         {"Alpha"},
+         {"2", "1", "1", "1"},
+         "1 folder(s) migrated with 1 error(s).",
+         "Folder 2 of 2, item 1 of 1"},
+        {"a category cancelled before its first folder",
+         {},
+         [](MoveMenuWorld &t) {
+             t.onQuestion = [&t] { t.window().findChild<QPushButton *>("Button_Cancel")->click(); };
+             t.choose(t.publicNode(), "MNConvertAllFolders");
+         },
+         {"Alpha", "Beta"},
+         {"2", "", "", ""},
+         "0 folder(s) migrated with 0 error(s). Task Canceled - 2 folder(s) not moved.",
+         {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        MoveMenuWorld w;
+        w.publicFolder("Alpha");
+        w.publicFolder("Beta");
+        w.start(c.faults);
+        c.choose(w);
+        ASSERT_FALSE(w.shown.empty());
+        const MoveMenuWorld::Shown &summary = w.shown.back();
+        EXPECT_EQ(summary.text, c.summary);
+        EXPECT_FALSE(summary.treeEnabled);
+        EXPECT_FALSE(summary.exitEnabled);
+        EXPECT_TRUE(summary.cancelEnabled);
+        EXPECT_EQ(summary.progressVisible, !c.progress.isEmpty());
+        EXPECT_TRUE(summary.progress.startsWith(c.progress)) << summary.progress.toStdString();
+        EXPECT_EQ(w.tree()->topLevelItem(0)->childCount() == 1 ? QStringList{"gone"}
+                                                               : w.children(w.publicNode()),
+                  c.publicLeft);
+        EXPECT_EQ(w.counters(), c.counters);
+        EXPECT_TRUE(w.tree()->isEnabled());
+        EXPECT_TRUE(w.action("MNKorvelExit")->isEnabled());
+        EXPECT_FALSE(w.window().findChild<QProgressBar *>("ProgressMove")->isVisible());
+        EXPECT_FALSE(QFile::exists(w.dir.filePath("dm/installation.ini.lock")));
+        EXPECT_EQ(LibraryCheck(*w.builder->dm()).violations(), QStringList{});
+    }
+}

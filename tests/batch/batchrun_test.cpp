@@ -1,0 +1,263 @@
+#include "batch/batchrun.h"
+
+#include "batch/consolewindow.h"
+#include "localdm/demoinstallation.h"
+#include "localdm/librarycheck.h"
+#include "localdm/localdm.h"
+#include "localdm/localdmfactory.h"
+#include "localdm/localsql.h"
+#include "migrate/movelock.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QStringList Libraries = {"CORPORATE", "ARCHIVE", "LEGAL"};
+
+// A fresh demo installation (JDOE holds the folder rights in CORPORATE and ARCHIVE, none in LEGAL) and
+// a batch run on it as `korvel --batch ...` makes one.
+class BatchDemo {
+public:
+    BatchDemo() : m_file(CreateDemoInstallation(m_dir.filePath("demo"), DemoSize::Small, "JDOE"))
+    {
+        QDir().mkpath(m_dir.filePath("bin"));
+    }
+
+    QString file() const { return m_file; }
+    LibraryDatabase &db(const QString &library) { return dm().database(library); }
+    // Faults planted here apply to the next run.
+    QString faults;
+
+    // The exit code; what the run printed is in err afterwards.
+    int run(const QStringList &arguments)
+    {
+        m_dm.reset();
+        const CommandLine line = ParseCommandLine(QStringList{"--batch", "--dm", m_file} + arguments);
+        EXPECT_EQ(line.mode, CommandLine::Mode::Batch) << line.error.toStdString();
+        auto dm = std::make_shared<LocalDm>(Installation::load(m_file));
+        dm->faults() = FaultPlan::parse(faults);
+        err.clear();
+        QTextStream stream(&err);
+        return RunBatch(line, {m_dir.filePath("bin/korvel"), m_dir.filePath("settings"), m_file},
+                        std::make_unique<LocalDmFactory>(dm, [dm] { return std::make_shared<LocalSql>(dm); }),
+                        stream);
+    }
+
+    // The top-level folders of a library: those no folder of any library holds.
+    QList<std::pair<int, QString>> topFolders(const QString &library)
+    {
+        QList<std::pair<int, QString>> folders;
+        static const QRegularExpression top(R"re(^  F #(\d+) (\S+) "(.*)"$)re");
+        for (const QString &line : LibraryCheck(dm()).folderTree(library))
+            if (const QRegularExpressionMatch m = top.match(line); m.hasMatch())
+                folders.append({m.captured(1).toInt(), m.captured(3)});
+        return folders;
+    }
+    // The documents filed anywhere in the trees of the library's folders of that name, as
+    // "LIBRARY #number".
+    QSet<QString> documentsUnder(const QString &library, const QString &name)
+    {
+        QSet<QString> documents;
+        static const QRegularExpression document(R"(^\s*D #(\d+) (\S+) )");
+        for (const QVariantList &row :
+             db(library).query("SELECT P.DOCNUMBER FROM PROFILE P JOIN FOLDER F ON F.DOCNUMBER = P.DOCNUMBER "
+                               "WHERE P.DOCNAME = ?1",
+                               {name}))
+            for (const QString &line : LibraryCheck(dm()).folderTree(library, row[0].toLongLong()))
+                if (const QRegularExpressionMatch m = document.match(line); m.hasMatch())
+                    documents.insert(m.captured(2) + " #" + m.captured(1));
+        return documents;
+    }
+    bool isFolder(const QString &library, int number)
+    {
+        return db(library).scalar("SELECT COUNT(*) FROM FOLDER WHERE DOCNUMBER = ?1", {number}).toInt() > 0;
+    }
+    QStringList violations() { return LibraryCheck(dm()).violations(); }
+    // The library files' contents, to tell that nothing changed.
+    QByteArray fingerprint()
+    {
+        m_dm.reset();
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        for (const QString &library : Libraries) {
+            QFile file(m_dir.filePath("demo/" + library.toLower() + ".db"));
+            EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+            hash.addData(file.readAll());
+        }
+        return hash.result();
+    }
+    QString settingsDirectory() const { return m_dir.filePath("settings"); }
+
+    QString err;
+
+private:
+    LocalDm &dm()
+    {
+        if (!m_dm)
+            m_dm = std::make_unique<LocalDm>(Installation::load(m_file));
+        return *m_dm;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_file;
+    std::unique_ptr<LocalDm> m_dm;
+};
+
+} // namespace
+
+// Every exit code of a batch run (a usage error, 2, never reaches a run), with what the run printed
+// and, where nothing may change, the libraries unchanged.
+TEST(BatchRunTest, ExitCodes)
+{
+    struct Case {
+        const char *name;
+        QStringList arguments;
+        std::function<void(BatchDemo &)> plant;
+        int code;
+        QString printed; // part of what the run printed
+        bool changes;    // whether the libraries may change
+    };
+    std::unique_ptr<MoveLock> otherMove;
+    const QList<Case> cases = {
+        {"a folder moved",
+         {"--yes", "move-folder", "corporate", "1001", "Archive"},
+         {},
+         ExitDone,
+         "Information: Folder \"Projects\" moved to library ARCHIVE\n",
+         true},
+        {"an empty list",
+         {"--yes", "move-library", "LEGAL", "CORPORATE"},
+         [](BatchDemo &d) { d.db("LEGAL").exec("DELETE FROM SECURITY WHERE ACCESSRIGHTS = 255"); },
+         ExitDone,
+         "Information: 0 folder(s) migrated with 0 error(s).",
+         false},
+        {"a folder that fails",
+         {"--yes", "move-category", "ARCHIVE", "shared", "CORPORATE"},
+         [](BatchDemo &d) { d.faults = "save:1"; },
+         ExitFailed,
+         "Information: 3 folder(s) migrated with 1 error(s).",
+         true},
+        {"a target without rights",
+         {"--yes", "move-folder", "CORPORATE", "1001", "LEGAL"},
+         {},
+         ExitRefused,
+         "Warning: Error: JDOE does not have rights to manage folders in library LEGAL",
+         false},
+        {"a document, not a folder",
+         {"--yes", "move-folder", "CORPORATE", "1003", "ARCHIVE"},
+         {},
+         ExitRefused,
+         "Warning: Error: Document #1003 is not a folder of library CORPORATE - nothing is moved",
+         false},
+        {"another move running",
+         {"--yes", "move-library", "CORPORATE", "ARCHIVE"},
+         [&](BatchDemo &d) {
+             otherMove = std::make_unique<MoveLock>(MoveLock::lockFileOf(d.file()));
+             ASSERT_EQ(otherMove->acquire(), MoveLock::Outcome::Taken);
+         },
+         ExitRefused,
+         "Warning: Error: Another move is running on this DM installation (process ",
+         false},
+        {"answered No",
+         {"move-folder", "CORPORATE", "1001", "ARCHIVE"},
+         {},
+         ExitDeclined,
+         "Question: Are you ready to move folder \"Projects\" to library ARCHIVE? - answered No\n",
+         false},
+        {"Ctrl+C before the first folder",
+         {"--yes", "move-category", "CORPORATE", "public", "ARCHIVE"},
+         [](BatchDemo &) { InterruptBatch(); },
+         ExitCancelled,
+         "Information: Task Canceled - the current Folder (if any) will complete first.\n"
+         "Information: 0 folder(s) migrated with 0 error(s). Task Canceled - 2 folder(s) not moved.",
+         false},
+        {"no universal access",
+         {"--yes", "move-folder", "CORPORATE", "1001", "ARCHIVE"},
+         [](BatchDemo &d) { d.db("CORPORATE").exec("UPDATE GROUPS SET UNIV_ACCESS = 0"); },
+         ExitStartupFailed,
+         "Warning: Error: You are not a member of any groups with Universal Access = 255.",
+         false},
+        {"a library file that is not a database",
+         {"--yes", "move-folder", "CORPORATE", "1001", "ARCHIVE"},
+         [](BatchDemo &d) {
+             QFile file(QFileInfo(d.file()).absolutePath() + "/corporate.db");
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             file.write("not a database");
+         },
+         ExitStartupFailed,
+         "Error: Unable to start the DM",
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        BatchDemo demo;
+        otherMove.reset();
+        if (c.plant)
+            c.plant(demo);
+        const QByteArray before = demo.fingerprint();
+        EXPECT_EQ(demo.run(c.arguments), c.code) << demo.err.toStdString();
+        EXPECT_TRUE(demo.err.contains(c.printed)) << demo.err.toStdString();
+        if (!c.changes) {
+            EXPECT_EQ(demo.fingerprint(), before);
+        } else {
+            EXPECT_EQ(demo.violations(), QStringList{});
+        }
+        // A batch run never writes what a window saves.
+        for (const QFileInfo &file : QDir(demo.settingsDirectory()).entryInfoList(QDir::Files)) {
+            QFile settings(file.filePath());
+            ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(settings.readAll());
+            for (const char *key : {"TargetLibrary", "Screen.", "CheckLogMethod", "DisplayErrors"})
+                EXPECT_FALSE(text.contains(key)) << text.toStdString();
+        }
+    }
+}
+
+// On a fresh demo, every top-level folder of every library moves to each other library where the user
+// holds the folder rights, with every document of its tree filed in the new tree and nothing left
+// for the library check; the library without the rights refuses each with nothing changed.
+TEST(BatchRunTest, EveryDemoFolderMovesWhereTheUserHoldsTheRights)
+{
+    std::map<QString, QList<std::pair<int, QString>>> folders;
+    {
+        BatchDemo demo;
+        for (const QString &library : Libraries)
+            folders[library] = demo.topFolders(library);
+        ASSERT_GE(folders["CORPORATE"].size(), 8);
+        ASSERT_GE(folders["LEGAL"].size(), 3);
+    }
+    int moves = 0;
+    qsizetype documentsFollowed = 0;
+    for (const QString &source : Libraries) {
+        for (const auto &[number, name] : folders[source]) {
+            for (const QString &target : Libraries) {
+                if (target == source)
+                    continue;
+                SCOPED_TRACE((name + " of " + source + " to " + target).toStdString());
+                BatchDemo demo;
+                const QSet<QString> documents = demo.documentsUnder(source, name);
+                const QByteArray before = demo.fingerprint();
+                const int code =
+                    demo.run({"--yes", "move-folder", source, QString::number(number), target.toLower()});
+                if (target == "LEGAL") {
+                    EXPECT_EQ(code, ExitRefused) << demo.err.toStdString();
+                    EXPECT_EQ(demo.fingerprint(), before);
+                    continue;
+                }
+                ++moves;
+                EXPECT_EQ(code, ExitDone) << demo.err.toStdString();
+                EXPECT_FALSE(demo.isFolder(source, number));
+                EXPECT_TRUE(demo.documentsUnder(target, name).contains(documents));
+                documentsFollowed += documents.size();
+                EXPECT_EQ(demo.violations(), QStringList{});
+            }
+        }
+    }
+    EXPECT_GE(moves, 15);
+    EXPECT_GE(documentsFollowed, 30);
+}

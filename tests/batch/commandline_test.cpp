@@ -1,0 +1,133 @@
+#include "batch/commandline.h"
+
+#include "support/testenvironment.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+// Every form of the command line: what it asks for, or why it is a usage error.
+TEST(CommandLineTest, ReadsEveryForm)
+{
+    QTemporaryDir dir;
+    using Mode = CommandLine::Mode;
+    using Command = CommandLine::Command;
+    struct Case {
+        QStringList arguments;
+        Mode mode;
+        QString error = {}; // for a usage error
+        std::function<void(const CommandLine &)> more = {};
+    };
+    const QList<Case> cases = {
+        {{}, Mode::Window},
+        {{"/p", "--dm", "a.ini", "x/RVy"},
+         Mode::Window,
+         {},
+         [](const CommandLine &c) {
+             EXPECT_EQ(c.installation, "a.ini");
+             EXPECT_EQ(c.freeForm, "/p x/RVy");
+         }},
+        {{"--dm=b.ini"}, Mode::Window, {}, [](const CommandLine &c) { EXPECT_EQ(c.installation, "b.ini"); }},
+        {{"--dm", "a.ini", "--help", "--bogus"}, Mode::Help},
+        {{"--version"}, Mode::Version},
+        {{"--dm"}, Mode::UsageError, "--dm needs the installation file"},
+        {{"--dm="}, Mode::UsageError, "--dm needs the installation file"},
+        {{"--dm", "--batch"}, Mode::UsageError, "--dm needs the installation file"},
+        {{"--dm", dir.path()}, Mode::UsageError, " is a directory"},
+        {{"--bogus"}, Mode::UsageError, "unknown option --bogus"},
+        {{"--yes"}, Mode::UsageError, "--yes is an option of --batch"},
+        {{"--batch"}, Mode::UsageError, "--batch needs a command"},
+        {{"--batch", "move-all"}, Mode::UsageError, "unknown command move-all"},
+        {{"--batch", "move-folder", "LIB", "12"},
+         Mode::UsageError,
+         "move-folder takes LIBRARY DOCNUMBER TARGET"},
+        {{"--batch", "move-folder", "LIB", "12x", "T"}, Mode::UsageError, "DOCNUMBER must be"},
+        {{"--batch", "move-folder", "LIB", "0", "T"}, Mode::UsageError, "DOCNUMBER must be"},
+        {{"--batch", "move-category", "LIB", "private", "T"}, Mode::UsageError, "public or shared"},
+        {{"--batch", "move-library", "LIB"}, Mode::UsageError, "move-library takes LIBRARY TARGET"},
+        {{"--batch", "--log-verbose", "--log-quiet", "move-library", "A", "B"},
+         Mode::UsageError,
+         "exclude each other"},
+        {{"--batch", "--yes", "move-folder", "/RV", "Legal", "1500", "Archive", "--dm", "d.ini", "--verbose"},
+         Mode::Batch,
+         {},
+         [](const CommandLine &c) {
+             EXPECT_EQ(c.command, Command::MoveFolder);
+             EXPECT_EQ(c.library, "Legal");
+             EXPECT_EQ(c.docNumber, 1500);
+             EXPECT_EQ(c.target, "Archive");
+             EXPECT_EQ(c.installation, "d.ini");
+             EXPECT_EQ(c.freeForm, "/RV");
+             EXPECT_TRUE(c.yes);
+             EXPECT_TRUE(c.verbose);
+             EXPECT_EQ(c.logVerbose, std::nullopt);
+         }},
+        {{"--batch", "--log-quiet", "move-category", "LIB", "Shared", "T"},
+         Mode::Batch,
+         {},
+         [](const CommandLine &c) {
+             EXPECT_EQ(c.command, Command::MoveCategory);
+             EXPECT_TRUE(c.sharedCategory);
+             EXPECT_FALSE(c.yes);
+             EXPECT_EQ(c.logVerbose, false);
+         }},
+        {{"--log-verbose", "--batch", "move-library", "LIB", "T"},
+         Mode::Batch,
+         {},
+         [](const CommandLine &c) {
+             EXPECT_EQ(c.command, Command::MoveLibrary);
+             EXPECT_EQ(c.library, "LIB");
+             EXPECT_EQ(c.target, "T");
+             EXPECT_EQ(c.logVerbose, true);
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const CommandLine line = ParseCommandLine(c.arguments);
+        EXPECT_EQ(line.mode, c.mode);
+        EXPECT_EQ(line.error.isEmpty(), c.error.isEmpty());
+        EXPECT_TRUE(line.error.contains(c.error)) << line.error.toStdString();
+        if (c.more)
+            c.more(line);
+    }
+}
+
+// The program itself, without a display: help and version exit 0 on standard output, usage errors exit
+// 2 with the usage lines, and an installation that cannot be loaded ends a batch run with 6.
+TEST(CommandLineTest, TheProgramExitsWithItsCodes)
+{
+    QTemporaryDir dir;
+    struct Case {
+        QStringList arguments;
+        int code;
+        QString out;
+        QString err;
+    };
+    const QList<Case> cases = {
+        {{"--help"}, 0, "  6  start-up failed (installation, DM session, universal access)\n", {}},
+        {{"--version"}, 0, "korvel ", {}},
+        {{"--dm"}, 2, {}, "korvel: --dm needs the installation file\nusage: korvel [--dm FILE]"},
+        {{"--frobnicate"}, 2, {}, "korvel: unknown option --frobnicate\nusage: "},
+        {{"--dm", dir.path()}, 2, {}, " is a directory\nusage: "},
+        {{"--batch", "move-library", "A"}, 2, {}, "korvel: move-library takes LIBRARY TARGET\n"},
+        {{"--batch", "--dm", dir.filePath("missing.ini"), "move-library", "A", "B"}, 6, {}, "Error: "},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        // No display is needed: a window would fail to start here.
+        environment.remove("QT_QPA_PLATFORM");
+        environment.remove("DISPLAY");
+        program.setProcessEnvironment(environment);
+        program.start(KORVEL_PROGRAM, c.arguments);
+        ASSERT_TRUE(program.waitForFinished(60000));
+        EXPECT_EQ(program.exitCode(), c.code);
+        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        EXPECT_EQ(out.isEmpty(), c.out.isEmpty()) << out.toStdString();
+        EXPECT_TRUE(out.contains(c.out)) << out.toStdString();
+        EXPECT_TRUE(err.contains(c.err)) << err.toStdString();
+    }
+}

@@ -1,0 +1,356 @@
+#include "createfixture.h"
+
+#include "dm/connectlibrary.h"
+#include "migrate/movecommands.h"
+#include "migrate/movelock.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <functional>
+
+namespace {
+
+// The session of CreateFixture, started in every library and back in LIB_SQL, with the move flags
+// and the lock file of a move command.
+class CommandWorld : public CreateWorld {
+public:
+    CommandWorld()
+    {
+        startInEveryLibrary();
+        // What the first connections told the user is behind the test.
+        window.messages.clear();
+        window.target = "LIB_SYB";
+    }
+    using CreateFixture::foldersNamed, CreateFixture::violations;
+    using SessionFixture::builder, SessionFixture::dm, SessionFixture::session, SessionFixture::window;
+
+    MoveCommand command() { return MoveCommand(*dm, flags, lockFile()); }
+    QString lockFile() const { return dir.filePath("installation.ini.lock"); }
+    QString current() const { return session.currentLibrary->name(); }
+    QStringList lines() { return newLogLines(); }
+    int folderCount(const QString &library)
+    {
+        return builder.db(library).scalar("SELECT COUNT(*) FROM FOLDER").toInt();
+    }
+    // A folder of the library with one document.
+    int folder(const QString &library, const QString &name)
+    {
+        const int made = builder.addFolder(library, name);
+        builder.link(library, made, library, builder.addDocument(library, name + " letter"));
+        return made;
+    }
+    // The user holds all rights on the folder directly, as the library command's list asks.
+    void own(const QString &library, int folder)
+    {
+        const qint64 user =
+            builder.db(library).scalar("SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = 'JSMITH'").toLongLong();
+        builder.addTrustee(library, folder, user, 255);
+    }
+    void revoke(const QString &library, const QString &right)
+    {
+        builder.db(library).exec("DELETE FROM DM_RIGHTS WHERE RIGHT_NAME = ?1", {right});
+    }
+    // What a click on Cancel does once the given number of folders has moved.
+    void cancelAfter(int moved)
+    {
+        window.onEvents = [this, moved] {
+            if (window.counter(MoveCounter::Added) == QString::number(moved) && flags.moveRunning &&
+                !flags.cancelRequested) {
+                flags.moveRunning = false;
+                flags.cancelRequested = true;
+            }
+        };
+    }
+    QStringList texts() const
+    {
+        QStringList shown;
+        for (const FakeWindow::Message &message : window.messages)
+            shown << message.text;
+        return shown;
+    }
+
+    MoveFlags flags;
+    std::unique_ptr<MoveLock> otherMove;
+};
+
+using Command = std::function<MoveOutcome(MoveCommand &, const QString &source, int folder)>;
+
+const Command oneFolder = [](MoveCommand &c, const QString &source, int folder) {
+    return c.moveFolder(source, folder, "X");
+};
+const Command category = [](MoveCommand &c, const QString &source, int folder) {
+    return c.moveFolders(source, "Shared/Personal", {{"X", folder}});
+};
+const Command library = [](MoveCommand &c, const QString &source, int) { return c.moveLibrary(source); };
+const QList<Command> everyCommand = {oneFolder, category, library};
+
+} // namespace
+
+// Every refusal comes before any question, leaves every library and the window as they were, writes
+// its "Error:" line, and frees the lock and the move flags; the commands it applies to are each run.
+TEST(MoveCommandTest, RefusesBeforeAnyQuestion)
+{
+    struct Refusal {
+        const char *name;
+        std::function<void(CommandWorld &)> plant;
+        QString source;
+        QString target;
+        std::function<int(CommandWorld &, int)> number; // the number moved, from the folder planted
+        QString message; // the start of the warning; %1 stands for the number moved
+        QList<Command> commands;
+    };
+    const auto same = [](CommandWorld &, int folder) { return folder; };
+    const QList<Refusal> refusals = {
+        {"no target", {}, "LIB_SQL", "", same, "Error: No target library is chosen", everyCommand},
+        {"a target that is no library",
+         {},
+         "LIB_SQL",
+         "LIB_NONE",
+         same,
+         "Error: The target library LIB_NONE is not a library of this DM installation",
+         everyCommand},
+        {"the source library itself, in other letters",
+         {},
+         "LIB_SQL",
+         "lib_sql",
+         same,
+         "Error: The target library LIB_SQL is the library the folders are in",
+         everyCommand},
+        {"a source that is no library",
+         {},
+         "LIB_NONE",
+         "LIB_SYB",
+         same,
+         "Error: The library LIB_NONE is not a library of this DM installation",
+         everyCommand},
+        {"no right to manage folders in the target",
+         [](CommandWorld &w) { w.revoke("LIB_SYB", "User.ManageRootFolders"); }, "LIB_SQL", "LIB_SYB", same,
+         "Error: JSMITH does not have rights to manage folders in library LIB_SYB", everyCommand},
+        {"no right to create folders in the target",
+         [](CommandWorld &w) { w.revoke("LIB_SYB", "User.CreateFolder"); }, "LIB_SQL", "lib_syb", same,
+         "Error: JSMITH does not have rights to manage folders in library LIB_SYB", everyCommand},
+        {"no right to save to other libraries",
+         [](CommandWorld &w) { w.revoke("LIB_SQL", "User.SaveToRemoteLibrary"); }, "LIB_SQL", "LIB_SYB", same,
+         "Error: JSMITH does not have rights to save folders to Remote libraries", everyCommand},
+        {"another move holds the lock",
+         [](CommandWorld &w) {
+             w.otherMove = std::make_unique<MoveLock>(w.lockFile());
+             ASSERT_EQ(w.otherMove->acquire(), MoveLock::Outcome::Taken);
+         },
+         "LIB_SQL", "LIB_SYB", same,
+         "Error: Another move is running on this DM installation (process " +
+             QString::number(QCoreApplication::applicationPid()) + " of user ",
+         everyCommand},
+        {"a document, not a folder",
+         {},
+         "LIB_SQL",
+         "LIB_SYB",
+         [](CommandWorld &w, int) { return w.builder.addDocument("LIB_SQL", "Memo"); },
+         "Error: Document #%1 is not a folder of library LIB_SQL",
+         {oneFolder}},
+        {"a folder of another library only",
+         {},
+         "lib_sql",
+         "LIB_SYB",
+         [](CommandWorld &w, int) {
+             int made = 0;
+             for (int i = 0; i < 4; ++i)
+                 made = w.builder.addFolder("LIB_ORA", "Elsewhere");
+             return made;
+         },
+         "Error: Document #%1 is not a folder of library LIB_SQL",
+         {oneFolder}},
+        {"no folder number",
+         {},
+         "LIB_SQL",
+         "LIB_SYB",
+         [](CommandWorld &, int) { return 0; },
+         "Error: Folder Document # not identified for X",
+         {oneFolder}},
+    };
+    for (const Refusal &refusal : refusals) {
+        for (qsizetype c = 0; c < refusal.commands.size(); ++c) {
+            SCOPED_TRACE(std::string(refusal.name) + ", command " + std::to_string(c));
+            CommandWorld w;
+            const int x = w.folder("LIB_SQL", "X");
+            w.own("LIB_SQL", x);
+            if (refusal.plant)
+                refusal.plant(w);
+            w.window.target = refusal.target;
+            const int number = refusal.number(w, x);
+            const int before = w.folderCount("LIB_SQL") + w.folderCount("LIB_SYB") + w.folderCount("LIB_ORA");
+            MoveCommand command = w.command();
+            const QString message =
+                refusal.message.contains("%1") ? refusal.message.arg(number) : refusal.message;
+            EXPECT_EQ(refusal.commands[c](command, refusal.source, number), MoveOutcome::Refused);
+            ASSERT_EQ(w.window.messages.size(), 1u) << w.texts().join('\n').toStdString();
+            EXPECT_EQ(w.window.messages[0].icon, MessageIcon::Warning);
+            EXPECT_TRUE(w.window.messages[0].text.startsWith(message)) << w.texts()[0].toStdString();
+            EXPECT_EQ(w.folderCount("LIB_SQL") + w.folderCount("LIB_SYB") + w.folderCount("LIB_ORA"), before);
+            const QString logged = w.window.messages[0].text.mid(QString("Error: ").size());
+            const QStringList lines = w.lines();
+            EXPECT_TRUE(std::any_of(lines.cbegin(), lines.cend(), [&](const QString &line) {
+                return line.startsWith("Error: (") && line.endsWith(logged);
+            }));
+            EXPECT_EQ(QFile::exists(w.lockFile()), w.otherMove != nullptr);
+            EXPECT_FALSE(w.flags.moveRunning);
+            EXPECT_EQ(w.current(), "LIB_SQL");
+            EXPECT_EQ(w.window.pointer, MousePointer::Default);
+        }
+    }
+}
+
+// The list commands: what they ask, how many they move, what they report and count, which rows they
+// tell the tree about, and that a cancel stops them before the next folder. Every case ends with the
+// flags, the progress, the lock and the current library as they were and nothing for the library
+// check to find.
+TEST(MoveCommandTest, ListCommandsCountAndReport)
+{
+    struct Case {
+        const char *name;
+        // Plants the folders and returns the command to run.
+        std::function<std::function<MoveOutcome(MoveCommand &, const MoveCommand::RowMoved &)>(
+            CommandWorld &)>
+            plant;
+        MessageAnswer answer;
+        MoveOutcome outcome;
+        QStringList texts; // the question, then the summary
+        QList<qsizetype> moved;
+        std::map<MoveCounter, QString> counters;
+        std::function<void(CommandWorld &)> more = {};
+    };
+    const auto category = [](const QStringList &names) {
+        return [names](CommandWorld &w) {
+            QList<MoveListRow> rows;
+            for (const QString &name : names)
+                rows.append({name, name == "Memo"   ? w.builder.addDocument("LIB_SQL", name)
+                                   : name.isEmpty() ? 0
+                                                    : w.folder("LIB_SQL", name)});
+            return [rows](MoveCommand &c, const MoveCommand::RowMoved &moved) {
+                return c.moveFolders("lib_sql", "Shared/Personal", rows, moved);
+            };
+        };
+    };
+    const QList<Case> cases = {
+        {"a category with a folder that fails and a row without number",
+         category({"A", "Memo", "", "B"}),
+         MessageAnswer::Yes,
+         MoveOutcome::Failed,
+         {"Are you ready to move 4 Shared/Personal folder(s) to library LIB_SYB?",
+          "2 folder(s) migrated with 1 error(s)."},
+         {0, 3},
+         {{MoveCounter::Total, "4"},
+          {MoveCounter::Read, "2"},
+          {MoveCounter::Added, "2"},
+          {MoveCounter::Errors, "1"}},
+         [](CommandWorld &w) {
+             QList<int> positions;
+             for (const MoveProgress &p : w.window.progress) {
+                 EXPECT_EQ(p.folders, 4);
+                 if (positions.isEmpty() || positions.last() != p.folder)
+                     positions << p.folder;
+             }
+             EXPECT_EQ(positions, (QList<int>{1, 2, 4}));
+             EXPECT_EQ(w.foldersNamed("LIB_SQL", "A"), QList<int>{});
+             EXPECT_EQ(w.foldersNamed("LIB_SYB", "B").size(), 1);
+         }},
+        {"cancel after the first folder",
+         [category](CommandWorld &w) {
+             w.cancelAfter(1);
+             return category({"A", "B", "C"})(w);
+         },
+         MessageAnswer::Yes,
+         MoveOutcome::Cancelled,
+         {"Are you ready to move 3 Shared/Personal folder(s) to library LIB_SYB?",
+          "1 folder(s) migrated with 0 error(s). Task Canceled - 2 folder(s) not moved."},
+         {0},
+         {{MoveCounter::Total, "3"}, {MoveCounter::Read, "1"}, {MoveCounter::Added, "1"}},
+         [](CommandWorld &w) {
+             EXPECT_EQ(w.foldersNamed("LIB_SQL", "B").size(), 1);
+             EXPECT_EQ(w.foldersNamed("LIB_SQL", "C").size(), 1);
+             EXPECT_EQ(w.foldersNamed("LIB_SYB", "B"), QList<int>{});
+         }},
+        {"a session the user ended after the first folder",
+         [category](CommandWorld &w) {
+             w.window.onEvents = [&w] {
+                 if (w.window.counter(MoveCounter::Added) == "1")
+                     w.session.application.reset();
+             };
+             return category({"A", "B"})(w);
+         },
+         MessageAnswer::Yes,
+         MoveOutcome::Cancelled,
+         {"Are you ready to move 2 Shared/Personal folder(s) to library LIB_SYB?",
+          "1 folder(s) migrated with 0 error(s). Task Canceled - 1 folder(s) not moved."},
+         {0},
+         {{MoveCounter::Total, "2"}, {MoveCounter::Read, "1"}, {MoveCounter::Added, "1"}},
+         // Nothing opened a new session to reconnect.
+         [](CommandWorld &w) { EXPECT_FALSE(w.session.application); }},
+        {"answered No",
+         category({"A"}),
+         MessageAnswer::No,
+         MoveOutcome::Declined,
+         {"Are you ready to move 1 Shared/Personal folder(s) to library LIB_SYB?"},
+         {},
+         {},
+         [](CommandWorld &w) { EXPECT_EQ(w.foldersNamed("LIB_SQL", "A").size(), 1); }},
+        {"an empty category",
+         category({}),
+         MessageAnswer::Yes,
+         MoveOutcome::Done,
+         {"Are you ready to move 0 Shared/Personal folder(s) to library LIB_SYB?",
+          "0 folder(s) migrated with 0 error(s)."},
+         {},
+         {{MoveCounter::Total, "0"}}},
+        {"the library command reads its list in its own library and moves it last first",
+         [](CommandWorld &w) {
+             // LIB_SQL, the current library, holds folders of the same numbers that the user owns too.
+             for (const QString name : {"Sql one", "Sql two", "Sql three"})
+                 w.own("LIB_SQL", w.folder("LIB_SQL", name));
+             const int alpha = w.folder("LIB_ORA", "Alpha");
+             const int beta = w.folder("LIB_ORA", "Beta");
+             const int inside = w.folder("LIB_ORA", "Inside");
+             w.builder.link("LIB_ORA", alpha, "LIB_ORA", inside);
+             w.folder("LIB_ORA", "Not owned");
+             for (const int folder : {alpha, beta, inside})
+                 w.own("LIB_ORA", folder);
+             return [](MoveCommand &c, const MoveCommand::RowMoved &) { return c.moveLibrary("LIB_ORA"); };
+         },
+         MessageAnswer::Yes,
+         MoveOutcome::Done,
+         {"Are you ready to move 2 folder(s) from library LIB_ORA to library LIB_SYB?",
+          "2 folder(s) migrated with 0 error(s)."},
+         {},
+         {{MoveCounter::Total, "2"}, {MoveCounter::Read, "2"}, {MoveCounter::Added, "2"}},
+         [](CommandWorld &w) {
+             QStringList moved;
+             for (const QString &line : w.lines())
+                 if (line.contains("successfully moved from library"))
+                     moved << line.section('"', 1, 1);
+             EXPECT_EQ(moved, (QStringList{"Beta", "Alpha"}));
+             EXPECT_EQ(w.folderCount("LIB_SQL"), 3);
+             EXPECT_EQ(w.foldersNamed("LIB_ORA", "Not owned").size(), 1);
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        CommandWorld w;
+        const auto run = c.plant(w);
+        w.window.scriptAnswers({c.answer});
+        QList<qsizetype> moved;
+        MoveCommand command = w.command();
+        EXPECT_EQ(run(command, [&](qsizetype row) { moved << row; }), c.outcome);
+        EXPECT_EQ(w.texts(), c.texts);
+        EXPECT_EQ(moved, c.moved);
+        EXPECT_EQ(w.window.counters, c.counters);
+        if (c.more)
+            c.more(w);
+        EXPECT_EQ(w.window.moveRunning, (std::vector<bool>{true, false}));
+        EXPECT_EQ(w.window.progressHidden, 1);
+        EXPECT_FALSE(w.flags.moveRunning);
+        EXPECT_FALSE(QFile::exists(w.lockFile()));
+        EXPECT_EQ(w.current(), "LIB_SQL");
+        EXPECT_EQ(w.violations(), QStringList{});
+    }
+}
