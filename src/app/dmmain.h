@@ -4,10 +4,12 @@
 #include "dm/windowseam.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
 
+class ElidedLabel;
 class FolderTreeWidget;
 class QAction;
 class QCheckBox;
@@ -64,6 +66,12 @@ public:
     FolderTreeView &folderTree();
     void setTreeEnabled(bool enabled);
 
+    // Names the DM installation in the status area ("demo" for the demo installation).
+    void setInstallation(const QString &fileName, bool demo);
+    // The window that message boxes belong to and are kept above; null (the default) is this window.
+    // Start-up sets the splash window while it shows, so that no box hides behind it.
+    void setMessageParent(QWidget *parent);
+
     // What start-up sets.
     void setVerboseLogging(bool on);
     void setDisplayErrors(bool on);
@@ -102,6 +110,8 @@ signals:
     void logPurgeChosen();
     void readmeChosen();
     void settingsViewerChosen();
+    // Refresh of the tree's pop-up menu (F5): reload the node's level, or its library's whole tree.
+    void refreshChosen(TreeNode node);
     // The ".." button beside the options and the Cancel button.
     void logDirClicked();
     void cancelClicked();
@@ -123,6 +133,7 @@ private:
     QLabel *counterLabel(MoveCounter which) const;
 
     MessagePresenter m_presenter;
+    QPointer<QWidget> m_messageParent;
     MousePointer m_pointer = MousePointer::Default;
     bool m_programEnded = false;
 
@@ -142,6 +153,7 @@ private:
     QLabel *m_labelLibraryName = nullptr;
     QLabel *m_labelPrimaryGroup = nullptr;
     QLabel *m_labelUserName = nullptr;
+    ElidedLabel *m_labelInstallation = nullptr;
 
     // Menus.
     QAction *m_logView = nullptr;
@@ -151,6 +163,7 @@ private:
     QAction *m_convertFolder = nullptr;
     QAction *m_convertAllFolders = nullptr;
     QAction *m_convertLibrary = nullptr;
+    QAction *m_refresh = nullptr;
     QMenu *m_libMain = nullptr;
     QList<QAction *> m_libList;
 };

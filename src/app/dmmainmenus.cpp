@@ -51,6 +51,13 @@ void DMMain::buildMenus()
                                 QStringLiteral("Move all folders for this User"));
     m_convertLibrary = entry(m_convertMain, QStringLiteral("MNConvertLibrary"),
                              QStringLiteral("Move all folders from this library"));
+    separator(m_convertMain, QStringLiteral("MNConvertLine01"));
+    m_refresh = entry(m_convertMain, QStringLiteral("MNRefresh"), QStringLiteral("Refresh"),
+                      QKeySequence(Qt::Key_F5));
+    // Also a window shortcut, so that F5 acts on the selected node without the pop-up.
+    addAction(m_refresh);
+    connect(m_refresh, &QAction::triggered, this,
+            [this] { emit refreshChosen(FolderTreeWidget::node(m_tree->currentItem())); });
 
     // The libraries pop-up menu of the current-library label; start-up makes one entry per library.
     m_libMain = new QMenu(QStringLiteral("Libraries"), this);

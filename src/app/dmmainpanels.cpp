@@ -1,6 +1,7 @@
 // The controls of the main window and their layout.
 
 #include "app/dmmain.h"
+#include "app/elidedlabel.h"
 #include "app/foldertreewidget.h"
 
 #include <QCheckBox>
@@ -144,8 +145,15 @@ void DMMain::buildPanels()
     m_labelStatus = label(QStringLiteral("LabelStatus"), QString(), status);
     m_labelStatus->setMinimumHeight(m_labelStatus->fontMetrics().height() + 4);
     m_labelStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *installation = new ElidedLabel(status);
+    installation->setObjectName(QStringLiteral("LabelInstallation"));
+    installation->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    installation->setMinimumWidth(installation->fontMetrics().averageCharWidth() * 24);
+    installation->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_labelInstallation = installation;
     auto *statusLayout = new QHBoxLayout(status);
-    statusLayout->addWidget(m_labelStatus);
+    statusLayout->addWidget(m_labelStatus, 3);
+    statusLayout->addWidget(m_labelInstallation, 2);
 
     QGroupBox *libInfo = frame(QStringLiteral("FrameLibInfo"), QString(), central);
     m_labelLibraryName = sessionLabel(QStringLiteral("LabelLibraryName"),

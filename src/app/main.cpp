@@ -44,21 +44,28 @@ int main(int argc, char **argv)
     const QString installationOption = takeInstallationOption(arguments);
 
     std::shared_ptr<LocalDm> dm;
+    LocatedInstallation installation;
     try {
-        dm = std::make_shared<LocalDm>(Installation::load(LocateInstallation(installationOption)));
+        installation = FindInstallation(installationOption);
+        dm = std::make_shared<LocalDm>(Installation::load(installation.fileName));
     } catch (const DmError &error) {
         QMessageBox::critical(nullptr, ApplicationTitle(), error.description());
-        return 1;
+        return int(ExitCode::StartupFailed);
     }
 
-    ProgramEnvironment environment{QApplication::applicationFilePath(), arguments.join(u' '),
-                                   SettingsStore::defaultDirectory()};
+    ProgramEnvironment environment{QApplication::applicationFilePath(),
+                                   arguments.join(u' '),
+                                   SettingsStore::defaultDirectory(),
+                                   installation.fileName,
+                                   installation.demo,
+                                   installation.created,
+                                   {LocalDmVersion(), LocalDmPatchLevel()}};
     Program program(environment,
                     std::make_unique<LocalDmFactory>(dm, [dm] { return std::make_shared<LocalSql>(dm); }));
     QObject::connect(&program.window(), &DMMain::programEnded, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     program.Form_Load();
     if (program.window().programHasEnded())
-        return 0;
+        return int(program.exitCode());
     return QApplication::exec();
 }

@@ -4,6 +4,7 @@
 #include "settings/product.h"
 #include "support/testenvironment.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -117,7 +118,8 @@ TEST_F(DMMainTest, MenusCarryTheirCaptionsAndShortcuts)
     EXPECT_EQ(
         entries(child<QMenu>("MNConvertMain")),
         QStringList({"MNConvertFolder|Move Folder|", "MNConvertAllFolders|Move all folders for this User|",
-                     "MNConvertLibrary|Move all folders from this library|"}));
+                     "MNConvertLibrary|Move all folders from this library|", "MNConvertLine01|-|",
+                     "MNRefresh|Refresh|F5"}));
     EXPECT_EQ(child<QMenu>("MNLibMain")->title(), "Libraries");
     EXPECT_EQ(entries(child<QMenu>("MNLibMain")), QStringList({"MNLibList|LibList|"}));
 
@@ -148,10 +150,22 @@ TEST_F(DMMainTest, TheTreePopUpOffersTheMoveEntryThatFitsTheNode)
     window.show();
     view.makeVisible(placeholder);
 
-    EXPECT_EQ(popUpOver(library), QStringList({"MNConvertLibrary|Move all folders from library LIB"}));
-    EXPECT_EQ(popUpOver(shared), QStringList({"MNConvertAllFolders|Move all Shared/Personal folders"}));
-    EXPECT_EQ(popUpOver(budget), QStringList({"MNConvertFolder|Move folder Budget"}));
+    const QStringList refresh = {"MNConvertLine01|", "MNRefresh|Refresh"};
+    EXPECT_EQ(popUpOver(library),
+              QStringList({"MNConvertLibrary|Move all folders from library LIB"}) + refresh);
+    EXPECT_EQ(popUpOver(shared),
+              QStringList({"MNConvertAllFolders|Move all Shared/Personal folders"}) + refresh);
+    EXPECT_EQ(popUpOver(budget), QStringList({"MNConvertFolder|Move folder Budget"}) + refresh);
     EXPECT_EQ(tree()->currentItem(), reinterpret_cast<QTreeWidgetItem *>(budget));
+
+    // Refresh, from the pop-up or by F5, acts on the node the pop-up was shown for.
+    QSignalSpy refreshed(&window, &DMMain::refreshChosen);
+    action("MNRefresh")->trigger();
+    QApplication::setActiveWindow(&window);
+    QTest::keyClick(tree(), Qt::Key_F5);
+    ASSERT_EQ(refreshed.count(), 2);
+    EXPECT_EQ(refreshed.at(0).at(0).value<TreeNode>(), budget);
+    EXPECT_EQ(refreshed.at(1).at(0).value<TreeNode>(), budget);
     EXPECT_TRUE(popUpOver(placeholder).isEmpty());
     EXPECT_TRUE(popUpAt(QPoint(5, tree()->viewport()->height() - 5)).isEmpty());
     window.TVRootFolder_MouseDown(
@@ -271,8 +285,8 @@ TEST_F(DMMainTest, PositionsAreKeptInTwipsOfTheScreensResolution)
     EXPECT_EQ(window.windowPositionTwips(), QPoint(1440, 720));
     window.moveToTwips(QPoint(2880, 1440));
     EXPECT_EQ(window.pos(), QPoint(2 * dpiX, dpiY));
-    window.setHeightTwips(5760);
-    EXPECT_EQ(window.sizeTwips().height(), 5760);
+    window.setHeightTwips(8640);
+    EXPECT_EQ(window.sizeTwips().height(), 8640);
     const QSize screen = window.screenSizeTwips();
     EXPECT_EQ(screen.width(), window.screen()->geometry().width() * 1440 / dpiX);
 }

@@ -92,7 +92,8 @@ protected:
         auto viewer = std::make_unique<RecordingViewer>([this] { return program->window().statusText(); });
         shown = viewer.get();
         program = std::make_unique<Program>(
-            ProgramEnvironment{programFolder() + "/korvel", QString(), dir.filePath("settings")},
+            ProgramEnvironment{.programPath = programFolder() + "/korvel",
+                               .settingsDirectory = dir.filePath("settings")},
             std::make_unique<LocalDmFactory>(builder->dm()),
             [this](const QString &text, MessageIcon icon, MessageButtons buttons) {
                 messages.push_back({text, icon});
@@ -186,11 +187,15 @@ TEST_F(MainCommandsTest, AChosenLogPathIsSavedShownAndTakesTheNextLine)
     EXPECT_EQ(program->log().configuredLogPath(), chosen);
     EXPECT_EQ(setting("LogFile"), chosen);
     EXPECT_EQ(child<QPushButton>(&window(), "ButtonLogDir")->toolTip(), chosen);
-    EXPECT_EQ(program->log().currentLogFileName(), oldFile);
+    // The log entries follow the new file at once: it has no line yet.
+    EXPECT_EQ(program->log().currentLogFileName(), DatedLogFileName(chosen, QDate::currentDate()));
+    EXPECT_FALSE(action("MNLogView")->isEnabled());
+    EXPECT_FALSE(action("MNLogPurge")->isEnabled());
 
     program->log().WriteLog("Error: into the new file");
-    EXPECT_EQ(program->log().currentLogFileName(), DatedLogFileName(chosen, QDate::currentDate()));
     EXPECT_EQ(logLines().size(), 1);
+    EXPECT_TRUE(action("MNLogView")->isEnabled());
+    EXPECT_TRUE(QFile::exists(oldFile));
 
     // The next chooser starts from the saved file.
     QStringList selected;
@@ -223,11 +228,13 @@ TEST_F(MainCommandsTest, TheLogMenusViewAndPurgeTodaysLog)
     EXPECT_EQ(messages[1].text, "Are you sure you want to purge the file " + logFile + "?");
     EXPECT_EQ(messages[1].icon, MessageIcon::Question);
 
-    // Until the next line the entries stay as they were, and viewing finds no file.
-    action("MNLogView")->trigger();
-    EXPECT_EQ(messages.back().text, logFile + " not found");
+    // The entries follow the file at once: nothing to view or purge until the next line.
+    EXPECT_FALSE(action("MNLogView")->isEnabled());
+    EXPECT_FALSE(action("MNLogPurge")->isEnabled());
     program->log().WriteLog("after the purge");
     EXPECT_EQ(logLines(), QStringList({"after the purge"}));
+    EXPECT_TRUE(action("MNLogView")->isEnabled());
+    EXPECT_TRUE(action("MNLogPurge")->isEnabled());
 }
 
 TEST_F(MainCommandsTest, TheReadmeIsShownFromBesideTheProgram)
