@@ -21,9 +21,6 @@ DMMain::DMMain(MessagePresenter presenter) : m_presenter(std::move(presenter))
     setWindowIcon(QIcon(SplashLogo(64)));
     buildPanels();
     buildMenus();
-    // Below the layout's own minimum the options, counters and status fields would be crushed into
-    // one another; the window system is held to it.
-    setMinimumSize(minimumSizeHint());
     resize(760, 560);
 }
 

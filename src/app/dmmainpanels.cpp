@@ -31,7 +31,8 @@ QLabel *label(const QString &name, const QString &caption, QWidget *parent)
     return created;
 }
 
-// A session label: sunken, so that an empty one still shows where its text will go.
+// A session label: sunken, so that an empty one still shows where its text will go. Its text sets
+// its smallest width, so that the window never gets narrower than the session it shows.
 QLabel *sessionLabel(const QString &name, const QString &toolTip, QWidget *parent)
 {
     QLabel *created = label(name, QString(), parent);
@@ -39,7 +40,6 @@ QLabel *sessionLabel(const QString &name, const QString &toolTip, QWidget *paren
     created->setFrameShape(QFrame::StyledPanel);
     created->setFrameShadow(QFrame::Sunken);
     created->setContentsMargins(6, 2, 6, 2);
-    created->setMinimumWidth(120);
     return created;
 }
 

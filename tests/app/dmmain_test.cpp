@@ -334,3 +334,53 @@ TEST(QentSplashTest, AnyKeyOrAMouseReleaseDismissesItAndEnablesTheMainWindow)
     EXPECT_FALSE(splash.isVisible());
     EXPECT_TRUE(main.isEnabled());
 }
+
+TEST_F(DMMainTest, AtItsSmallestTheFieldsNeitherOverlapNorCrush)
+{
+    // Texts as long as a session shows them.
+    window.setLibraryName("CORPORATE_LIBRARY");
+    window.setPrimaryGroup("DOCS_SUPERVISORS");
+    window.setUserName("ADMINISTRATOR");
+    window.addTargetLibrary("CORPORATE_LIBRARY");
+    window.setStatusText("Retrieving folders from library CORPORATE_LIBRARY");
+    window.setInstallation("/home/pat/.local/share/korvel/demo/installation.ini", true);
+    for (const MoveCounter counter :
+         {MoveCounter::Total, MoveCounter::Read, MoveCounter::Added, MoveCounter::Errors})
+        window.setCounter(counter, "99999");
+    window.show();
+
+    const QStringList fields = {
+        "LabelRootFolder",   "ComboTargetLibrary", "CheckLogMethod",    "ButtonLogDir",  "CheckDisplayErrors",
+        "LabelTotalCaption", "LabelTotal",         "LabelReadCaption",  "LabelRead",     "LabelAddedCaption",
+        "LabelAdded",        "LabelErrorsCaption", "LabelErrors",       "Button_Cancel", "LabelStatus",
+        "LabelInstallation", "LabelLibraryName",   "LabelPrimaryGroup", "LabelUserName", "TVRootFolder"};
+    for (const QSize asked : {QSize(500, 350), QSize(1, 1)}) {
+        SCOPED_TRACE(asked.width());
+        window.resize(asked);
+        QApplication::processEvents();
+        EXPECT_GE(window.width(), window.minimumWidth());
+        EXPECT_GE(window.height(), window.minimumHeight());
+        QList<QPair<QString, QRect>> placed;
+        for (const QString &name : fields) {
+            auto *field = child<QWidget>(name);
+            const QRect rect(field->mapTo(&window, QPoint(0, 0)), field->size());
+            EXPECT_TRUE(window.rect().contains(rect)) << name.toStdString();
+            // Crushed: smaller than the field needs to show what it holds (its own minimum, where it
+            // has one, as the layouts count it).
+            const QSize needed =
+                field->minimumSize().isNull() ? field->minimumSizeHint() : field->minimumSize();
+            EXPECT_GE(field->width(), needed.width()) << name.toStdString();
+            EXPECT_GE(field->height(), needed.height()) << name.toStdString();
+            for (const auto &[other, otherRect] : std::as_const(placed))
+                EXPECT_FALSE(rect.intersects(otherRect))
+                    << name.toStdString() << " overlaps " << other.toStdString();
+            placed.append({name, rect});
+        }
+        // The session labels show their whole texts.
+        for (const QString name : {"LabelLibraryName", "LabelPrimaryGroup", "LabelUserName"}) {
+            auto *label = child<QLabel>(name);
+            EXPECT_GE(label->contentsRect().width(), label->fontMetrics().horizontalAdvance(label->text()))
+                << name.toStdString();
+        }
+    }
+}
