@@ -145,12 +145,11 @@ void DMMain::buildPanels()
     m_labelStatus = label(QStringLiteral("LabelStatus"), QString(), status);
     m_labelStatus->setMinimumHeight(m_labelStatus->fontMetrics().height() + 4);
     m_labelStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto *installation = new ElidedLabel(status);
-    installation->setObjectName(QStringLiteral("LabelInstallation"));
-    installation->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    installation->setMinimumWidth(installation->fontMetrics().averageCharWidth() * 24);
-    installation->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_labelInstallation = installation;
+    m_labelInstallation = new ElidedLabel(status);
+    m_labelInstallation->setObjectName(QStringLiteral("LabelInstallation"));
+    m_labelInstallation->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_labelInstallation->setMinimumWidth(m_labelInstallation->fontMetrics().averageCharWidth() * 24);
+    m_labelInstallation->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto *statusLayout = new QHBoxLayout(status);
     statusLayout->addWidget(m_labelStatus, 3);
     statusLayout->addWidget(m_labelInstallation, 2);

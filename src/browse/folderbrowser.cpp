@@ -154,6 +154,9 @@ void FolderBrowser::MNRefresh_Click(TreeNode node)
     }
     addPlaceholder(node);
     GetFolders(node, m_tree.text(libraryNodeOf(node)), m_tree.tag(node));
+    // The reloaded level is shown open; a level that did not load stays closed.
+    if (m_tree.childCount(node) > 0 && !m_tree.tag(m_tree.child(node, 0)).isEmpty())
+        m_tree.makeVisible(m_tree.child(node, 0));
 }
 
 void FolderBrowser::TVRootFolder_Expand(TreeNode node)

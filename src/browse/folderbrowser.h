@@ -47,8 +47,8 @@ public:
     void TVRootFolder_NodeClick(TreeNode node);
     // Switches the current library to the one named by the chosen library menu entry.
     void MNLibList_Click(const QString &caption);
-    // Loads the node's level again (a placeholder's: its parent's), or on a library node puts the
-    // library's tree back to its start, to load again level by level as it is opened.
+    // Loads the node's level again (a placeholder's: its parent's) and shows it open, or on a library
+    // node puts the library's tree back to its start, to load again level by level as it is opened.
     void MNRefresh_Click(TreeNode node);
 
 private:

@@ -368,6 +368,7 @@ TEST_F(MainCommandsTest, ATreeLevelThatFailsIsShownNotLoadedAndRefreshLoadsIt)
     QTest::keyClick(tree, Qt::Key_F5);
     ASSERT_EQ(publicItem->childCount(), 1);
     EXPECT_EQ(publicItem->child(0)->text(0), "Budget");
+    EXPECT_TRUE(publicItem->isExpanded());
     EXPECT_EQ(messages.size(), 1u);
 }
 

@@ -333,6 +333,7 @@ TEST_F(FolderBrowserTest, RefreshLoadsALevelAgainAndPutsALibraryBackToItsStart)
 
     browser.MNRefresh_Click(tree.find("LIB1 > Public"));
     EXPECT_EQ(children("LIB1 > Public"), QStringList({"Alpha", "Beta"}));
+    EXPECT_EQ(tree.madeVisible.back(), tree.find("LIB1 > Public > Alpha"));
     // A placeholder stands for its parent: Alpha's level is loaded, and has no folders.
     browser.MNRefresh_Click(tree.find("LIB1 > Public > Alpha > []"));
     EXPECT_EQ(children("LIB1 > Public > Alpha"), QStringList());
