@@ -31,8 +31,9 @@ struct ProgramEnvironment {
 
 // The running program: the run (the state every procedure shares, Run) plus the main window, the
 // splash and the folder tree logic, and the connections from the window's commands to the procedures.
-// The window saves its own state (position, option boxes, target library) when the program ends. Created once
-// by main(); the DM factory is handed in, and the viewer that shows the log and the readme may be.
+// The window saves its own state (position, option boxes, target library) when the program ends.
+// Created once by main(); the DM factory is handed in, and the viewer that shows the log and the
+// readme may be.
 class Program {
 public:
     Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> factory,

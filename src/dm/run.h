@@ -9,17 +9,17 @@
 
 #include <memory>
 
-// One run of Korvel, with a window or without: owns the state every procedure shares for the run
-// (saved settings, DM session, library connection, activity log, move flags and the DM context that
-// hands them out) and offers the start-up steps that need no window, as calls a front end makes in
-// the order they are declared. The window seam is borrowed and must outlive the run; failures of the
-// DM raise DmError to the front end, which ends the run its own way.
 // The DM client's version and patch level, as the start line, the splash and About show them.
 struct DmClientFacts {
     QString version;
     QString patchLevel;
 };
 
+// One run of Korvel, with a window or without: owns the state every procedure shares for the run
+// (saved settings, DM session, library connection, activity log, move flags and the DM context that
+// hands them out) and offers the start-up steps that need no window, as calls a front end makes in
+// the order they are declared. The window seam is borrowed and must outlive the run; failures of the
+// DM raise DmError to the front end, which ends the run its own way.
 class Run {
 public:
     Run(const QString &settingsDirectory, std::unique_ptr<DmFactory> factory, WindowSeam &window,
