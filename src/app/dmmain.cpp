@@ -1,5 +1,6 @@
 #include "app/dmmain.h"
 
+#include "app/elidedlabel.h"
 #include "app/foldertreewidget.h"
 #include "app/treeimages.h"
 #include "settings/product.h"
@@ -7,6 +8,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -33,6 +35,18 @@ FolderTreeView &DMMain::folderTree()
 void DMMain::setTreeEnabled(bool enabled)
 {
     m_tree->setEnabled(enabled);
+}
+
+void DMMain::setInstallation(const QString &fileName, bool demo)
+{
+    m_labelInstallation->setFullText(
+        (demo ? QStringLiteral("Demo installation: ") : QStringLiteral("Installation: ")) +
+        QDir::toNativeSeparators(fileName));
+}
+
+void DMMain::setMessageParent(QWidget *parent)
+{
+    m_messageParent = parent;
 }
 
 void DMMain::setVerboseLogging(bool on)

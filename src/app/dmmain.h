@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+class ElidedLabel;
 class FolderTreeWidget;
 class QAction;
 class QCheckBox;
@@ -73,6 +74,12 @@ public:
     TreeNode selectedNode() const;
     void setTreeEnabled(bool enabled);
 
+    // Names the DM installation in the status area ("demo" for the demo installation).
+    void setInstallation(const QString &fileName, bool demo);
+    // The window that message boxes belong to and are kept above; null (the default) is this window.
+    // Start-up sets the splash window while it shows, so that no box hides behind it.
+    void setMessageParent(QWidget *parent);
+
     // What start-up sets.
     void setVerboseLogging(bool on);
     void setDisplayErrors(bool on);
@@ -115,6 +122,8 @@ signals:
     void convertFolderChosen();
     void convertAllFoldersChosen();
     void convertLibraryChosen();
+    // Refresh of the tree's pop-up menu (F5): reload the node's level, or its library's whole tree.
+    void refreshChosen(TreeNode node);
     // The ".." button beside the options and the Cancel button.
     void logDirClicked();
     void cancelClicked();
@@ -137,6 +146,7 @@ private:
     QLabel *counterLabel(MoveCounter which) const;
 
     MessagePresenter m_presenter;
+    QPointer<QWidget> m_messageParent;
     MousePointer m_pointer = MousePointer::Default;
     bool m_programEnded = false;
     bool m_moveRunning = false;
@@ -162,6 +172,7 @@ private:
     QLabel *m_labelLibraryName = nullptr;
     QLabel *m_labelPrimaryGroup = nullptr;
     QLabel *m_labelUserName = nullptr;
+    ElidedLabel *m_labelInstallation = nullptr;
 
     // Menus.
     QAction *m_logView = nullptr;
@@ -171,6 +182,7 @@ private:
     QAction *m_convertFolder = nullptr;
     QAction *m_convertAllFolders = nullptr;
     QAction *m_convertLibrary = nullptr;
+    QAction *m_refresh = nullptr;
     QMenu *m_libMain = nullptr;
     QList<QAction *> m_libList;
 };

@@ -54,6 +54,13 @@ void DMMain::buildMenus()
     connect(m_convertFolder, &QAction::triggered, this, &DMMain::convertFolderChosen);
     connect(m_convertAllFolders, &QAction::triggered, this, &DMMain::convertAllFoldersChosen);
     connect(m_convertLibrary, &QAction::triggered, this, &DMMain::convertLibraryChosen);
+    separator(m_convertMain, QStringLiteral("MNConvertLine01"));
+    m_refresh = entry(m_convertMain, QStringLiteral("MNRefresh"), QStringLiteral("Refresh"),
+                      QKeySequence(Qt::Key_F5));
+    // Also a window shortcut, so that F5 acts on the selected node without the pop-up.
+    addAction(m_refresh);
+    connect(m_refresh, &QAction::triggered, this,
+            [this] { emit refreshChosen(FolderTreeWidget::node(m_tree->currentItem())); });
 
     // The libraries pop-up menu of the current-library label; start-up makes one entry per library.
     m_libMain = new QMenu(QStringLiteral("Libraries"), this);

@@ -1,6 +1,7 @@
 // The controls of the main window and their layout.
 
 #include "app/dmmain.h"
+#include "app/elidedlabel.h"
 #include "app/foldertreewidget.h"
 
 #include <QCheckBox>
@@ -30,7 +31,8 @@ QLabel *label(const QString &name, const QString &caption, QWidget *parent)
     return created;
 }
 
-// A session label: sunken, so that an empty one still shows where its text will go.
+// A session label: sunken, so that an empty one still shows where its text will go. Its text sets
+// its smallest width, so that the window never gets narrower than the session it shows.
 QLabel *sessionLabel(const QString &name, const QString &toolTip, QWidget *parent)
 {
     QLabel *created = label(name, QString(), parent);
@@ -38,7 +40,6 @@ QLabel *sessionLabel(const QString &name, const QString &toolTip, QWidget *paren
     created->setFrameShape(QFrame::StyledPanel);
     created->setFrameShadow(QFrame::Sunken);
     created->setContentsMargins(6, 2, 6, 2);
-    created->setMinimumWidth(120);
     return created;
 }
 
@@ -144,8 +145,14 @@ void DMMain::buildPanels()
     m_labelStatus = label(QStringLiteral("LabelStatus"), QString(), status);
     m_labelStatus->setMinimumHeight(m_labelStatus->fontMetrics().height() + 4);
     m_labelStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_labelInstallation = new ElidedLabel(status);
+    m_labelInstallation->setObjectName(QStringLiteral("LabelInstallation"));
+    m_labelInstallation->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_labelInstallation->setMinimumWidth(m_labelInstallation->fontMetrics().averageCharWidth() * 24);
+    m_labelInstallation->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto *statusLayout = new QHBoxLayout(status);
-    statusLayout->addWidget(m_labelStatus);
+    statusLayout->addWidget(m_labelStatus, 3);
+    statusLayout->addWidget(m_labelInstallation, 2);
 
     QGroupBox *libInfo = frame(QStringLiteral("FrameLibInfo"), QString(), central);
     m_labelLibraryName = sessionLabel(QStringLiteral("LabelLibraryName"),

@@ -70,7 +70,8 @@ MessageAnswer DMMain::showMessage(const QString &text, MessageIcon icon, Message
         return m_presenter(text, icon, buttons);
     QMessageBox box(boxIcon(icon), ApplicationTitle(), text,
                     buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
-                    this);
+                    m_messageParent ? m_messageParent.get() : this);
+    box.setObjectName(QStringLiteral("MessageBox"));
     // The hourglass would otherwise stay over the box that waits for the user.
     const bool waiting = m_pointer == MousePointer::Hourglass;
     if (waiting)

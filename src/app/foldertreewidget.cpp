@@ -92,6 +92,11 @@ void FolderTreeWidget::makeVisible(TreeNode node)
     m_tree.scrollToItem(item(node));
 }
 
+void FolderTreeWidget::collapse(TreeNode node)
+{
+    m_tree.collapseItem(item(node));
+}
+
 void FolderTreeWidget::clear()
 {
     m_tree.clear();

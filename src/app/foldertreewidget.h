@@ -27,6 +27,7 @@ public:
     TreeNode child(TreeNode node, int index) const override;
     void removeNode(TreeNode node) override;
     void makeVisible(TreeNode node) override;
+    void collapse(TreeNode node) override;
     void clear() override;
 
 private:

@@ -16,6 +16,12 @@ namespace {
 // The smallest height of the main window, in twips.
 constexpr int MinimumHeightTwips = 5760;
 
+// A message that stops the start, with the DM's description of the cause on a line of its own.
+QString withCause(const QString &message, const QString &cause)
+{
+    return cause.isEmpty() ? message : message + u'\n' + cause;
+}
+
 } // namespace
 
 void Program::Form_Load()
@@ -33,12 +39,14 @@ void Program::Form_Load()
     }
     if (outcome == StartupOutcome::Started)
         return;
+    m_startupFailed = true;
     if (outcome == StartupOutcome::ErrorPath) {
         m_log.WriteDashLine();
         m_log.WriteLog(QStringLiteral("Form_Load:"));
         m_log.ReportError(number, source, description);
+        m_log.ReportCause(description);
     }
-    stopStartup(outcome == StartupOutcome::FusionFailed);
+    stopStartup(outcome == StartupOutcome::FusionFailed, description);
 }
 
 Program::StartupOutcome Program::startUp()
@@ -51,27 +59,33 @@ Program::StartupOutcome Program::startUp()
     m_window.setMousePointer(MousePointer::Hourglass);
     m_window.setEnabled(false);
     m_window.processEvents();
-    m_run.readRegistryFacts();
+    m_run.readRegistryFacts(m_environment.dmClient);
+    m_window.setInstallation(m_environment.installationFile, m_environment.demoInstallation);
     showSplash();
     restoreWindowPosition();
+    m_loaded.position = true;
     readCommandLineAndLogPath();
 
     m_log.ShowStatus(QStringLiteral("Retrieving basic configuration settings"));
     m_window.setVerboseLogging(m_settings.checkLogMethod() != 0);
     m_window.setDisplayErrors(m_settings.displayErrors() != 0);
+    m_loaded.options = true;
 
     m_log.ShowStatus(QStringLiteral("Connecting to OpenText eDOCS ") + m_run.dmClientVersion() +
                      QStringLiteral(" patch ") + m_run.dmClientPatchLevel());
     m_window.setMousePointer(MousePointer::Hourglass);
     m_window.processEvents();
     m_run.writeStartLine();
+    logInstallation();
 
     if (!m_run.startSession()) {
         const StatusWindow *status = m_log.statusWindow() ? m_log.statusWindow() : &m_window;
-        m_window.showMessage(QStringLiteral("Error: Unable to start the DM ") + m_run.dmClientVersion() +
-                                 QStringLiteral(" (patch ") + m_run.dmClientPatchLevel() +
-                                 QStringLiteral(") application (") + status->statusText() +
-                                 QStringLiteral(") - I will end the program now"),
+        m_window.showMessage(withCause(QStringLiteral("Error: Unable to start the DM ") +
+                                           m_run.dmClientVersion() + QStringLiteral(" (patch ") +
+                                           m_run.dmClientPatchLevel() + QStringLiteral(") application (") +
+                                           status->statusText() +
+                                           QStringLiteral(") - I will end the program now"),
+                                       m_run.startFailureCause()),
                              MessageIcon::Critical);
         return StartupOutcome::FusionFailed;
     }
@@ -79,6 +93,7 @@ Program::StartupOutcome Program::startUp()
     m_window.folderTree().clear();
     m_log.ShowStatus(QStringLiteral("Gathering information for folder selections"));
     fillLibraries();
+    m_loaded.targetLibrary = true;
     if (!m_run.hasUniversalAccess())
         return StartupOutcome::ErrorPath;
     activateMainForm();
@@ -101,6 +116,8 @@ void Program::showSplash()
     m_window.processEvents();
     m_splash = std::make_unique<QentSplash>(&m_window);
     m_log.setStatusWindow(m_splash.get());
+    // Boxes shown while the splash is up belong to it, so that the window system keeps them above it.
+    m_window.setMessageParent(m_splash.get());
     captionSplash(*m_splash);
     m_splash->centreOnScreen();
     m_splash->show();
@@ -146,7 +163,8 @@ void Program::fillLibraries()
     for (qsizetype i = 0; i < libraries.size(); ++i) {
         const Run::Library &library = libraries[i];
         if (library.primary)
-            m_window.setUserNameToolTip(library.userId + QStringLiteral(" primary library is ") + library.name);
+            m_window.setUserNameToolTip(library.userId + QStringLiteral(" primary library is ") +
+                                        library.name);
         m_window.addTargetLibrary(library.name);
         m_window.setLibraryMenuEntry(int(i), library.name, library.name == current);
         m_browser.AddLibraryNodes(library.name);
@@ -179,7 +197,19 @@ void Program::activateMainForm()
     m_window.processEvents();
 }
 
-void Program::stopStartup(bool fusionMessageShown)
+void Program::logInstallation()
+{
+    const QString &file = m_environment.installationFile;
+    if (file.isEmpty())
+        return;
+    m_log.WriteLog(QStringLiteral("DM installation ") + QDir::toNativeSeparators(file) +
+                   (m_environment.demoInstallation ? QStringLiteral(" (demo)") : QString()));
+    if (m_environment.demoCreated)
+        m_log.ShowStatus(QStringLiteral("Demo installation created in ") +
+                         QDir::toNativeSeparators(QFileInfo(file).absolutePath()));
+}
+
+void Program::stopStartup(bool fusionMessageShown, const QString &cause)
 {
     m_log.WriteDashLine();
     const StatusWindow *status = m_log.statusWindow() ? m_log.statusWindow() : &m_window;
@@ -187,9 +217,10 @@ void Program::stopStartup(bool fusionMessageShown)
     if (stage.isEmpty())
         stage = QStringLiteral("Starting ") + ProductName();
     if (!fusionMessageShown)
-        m_window.showMessage(ProductName() + QStringLiteral(" stopped at point where the program was ") +
-                                 stage,
-                             MessageIcon::Critical);
+        m_window.showMessage(
+            withCause(ProductName() + QStringLiteral(" stopped at point where the program was ") + stage,
+                      cause),
+            MessageIcon::Critical);
     closeSplash();
     Form_Unload();
 }

@@ -55,23 +55,28 @@ int runWindow(int argc, char **argv, const CommandLine &commandLine)
     QApplication::setQuitOnLastWindowClosed(false);
 
     std::shared_ptr<LocalDm> dm;
-    QString installationFile;
+    LocatedInstallation installation;
     try {
-        installationFile = LocateInstallation(commandLine.installation);
-        dm = std::make_shared<LocalDm>(Installation::load(installationFile));
+        installation = FindInstallation(commandLine.installation);
+        dm = std::make_shared<LocalDm>(Installation::load(installation.fileName));
     } catch (const DmError &error) {
         QMessageBox::critical(nullptr, ApplicationTitle(), error.description());
-        return 1;
+        return ExitStartupFailed;
     }
 
-    ProgramEnvironment environment{QApplication::applicationFilePath(), commandLine.freeForm,
-                                   SettingsStore::defaultDirectory(), installationFile};
+    ProgramEnvironment environment{QApplication::applicationFilePath(),
+                                   commandLine.freeForm,
+                                   SettingsStore::defaultDirectory(),
+                                   installation.fileName,
+                                   installation.demo,
+                                   installation.created,
+                                   {LocalDmVersion(), LocalDmPatchLevel()}};
     Program program(environment, localFactory(dm));
     QObject::connect(&program.window(), &DMMain::programEnded, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     program.Form_Load();
     if (program.window().programHasEnded())
-        return 0;
+        return int(program.exitCode());
     return QApplication::exec();
 }
 

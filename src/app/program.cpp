@@ -23,6 +23,8 @@ Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> fact
                      [this](TreeNode node) { m_browser.TVRootFolder_Expand(node); });
     QObject::connect(&m_window, &DMMain::nodeClicked, &m_window,
                      [this](TreeNode node) { m_browser.TVRootFolder_NodeClick(node); });
+    QObject::connect(&m_window, &DMMain::refreshChosen, &m_window,
+                     [this](TreeNode node) { m_browser.MNRefresh_Click(node); });
     QObject::connect(&m_window, &DMMain::libraryChosen, &m_window,
                      [this](const QString &caption) { m_browser.MNLibList_Click(caption); });
     QObject::connect(&m_window, &DMMain::logDirClicked, &m_window, [this] { ButtonLogDir_Click(); });
@@ -58,12 +60,17 @@ void Program::Form_Unload()
 
 void Program::saveWindowState()
 {
-    const QPoint position = m_window.windowPositionTwips();
-    m_settings.saveScreenTop(position.y());
-    m_settings.saveScreenLeft(position.x());
-    m_settings.saveCheckLogMethod(m_window.verboseLogging() ? 1 : 0);
-    m_settings.saveTargetLibrary(m_window.targetLibrary());
-    m_settings.saveDisplayErrors(m_window.displayErrors() ? 1 : 0);
+    if (m_loaded.position) {
+        const QPoint position = m_window.windowPositionTwips();
+        m_settings.saveScreenTop(position.y());
+        m_settings.saveScreenLeft(position.x());
+    }
+    if (m_loaded.options) {
+        m_settings.saveCheckLogMethod(m_window.verboseLogging() ? 1 : 0);
+        m_settings.saveDisplayErrors(m_window.displayErrors() ? 1 : 0);
+    }
+    if (m_loaded.targetLibrary)
+        m_settings.saveTargetLibrary(m_window.targetLibrary());
 }
 
 void Program::MNKorvelExit_Click()
@@ -102,5 +109,6 @@ void Program::HelpAbout()
 void Program::closeSplash()
 {
     m_log.setStatusWindow(nullptr);
+    m_window.setMessageParent(nullptr);
     m_splash.reset();
 }

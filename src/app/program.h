@@ -3,6 +3,7 @@
 #include "app/dmmain.h"
 #include "app/movemenu.h"
 #include "browse/folderbrowser.h"
+#include "dm/exitcode.h"
 #include "dm/run.h"
 #include "log/fileviewer.h"
 
@@ -13,20 +14,27 @@ class QentSplash;
 // Where and how the program was started.
 struct ProgramEnvironment {
     // Full path of the executable; its folder is the program's folder.
-    QString programPath;
+    QString programPath{};
     // The command line searched for "/P": the arguments, blank-separated, without the installation
     // option and its file (a file path such as "/home/pat/..." must not count as "/P").
-    QString commandLine;
+    QString commandLine{};
     // Directory of the per-user settings store.
-    QString settingsDirectory;
-    // The file that names the DM installation; the move lock lies beside it.
-    QString installationFile;
+    QString settingsDirectory{};
+    // The DM installation the program runs on, named in the status area and the log; whether it is
+    // the demo, and whether this start created it.
+    QString installationFile{};
+    bool demoInstallation = false;
+    bool demoCreated = false;
+    // What the DM in use says of its version, shown where a DM client's would be when the registry
+    // knows none.
+    DmClientFacts dmClient{};
 };
 
 // The running program: the run (the state every procedure shares, Run) plus the main window, the
 // splash and the folder tree logic, and the connections from the window's commands to the procedures.
-// The window saves its own state (position, option boxes, target library) when the program ends. Created once by main(); the DM factory is
-// handed in, and the viewer that shows the log and the readme may be.
+// The window saves its own state (position, option boxes, target library) when the program ends.
+// Created once by main(); the DM factory is handed in, and the viewer that shows the log and the
+// readme may be.
 class Program {
 public:
     Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> factory,
@@ -40,6 +48,8 @@ public:
     // for the user, or ends the program (window().programHasEnded()) after telling the user where it
     // stopped.
     void Form_Load();
+    // StartupFailed once start-up has ended the program, Done otherwise.
+    ExitCode exitCode() const { return m_startupFailed ? ExitStartupFailed : ExitDone; }
 
     // The program's end, whichever way it comes: EndProgram.
     void Form_Unload();
@@ -82,7 +92,8 @@ private:
     void readCommandLineAndLogPath();
     void fillLibraries();
     void activateMainForm();
-    void stopStartup(bool fusionMessageShown);
+    void stopStartup(bool fusionMessageShown, const QString &cause);
+    void logInstallation();
     void saveWindowState();
     void captionSplash(QentSplash &splash) const;
     void closeSplash();
@@ -101,4 +112,12 @@ private:
     std::unique_ptr<FileViewer> m_viewer;
     // The splash window while start-up shows it as the status window.
     std::unique_ptr<QentSplash> m_splash;
+    bool m_startupFailed = false;
+    // The window values start-up has loaded; only these are saved at the end, so that a start that
+    // stopped early does not overwrite saved values with the window's empty ones.
+    struct {
+        bool position = false;
+        bool options = false;
+        bool targetLibrary = false;
+    } m_loaded;
 };

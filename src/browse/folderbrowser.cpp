@@ -4,7 +4,6 @@
 #include "browse/foldertags.h"
 #include "dm/connectlibrary.h"
 #include "dm/fusion.h"
-#include "dm/runsql.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
 #include "settings/leadingnumber.h"
@@ -15,12 +14,15 @@ TreeNode FolderBrowser::AddLibraryNodes(const QString &libraryName)
 {
     const TreeNode library =
         m_tree.addNode(TreeNode::None, libraryName, LibraryTag(libraryName), LibraryImage, LibraryImage);
-    for (const auto &[text, tag] : {std::pair(QStringLiteral("Public"), PublicTag()),
-                                    std::pair(QStringLiteral("Shared/Personal"), SharedTag())}) {
-        const TreeNode category = m_tree.addNode(library, text, tag, CategoryImage, CategoryOpenImage);
-        m_tree.addNode(category, PlaceholderText(), QString(), CategoryImage, CategoryOpenImage);
-    }
+    addCategories(library);
     return library;
+}
+
+void FolderBrowser::addCategories(TreeNode library)
+{
+    for (const auto &[text, tag] : {std::pair(QStringLiteral("Public"), PublicTag()),
+                                    std::pair(QStringLiteral("Shared/Personal"), SharedTag())})
+        addPlaceholder(m_tree.addNode(library, text, tag, CategoryImage, CategoryOpenImage));
 }
 
 bool FolderBrowser::GetFolders(TreeNode node, const QString &libraryName, const QString &tag)
@@ -47,31 +49,22 @@ bool FolderBrowser::GetFolders(TreeNode node, const QString &libraryName, const 
     const QString status = window.statusText();
     const MousePointer pointer = window.mousePointer();
     QString rememberedLibrary;
+    bool loaded = false;
     try {
         rememberedLibrary = s.currentLibrary->name();
         window.setMousePointer(MousePointer::Hourglass);
         window.setStatusText(QStringLiteral("Retrieving folders from library ") + libraryName);
         window.processEvents();
-        if (ConnectLibrary(m_dm, libraryName)) {
-            const QString statement = FolderLevelQuery(FolderNumber(tag), peopleId(), libraryName);
-            // A refused level query shows the level empty, as one that found nothing.
-            const SqlRows rows = QueryRows(m_dm, statement);
-            for (qsizetype i = 0; i < rows.size(); ++i) {
-                const qint32 docNumber = leadingInt32(rows.value(i, 1).toString());
-                const QString name = rows.value(i, 2).toString();
-                if (docNumber != 0 && !name.isEmpty()) {
-                    const TreeNode folder =
-                        m_tree.addNode(node, name, FolderTag(docNumber), FolderImage, FolderOpenImage);
-                    m_tree.addNode(folder, PlaceholderText(), QString(), FolderImage, FolderOpenImage);
-                }
-            }
-            if (!rows.isEmpty())
-                m_tree.makeVisible(node);
-        }
+        loaded = ConnectLibrary(m_dm, libraryName) && loadLevel(node, libraryName, tag);
     } catch (const DmError &error) {
         log.WriteDashLine();
         log.WriteLog(QStringLiteral("GetFolders:"));
         log.ReportError(error.number(), error.source(), error.description());
+    }
+    // A level that did not load shows as not loaded, so that opening it again tries again.
+    if (!loaded) {
+        addPlaceholder(node);
+        m_tree.collapse(node);
     }
 
     // The browsed library was only borrowed for the query: every later statement expects the
@@ -83,26 +76,94 @@ bool FolderBrowser::GetFolders(TreeNode node, const QString &libraryName, const 
     return false;
 }
 
-qint32 FolderBrowser::peopleId()
+bool FolderBrowser::loadLevel(TreeNode node, const QString &libraryName, const QString &tag)
 {
-    DmSession &s = m_dm.session;
-    qint32 &id = m_peopleIds[s.currentLibrary->name().toUpper()];
+    const std::optional<qint32> person = peopleId(libraryName);
+    if (!person)
+        return false;
+    const SqlRows rows = QueryRows(m_dm, FolderLevelQuery(FolderNumber(tag), *person, libraryName));
+    if (rows.failed()) {
+        reportLevelFailure(libraryName, rows);
+        return false;
+    }
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const qint32 docNumber = leadingInt32(rows.value(i, 1).toString());
+        const QString name = rows.value(i, 2).toString();
+        if (docNumber != 0 && !name.isEmpty())
+            addPlaceholder(m_tree.addNode(node, name, FolderTag(docNumber), FolderImage, FolderOpenImage));
+    }
+    if (!rows.isEmpty())
+        m_tree.makeVisible(node);
+    return true;
+}
+
+void FolderBrowser::reportLevelFailure(const QString &libraryName, const SqlRows &rows)
+{
+    const QString message = QStringLiteral("Error: Unable to retrieve folders from library ") + libraryName +
+                            QStringLiteral(": ") + rows.errorText();
+    m_dm.log.WriteLog(message);
+    if (m_dm.window.displayErrors())
+        m_dm.window.showMessage(message, MessageIcon::Warning);
+}
+
+void FolderBrowser::addPlaceholder(TreeNode node)
+{
+    // The placeholder shows the pictures of the node it stands under: a category's or a folder's.
+    const bool category = FolderNumber(m_tree.tag(node)) <= 0;
+    m_tree.addNode(node, PlaceholderText(), QString(), category ? CategoryImage : FolderImage,
+                   category ? CategoryOpenImage : FolderOpenImage);
+}
+
+std::optional<qint32> FolderBrowser::peopleId(const QString &libraryName)
+{
+    qint32 &id = m_peopleIds[m_dm.session.currentLibrary->name().toUpper()];
     if (id == 0) {
-        RunSQL(m_dm, PeopleIdQuery(s.currentLibrary->userId()));
-        id = leadingInt32(SqlColumn(s, 1).toString());
-        ReleaseResults(s);
+        const SqlRows rows = QueryRows(m_dm, PeopleIdQuery(m_dm.session.currentLibrary->userId()));
+        // Without the user's id the level query would run for nobody and find nothing, silently.
+        if (rows.failed()) {
+            reportLevelFailure(libraryName, rows);
+            return std::nullopt;
+        }
+        id = leadingInt32(rows.value(0, 1).toString());
     }
     return id;
+}
+
+TreeNode FolderBrowser::libraryNodeOf(TreeNode node) const
+{
+    while (m_tree.parentNode(node) != TreeNode::None)
+        node = m_tree.parentNode(node);
+    return node;
+}
+
+void FolderBrowser::MNRefresh_Click(TreeNode node)
+{
+    if (node == TreeNode::None)
+        return;
+    // A placeholder stands for its parent's level.
+    if (m_tree.tag(node).isEmpty())
+        node = m_tree.parentNode(node);
+    if (node == TreeNode::None)
+        return;
+    while (m_tree.childCount(node) > 0)
+        m_tree.removeNode(m_tree.child(node, 0));
+    if (m_tree.parentNode(node) == TreeNode::None) {
+        // The library's levels load again as they are opened.
+        addCategories(node);
+        return;
+    }
+    addPlaceholder(node);
+    GetFolders(node, m_tree.text(libraryNodeOf(node)), m_tree.tag(node));
+    // The reloaded level is shown open; a level that did not load stays closed.
+    if (m_tree.childCount(node) > 0 && !m_tree.tag(m_tree.child(node, 0)).isEmpty())
+        m_tree.makeVisible(m_tree.child(node, 0));
 }
 
 void FolderBrowser::TVRootFolder_Expand(TreeNode node)
 {
     if (m_tree.childCount(node) != 1)
         return;
-    TreeNode top = node;
-    while (m_tree.parentNode(top) != TreeNode::None)
-        top = m_tree.parentNode(top);
-    GetFolders(node, m_tree.text(top), m_tree.tag(node));
+    GetFolders(node, m_tree.text(libraryNodeOf(node)), m_tree.tag(node));
 }
 
 void FolderBrowser::TVRootFolder_NodeClick(TreeNode node)

@@ -2,6 +2,7 @@
 
 #include "browse/foldertreeview.h"
 #include "dm/dmcontext.h"
+#include "dm/sqlrows.h"
 
 #include <QHash>
 
@@ -36,7 +37,8 @@ public:
 
     // Fills one not yet loaded level: the folders under node in libraryName, which tag names. Switches
     // to that library for the query and always switches back, restoring the status text and the mouse
-    // pointer. Always false (the callers ignore it).
+    // pointer. A level that fails to load gets its placeholder back and is collapsed, so that it shows
+    // as not loaded and opening it again retries. Always false (the callers ignore it).
     bool GetFolders(TreeNode node, const QString &libraryName, const QString &tag);
 
     // Loads the node's level on its first expansion. Errors are ignored.
@@ -45,10 +47,21 @@ public:
     void TVRootFolder_NodeClick(TreeNode node);
     // Switches the current library to the one named by the chosen library menu entry.
     void MNLibList_Click(const QString &caption);
+    // Loads the node's level again (a placeholder's: its parent's) and shows it open, or on a library
+    // node puts the library's tree back to its start, to load again level by level as it is opened.
+    void MNRefresh_Click(TreeNode node);
 
 private:
-    // The user's PEOPLE.SYSTEM_ID in the current library, 0 when unknown (looked up again next time).
-    qint32 peopleId();
+    // Adds the level's folders under node; false, reported, when a statement failed.
+    bool loadLevel(TreeNode node, const QString &libraryName, const QString &tag);
+    // An "Error:" line with the SQL error, and the same in a warning box while Display Errors is on.
+    void reportLevelFailure(const QString &libraryName, const SqlRows &rows);
+    void addPlaceholder(TreeNode node);
+    void addCategories(TreeNode library);
+    TreeNode libraryNodeOf(TreeNode node) const;
+    // The user's PEOPLE.SYSTEM_ID in the current library (0 when the user is not listed, looked up
+    // again next time); none, reported, when the lookup failed.
+    std::optional<qint32> peopleId(const QString &libraryName);
 
     DmContext &m_dm;
     FolderTreeView &m_tree;

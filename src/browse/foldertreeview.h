@@ -37,6 +37,8 @@ public:
     virtual void removeNode(TreeNode node) = 0;
     // Scrolls the node into view, expanding its ancestors.
     virtual void makeVisible(TreeNode node) = 0;
+    // Shows the node closed (its children hidden).
+    virtual void collapse(TreeNode node) = 0;
     // Removes every node.
     virtual void clear() = 0;
 };

@@ -29,7 +29,7 @@ void ignoringErrors(const std::function<void()> &step)
 
 } // namespace
 
-bool StartFusion(DmContext &dm)
+bool StartFusion(DmContext &dm, QString *cause)
 {
     DmSession &s = dm.session;
     ActivityLog &log = dm.log;
@@ -102,6 +102,9 @@ bool StartFusion(DmContext &dm)
         log.WriteDashLine();
         log.WriteLog(QStringLiteral("StartFusion:"));
         log.ReportError(error.number(), error.source(), error.description());
+        log.ReportCause(error.description());
+        if (cause)
+            *cause = error.description();
         result = false;
     }
     dm.window.setMousePointer(pointer);

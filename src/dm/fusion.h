@@ -4,9 +4,11 @@
 
 // Opens the DM session once at start-up: creates the application object, logs the user in, reads
 // the libraries collection and connects to the user's current library. False when the session
-// could not be opened; the reason is logged (and the cannot-start messages shown). Never ends the
+// could not be opened; the reason is logged (and the cannot-start messages shown). When the DM raised
+// an error, its description is also logged as an "Error:" line of its own and handed out through
+// cause (left as it is otherwise), so that the front end can tell the user why. Never ends the
 // program itself.
-bool StartFusion(DmContext &dm);
+bool StartFusion(DmContext &dm, QString *cause = nullptr);
 
 // The guard every DM-facing procedure calls with its own name before any DM work. Re-creates a
 // missing application object for "ConnectLibrary" and a missing SQL pass-through for "RunSQL" (any

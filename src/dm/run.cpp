@@ -25,7 +25,7 @@ Run::Run(const QString &settingsDirectory, std::unique_ptr<DmFactory> factory, W
 {
 }
 
-void Run::readRegistryFacts()
+void Run::readRegistryFacts(const DmClientFacts &fallback)
 {
     const auto read = [this](const QString &value) {
         const QString first = m_registry.GetRegistryValue(PowerDocsKey + value).toString();
@@ -33,6 +33,11 @@ void Run::readRegistryFacts()
     };
     m_dmClientVersion = read(QStringLiteral("CurrentVersion"));
     m_dmClientPatchLevel = read(QStringLiteral("PatchLevel"));
+    // A patch level without its version would describe a client that is not there.
+    if (m_dmClientVersion.isEmpty()) {
+        m_dmClientVersion = fallback.version;
+        m_dmClientPatchLevel = fallback.patchLevel;
+    }
 }
 
 QString Run::openLog(const QString &defaultFolder)
@@ -57,7 +62,8 @@ void Run::writeStartLine()
 bool Run::startSession()
 {
     m_connection.owner = QStringLiteral("DOCSADM");
-    return StartFusion(m_dm);
+    m_startFailureCause.clear();
+    return StartFusion(m_dm, &m_startFailureCause);
 }
 
 QList<Run::Library> Run::libraries() const
@@ -104,8 +110,7 @@ bool Run::hasUniversalAccess()
                   QStringLiteral("GROUPS WHERE UNIV_ACCESS = 255)"));
     if (rows.failed())
         throw DmError(rows.errorNumber, QStringLiteral("RunSQL"),
-                      QStringLiteral("Unable to verify the rights of ") + userId +
-                          QStringLiteral(": ") +
+                      QStringLiteral("Unable to verify the rights of ") + userId + QStringLiteral(": ") +
                           (rows.submitted ? rows.errorDescription : rows.errorText()));
     if (leadingInt32(rows.value(0, 1).toString()) != 0)
         return true;

@@ -9,6 +9,12 @@
 
 #include <memory>
 
+// The DM client's version and patch level, as the start line, the splash and About show them.
+struct DmClientFacts {
+    QString version;
+    QString patchLevel;
+};
+
 // One run of Korvel, with a window or without: owns the state every procedure shares for the run
 // (saved settings, DM session, library connection, activity log, move flags and the DM context that
 // hands them out) and offers the start-up steps that need no window, as calls a front end makes in
@@ -29,8 +35,9 @@ public:
     MoveFlags &moveFlags() { return m_moveFlags; }
 
     // The DM client's version and patch level from the registry, each from its first key, else the
-    // fallback key; empty when neither has it.
-    void readRegistryFacts();
+    // fallback key. When the registry holds no version (no DM client installed, as with the local
+    // DM), both are the fallback's: what the DM in use says of itself.
+    void readRegistryFacts(const DmClientFacts &fallback = {});
     QString dmClientVersion() const { return m_dmClientVersion; }
     QString dmClientPatchLevel() const { return m_dmClientPatchLevel; }
 
@@ -41,8 +48,9 @@ public:
     void writeStartLine();
 
     // Opens the DM session and connects to the user's current library; false when it did not start
-    // (the reason is logged).
+    // (the reason is logged, and when the DM gave one it is kept as startFailureCause()).
     bool startSession();
+    QString startFailureCause() const { return m_startFailureCause; }
 
     struct Library {
         QString name;
@@ -75,4 +83,5 @@ private:
     QentClass m_registry;
     QString m_dmClientVersion;
     QString m_dmClientPatchLevel;
+    QString m_startFailureCause;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // The database engine codes a DM library's SQL pass-through reports: 2 or 5 Oracle, 6 Sybase, any
 // other non-zero value Microsoft SQL Server, 0 unknown.
 constexpr int OracleEngine = 2;
@@ -15,4 +17,15 @@ inline bool IsOracle(int engineCode)
 inline bool IsSybase(int engineCode)
 {
     return engineCode == SybaseEngine;
+}
+
+// The engine's name as administrators know it ("Microsoft SQL Server", "Oracle", "Sybase"); empty for
+// an unknown engine.
+inline QString EngineName(int engineCode)
+{
+    if (IsOracle(engineCode))
+        return QStringLiteral("Oracle");
+    if (IsSybase(engineCode))
+        return QStringLiteral("Sybase");
+    return engineCode == UnknownEngine ? QString() : QStringLiteral("Microsoft SQL Server");
 }

@@ -485,12 +485,18 @@ QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString 
 
 QString LocateInstallation(const QString &dmArgument)
 {
+    return FindInstallation(dmArgument).fileName;
+}
+
+LocatedInstallation FindInstallation(const QString &dmArgument)
+{
     const QString fileName = Installation::locate(dmArgument);
-    if (fileName != Installation::demoFileName() || QFileInfo::exists(fileName))
-        return fileName;
+    const bool demo = fileName == Installation::demoFileName();
+    if (!demo || QFileInfo::exists(fileName))
+        return {fileName, demo, false};
     // Library files without an installation file are the remains of an interrupted creation.
     const QDir dir = QFileInfo(fileName).absoluteDir();
     for (const QString &library : {Corporate, Archive, Legal})
         QFile::remove(dir.absoluteFilePath(library.toLower() + QStringLiteral(".db")));
-    return CreateDemoInstallation(dir.absolutePath(), DemoSize::Small, DemoUserName());
+    return {CreateDemoInstallation(dir.absolutePath(), DemoSize::Small, DemoUserName()), true, true};
 }

@@ -21,3 +21,12 @@ QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString 
 // Where the program finds its installation (Installation::locate()). When that is the demo
 // installation and it does not exist yet, the small demo is created there first, for DemoUserName().
 QString LocateInstallation(const QString &dmArgument);
+
+// The installation LocateInstallation finds, with whether it is the demo and whether this call
+// created it.
+struct LocatedInstallation {
+    QString fileName;
+    bool demo = false;
+    bool created = false;
+};
+LocatedInstallation FindInstallation(const QString &dmArgument);

@@ -29,3 +29,13 @@ LibraryDatabase &LocalDm::database(const QString &libraryName)
     }
     return *slot;
 }
+
+QString LocalDmVersion()
+{
+    return QStringLiteral("local %1.%2").arg(KORVEL_VERSION_MAJOR).arg(KORVEL_VERSION_MINOR);
+}
+
+QString LocalDmPatchLevel()
+{
+    return QString::number(KORVEL_VERSION_PATCH);
+}

@@ -7,6 +7,11 @@
 #include <map>
 #include <memory>
 
+// The local DM's own version and patch level (those of the program it is built with), for the
+// texts that show a DM client's when no DM client is installed.
+QString LocalDmVersion();
+QString LocalDmPatchLevel();
+
 // What the objects of one local DM installation share: the installation, one open database per
 // library (opened on first use and kept), and the planted faults. Created once per run and held by
 // every object it hands out, so it lives as long as any of them.

@@ -24,9 +24,12 @@ public:
     // The log path as configured (saved setting "LogFile" or the log path chooser); the next
     // written line goes to the file derived from it.
     QString configuredLogPath() const { return m_configuredLogPath; }
-    void setConfiguredLogPath(const QString &path) { m_configuredLogPath = path; }
+    // The current log file name and the log menus follow the new path at once, so that View Log and
+    // Purge Log act on the file the next line goes to.
+    void setConfiguredLogPath(const QString &path);
 
-    // Full name of today's log file, recomputed on every written line; empty until the first one.
+    // Full name of today's log file, recomputed on every written line and on a change of the
+    // configured path; empty until either.
     QString currentLogFileName() const { return m_currentLogFileName; }
 
     // The window whose status label ShowStatus writes to; null means the main window.
@@ -38,6 +41,9 @@ public:
     // must leave a trace however the log is set.
     void WriteLogAlways(const QString &text);
     void ReportError(qint32 number, const QString &source, const QString &description);
+    // The cause of a failure as one "Error:" line of its own, beside the report of ReportError, for
+    // readers who search the log for "Error:" lines. Nothing for an empty description.
+    void ReportCause(const QString &description);
     void ShowStatus(const QString &text);
     void SetLogMenus();
 

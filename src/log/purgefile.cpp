@@ -21,4 +21,6 @@ void PurgeFile(FileCommandWindow &window, ActivityLog &log, const QString &fileN
     if (QFileInfo::exists(fileName))
         window.showMessage(QStringLiteral("File ") + fileName + QStringLiteral(" has NOT been removed."),
                            MessageIcon::Warning);
+    // Without this the entries would offer a file that is gone until the next line is written.
+    log.SetLogMenus();
 }

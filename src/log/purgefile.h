@@ -6,6 +6,6 @@
 // Deletes a file after the user has answered Yes to "Are you sure you want to purge the file
 // <name>?". A missing file is answered with "<name> does not exist". A deletion that fails is
 // reported in the log (the failure's number, "PurgeFile" and its description) and, since the user
-// asked for it, also shown: "File <name> has NOT been removed." The log menus are not updated here;
-// the next line the log accepts does that.
+// asked for it, also shown: "File <name> has NOT been removed." Afterwards the log menus follow
+// whether the current log file still exists.
 void PurgeFile(FileCommandWindow &window, ActivityLog &log, const QString &fileName);

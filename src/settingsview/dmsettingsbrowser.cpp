@@ -2,6 +2,7 @@
 
 #include "dm/connectlibrary.h"
 #include "dmapi/dmerror.h"
+#include "dmapi/enginecode.h"
 
 #include <functional>
 
@@ -73,6 +74,13 @@ SessionPanels DmSettingsBrowser::panels() const
     step([&] { panels.userId = current->userId(); });
     step([&] { panels.primaryGroup = current->userPrimaryGroup(); });
     return panels;
+}
+
+QString DmSettingsBrowser::engineText() const
+{
+    const int code = m_dm.session.sql.engineCode();
+    const QString name = EngineName(code);
+    return QString::number(code) + (name.isEmpty() ? QString() : QStringLiteral(" (") + name + u')');
 }
 
 QString DmSettingsBrowser::propertyText(const QString &name) const

@@ -35,6 +35,8 @@ public:
     // Empty when there is no current library.
     QString currentLibraryName() const;
     SessionPanels panels() const;
+    // The current library's database engine: its code and, when known, its name ("2 (Oracle)").
+    QString engineText() const;
     // The named property of the current library as text ("True" or "False" for a flag); empty when
     // the current library has no such property or it cannot be read.
     QString propertyText(const QString &name) const;

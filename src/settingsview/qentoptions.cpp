@@ -42,17 +42,26 @@ QentOptions::QentOptions(DmContext &dm, QWidget *parent) : QDialog(parent), m_dm
     m_labelPropertyResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_labelPropertyResult->setMinimumWidth(280);
 
+    m_labelEngine = new QLabel(frameProperties);
+    m_labelEngine->setObjectName(QStringLiteral("LabelEngineResult"));
+
     auto *grid = new QGridLayout(frameProperties);
     QLabel *labelLibList =
         caption(QStringLiteral("LabelLibList"), QStringLiteral("Library:"), frameProperties);
     labelLibList->setBuddy(m_comboLibList);
-    grid->addWidget(labelLibList, 0, 0);
-    grid->addWidget(m_comboLibList, 0, 1);
-    grid->addWidget(m_comboPropertyItem, 1, 1);
-    grid->addWidget(
-        caption(QStringLiteral("LabelPropertyValue"), QStringLiteral("Property Value:"), frameProperties), 2,
-        0);
-    grid->addWidget(m_labelPropertyResult, 2, 1);
+    QLabel *labelProperty =
+        caption(QStringLiteral("LabelPropertyItem"), QStringLiteral("Property:"), frameProperties);
+    labelProperty->setBuddy(m_comboPropertyItem);
+    const std::pair<QLabel *, QWidget *> rows[] = {
+        {labelLibList, m_comboLibList},
+        {caption(QStringLiteral("LabelEngine"), QStringLiteral("Engine:"), frameProperties), m_labelEngine},
+        {labelProperty, m_comboPropertyItem},
+        {caption(QStringLiteral("LabelPropertyValue"), QStringLiteral("Property Value:"), frameProperties),
+         m_labelPropertyResult}};
+    for (int row = 0; row < 4; ++row) {
+        grid->addWidget(rows[row].first, row, 0);
+        grid->addWidget(rows[row].second, row, 1);
+    }
     grid->setColumnStretch(1, 1);
 
     auto *frameButtons = new QFrame(this);
@@ -69,13 +78,18 @@ QentOptions::QentOptions(DmContext &dm, QWidget *parent) : QDialog(parent), m_dm
     statusBarInfo->setObjectName(QStringLiteral("StatusBarInfo"));
     statusBarInfo->setSizeGripEnabled(false);
     statusBarInfo->setContentsMargins(0, 0, 2, 0);
-    const QString panelTips[] = {QStringLiteral("Your default library"), QStringLiteral("Your login ID"),
-                                 QStringLiteral("Your primary group")};
+    const std::pair<QString, QString> panelCaptions[] = {
+        {QStringLiteral("Default library:"), QStringLiteral("Your default library")},
+        {QStringLiteral("Login:"), QStringLiteral("Your login ID")},
+        {QStringLiteral("Group:"), QStringLiteral("Your primary group")}};
     for (int panel = 0; panel < 3; ++panel) {
+        const auto &[captionText, toolTip] = panelCaptions[panel];
+        statusBarInfo->addWidget(
+            caption(QStringLiteral("StatusBarInfoCaption%1").arg(panel + 1), captionText, statusBarInfo));
         m_panels[panel] = new QLabel(statusBarInfo);
         m_panels[panel]->setObjectName(QStringLiteral("StatusBarInfoPanel%1").arg(panel + 1));
         m_panels[panel]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        m_panels[panel]->setToolTip(panelTips[panel]);
+        m_panels[panel]->setToolTip(toolTip);
         statusBarInfo->addWidget(m_panels[panel], 1);
     }
 
@@ -99,6 +113,7 @@ void QentOptions::showPanels()
     m_panels[0]->setText(panels.library);
     m_panels[1]->setText(panels.userId);
     m_panels[2]->setText(panels.primaryGroup);
+    m_labelEngine->setText(m_browser.engineText());
 }
 
 void QentOptions::Form_Load()

@@ -8,11 +8,11 @@ class QComboBox;
 class QLabel;
 
 // The DM settings viewer, "eDOCS Local Settings": pick a library and one of its DM properties and
-// see the property's value, with the user's default library and the current library's user id and
-// primary group in the status bar. The library picked becomes the program's current library while
-// the viewer is open; closing it, by the Close button, Escape or the window's close box, reconnects
-// the library that was current when it opened. Shown modally over the main window; the DM context
-// is borrowed and must outlive it.
+// see the property's value, with the current library's database engine, and the user's default
+// library and the current library's user id and primary group in the status bar. The library picked
+// becomes the program's current library while the viewer is open; closing it, by the Close button,
+// Escape or the window's close box, reconnects the library that was current when it opened. Shown
+// modally over the main window; the DM context is borrowed and must outlive it.
 class QentOptions : public QDialog {
     Q_OBJECT
 
@@ -38,5 +38,6 @@ private:
     QComboBox *m_comboPropertyItem = nullptr;
     QComboBox *m_comboLibList = nullptr;
     QLabel *m_labelPropertyResult = nullptr;
+    QLabel *m_labelEngine = nullptr;
     QLabel *m_panels[3] = {};
 };

@@ -4,6 +4,7 @@
 #include "settings/product.h"
 #include "support/testenvironment.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -117,7 +118,8 @@ TEST_F(DMMainTest, MenusCarryTheirCaptionsAndShortcuts)
     EXPECT_EQ(
         entries(child<QMenu>("MNConvertMain")),
         QStringList({"MNConvertFolder|Move Folder|", "MNConvertAllFolders|Move all folders for this User|",
-                     "MNConvertLibrary|Move all folders from this library|"}));
+                     "MNConvertLibrary|Move all folders from this library|", "MNConvertLine01|-|",
+                     "MNRefresh|Refresh|F5"}));
     EXPECT_EQ(child<QMenu>("MNLibMain")->title(), "Libraries");
     EXPECT_EQ(entries(child<QMenu>("MNLibMain")), QStringList({"MNLibList|LibList|"}));
 
@@ -148,10 +150,22 @@ TEST_F(DMMainTest, TheTreePopUpOffersTheMoveEntryThatFitsTheNode)
     window.show();
     view.makeVisible(placeholder);
 
-    EXPECT_EQ(popUpOver(library), QStringList({"MNConvertLibrary|Move all folders from library LIB"}));
-    EXPECT_EQ(popUpOver(shared), QStringList({"MNConvertAllFolders|Move all Shared/Personal folders"}));
-    EXPECT_EQ(popUpOver(budget), QStringList({"MNConvertFolder|Move folder Budget"}));
+    const QStringList refresh = {"MNConvertLine01|", "MNRefresh|Refresh"};
+    EXPECT_EQ(popUpOver(library),
+              QStringList({"MNConvertLibrary|Move all folders from library LIB"}) + refresh);
+    EXPECT_EQ(popUpOver(shared),
+              QStringList({"MNConvertAllFolders|Move all Shared/Personal folders"}) + refresh);
+    EXPECT_EQ(popUpOver(budget), QStringList({"MNConvertFolder|Move folder Budget"}) + refresh);
     EXPECT_EQ(tree()->currentItem(), reinterpret_cast<QTreeWidgetItem *>(budget));
+
+    // Refresh, from the pop-up or by F5, acts on the node the pop-up was shown for.
+    QSignalSpy refreshed(&window, &DMMain::refreshChosen);
+    action("MNRefresh")->trigger();
+    QApplication::setActiveWindow(&window);
+    QTest::keyClick(tree(), Qt::Key_F5);
+    ASSERT_EQ(refreshed.count(), 2);
+    EXPECT_EQ(refreshed.at(0).at(0).value<TreeNode>(), budget);
+    EXPECT_EQ(refreshed.at(1).at(0).value<TreeNode>(), budget);
     EXPECT_TRUE(popUpOver(placeholder).isEmpty());
     EXPECT_TRUE(popUpAt(QPoint(5, tree()->viewport()->height() - 5)).isEmpty());
     window.TVRootFolder_MouseDown(
@@ -271,8 +285,8 @@ TEST_F(DMMainTest, PositionsAreKeptInTwipsOfTheScreensResolution)
     EXPECT_EQ(window.windowPositionTwips(), QPoint(1440, 720));
     window.moveToTwips(QPoint(2880, 1440));
     EXPECT_EQ(window.pos(), QPoint(2 * dpiX, dpiY));
-    window.setHeightTwips(5760);
-    EXPECT_EQ(window.sizeTwips().height(), 5760);
+    window.setHeightTwips(8640);
+    EXPECT_EQ(window.sizeTwips().height(), 8640);
     const QSize screen = window.screenSizeTwips();
     EXPECT_EQ(screen.width(), window.screen()->geometry().width() * 1440 / dpiX);
 }
@@ -319,4 +333,54 @@ TEST(QentSplashTest, AnyKeyOrAMouseReleaseDismissesItAndEnablesTheMainWindow)
     QTest::mouseRelease(splash.findChild<QLabel *>("ProductName"), Qt::RightButton);
     EXPECT_FALSE(splash.isVisible());
     EXPECT_TRUE(main.isEnabled());
+}
+
+TEST_F(DMMainTest, AtItsSmallestTheFieldsNeitherOverlapNorCrush)
+{
+    // Texts as long as a session shows them.
+    window.setLibraryName("CORPORATE_LIBRARY");
+    window.setPrimaryGroup("DOCS_SUPERVISORS");
+    window.setUserName("ADMINISTRATOR");
+    window.addTargetLibrary("CORPORATE_LIBRARY");
+    window.setStatusText("Retrieving folders from library CORPORATE_LIBRARY");
+    window.setInstallation("/home/pat/.local/share/korvel/demo/installation.ini", true);
+    for (const MoveCounter counter :
+         {MoveCounter::Total, MoveCounter::Read, MoveCounter::Added, MoveCounter::Errors})
+        window.setCounter(counter, "99999");
+    window.show();
+
+    const QStringList fields = {
+        "LabelRootFolder",   "ComboTargetLibrary", "CheckLogMethod",    "ButtonLogDir",  "CheckDisplayErrors",
+        "LabelTotalCaption", "LabelTotal",         "LabelReadCaption",  "LabelRead",     "LabelAddedCaption",
+        "LabelAdded",        "LabelErrorsCaption", "LabelErrors",       "Button_Cancel", "LabelStatus",
+        "LabelInstallation", "LabelLibraryName",   "LabelPrimaryGroup", "LabelUserName", "TVRootFolder"};
+    for (const QSize asked : {QSize(500, 350), QSize(1, 1)}) {
+        SCOPED_TRACE(asked.width());
+        window.resize(asked);
+        QApplication::processEvents();
+        EXPECT_GE(window.width(), window.minimumWidth());
+        EXPECT_GE(window.height(), window.minimumHeight());
+        QList<QPair<QString, QRect>> placed;
+        for (const QString &name : fields) {
+            auto *field = child<QWidget>(name);
+            const QRect rect(field->mapTo(&window, QPoint(0, 0)), field->size());
+            EXPECT_TRUE(window.rect().contains(rect)) << name.toStdString();
+            // Crushed: smaller than the field needs to show what it holds (its own minimum, where it
+            // has one, as the layouts count it).
+            const QSize needed =
+                field->minimumSize().isNull() ? field->minimumSizeHint() : field->minimumSize();
+            EXPECT_GE(field->width(), needed.width()) << name.toStdString();
+            EXPECT_GE(field->height(), needed.height()) << name.toStdString();
+            for (const auto &[other, otherRect] : std::as_const(placed))
+                EXPECT_FALSE(rect.intersects(otherRect))
+                    << name.toStdString() << " overlaps " << other.toStdString();
+            placed.append({name, rect});
+        }
+        // The session labels show their whole texts.
+        for (const QString name : {"LabelLibraryName", "LabelPrimaryGroup", "LabelUserName"}) {
+            auto *label = child<QLabel>(name);
+            EXPECT_GE(label->contentsRect().width(), label->fontMetrics().horizontalAdvance(label->text()))
+                << name.toStdString();
+        }
+    }
 }

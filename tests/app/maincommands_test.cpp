@@ -1,6 +1,7 @@
 #include "installationbuilder.h"
 
 #include "app/program.h"
+#include "localdm/localdm.h"
 #include "localdm/localdmfactory.h"
 #include "log/logfilename.h"
 #include "settings/product.h"
@@ -16,7 +17,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -91,10 +94,12 @@ protected:
     {
         auto viewer = std::make_unique<RecordingViewer>([this] { return program->window().statusText(); });
         shown = viewer.get();
+        localDm = builder->dm();
         program = std::make_unique<Program>(
-            ProgramEnvironment{programFolder() + "/korvel", QString(), dir.filePath("settings"),
-                               dir.filePath("installation.ini")},
-            std::make_unique<LocalDmFactory>(builder->dm()),
+            ProgramEnvironment{.programPath = programFolder() + "/korvel",
+                               .settingsDirectory = dir.filePath("settings"),
+                                   .installationFile = dir.filePath("installation.ini")},
+            std::make_unique<LocalDmFactory>(localDm),
             [this](const QString &text, MessageIcon icon, MessageButtons buttons) {
                 messages.push_back({text, icon});
                 if (buttons == MessageButtons::Ok)
@@ -133,6 +138,7 @@ protected:
 
     QTemporaryDir dir;
     std::unique_ptr<InstallationBuilder> builder;
+    std::shared_ptr<LocalDm> localDm;
     std::vector<Message> messages;
     std::deque<MessageAnswer> answers;
     RecordingViewer *shown = nullptr;
@@ -187,11 +193,15 @@ TEST_F(MainCommandsTest, AChosenLogPathIsSavedShownAndTakesTheNextLine)
     EXPECT_EQ(program->log().configuredLogPath(), chosen);
     EXPECT_EQ(setting("LogFile"), chosen);
     EXPECT_EQ(child<QPushButton>(&window(), "ButtonLogDir")->toolTip(), chosen);
-    EXPECT_EQ(program->log().currentLogFileName(), oldFile);
+    // The log entries follow the new file at once: it has no line yet.
+    EXPECT_EQ(program->log().currentLogFileName(), DatedLogFileName(chosen, QDate::currentDate()));
+    EXPECT_FALSE(action("MNLogView")->isEnabled());
+    EXPECT_FALSE(action("MNLogPurge")->isEnabled());
 
     program->log().WriteLog("Error: into the new file");
-    EXPECT_EQ(program->log().currentLogFileName(), DatedLogFileName(chosen, QDate::currentDate()));
     EXPECT_EQ(logLines().size(), 1);
+    EXPECT_TRUE(action("MNLogView")->isEnabled());
+    EXPECT_TRUE(QFile::exists(oldFile));
 
     // The next chooser starts from the saved file.
     QStringList selected;
@@ -224,11 +234,13 @@ TEST_F(MainCommandsTest, TheLogMenusViewAndPurgeTodaysLog)
     EXPECT_EQ(messages[1].text, "Are you sure you want to purge the file " + logFile + "?");
     EXPECT_EQ(messages[1].icon, MessageIcon::Question);
 
-    // Until the next line the entries stay as they were, and viewing finds no file.
-    action("MNLogView")->trigger();
-    EXPECT_EQ(messages.back().text, logFile + " not found");
+    // The entries follow the file at once: nothing to view or purge until the next line.
+    EXPECT_FALSE(action("MNLogView")->isEnabled());
+    EXPECT_FALSE(action("MNLogPurge")->isEnabled());
     program->log().WriteLog("after the purge");
     EXPECT_EQ(logLines(), QStringList({"after the purge"}));
+    EXPECT_TRUE(action("MNLogView")->isEnabled());
+    EXPECT_TRUE(action("MNLogPurge")->isEnabled());
 }
 
 TEST_F(MainCommandsTest, TheReadmeIsShownFromBesideTheProgram)
@@ -275,17 +287,22 @@ TEST_F(MainCommandsTest, TheSettingsViewerOpenedAndClosedAtOnceLeavesTheLibrary)
 TEST_F(MainCommandsTest, AnotherLibraryInTheSettingsViewerIsCurrentUntilItCloses)
 {
     start();
-    QStringList libraries, panels, values;
+    QStringList libraries, panels, values, engines;
     QString libraryWhileOpen;
     WhenModal<QentOptions> browse([&](QentOptions *viewer) {
         auto *libList = child<QComboBox>(viewer, "ComboLibList");
         auto *properties = child<QComboBox>(viewer, "ComboPropertyItem");
         auto *result = child<QLabel>(viewer, "LabelPropertyResult");
+        auto *engine = child<QLabel>(viewer, "LabelEngineResult");
         for (int i = 0; i < libList->count(); ++i)
             libraries << libList->itemText(i);
         properties->setCurrentIndex(properties->findText("DOCSParms.Region"));
         values << result->text();
+        engines << engine->text();
+        libList->setCurrentIndex(libList->findText("LIB_C"));
+        engines << engine->text();
         libList->setCurrentIndex(libList->findText("LIB_B"));
+        engines << engine->text();
         libraryWhileOpen = currentLibrary();
         for (int panel = 1; panel <= 3; ++panel)
             panels << child<QLabel>(viewer, QString("StatusBarInfoPanel%1").arg(panel))->text();
@@ -300,6 +317,7 @@ TEST_F(MainCommandsTest, AnotherLibraryInTheSettingsViewerIsCurrentUntilItCloses
     EXPECT_EQ(libraryWhileOpen, "LIB_B");
     EXPECT_EQ(panels, QStringList({"LIB_A", "JSMITH", "ORA_ADMINS"}));
     EXPECT_EQ(values, QStringList({"North", "", "2"}));
+    EXPECT_EQ(engines, QStringList({"10 (Microsoft SQL Server)", "6 (Sybase)", "2 (Oracle)"}));
     EXPECT_EQ(currentLibrary(), "LIB_A");
     EXPECT_EQ(logLines().last(2).first(), "Connected to MSSQL Library Object LIB_A.");
 }
@@ -322,6 +340,37 @@ TEST_F(MainCommandsTest, ALibraryTheSettingsViewerCannotReachLeavesTheListOnTheC
     EXPECT_EQ(group, "DOCS_USERS");
     EXPECT_EQ(currentLibrary(), "LIB_A");
     EXPECT_TRUE(logLines().contains("ConnectLibrary:"));
+}
+
+TEST_F(MainCommandsTest, ATreeLevelThatFailsIsShownNotLoadedAndRefreshLoadsIt)
+{
+    builder->addTrustee("LIB_A", builder->addFolder("LIB_A", "Budget", true),
+                        builder->addGroup("LIB_A", "DOCS_USERS"), 255);
+    start();
+    auto *tree = child<QTreeWidget>(&window(), "TVRootFolder");
+    QTreeWidgetItem *publicItem = tree->topLevelItem(0)->child(0);
+    tree->expandItem(tree->topLevelItem(0));
+
+    // The next statement, the user's id, fails.
+    localDm->faults() = FaultPlan::parse("sql:1");
+    tree->expandItem(publicItem);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(messages[0].text.startsWith("Error: Unable to retrieve folders from library LIB_A: #"))
+        << messages[0].text.toStdString();
+    EXPECT_EQ(messages[0].icon, MessageIcon::Warning);
+    ASSERT_EQ(publicItem->childCount(), 1);
+    EXPECT_EQ(publicItem->child(0)->text(0), "[]");
+    EXPECT_FALSE(publicItem->isExpanded());
+    EXPECT_EQ(window().statusText(), "Waiting for user input");
+
+    // F5 on the selected node loads it.
+    tree->setCurrentItem(publicItem);
+    QApplication::setActiveWindow(&window());
+    QTest::keyClick(tree, Qt::Key_F5);
+    ASSERT_EQ(publicItem->childCount(), 1);
+    EXPECT_EQ(publicItem->child(0)->text(0), "Budget");
+    EXPECT_TRUE(publicItem->isExpanded());
+    EXPECT_EQ(messages.size(), 1u);
 }
 
 TEST_F(MainCommandsTest, CancelActsOnceAndOnlyWhileAMoveRuns)

@@ -29,6 +29,7 @@ public:
     TreeNode child(TreeNode node, int index) const override { return children(node).at(size_t(index)); }
     void removeNode(TreeNode node) override;
     void makeVisible(TreeNode node) override { madeVisible.push_back(node); }
+    void collapse(TreeNode node) override { collapsed.push_back(node); }
     void clear() override;
 
     const Node &at(TreeNode node) const { return m_nodes.at(static_cast<size_t>(node) - 1); }
@@ -37,6 +38,7 @@ public:
     QStringList childTexts(TreeNode node) const;
 
     std::vector<TreeNode> madeVisible;
+    std::vector<TreeNode> collapsed;
 
 private:
     const std::vector<TreeNode> &children(TreeNode node) const;

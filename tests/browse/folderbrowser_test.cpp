@@ -3,7 +3,9 @@
 
 #include "browse/folderbrowser.h"
 #include "browse/foldertags.h"
+#include "dm/connectlibrary.h"
 #include "dm/fusion.h"
+#include "localdm/localdm.h"
 #include "localdm/localdmfactory.h"
 #include "support/fakewindow.h"
 #include "support/testenvironment.h"
@@ -69,7 +71,8 @@ protected:
     ActivityLog log{window};
     SettingsStore store{dir.filePath("settings")};
     SavedSettings settings{store};
-    LocalDmFactory factory{builder.dm()};
+    std::shared_ptr<LocalDm> localDm = builder.dm();
+    LocalDmFactory factory{localDm};
     DmSession session;
     LibraryConnection connection;
     DmContext dm{factory, session, connection, log, window, settings};
@@ -202,14 +205,15 @@ TEST_F(FolderBrowserTest, ALevelIsLoadedOnceAndAnEmptyOneLosesItsExpandMark)
     EXPECT_EQ(retrievals("LIB1"), 1);
 }
 
-TEST_F(FolderBrowserTest, ALibraryThatCannotBeConnectedLeavesTheLevelEmptyAndTheSessionWhereItWas)
+TEST_F(FolderBrowserTest, ALibraryThatCannotBeConnectedLeavesTheLevelNotLoadedAndTheSessionWhereItWas)
 {
     folder("LIB1", "Kept", true, lib1Person);
     start();
     browser.AddLibraryNodes("GONE");
 
     expand("GONE > Public");
-    EXPECT_EQ(tree.childCount(tree.find("GONE > Public")), 0);
+    EXPECT_EQ(children("GONE > Public"), QStringList({"[]"}));
+    EXPECT_EQ(tree.collapsed, std::vector<TreeNode>({tree.find("GONE > Public")}));
     EXPECT_EQ(current(), "LIB1");
     EXPECT_EQ(session.sql.library(), "LIB1");
     EXPECT_EQ(window.statusText(), "Waiting for user input");
@@ -254,4 +258,91 @@ TEST_F(FolderBrowserTest, LibraryNodesAndTheLibraryMenuSwitchTheCurrentLibrary)
     EXPECT_EQ(current(), "LIB1");
     EXPECT_EQ(window.libraryName, "LIB1");
     EXPECT_EQ(window.pointer, MousePointer::Default);
+}
+
+TEST_F(FolderBrowserTest, AStatementThatFailsWhileALevelOpensIsShownAndTheLevelOpensAgain)
+{
+    folder("LIB2", "Budget", true, lib2Person);
+    start();
+    // Each opening with a browser of its own, so that the user's id is looked up every time; the
+    // first one also learns LIB2's facts, so the second counts the statements of every later one.
+    const auto open = [&](const QString &faults) {
+        FakeTree fresh;
+        FolderBrowser opener(dm, fresh);
+        const TreeNode library = opener.AddLibraryNodes("LIB2");
+        const TreeNode publicNode = fresh.child(library, 0);
+        localDm->faults() = FaultPlan::parse(faults);
+        opener.TVRootFolder_Expand(publicNode);
+        const qint64 statements = localDm->faults().calls(FaultKind::Sql);
+        localDm->faults() = FaultPlan::parse({});
+        const bool collapsed = !fresh.collapsed.empty();
+        const QStringList level = fresh.childTexts(publicNode);
+        opener.TVRootFolder_Expand(publicNode);
+        return std::tuple(statements, level, collapsed, fresh.childTexts(publicNode));
+    };
+    open({});
+    const auto [statements, clean, cleanCollapsed, cleanAgain] = open({});
+    ASSERT_EQ(clean, QStringList({"Budget"}));
+    ASSERT_FALSE(cleanCollapsed);
+
+    int shown = 0;
+    for (qint64 at = 1; at <= statements; ++at) {
+        SCOPED_TRACE(at);
+        window.messages.clear();
+        const qsizetype linesBefore = ReadLogLines(log.currentLogFileName()).size();
+        const auto [_, level, collapsed, again] = open("sql:" + QString::number(at));
+        const QStringList lines = ReadLogLines(log.currentLogFileName()).mid(linesBefore);
+        if (level != clean) {
+            // Not loaded: the placeholder is back, the node closed, the failure logged.
+            EXPECT_EQ(level, QStringList({"[]"}));
+            EXPECT_TRUE(collapsed);
+            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString &l) {
+                return l.startsWith("Error: (");
+            })) << lines.join('\n').toStdString();
+        }
+        for (const FakeWindow::Message &message : window.messages) {
+            if (!message.text.startsWith("Error: Unable to retrieve folders from library LIB2: #"))
+                continue;
+            ++shown;
+            EXPECT_EQ(message.icon, MessageIcon::Warning);
+            EXPECT_EQ(level, QStringList({"[]"}));
+        }
+        // Opening it again loads it.
+        EXPECT_EQ(again, clean);
+        // A failure in the switch back leaves the session in LIB2, as any failed switch does.
+        ASSERT_TRUE(ConnectLibrary(dm, "LIB1"));
+    }
+    // The user's id and the level itself.
+    EXPECT_EQ(shown, 2);
+
+    // With Display Errors off failures are only logged.
+    window.showErrors = false;
+    window.messages.clear();
+    for (qint64 at = 1; at <= statements; ++at)
+        open("sql:" + QString::number(at));
+    EXPECT_TRUE(window.messages.empty());
+}
+
+TEST_F(FolderBrowserTest, RefreshLoadsALevelAgainAndPutsALibraryBackToItsStart)
+{
+    folder("LIB1", "Alpha", true, lib1Person);
+    start();
+    expand("LIB1 > Public");
+    ASSERT_EQ(children("LIB1 > Public"), QStringList({"Alpha"}));
+    folder("LIB1", "Beta", true, lib1Person);
+
+    browser.MNRefresh_Click(tree.find("LIB1 > Public"));
+    EXPECT_EQ(children("LIB1 > Public"), QStringList({"Alpha", "Beta"}));
+    EXPECT_EQ(tree.madeVisible.back(), tree.find("LIB1 > Public > Alpha"));
+    // A placeholder stands for its parent: Alpha's level is loaded, and has no folders.
+    browser.MNRefresh_Click(tree.find("LIB1 > Public > Alpha > []"));
+    EXPECT_EQ(children("LIB1 > Public > Alpha"), QStringList());
+    EXPECT_EQ(current(), "LIB1");
+
+    browser.MNRefresh_Click(lib1);
+    EXPECT_EQ(children("LIB1"), QStringList({"Public", "Shared/Personal"}));
+    EXPECT_EQ(children("LIB1 > Public"), QStringList({"[]"}));
+    EXPECT_EQ(children("LIB1 > Shared/Personal"), QStringList({"[]"}));
+    browser.MNRefresh_Click(TreeNode::None);
+    EXPECT_EQ(retrievals("LIB1"), 3);
 }

@@ -41,9 +41,16 @@ TEST_F(FusionTest, StartFusionFailsWhenTheUserCannotLogIn)
 TEST_F(FusionTest, StartFusionFailsQuietlyWhenTheLibraryRefusesTheConnection)
 {
     builder.db("LIB_SQL").exec("DELETE FROM REMOTE_LIBRARIES");
-    QFile::remove(builder.installation().library("LIB_SQL")->databaseFile);
-    EXPECT_FALSE(StartFusion(*dm));
-    EXPECT_TRUE(logLines().contains("StartFusion:"));
+    const QString databaseFile = builder.installation().library("LIB_SQL")->databaseFile;
+    QFile::remove(databaseFile);
+    QString cause;
+    EXPECT_FALSE(StartFusion(*dm, &cause));
+    const QStringList lines = logLines();
+    EXPECT_TRUE(lines.contains("StartFusion:"));
+    // The DM's own words, handed out and in an "Error:" line of their own.
+    EXPECT_TRUE(cause.contains("LIB_SQL") && cause.contains(databaseFile)) << cause.toStdString();
+    EXPECT_TRUE(lines.contains("Error: (2026-03-05 02:07:09 PM " + cause)) << lines.join('\n').toStdString();
+    EXPECT_TRUE(window.messages.empty());
 }
 
 TEST_F(FusionTest, CheckFusionReportsEachMissingPieceAndAsksToExit)

@@ -7,6 +7,7 @@
 #include "support/fakewindow.h"
 #include "support/testenvironment.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -114,4 +115,37 @@ TEST_F(RunTest, UniversalAccessIsGrantedDeniedOrAnErrorNeverAGuess)
             builder.db("LIB_A").exec("ALTER TABLE GROUPS RENAME COLUMN ACCESS_LEVEL TO UNIV_ACCESS");
         builder.db("LIB_A").exec("UPDATE GROUPS SET UNIV_ACCESS = 255");
     }
+}
+
+TEST_F(RunTest, TheDmInUseStandsInForADmClientTheRegistryDoesNotKnow)
+{
+    struct Case {
+        const char *name;
+        QByteArray registry; // values under the first key; none: no registry file
+        QString version;
+        QString patchLevel;
+    };
+    const DmClientFacts local{"local 1.2", "3"};
+    const Case cases[] = {
+        {"no registry", {}, "local 1.2", "3"},
+        {"a client with its patch level", "CurrentVersion=9.0\r\nPatchLevel=4\r\n", "9.0", "4"},
+        {"a client without a patch level", "CurrentVersion=9.0\r\n", "9.0", ""},
+        {"a patch level without its client", "PatchLevel=4\r\n", "local 1.2", "3"},
+    };
+    const QString registry = dir.filePath("registry.ini");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(registry);
+        if (!c.registry.isEmpty()) {
+            QFile file(registry);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("[HKEY_LOCAL_MACHINE\\Software\\Hummingbird\\PowerDOCS]\r\n" + c.registry);
+        }
+        qputenv("KORVEL_REGISTRY", registry.toUtf8());
+        ::Run run(dir.filePath("settings"), std::make_unique<LocalDmFactory>(builder.dm()), window);
+        run.readRegistryFacts(local);
+        EXPECT_EQ(run.dmClientVersion(), c.version);
+        EXPECT_EQ(run.dmClientPatchLevel(), c.patchLevel);
+    }
+    qunsetenv("KORVEL_REGISTRY");
 }

@@ -365,13 +365,18 @@ TEST(DemoInstallation, LocateInstallationCreatesTheDemoOnceAndOnlyWhereTheDemoBe
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
     stale.close();
 
-    ASSERT_EQ(LocateInstallation({}), demoFile);
+    const LocatedInstallation created = FindInstallation({});
+    ASSERT_EQ(created.fileName, demoFile);
+    EXPECT_TRUE(created.demo && created.created);
     const Installation installation = Installation::load(demoFile);
     EXPECT_EQ(installation.user, DemoUserName());
     {
         LibraryDatabase db(*installation.library("ARCHIVE"));
         db.exec("INSERT INTO DM_PARAMETERS (NAME, VALUE) VALUES ('Marker', 'kept')");
     }
+    const LocatedInstallation found = FindInstallation({});
+    EXPECT_EQ(found.fileName, demoFile);
+    EXPECT_TRUE(found.demo && !found.created);
     EXPECT_EQ(LocateInstallation({}), demoFile);
     LibraryDatabase db(*installation.library("ARCHIVE"));
     EXPECT_EQ(db.scalar("SELECT VALUE FROM DM_PARAMETERS WHERE NAME = 'Marker'").toString(), "kept");
@@ -379,5 +384,6 @@ TEST(DemoInstallation, LocateInstallationCreatesTheDemoOnceAndOnlyWhereTheDemoBe
     QTemporaryDir elsewhere;
     const QString missing = elsewhere.filePath("missing.ini");
     EXPECT_EQ(LocateInstallation(missing), missing);
+    EXPECT_FALSE(FindInstallation(missing).demo || FindInstallation(missing).created);
     EXPECT_FALSE(QFileInfo::exists(missing));
 }

@@ -119,6 +119,7 @@ TEST_F(LogFileCommandTest, PurgeAnsweredYesDeletesAndTheNextLineStartsTheFileAga
     EXPECT_EQ(window.messages[0].icon, MessageIcon::Question);
     EXPECT_EQ(window.messages[0].buttons, MessageButtons::YesNo);
     EXPECT_FALSE(QFile::exists(logFile()));
+    EXPECT_FALSE(window.logMenusEnabled);
 
     log.WriteLog(QStringLiteral("after the purge"));
     EXPECT_EQ(ReadLogLines(logFile()), QStringList({"after the purge"}));
