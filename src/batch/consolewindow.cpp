@@ -87,7 +87,10 @@ void ConsoleWindow::processEvents()
 MessageAnswer ConsoleWindow::showMessage(const QString &text, MessageIcon icon, MessageButtons buttons)
 {
     if (buttons == MessageButtons::Ok) {
-        print(kindOf(icon) + QStringLiteral(": ") + text);
+        // Many texts name their own kind already ("Error: ...", "Warning: ..."); a second prefix
+        // would only make the line harder to read.
+        const bool named = text.startsWith(QStringLiteral("Error:")) || text.startsWith(QStringLiteral("Warning:"));
+        print(named ? text : kindOf(icon) + QStringLiteral(": ") + text);
         return MessageAnswer::Ok;
     }
     // The one warning question of the core is the lost-session question, which asks whether to end.
