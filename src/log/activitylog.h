@@ -26,7 +26,7 @@ public:
     QString configuredLogPath() const { return m_configuredLogPath; }
     void setConfiguredLogPath(const QString &path) { m_configuredLogPath = path; }
 
-    // Full name of today's log file, recomputed on every written line; empty until the first one.
+    // Full name of the log file of the last written line's day; empty until the first one.
     QString currentLogFileName() const { return m_currentLogFileName; }
 
     // The window whose status label ShowStatus writes to; null means the main window.
@@ -56,5 +56,7 @@ private:
     StatusWindow *m_statusWindow = nullptr;
     QString m_configuredLogPath;
     QString m_currentLogFileName;
+    QDate m_nameDate; // the day and configured path that m_currentLogFileName was derived from
+    QString m_namePath;
     QString m_lastLogEntry;
 };
