@@ -13,9 +13,9 @@ const QString WarningPrefix = QStringLiteral("WARNING:");
 // Length of the "Error:" or "Warning:" prefix the text starts with (any case), else 0.
 qsizetype alwaysWrittenPrefix(const QString &text)
 {
-    if (text.left(ErrorPrefix.size()).toUpper() == ErrorPrefix)
+    if (text.startsWith(ErrorPrefix, Qt::CaseInsensitive))
         return ErrorPrefix.size();
-    if (text.left(WarningPrefix.size()).toUpper() == WarningPrefix)
+    if (text.startsWith(WarningPrefix, Qt::CaseInsensitive))
         return WarningPrefix.size();
     return 0;
 }
