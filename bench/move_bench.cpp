@@ -493,7 +493,7 @@ int main(int argc, char **argv)
         << Qt::endl;
     row({QStringLiteral("case"), QStringLiteral("n"), QStringLiteral("seconds"), QStringLiteral("cpu s"),
          QStringLiteral("docs/s"), QStringLiteral("statements"), QStringLiteral("vs move"),
-         QStringLiteral("peak MB"), QStringLiteral("growth"), QStringLiteral("cpu vs move")});
+         QStringLiteral("peak MB"), QStringLiteral("growth"), QStringLiteral("cpu ratio")});
     QList<int> perLink = {1000, 2000};
     if (full) {
         perLink << 5000;
