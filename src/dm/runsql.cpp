@@ -12,28 +12,38 @@ namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
 
+// Replaces pattern as SqlLexer::replaceAll does, lexing the statement only when the pattern's words
+// appear in its text at all: a run of tokens can only match where its characters stand.
+QString rewrite(const QString &statement, QStringView core, QStringView pattern, const QString &replacement)
+{
+    return statement.contains(core) ? SqlLexer::replaceAll(statement, pattern, replacement) : statement;
+}
+
 // The engine rewrites, each applied to every occurrence outside quoted literals (the two Oracle
-// patterns that are themselves literals match those literal tokens only).
+// patterns that are themselves literals match those literal tokens only). They run in this order, as
+// one may make a match for the next (" <> '' " becomes " != ' ' ").
 QString engineRewrites(const DmContext &dm, QString statement)
 {
     const int engine = dm.session.sql.engineCode();
     if (IsOracle(engine)) {
-        statement = SqlLexer::replaceAll(statement, u" <> ", QStringLiteral(" != "));
-        statement = SqlLexer::replaceAll(statement, u" '''' ", QStringLiteral(" '' "));
-        statement = SqlLexer::replaceAll(statement, u" != '' ", QStringLiteral(" != ' ' "));
-        statement = SqlLexer::replaceAll(statement, u"GETUTCDATE()", QStringLiteral("SYSDATE"));
-        return statement;
+        statement = rewrite(statement, u"<>", u" <> ", QStringLiteral(" != "));
+        statement = rewrite(statement, u"''''", u" '''' ", QStringLiteral(" '' "));
+        statement = rewrite(statement, u"''", u" != '' ", QStringLiteral(" != ' ' "));
+        return rewrite(statement, u"GETUTCDATE", u"GETUTCDATE()", QStringLiteral("SYSDATE"));
     }
     const LibraryConnection &c = dm.connection;
     if (!(leadingNumber(c.serverVersion) >= 11 && leadingNumber(c.compatibilityLevel) >= 110))
-        statement = SqlLexer::replaceAll(statement, u"TRY_CAST", QStringLiteral("CAST"));
-    return SqlLexer::replaceAll(statement, u"SYSDATE", QStringLiteral("GETUTCDATE()"));
+        statement = rewrite(statement, u"TRY_CAST", u"TRY_CAST", QStringLiteral("CAST"));
+    return rewrite(statement, u"SYSDATE", u"SYSDATE", QStringLiteral("GETUTCDATE()"));
 }
 
 // "[OWNER]" in any letter case becomes the database owner, or "dbo" right before ".QS_"; then
 // "{OWNER}" becomes "[OWNER]" everywhere, so that it reaches the database as written.
 QString resolveOwner(const QString &statement, const QString &owner)
 {
+    if (!statement.contains(u"[OWNER]", Qt::CaseInsensitive))
+        return QString(statement).replace(QStringLiteral("{OWNER}"), QStringLiteral("[OWNER]"),
+                                          Qt::CaseInsensitive);
     SqlLexer lexer(statement);
     for (qsizetype i = 0; i < lexer.size(); ++i) {
         const SqlToken &token = lexer[i];

@@ -73,6 +73,27 @@ int check(const Invocation &invocation, QTextStream &out)
     return violations.isEmpty() ? 0 : 1;
 }
 
+// Adds the folder list indexes to the library files made before they were part of a new library. A
+// library that cannot be opened is reported and the others are still done (exit 1).
+int addIndexes(const Invocation &invocation, QTextStream &out)
+{
+    LocalDm dm = openInstallation(invocation);
+    bool allDone = true;
+    for (const LibraryConfig &library : dm.installation().libraries) {
+        try {
+            const QStringList added = dm.database(library.name).addFolderListIndexes();
+            out << (added.isEmpty() ? QStringLiteral("%1: folder list indexes present").arg(library.name)
+                                    : QStringLiteral("%1: added %2").arg(library.name, added.join(u", "_qs)))
+                << '\n';
+        } catch (const DmError &error) {
+            out << error.description() << '\n';
+            allDone = false;
+        }
+    }
+    out.flush();
+    return allDone ? 0 : 1;
+}
+
 // Hands one statement, as given, to the library's SQL pass-through: the personality of the library
 // applies, as it does to the program's statements after their rewrites.
 int sql(const Invocation &invocation, QTextStream &out)
@@ -127,6 +148,7 @@ const QList<Command> &commands()
         {u"tree"_qs, u"[--dm FILE] LIBRARY [DOCNUMBER]"_qs, {u"--dm"_qs}, 1, 2, &tree},
         {u"check"_qs, u"[--dm FILE]"_qs, {u"--dm"_qs}, 0, 0, &check},
         {u"sql"_qs, u"[--dm FILE] [--] LIBRARY STATEMENT"_qs, {u"--dm"_qs}, 2, 2, &sql},
+        {u"add-indexes"_qs, u"[--dm FILE]"_qs, {u"--dm"_qs}, 0, 0, &addIndexes},
     };
     return list;
 }

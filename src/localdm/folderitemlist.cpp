@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QSet>
 
+#include <optional>
+
 namespace {
 
 struct Order {
@@ -56,16 +58,29 @@ QList<FolderItemRow> rows(LibraryDatabase &db, int parent)
 qint64 append(LibraryDatabase &db, int parent, int docNumber, qint64 library, const QString &displayName,
               const QString &nodeType)
 {
-    const Order found = order(db, parent);
+    // A sound list has one first row and one row that ends it, both found by index; any other count
+    // means damage, and only the walk knows where the sound part of the list ends.
+    const QList<QVariantList> firsts = db.query(
+        QStringLiteral("SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = ?1 AND ISFIRST = 'Y' LIMIT 2"),
+        {parent});
+    const QList<QVariantList> ends = db.query(
+        QStringLiteral("SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = ?1 AND NEXT = 0 LIMIT 2"), {parent});
+    std::optional<qint64> last;
+    if (firsts.size() == 1 && ends.size() == 1) {
+        last = ends[0][0].toLongLong();
+    } else if (!firsts.isEmpty() || !ends.isEmpty()) {
+        const Order found = order(db, parent);
+        if (!found.chain.isEmpty())
+            last = found.chain.last().systemId;
+    }
     const qint64 id = db.nextNumber(QStringLiteral("FOLDER_ITEM.SYSTEM_ID"));
     db.exec(
         QStringLiteral("INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, PARENT_LIBRARY, DOCNUMBER, LIBRARY, "
                        "DISPLAYNAME, NODE_TYPE, ISFIRST, NEXT) VALUES (?1, ?2, 0, ?3, ?4, ?5, ?6, ?7, 0)"),
         {id, parent, docNumber, library, displayName, nodeType,
-         found.chain.isEmpty() ? QStringLiteral("Y") : QStringLiteral("N")});
-    if (!found.chain.isEmpty())
-        db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET NEXT = ?1 WHERE SYSTEM_ID = ?2"),
-                {id, found.chain.last().systemId});
+         last ? QStringLiteral("N") : QStringLiteral("Y")});
+    if (last)
+        db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET NEXT = ?1 WHERE SYSTEM_ID = ?2"), {id, *last});
     return id;
 }
 

@@ -293,6 +293,28 @@ void LibraryDatabase::create(const LibraryConfig &config)
                           .arg(config.name, config.databaseFile, failure));
 }
 
+QStringList LibraryDatabase::addFolderListIndexes()
+{
+    const auto indexes = [this] {
+        QStringList names;
+        for (const QVariantList &row :
+             query(QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'index'")
+                       .arg(m_config.owner)))
+            names << row[0].toString();
+        return names;
+    };
+    const QStringList before = indexes();
+    Transaction transaction(*this);
+    for (const QString &statement : FolderListIndexStatements(m_config.owner))
+        exec(statement);
+    transaction.commit();
+    QStringList added;
+    for (const QString &name : indexes())
+        if (!before.contains(name))
+            added << name;
+    return added;
+}
+
 void LibraryDatabase::setUpCatalog()
 {
     const int utf8 = SQLITE_UTF8 | SQLITE_DETERMINISTIC;

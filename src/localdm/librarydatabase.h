@@ -29,6 +29,10 @@ public:
     // Creates a new, empty library database file with every DM table; fails when the file exists.
     static void create(const LibraryConfig &config);
 
+    // Adds the folder list indexes (FolderListIndexStatements) that the library file lacks, in one
+    // transaction, and returns the names of those it added. Opening a library never adds them.
+    QStringList addFolderListIndexes();
+
     const LibraryConfig &config() const { return m_config; }
     sqlite3 *handle() const { return m_db; }
 

@@ -181,7 +181,9 @@ LocalFolder::PendingLink LocalFolder::checkedLink(int docNumber, const QString &
     });
     if (pending ||
         (!m_document->isNew() &&
-         db.scalar(QStringLiteral("SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ?1 AND DOCNUMBER = ?2 "
+         // Looked up by the item's number, which few rows share; "+" keeps SQLite from reading the
+         // whole folder through the PARENT index instead.
+         db.scalar(QStringLiteral("SELECT COUNT(*) FROM FOLDER_ITEM WHERE +PARENT = ?1 AND DOCNUMBER = ?2 "
                                   "AND LIBRARY = ?3"),
                    {documentNumber(), docNumber, remoteId})
              .toInt()))

@@ -57,6 +57,15 @@ const TextColumn *LibraryTextColumn(const QString &constraint)
     return nullptr;
 }
 
+QStringList FolderListIndexStatements(const QString &schema)
+{
+    return {QStringLiteral("CREATE INDEX IF NOT EXISTS %1.FOLDER_ITEM_NEXT ON FOLDER_ITEM (NEXT, PARENT)")
+                .arg(schema),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS %1.FOLDER_ITEM_FIRST ON FOLDER_ITEM (PARENT) "
+                           "WHERE ISFIRST = 'Y'")
+                .arg(schema)};
+}
+
 QStringList LibrarySchemaStatements(const QString &schema, bool caseInsensitive)
 {
     const QString s = schema + u'.';
@@ -138,6 +147,7 @@ QStringList LibrarySchemaStatements(const QString &schema, bool caseInsensitive)
     };
     for (QString &statement : statements)
         statement = statement.arg(s);
+    statements << FolderListIndexStatements(schema);
     for (const QString &table : LibraryTableNames())
         statements << QStringLiteral("INSERT INTO %1DOCSTABLE (TABLE_NAME) VALUES ('%2')").arg(s, table);
     statements << QStringLiteral("INSERT INTO %1APPS (SYSTEM_ID, APPLICATION, DESCRIPTION) VALUES "

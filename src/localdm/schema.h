@@ -10,6 +10,14 @@
 // and Sybase libraries are installed; otherwise byte by byte, as on Oracle.
 QStringList LibrarySchemaStatements(const QString &schema, bool caseInsensitive);
 
+// The indexes that find a folder's list ends and an item's predecessor without reading the folder:
+// FOLDER_ITEM by (NEXT, PARENT) and the first row of each folder. NEXT leads so that a query of a whole
+// folder never reads it through this index, in an order that changes with every relink: rows that sort
+// alike come back in the same order each time. Made with every new library; a library made without
+// them works the same, reading whole folders instead. Each statement does nothing where its index
+// exists already.
+QStringList FolderListIndexStatements(const QString &schema);
+
 // A text column of a DM table and the most characters it holds. Each is checked by a constraint named
 // "TABLE.COLUMN", so a longer value is refused and never stored.
 struct TextColumn {

@@ -13,9 +13,9 @@ const QString WarningPrefix = QStringLiteral("WARNING:");
 // Length of the "Error:" or "Warning:" prefix the text starts with (any case), else 0.
 qsizetype alwaysWrittenPrefix(const QString &text)
 {
-    if (text.left(ErrorPrefix.size()).toUpper() == ErrorPrefix)
+    if (text.startsWith(ErrorPrefix, Qt::CaseInsensitive))
         return ErrorPrefix.size();
-    if (text.left(WarningPrefix.size()).toUpper() == WarningPrefix)
+    if (text.startsWith(WarningPrefix, Qt::CaseInsensitive))
         return WarningPrefix.size();
     return 0;
 }
@@ -61,14 +61,25 @@ void ActivityLog::writeLine(const QString &text, bool always)
     QString entry = trimmed;
     if (always || prefix > 0 || m_mainWindow.verboseLogging()) {
         const QDateTime now = m_clock();
-        m_currentLogFileName = DatedLogFileName(m_configuredLogPath, now.date());
+        // The name changes only with the day or the configured path; a move writes many lines a second.
+        if (now.date() != m_nameDate || m_configuredLogPath != m_namePath) {
+            m_nameDate = now.date();
+            m_namePath = m_configuredLogPath;
+            m_currentLogFileName = DatedLogFileName(m_configuredLogPath, now.date());
+        }
         // The parenthesis before the time stamp stays unclosed: other tools read these files as they are.
         if (prefix > 0)
             entry = trimmed.left(prefix) + QStringLiteral(" (") + LogTimeStamp(now) + u' ' +
                     trimmed.mid(prefix).trimmed();
         QFile file(m_currentLogFileName);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-            file.write((entry + QStringLiteral("\r\n")).toUtf8());
+        const QByteArray line = (entry + QStringLiteral("\r\n")).toUtf8();
+        if (file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) &&
+            file.write(line) == line.size()) {
+            // The file was just written, so it is there: the menus need no look at the disk.
+            m_lastLogEntry = entry;
+            m_mainWindow.setLogMenusEnabled(true);
+            return;
+        }
     }
     m_lastLogEntry = entry;
     SetLogMenus();

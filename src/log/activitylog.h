@@ -28,8 +28,8 @@ public:
     // Purge Log act on the file the next line goes to.
     void setConfiguredLogPath(const QString &path);
 
-    // Full name of today's log file, recomputed on every written line and on a change of the
-    // configured path; empty until either.
+    // Full name of today's log file, derived again when the day or the configured path changes; empty
+    // until a line is written or a path is set.
     QString currentLogFileName() const { return m_currentLogFileName; }
 
     // The window whose status label ShowStatus writes to; null means the main window.
@@ -62,5 +62,7 @@ private:
     StatusWindow *m_statusWindow = nullptr;
     QString m_configuredLogPath;
     QString m_currentLogFileName;
+    QDate m_nameDate; // the day and configured path that m_currentLogFileName was derived from
+    QString m_namePath;
     QString m_lastLogEntry;
 };

@@ -4,6 +4,36 @@
 #include "migrate/foldersteps.h"
 #include "migrate/sortfolders.h"
 
+std::shared_ptr<DmLibrary> LinkMemo::library(const DmSession &session, const QString &libraryName)
+{
+    const QString key = libraryName.toUpper();
+    if (const auto known = m_libraries.constFind(key); known != m_libraries.cend())
+        return *known;
+    std::shared_ptr<DmLibrary> found = FindLibrary(session, libraryName);
+    if (found)
+        m_libraries.insert(key, found);
+    return found;
+}
+
+bool LinkMemo::savesToRemoteLibrary(const std::shared_ptr<DmLibrary> &current)
+{
+    const QString name = current->name();
+    if (const auto known = m_remoteSaves.constFind(name); known != m_remoteSaves.cend())
+        return *known;
+    const bool may =
+        current->properties()->item(QStringLiteral("User.SaveToRemoteLibrary"))->value().toBool();
+    m_remoteSaves.insert(name, may);
+    return may;
+}
+
+std::shared_ptr<DmFolder> LinkMemo::savedFolder(int number, const QString &libraryName) const
+{
+    if (m_folder && m_folder->documentNumber() == number &&
+        m_folder->libraryName().compare(libraryName, Qt::CaseInsensitive) == 0)
+        return m_folder;
+    return nullptr;
+}
+
 namespace {
 
 // One call of AddFolderItem after its entry checks. Each step returns false after logging why; the
@@ -11,9 +41,9 @@ namespace {
 class ItemLink {
 public:
     ItemLink(DmContext &dm, int item, int parent, const QString &itemType, const QString &parentLib,
-             const QString &itemLib)
+             const QString &itemLib, LinkMemo *memo)
         : m_dm(dm), m_s(dm.session), m_log(dm.log), m_item(item), m_parent(parent), m_itemType(itemType),
-          m_parentLib(parentLib), m_itemLib(itemLib)
+          m_parentLib(parentLib), m_itemLib(itemLib), m_memo(memo)
     {
     }
 
@@ -21,7 +51,9 @@ public:
     {
         const std::shared_ptr<DmLibrary> current = m_s.currentLibrary;
         if (current->name() == m_parentLib ||
-            current->properties()->item(QStringLiteral("User.SaveToRemoteLibrary"))->value().toBool())
+            (m_memo
+                 ? m_memo->savesToRemoteLibrary(current)
+                 : current->properties()->item(QStringLiteral("User.SaveToRemoteLibrary"))->value().toBool()))
             return true;
         m_log.WriteLog(QStringLiteral("Error: ") + current->userId() +
                        QStringLiteral(" does not have rights to save folders to the (remote) ") +
@@ -34,7 +66,7 @@ public:
     bool openItemProfile()
     {
         ReleaseSharedSlots(m_s);
-        if (const std::shared_ptr<DmLibrary> library = FindLibrary(m_s, m_itemLib)) {
+        if (const std::shared_ptr<DmLibrary> library = findLibrary(m_itemLib)) {
             m_log.WriteLog(QStringLiteral("Opening profile object for item #") + NumberText(m_item) +
                            QStringLiteral(" in library ") + library->name());
             m_s.sharedProfile = library->openProfile(m_item);
@@ -89,10 +121,12 @@ public:
     bool openParentFolder()
     {
         m_s.sharedFolder.reset();
-        if (const std::shared_ptr<DmLibrary> library = FindLibrary(m_s, m_parentLib)) {
+        if (const std::shared_ptr<DmLibrary> library = findLibrary(m_parentLib)) {
             m_log.WriteLog(QStringLiteral("Opening parent folder object #") + NumberText(m_parent) +
                            QStringLiteral(" in library ") + library->name());
-            m_s.sharedFolder = library->openFolder(m_parent);
+            const std::shared_ptr<DmFolder> saved =
+                m_memo ? m_memo->savedFolder(m_parent, m_parentLib) : nullptr;
+            m_s.sharedFolder = saved ? saved : library->openFolder(m_parent);
             m_log.WriteDashLine();
         }
         const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
@@ -110,7 +144,7 @@ public:
 
     bool addItem()
     {
-        const std::shared_ptr<DmLibrary> library = FindLibrary(m_s, m_itemLib);
+        const std::shared_ptr<DmLibrary> library = findLibrary(m_itemLib);
         if (!library)
             throw DmError(ObjectNotSetError, QStringLiteral("AddFolderItem"),
                           QStringLiteral("Object variable or With block variable not set"));
@@ -169,6 +203,11 @@ public:
                        QStringLiteral("\" in library ") + folder->libraryName());
         const bool saved = folder->save(m_s.saveOption);
         m_log.WriteDashLine();
+        // A folder whose save failed may hold changes that were never written: it is opened afresh.
+        if (m_memo && saved)
+            m_memo->keepSavedFolder(folder);
+        else if (m_memo)
+            m_memo->forgetFolder();
         if (!saved) {
             logFolderError(folder);
             m_log.WriteLog(
@@ -198,6 +237,11 @@ public:
     }
 
 private:
+    std::shared_ptr<DmLibrary> findLibrary(const QString &name)
+    {
+        return m_memo ? m_memo->library(m_s, name) : FindLibrary(m_s, name);
+    }
+
     void logFolderError(const std::shared_ptr<DmFolder> &folder)
     {
         if (const qint32 number = folder->errorNumber(); number != 0)
@@ -212,12 +256,13 @@ private:
     QString m_itemType;
     QString m_parentLib;
     QString m_itemLib;
+    LinkMemo *m_memo;
 };
 
 } // namespace
 
 bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const QString &ItemType,
-                   const QString &ParentLib, const QString &ItemLib, ParentSort sort)
+                   const QString &ParentLib, const QString &ItemLib, ParentSort sort, LinkMemo *memo)
 {
     if (!FolderStepMayStart(dm, QStringLiteral("AddFolderItem")))
         return false;
@@ -227,7 +272,7 @@ bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const 
 
     bool result = false;
     try {
-        ItemLink link(dm, ItemDocNumber, ParentDocNumber, ItemType, ParentLib, ItemLib);
+        ItemLink link(dm, ItemDocNumber, ParentDocNumber, ItemType, ParentLib, ItemLib, memo);
         if (link.mayWriteToParentLibrary() && link.openItemProfile()) {
             if (link.alreadyInFolder()) {
                 result = true;

@@ -1,9 +1,9 @@
 #include "migrate/convertfolder.h"
 
 #include "dm/connectlibrary.h"
-#include "dmapi/dmerror.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
+#include "dmapi/dmerror.h"
 #include "migrate/createfolder.h"
 #include "migrate/deletefolder.h"
 #include "migrate/foldersteps.h"
@@ -139,6 +139,8 @@ private:
     QSet<ItemKey> m_open, m_closed; // folders of the tree being searched for a cycle, and those done
     QSet<ItemKey> m_moved;          // linked or made in the target
     QList<int> m_toSort;            // target folders that received links, in the order of their first link
+    QSet<int> m_sortPending;        // the same folders, to look up
+    LinkMemo m_links;               // what every link of this move learns once
     int m_processed = 0;
     bool m_failedItems = false;
     bool m_writing = false;  // the target has been written to
@@ -523,7 +525,8 @@ bool FolderConversion::recreateChain()
 
 bool FolderConversion::linkInto(int item, int parent, const QString &type, const QString &itemLib)
 {
-    const bool linked = AddFolderItem(m_dm, item, parent, type, m_target, itemLib, ParentSort::Defer);
+    const bool linked =
+        AddFolderItem(m_dm, item, parent, type, m_target, itemLib, ParentSort::Defer, &m_links);
     if (linked)
         toSort(parent);
     return linked;
@@ -531,8 +534,10 @@ bool FolderConversion::linkInto(int item, int parent, const QString &type, const
 
 void FolderConversion::toSort(int folder)
 {
-    if (!m_toSort.contains(folder))
+    if (!m_sortPending.contains(folder)) {
+        m_sortPending.insert(folder);
         m_toSort << folder;
+    }
 }
 
 // A failed link does not stop the others; it only keeps the sources from being removed.
@@ -580,6 +585,7 @@ void FolderConversion::sortLinked()
             m_log.WriteDashLine();
         }
     m_toSort.clear();
+    m_sortPending.clear();
 }
 
 // The last guard: whatever the walks missed (an item filed meanwhile) keeps its folder in place.

@@ -1,8 +1,8 @@
 #include "migrate/sortfolders.h"
 
 #include "dm/connectlibrary.h"
-#include "dmapi/dmerror.h"
 #include "dm/sqlrows.h"
+#include "dmapi/dmerror.h"
 #include "migrate/foldersteps.h"
 
 namespace {
@@ -109,7 +109,8 @@ public:
     }
 
 private:
-    // Relinks one folder's items in display-name order; a folder of at most one item is left alone.
+    // Relinks one folder's items in display-name order, writing only the rows whose place in the list
+    // changes; a folder already in order, or of at most one item, is left alone.
     bool rewrite(const QString &parent, bool &changed)
     {
         ActivityLog &log = m_dm.log;
@@ -126,18 +127,22 @@ private:
             return true;
         log.WriteLog(QString::number(count) + QStringLiteral(" items in folder need sorting"));
 
+        QList<qsizetype> moved;
+        for (qsizetype j = 0; j < count; ++j)
+            if (!inPlace(items, j))
+                moved << j;
+        if (moved.isEmpty())
+            return true;
         FolderTransaction transaction(m_dm);
         if (const SqlRows begun = transaction.begin(); begun.failed())
             return failed(parent, begun.errorText());
-        for (qsizetype j = 0; j < count; ++j) {
-            const QString nextValue = j + 1 == count ? QStringLiteral("0") : idText(items.value(j + 1, 1));
-            const QString first = j == 0 ? QStringLiteral("Y") : QStringLiteral("N");
+        for (const qsizetype j : std::as_const(moved)) {
             const QString id = idText(items.value(j, 1));
             changed = true;
             const SqlRows updated =
                 QueryRows(m_dm, QStringLiteral("UPDATE ") + QStringLiteral("[OWNER]") + QStringLiteral(".") +
                                     QStringLiteral("FOLDER_ITEM SET ") + next + QStringLiteral(" = ") +
-                                    nextValue + QStringLiteral(", ISFIRST = '") + first +
+                                    nextValue(items, j) + QStringLiteral(", ISFIRST = '") + firstFlag(j) +
                                     QStringLiteral("' WHERE SYSTEM_ID = ") + id);
             if (updated.failed())
                 return failed(parent, updated.errorText());
@@ -149,6 +154,24 @@ private:
         if (const SqlRows committed = transaction.commit(); committed.failed())
             return failed(parent, committed.errorText());
         return true;
+    }
+
+    // What item j of the folder's rows in display-name order holds in the sorted list.
+    static QString nextValue(const SqlRows &items, qsizetype j)
+    {
+        return j + 1 == items.size() ? QStringLiteral("0") : idText(items.value(j + 1, 1));
+    }
+    static QString firstFlag(qsizetype j) { return j == 0 ? QStringLiteral("Y") : QStringLiteral("N"); }
+
+    // Whether item j's row holds its sorted NEXT and ISFIRST already; a NULL or a NEXT that is no
+    // number is rewritten.
+    static bool inPlace(const SqlRows &items, qsizetype j)
+    {
+        const QVariant storedNext = items.value(j, 3);
+        bool isNumber = false;
+        const qint64 stored = storedNext.toString().trimmed().toLongLong(&isNumber);
+        return !storedNext.isNull() && isNumber && QString::number(stored) == nextValue(items, j) &&
+               items.value(j, 4).toString() == firstFlag(j);
     }
 
     bool failed(const QString &parent, const QString &reason)

@@ -28,5 +28,10 @@ void SettingsStore::save(const QString &application, const QString &section, con
 {
     QDir().mkpath(m_directory);
     QSettings settings(fileName(application), QSettings::IniFormat);
-    settings.setValue(section + u'/' + key, text);
+    const QString name = section + u'/' + key;
+    // Each write replaces and syncs the whole file; a value saved again unchanged (a move connects to
+    // libraries thousands of times) is left as it is.
+    if (settings.contains(name) && settings.value(name).toString() == text)
+        return;
+    settings.setValue(name, text);
 }

@@ -16,7 +16,8 @@ public:
 
     QString get(const QString &application, const QString &section, const QString &key,
                 const QString &defaultValue) const;
-    // Creates or replaces the value; applications and sections come into being on first save.
+    // Creates or replaces the value; applications and sections come into being on first save. A value
+    // that is stored already as given leaves the file untouched.
     void save(const QString &application, const QString &section, const QString &key, const QString &text);
 
     QString fileName(const QString &application) const;

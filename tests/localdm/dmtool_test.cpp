@@ -50,7 +50,10 @@ TEST(DmTool, BadArgumentsExitWithTwoAndTheUsage)
          "usage: korvel-dm init-demo DIR [--size small|large] [--user ID]\n"
          "       korvel-dm tree [--dm FILE] LIBRARY [DOCNUMBER]\n"
          "       korvel-dm check [--dm FILE]\n"
-         "       korvel-dm sql [--dm FILE] [--] LIBRARY STATEMENT\n"},
+         "       korvel-dm sql [--dm FILE] [--] LIBRARY STATEMENT\n"
+         "       korvel-dm add-indexes [--dm FILE]\n"},
+        {{"add-indexes", "CORPORATE"},
+         "korvel-dm: too many arguments\nusage: korvel-dm add-indexes [--dm FILE]\n"},
         {{"frobnicate"}, "korvel-dm: unknown command frobnicate\n"},
         {{"tree"}, "korvel-dm: too few arguments\n" + TreeUsage},
         {{"tree", "--dm", ini, "CORPORATE", "1001", "1002"}, "korvel-dm: too many arguments\n" + TreeUsage},
@@ -79,7 +82,7 @@ TEST(DmTool, BadArgumentsExitWithTwoAndTheUsage)
 
     const ToolRun help = runTool({"--help"});
     EXPECT_EQ(help.code, 0);
-    EXPECT_EQ(help.out.count("korvel-dm "), 4);
+    EXPECT_EQ(help.out.count("korvel-dm "), 5);
 }
 
 TEST(DmTool, ABadInstallationFileExitsWithOneAndTheDmError)
@@ -290,6 +293,11 @@ TEST(DmTool, ABrokenLibraryIsReportedInOneLineAndTheOthersAreStillChecked)
         EXPECT_EQ(tree.code, 1);
         EXPECT_TRUE(tree.out.startsWith("Public\n  F #")) << tree.out.toStdString();
         EXPECT_TRUE(tree.out.endsWith("\n" + line + "\n")) << tree.out.toStdString();
+        const ToolRun indexes = runTool({"add-indexes", "--dm", ini});
+        EXPECT_EQ(indexes.code, 1);
+        EXPECT_EQ(indexes.out, "CORPORATE: folder list indexes present\n" + line +
+                                   "\nLEGAL: folder list indexes present\n")
+            << indexes.out.toStdString();
         const ToolRun archiveTree = runTool({"tree", "--dm", ini, "ARCHIVE"});
         EXPECT_EQ(archiveTree.code, 1);
         EXPECT_EQ(archiveTree.err, "korvel-dm: " + line + "\n");
@@ -311,4 +319,59 @@ TEST(DmTool, AnOwnerThatIsNoPlainNameIsRefusedWithTheInstallationFile)
                       .arg(ini, owner));
     }
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("evil.db")));
+}
+
+// A library file made before the folder list indexes works without them and is never given them by
+// being opened, only by add-indexes, which adds each that is missing once.
+TEST(DmTool, AddIndexesGivesOlderLibraryFilesTheFolderListIndexes)
+{
+    QTemporaryDir dir;
+    const ToolRun init = runTool({"init-demo", dir.path()});
+    ASSERT_EQ(init.code, 0);
+    const QString ini = init.out.trimmed();
+    const Installation installation = Installation::load(ini);
+    const auto indexes = [&](const LibraryConfig &library) {
+        sqlite3 *db = nullptr;
+        EXPECT_EQ(sqlite3_open(library.databaseFile.toUtf8().constData(), &db), SQLITE_OK);
+        sqlite3_stmt *query = nullptr;
+        sqlite3_prepare_v2(
+            db,
+            "SELECT name FROM sqlite_master WHERE name IN ('FOLDER_ITEM_NEXT', 'FOLDER_ITEM_FIRST') "
+            "ORDER BY name",
+            -1, &query, nullptr);
+        QStringList names;
+        while (sqlite3_step(query) == SQLITE_ROW)
+            names << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(query, 0)));
+        sqlite3_finalize(query);
+        sqlite3_close(db);
+        return names;
+    };
+    const QStringList both = {"FOLDER_ITEM_FIRST", "FOLDER_ITEM_NEXT"};
+    for (const LibraryConfig &library : installation.libraries) {
+        ASSERT_EQ(indexes(library), both);
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(library.databaseFile.toUtf8().constData(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "DROP INDEX FOLDER_ITEM_NEXT; DROP INDEX FOLDER_ITEM_FIRST", nullptr,
+                               nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+
+    EXPECT_EQ(runTool({"check", "--dm", ini}).code, 0);
+    EXPECT_EQ(runTool({"tree", "--dm", ini, "CORPORATE"}).code, 0);
+    for (const LibraryConfig &library : installation.libraries)
+        EXPECT_EQ(indexes(library), QStringList()) << library.name.toStdString();
+
+    const ToolRun added = runTool({"add-indexes", "--dm", ini});
+    EXPECT_EQ(added.code, 0);
+    EXPECT_EQ(added.out, "CORPORATE: added FOLDER_ITEM_NEXT, FOLDER_ITEM_FIRST\n"
+                         "ARCHIVE: added FOLDER_ITEM_NEXT, FOLDER_ITEM_FIRST\n"
+                         "LEGAL: added FOLDER_ITEM_NEXT, FOLDER_ITEM_FIRST\n");
+    for (const LibraryConfig &library : installation.libraries)
+        EXPECT_EQ(indexes(library), both) << library.name.toStdString();
+    EXPECT_EQ(runTool({"check", "--dm", ini}).code, 0);
+    const ToolRun again = runTool({"add-indexes", "--dm", ini});
+    EXPECT_EQ(again.code, 0);
+    EXPECT_EQ(again.out, "CORPORATE: folder list indexes present\nARCHIVE: folder list indexes present\n"
+                         "LEGAL: folder list indexes present\n");
 }

@@ -1,6 +1,7 @@
 #include "installationbuilder.h"
 
 #include "dmapi/dmerror.h"
+#include "localdm/librarycheck.h"
 #include "localdm/localerror.h"
 #include "localdm/locallibrary.h"
 
@@ -342,4 +343,61 @@ TEST_F(LocalFolderTest, PlantedFaultsFailTheCallTheyAreSetOn)
     EXPECT_EQ(folder->errorNumber(), qint32(LocalError::PlantedFault));
     EXPECT_EQ(count("LIB_A", "SELECT COUNT(*) FROM PROFILE WHERE DOCNUMBER = ?1", {number}), 1);
     EXPECT_TRUE(folder->deleteFolder(3));
+}
+
+// Appending and removing at either end and in the middle, in a library made with the folder list
+// indexes and in one made before them, which is worked on as it is and never given them.
+TEST_F(LocalFolderTest, AppendingAndRemovingKeepTheListWholeWithOrWithoutItsIndexes)
+{
+    struct Case {
+        const char *name;
+        QStringList removed;
+        QStringList expected; // the display order after the removals and one more item appended
+    };
+    const QStringList start = {"a", "b", "c", "d", "e"};
+    const Case cases[] = {
+        {"first", {"a"}, {"b", "c", "d", "e", "new"}},
+        {"middle", {"c"}, {"a", "b", "d", "e", "new"}},
+        {"last", {"e"}, {"a", "b", "c", "d", "new"}},
+        {"first and last", {"a", "e"}, {"b", "c", "d", "new"}},
+        {"all but the middle", {"a", "b", "d", "e"}, {"c", "new"}},
+        {"all", start, {"new"}},
+        {"none", {}, {"a", "b", "c", "d", "e", "new"}},
+    };
+    const auto indexes = [&] {
+        return builder.db("LIB_A")
+            .query("SELECT name FROM DOCSADM.sqlite_master WHERE name IN ('FOLDER_ITEM_NEXT', "
+                   "'FOLDER_ITEM_FIRST')")
+            .size();
+    };
+    ASSERT_EQ(indexes(), 2);
+    for (const bool indexed : {true, false}) {
+        if (!indexed) {
+            builder.db("LIB_A").exec("DROP INDEX DOCSADM.FOLDER_ITEM_NEXT");
+            builder.db("LIB_A").exec("DROP INDEX DOCSADM.FOLDER_ITEM_FIRST");
+        }
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (indexed ? ", indexed" : ", without indexes"));
+            const int folder = builder.addFolder("LIB_A", "Folder");
+            for (const QString &name : start)
+                builder.link("LIB_A", folder, "LIB_A", builder.addDocument("LIB_A", name));
+
+            const auto items = library("LIB_A").openFolder(folder)->items();
+            for (int i = items->count(); i >= 1; --i)
+                if (c.removed.contains(items->item(i)->name()))
+                    items->remove(i);
+            items->finish();
+            const auto opened = library("LIB_A").openFolder(folder);
+            ASSERT_TRUE(
+                opened->addDocument(*library("LIB_A").openProfileItem(builder.addDocument("LIB_A", "new"))));
+            ASSERT_TRUE(opened->save(3)) << opened->errorDescription().toStdString();
+
+            QStringList expected;
+            for (const QString &name : c.expected)
+                expected << name + "@LIB_A";
+            EXPECT_EQ(names(library("LIB_A").openFolder(folder)->items()), expected);
+            EXPECT_EQ(LibraryCheck(*dm).violations(), QStringList());
+        }
+        EXPECT_EQ(indexes(), indexed ? 2 : 0);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "localdm/librarycheck.h"
 #include "migrate/convertfolder.h"
+#include "migrate/sortfolders.h"
 
 #include <QRegularExpression>
 
@@ -497,4 +498,60 @@ TEST(ConvertFolderSweep, NoPlantedFailureLosesADocumentOrTheSource)
         }
     }
     EXPECT_GT(failed, 0);
+}
+
+// A folder of a few hundred documents filed in scrambled order, under names that some libraries sort
+// alike (letter case) and names that every library sorts alike (repeats), moved into each library.
+TEST(ConvertFolderTest, AMovedFolderIsLinkedAsAFullRewriteLeavesItAndASecondSortWritesNothing)
+{
+    for (const QString target : {"LIB_SQL", "LIB_ORA", "LIB_SYB"}) {
+        SCOPED_TRACE(target.toStdString());
+        ConvertWorld w;
+        // Linked in the order the source lists them, which the target sorts otherwise.
+        const QString source = target == "LIB_ORA" ? "LIB_SQL" : "LIB_ORA";
+        QList<std::pair<QString, int>> items;
+        for (int i = 0; i < 240; ++i)
+            items << w.doc(source,
+                           QString(i % 3 ? "Report %1" : "report %1").arg(i * 37 % 100, 3, 10, QChar('0')));
+        const int folder = w.folder(source, "Reports", items);
+        ASSERT_TRUE(ConvertFolder(*w.dm, folder, source, target)) << w.lines().join('\n').toStdString();
+        EXPECT_TRUE(w.lines().contains("Folder needed sorting"));
+        const QList<int> moved = w.foldersNamed(target, "Reports");
+        ASSERT_EQ(moved.size(), 1);
+
+        LibraryDatabase &db = w.builder.db(target);
+        const auto stored = [&] {
+            return db.query(
+                "SELECT SYSTEM_ID, ISFIRST, NEXT FROM FOLDER_ITEM WHERE PARENT = ?1 ORDER BY SYSTEM_ID",
+                {moved[0]});
+        };
+        // A full rewrite links the rows in the order the database returns them by display name.
+        QList<qint64> expected;
+        for (const QVariantList &row :
+             db.query("SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = ?1 ORDER BY DISPLAYNAME", {moved[0]}))
+            expected << row[0].toLongLong();
+        ASSERT_EQ(expected.size(), 240);
+        QHash<qint64, QVariantList> byId;
+        qint64 at = 0;
+        for (const QVariantList &row : stored()) {
+            byId.insert(row[0].toLongLong(), row);
+            if (row[1] == "Y")
+                at = row[0].toLongLong();
+        }
+        QList<qint64> linked;
+        for (; at != 0 && linked.size() <= expected.size(); at = byId.value(at).value(2).toLongLong())
+            linked << at;
+        EXPECT_EQ(linked, expected);
+        EXPECT_EQ(w.violations(), QStringList());
+
+        const QList<QVariantList> before = stored();
+        ASSERT_TRUE(SortFolders(*w.dm, moved[0], target));
+        const QStringList lines = w.lines();
+        EXPECT_TRUE(lines.contains("Folder was already sorted"));
+        EXPECT_FALSE(lines.contains("Folder needed sorting"));
+        EXPECT_EQ(w.problems(lines), QStringList());
+        for (const QString &line : lines)
+            EXPECT_FALSE(line.startsWith("UPDATE ")) << line.toStdString();
+        EXPECT_EQ(stored(), before);
+    }
 }

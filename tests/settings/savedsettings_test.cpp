@@ -3,9 +3,12 @@
 #include "support/testenvironment.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -118,4 +121,30 @@ TEST(Product, BuildNumberAndDateComeFromTheDateShapedVersion)
     ASSERT_TRUE(versionDate.isValid()) << KORVEL_VERSION;
     EXPECT_EQ(QDate(1899, 12, 30).addDays(BuildNumber()), versionDate);
     EXPECT_EQ(BuildDate(), QLocale(QLocale::English).toString(versionDate, QStringLiteral("MMM d, yyyy")));
+}
+
+// A value saved again as it stands leaves the file alone (the file is replaced on every real write, so
+// its inode tells); a changed value, or the same text under another key, is written.
+TEST_F(SavedSettingsTest, AValueSavedUnchangedDoesNotRewriteTheFile)
+{
+    const QString file = store.fileName(ProductName());
+    const auto inode = [&] {
+        struct stat info {};
+        return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? info.st_ino : ino_t(0);
+    };
+    const struct {
+        const char *library;
+        bool uniqueNames;
+        bool rewritten;
+    } steps[] = {
+        {"LIB_A", true, true}, {"LIB_A", true, false}, {"LIB_A", false, true},
+        {"LIB_A", false, false}, {"LIB_B", false, true}, {"LIB_B", false, false},
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(std::string(step.library) + (step.uniqueNames ? " on" : " off"));
+        const ino_t before = inode();
+        settings.saveUniqueNameWarning(step.library, step.uniqueNames);
+        EXPECT_EQ(inode() != before, step.rewritten);
+        EXPECT_EQ(settings.uniqueNameWarningSeen(step.library), step.uniqueNames);
+    }
 }
