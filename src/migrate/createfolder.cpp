@@ -4,6 +4,7 @@
 #include "dmapi/dmerror.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
+#include "migrate/deletefolder.h"
 #include "migrate/foldersteps.h"
 #include "migrate/securitycopy.h"
 #include "settings/leadingnumber.h"
@@ -80,6 +81,8 @@ private:
     int m_number = 0;
     // False from the moment a new profile exists until its security has been settled.
     bool m_secured = true;
+    // True once the new folder is filed where a later run looks for it.
+    bool m_linked = false;
     int m_result = 0;
 };
 
@@ -547,6 +550,7 @@ bool FolderCreation::link()
                         QStringLiteral(" in library ") + m_target + QStringLiteral(" to folder #") + p +
                         QStringLiteral(" in library ") + m_target);
     }
+    m_linked = true;
     m_result = m_number;
     return true;
 }
@@ -560,11 +564,18 @@ void FolderCreation::trapped(const DmError &error)
     m_result = 0;
 }
 
-// The common exit. A folder left half-made is restricted to the user running the move, so that no
-// failure leaves it open to people its source kept out.
+// The common exit. A folder left half-made where no later run would find it is deleted: that run would
+// make another, and this one would stay behind in no folder. One that cannot be deleted, or is left
+// half-made where it is found, is restricted to the user running the move, so that no failure leaves it
+// open to people its source kept out.
 void FolderCreation::leave()
 {
     ReleaseSharedSlots(m_s);
+    if (m_result == 0 && m_number != 0 && !m_linked) {
+        m_log.WriteLog(QStringLiteral("Removing the half-made folder #") + n() +
+                       QStringLiteral(" from library ") + m_target);
+        ignoringErrors([&] { m_secured = DeleteFolder(m_dm, m_number, m_target) || m_secured; });
+    }
     if (m_result == 0 && m_number != 0 && !m_secured) {
         ignoringErrors([&] {
             const bool onTarget = (m_s.currentLibrary &&
