@@ -1,9 +1,9 @@
 #include "migrate/createfolder.h"
 
 #include "dm/connectlibrary.h"
-#include "dmapi/dmerror.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
+#include "dmapi/dmerror.h"
 #include "migrate/deletefolder.h"
 #include "migrate/foldersteps.h"
 #include "migrate/securitycopy.h"
@@ -47,6 +47,7 @@ private:
     bool mayCreate();
     bool findInParent();
     bool findBySql();
+    bool removeLeftover();
     bool reuse(int found);
     bool createObject();
     bool readSourceColumns();
@@ -90,8 +91,9 @@ int FolderCreation::run()
 {
     try {
         m_entryLibrary = m_s.currentLibrary->name();
-        if (mayCreate() && findInParent() && findBySql() && createObject() && readSourceColumns() &&
-            fillColumns() && save() && correctRows() && inheritFromParent() && copySecurity() && link()) {
+        if (mayCreate() && findInParent() && findBySql() && removeLeftover() && createObject() &&
+            readSourceColumns() && fillColumns() && save() && correctRows() && inheritFromParent() &&
+            copySecurity() && link()) {
             ClearCreationActivity(m_dm, m_target, m_number);
         }
     } catch (const DmError &error) {
@@ -253,6 +255,46 @@ bool FolderCreation::findBySql()
         (m_parent != 0 ? QStringLiteral(" in parent folder #") + NumberText(m_parent) : QString()));
     m_log.WriteDashLine();
     return reuse(found);
+}
+
+// A run that ended abruptly between saving a new subfolder and filing it left the folder in no folder,
+// where nothing finds it: an empty folder of this name, typed by the user running the move, not public,
+// whose folder path is unset or this program's. It goes before its successor is made.
+bool FolderCreation::removeLeftover()
+{
+    if (m_parent == 0)
+        return true;
+    const SqlRows rows = QueryRows(
+        m_dm, QStringLiteral(
+                  "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
+                  "A.SYSTEM_ID = PR.APPLICATION LEFT OUTER JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = PR.TYPIST "
+                  "WHERE A.APPLICATION = 'FOLDER' AND UPPER(PR.DOCNAME) = '") +
+                  SqlSafe(m_name.toUpper()) + QStringLiteral("' AND UPPER(T.USER_ID) = '") +
+                  SqlEscape(m_s.currentLibrary->userId().toUpper()) +
+                  QStringLiteral("' AND PR.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
+                                 "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
+                                 "WHERE FI.NODE_TYPE = 'F' AND RL.LIBRARY_NAME = '") +
+                  SqlEscape(m_s.currentLibrary->name()) +
+                  QStringLiteral(
+                      "') AND PR.DOCNUMBER NOT IN (SELECT FI.PARENT FROM [OWNER].FOLDER_ITEM FI) "
+                      "AND PR.DOCNUMBER NOT IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO) "
+                      "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F WHERE F.PATH IS NULL "
+                      "OR F.PATH = '") +
+                  SqlEscape(ProductName()) + QStringLiteral("')"));
+    if (rows.failed())
+        return fail(QStringLiteral("Error: Unable to look for a folder ") + m_quoted +
+                    QStringLiteral(" left unfiled by an earlier run in library ") + m_target +
+                    QStringLiteral(": SQL error ") + rows.errorText());
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        const int leftover = leadingInt32(rows.value(r, 1).toString());
+        m_log.WriteLog(QStringLiteral("Removing folder #") + NumberText(leftover) + u' ' + m_quoted +
+                       QStringLiteral(" left unfiled in library ") + m_target +
+                       QStringLiteral(" by an earlier run"));
+        if (!DeleteFolder(m_dm, leftover, m_target) || !ConnectLibrary(m_dm, m_target))
+            return fail(QStringLiteral("Error: Unable to remove folder #") + NumberText(leftover) + u' ' +
+                        m_quoted + QStringLiteral(" left unfiled in library ") + m_target);
+    }
+    return true;
 }
 
 // Ends the call with the found folder, unless it would give access its source does not.
