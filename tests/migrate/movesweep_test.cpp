@@ -37,6 +37,11 @@ struct Kind {
     const char *text;
 };
 
+void PrintTo(const Kind &kind, std::ostream *out)
+{
+    *out << kind.text;
+}
+
 // A run with a planted failure, then one without, on a copy of the world: what both leave must hold.
 class SweepPoint {
 public:

@@ -108,7 +108,7 @@ Installation withFaults(Installation installation, const QString &faults)
 } // namespace
 
 MoveRun::MoveRun(const WorldCopy &copy, const QString &faults)
-    : m_home(copyTemplate()), m_store(m_home.filePath("settings")),
+    : m_home(QDir(copy.path()).filePath(QStringLiteral("run-XXXXXX"))), m_store(m_home.filePath("settings")),
       m_localDm(std::make_shared<LocalDm>(withFaults(copy.installation(), faults))), m_factory(m_localDm)
 {
     m_log.setConfiguredLogPath(m_home.filePath("Korvel.LOG"));

@@ -75,6 +75,7 @@ private:
     LibraryDatabase &db(const QString &library) { return m_localDm->database(library); }
     bool filedAnywhere(const std::pair<QString, int> &item);
 
+    // Inside the copy's folder, so that it goes with the copy also when the run ends the process.
     QTemporaryDir m_home;
     FakeWindow m_window;
     ActivityLog m_log{m_window, [] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); }};
