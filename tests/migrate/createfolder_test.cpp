@@ -18,6 +18,15 @@ protected:
         builder.db(Target).exec("UPDATE FOLDER SET PATH = ?1 WHERE DOCNUMBER = ?2", {ProductName(), folder});
         return folder;
     }
+    // As a run of the user that ended abruptly between saving a folder and copying its security leaves it.
+    int halfMade(const QString &name, const Access &access, bool isPublic = false)
+    {
+        const int folder = madeBefore(name, access, isPublic);
+        builder.db(Target).exec("UPDATE PROFILE SET TYPIST = (SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = "
+                                "'JSMITH') WHERE DOCNUMBER = ?1",
+                                {folder});
+        return folder;
+    }
 
     // The Oracle library wants unique document names, so it is the source here.
     const QString Target = "LIB_SYB";
@@ -38,7 +47,7 @@ struct Call {
 // What CreateFolder takes for "the folder that already stands there", and when it refuses to reuse it.
 TEST_F(CreateFolderTest, ReusesOnlyTheSameFolderAndNeverOneWithWiderAccess)
 {
-    enum Outcome { Made, Reused, Refused };
+    enum Outcome { Made, Reused, Refused, Replaced };
     struct Case {
         const char *name;
         Outcome outcome;
@@ -122,6 +131,26 @@ TEST_F(CreateFolderTest, ReusesOnlyTheSameFolderAndNeverOneWithWiderAccess)
              call.expected = madeBefore(name, {1, {{"U:JSMITH", 255}}});
              return call;
          }},
+        {"an empty open root folder left half-made by the user's interrupted run", Replaced,
+         [&](const QString &name) {
+             halfMade(name, {0, {{"*", 255}}}, true);
+             Call call = under(name, 0);
+             call.isRoot = true;
+             return call;
+         }},
+        {"an empty subfolder left unfiled by the user's interrupted run", Replaced,
+         [&](const QString &name) {
+             halfMade(name, {1, {{"U:JSMITH", 255}}});
+             return under(name, builder.addFolder(Target, name + " parent", true));
+         }},
+        {"an open root folder of the user that holds a document", Refused,
+         [&](const QString &name) {
+             builder.link(Target, halfMade(name, {0, {{"*", 255}}}, true), Target,
+                          builder.addDocument(Target, "d"));
+             Call call = under(name, 0);
+             call.isRoot = true;
+             return call;
+         }},
         {"a name of blanks", Refused, [&](const QString &) { return Call{"   "}; }},
     };
     for (const Case &c : cases) {
@@ -158,6 +187,13 @@ TEST_F(CreateFolderTest, ReusesOnlyTheSameFolderAndNeverOneWithWiderAccess)
         case Reused:
             EXPECT_EQ(result, call.expected);
             EXPECT_EQ(after, before);
+            EXPECT_EQ(accessOf(Target, result), Restricted);
+            EXPECT_EQ(problems(lines), QStringList());
+            break;
+        case Replaced:
+            ASSERT_EQ(after.size(), before.size());
+            EXPECT_EQ(result, after.last());
+            EXPECT_FALSE(before.contains(result));
             EXPECT_EQ(accessOf(Target, result), Restricted);
             EXPECT_EQ(problems(lines), QStringList());
             break;
