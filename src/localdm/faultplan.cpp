@@ -7,12 +7,13 @@
 #include <array>
 
 namespace {
-const std::array<std::pair<const char *, FaultKind>, 6> Kinds = {{{"sql", FaultKind::Sql},
+const std::array<std::pair<const char *, FaultKind>, 7> Kinds = {{{"sql", FaultKind::Sql},
                                                                   {"open", FaultKind::Open},
                                                                   {"save", FaultKind::Save},
                                                                   {"add", FaultKind::Add},
                                                                   {"remove", FaultKind::Remove},
-                                                                  {"delete", FaultKind::Delete}}};
+                                                                  {"delete", FaultKind::Delete},
+                                                                  {"exit", FaultKind::Exit}}};
 }
 
 FaultPlan FaultPlan::parse(const QString &text)
@@ -28,10 +29,12 @@ FaultPlan FaultPlan::parse(const QString &text)
             return ok && parts[0].trimmed().compare(QLatin1String(entry.first), Qt::CaseInsensitive) == 0;
         });
         if (!ok || at < 1 || kind == Kinds.end())
-            throw DmError(1003, QStringLiteral("Local DM"),
-                          QStringLiteral("Bad fault \"%1\": expected sql, open, save, add, remove or delete, a colon "
-                                         "and a call number from 1")
-                              .arg(item.trimmed()));
+            throw DmError(
+                1003, QStringLiteral("Local DM"),
+                QStringLiteral(
+                    "Bad fault \"%1\": expected sql, open, save, add, remove, delete or exit, a colon "
+                    "and a call number from 1")
+                    .arg(item.trimmed()));
         plan.m_planted.insert(int(kind->second), at);
     }
     return plan;

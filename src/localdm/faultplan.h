@@ -5,11 +5,17 @@
 #include <QString>
 
 // The kinds of call a failure can be planted at.
-enum class FaultKind { Sql, Open, Save, Add, Remove, Delete };
+// Exit counts SQL statements as Sql does; at its planted statement the process ends at once, as a kill
+// or a power cut would end it: no destructors, no buffers flushed, no rollback but the database's own.
+enum class FaultKind { Sql, Open, Save, Add, Remove, Delete, Exit };
+
+// The exit code of a process ended by a planted exit.
+constexpr int PlantedExitCode = 86;
 
 // Failures planted for tests, without rebuilding: "sql:12, save:2" makes the 12th SQL statement
-// and the 2nd DM save of the run fail. The same kind may be named more than once. Read from the
-// installation file's "Faults" entry and from $KORVEL_DM_FAULTS, which add up.
+// and the 2nd DM save of the run fail; "exit:30" ends the process before the 30th statement runs. The same
+// kind may be named more than once. Read from the installation file's "Faults" entry and from
+// $KORVEL_DM_FAULTS, which add up.
 class FaultPlan {
 public:
     // Throws DmError for text that is not a list of kind:number pairs.

@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <cstdlib>
+
 namespace {
 
 const QString Source = QStringLiteral("Local DM");
@@ -64,6 +66,8 @@ qint32 LocalSql::execute(const QString &statement)
     if (!m_database)
         return fail(
             SqlTranslator::localError(NoLibrary, QStringLiteral("No library is set for the SQL object.")));
+    if (m_dm->faults().failsNow(FaultKind::Exit))
+        std::_Exit(PlantedExitCode);
     if (m_dm->faults().failsNow(FaultKind::Sql))
         return fail(
             SqlTranslator::localError(PlantedFailure, QStringLiteral("Planted failure of this SQL statement "

@@ -1,15 +1,17 @@
 #include "migrate/createfolder.h"
 
 #include "dm/connectlibrary.h"
-#include "dmapi/dmerror.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
+#include "dmapi/dmerror.h"
+#include "migrate/deletefolder.h"
 #include "migrate/foldersteps.h"
 #include "migrate/securitycopy.h"
 #include "settings/leadingnumber.h"
 #include "settings/product.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -46,6 +48,9 @@ private:
     bool mayCreate();
     bool findInParent();
     bool findBySql();
+    std::optional<QList<int>> leftovers(const QString &match);
+    bool removeLeftovers(const QList<int> &folders);
+    bool removeLeftover();
     bool reuse(int found);
     bool createObject();
     bool readSourceColumns();
@@ -80,6 +85,8 @@ private:
     int m_number = 0;
     // False from the moment a new profile exists until its security has been settled.
     bool m_secured = true;
+    // True once the new folder is filed where a later run looks for it.
+    bool m_linked = false;
     int m_result = 0;
 };
 
@@ -87,8 +94,9 @@ int FolderCreation::run()
 {
     try {
         m_entryLibrary = m_s.currentLibrary->name();
-        if (mayCreate() && findInParent() && findBySql() && createObject() && readSourceColumns() &&
-            fillColumns() && save() && correctRows() && inheritFromParent() && copySecurity() && link()) {
+        if (mayCreate() && findInParent() && findBySql() && removeLeftover() && createObject() &&
+            readSourceColumns() && fillColumns() && save() && correctRows() && inheritFromParent() &&
+            copySecurity() && link()) {
             ClearCreationActivity(m_dm, m_target, m_number);
         }
     } catch (const DmError &error) {
@@ -252,6 +260,63 @@ bool FolderCreation::findBySql()
     return reuse(found);
 }
 
+// What a run that ended abruptly leaves half-made: an empty folder typed by the user running the move,
+// whose folder path is unset or this program's; match narrows the folders looked at. Null after a failure.
+std::optional<QList<int>> FolderCreation::leftovers(const QString &match)
+{
+    const SqlRows rows = QueryRows(
+        m_dm, QStringLiteral(
+                  "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
+                  "A.SYSTEM_ID = PR.APPLICATION LEFT OUTER JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = PR.TYPIST "
+                  "WHERE A.APPLICATION = 'FOLDER' AND ") +
+                  match + QStringLiteral(" AND UPPER(T.USER_ID) = '") +
+                  SqlEscape(m_s.currentLibrary->userId().toUpper()) +
+                  QStringLiteral(
+                      "' AND PR.DOCNUMBER NOT IN (SELECT FI.PARENT FROM [OWNER].FOLDER_ITEM FI) "
+                      "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F WHERE F.PATH IS NULL "
+                      "OR F.PATH = '") +
+                  SqlEscape(ProductName()) + QStringLiteral("')"));
+    if (rows.failed()) {
+        fail(QStringLiteral("Error: Unable to look for a folder ") + m_quoted +
+             QStringLiteral(" left half-made by an earlier run in library ") + m_target +
+             QStringLiteral(": SQL error ") + rows.errorText());
+        return std::nullopt;
+    }
+    QList<int> found;
+    for (qsizetype r = 0; r < rows.size(); ++r)
+        found << leadingInt32(rows.value(r, 1).toString());
+    return found;
+}
+
+bool FolderCreation::removeLeftovers(const QList<int> &folders)
+{
+    for (const int leftover : folders) {
+        m_log.WriteLog(QStringLiteral("Removing folder #") + NumberText(leftover) + u' ' + m_quoted +
+                       QStringLiteral(" left half-made in library ") + m_target +
+                       QStringLiteral(" by an earlier run"));
+        if (!DeleteFolder(m_dm, leftover, m_target) || !ConnectLibrary(m_dm, m_target))
+            return fail(QStringLiteral("Error: Unable to remove folder #") + NumberText(leftover) + u' ' +
+                        m_quoted + QStringLiteral(" left half-made in library ") + m_target);
+    }
+    return true;
+}
+
+// A subfolder saved but not yet filed when its run ended is in no folder, where nothing finds it: it goes
+// before its successor is made.
+bool FolderCreation::removeLeftover()
+{
+    if (m_parent == 0)
+        return true;
+    const std::optional<QList<int>> found = leftovers(
+        QStringLiteral("UPPER(PR.DOCNAME) = '") + SqlSafe(m_name.toUpper()) +
+        QStringLiteral("' AND PR.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
+                       "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
+                       "WHERE FI.NODE_TYPE = 'F' AND RL.LIBRARY_NAME = '") +
+        SqlEscape(m_s.currentLibrary->name()) +
+        QStringLiteral("') AND PR.DOCNUMBER NOT IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO)"));
+    return found && removeLeftovers(*found);
+}
+
 // Ends the call with the found folder, unless it would give access its source does not.
 bool FolderCreation::reuse(int found)
 {
@@ -272,9 +337,19 @@ bool FolderCreation::reuse(int found)
         return refuse(QStringLiteral("its access cannot be compared with that of folder #") +
                       NumberText(m_sourceDoc) + QStringLiteral(" in library ") + m_sourceLib);
     const QString mover = m_s.currentLibrary->userId();
-    if (AccessWider(*existing, *source, mover))
+    if (AccessWider(*existing, *source, mover)) {
+        // Found before its security was copied: made anew in its place.
+        const std::optional<QList<int>> halfMade =
+            leftovers(QStringLiteral("PR.DOCNUMBER = ") + NumberText(found));
+        if (!halfMade)
+            return false;
+        if (!halfMade->isEmpty()) {
+            m_result = 0;
+            return removeLeftovers(*halfMade);
+        }
         return refuse(QStringLiteral("it gives wider access than folder #") + NumberText(m_sourceDoc) +
                       QStringLiteral(" in library ") + m_sourceLib);
+    }
     if (!existing->isRestrictedTo(mover) || source->isRestrictedTo(mover))
         return false;
     // Left restricted by an earlier failed copy, if this program made it: copy the security again.
@@ -547,6 +622,7 @@ bool FolderCreation::link()
                         QStringLiteral(" in library ") + m_target + QStringLiteral(" to folder #") + p +
                         QStringLiteral(" in library ") + m_target);
     }
+    m_linked = true;
     m_result = m_number;
     return true;
 }
@@ -560,11 +636,18 @@ void FolderCreation::trapped(const DmError &error)
     m_result = 0;
 }
 
-// The common exit. A folder left half-made is restricted to the user running the move, so that no
-// failure leaves it open to people its source kept out.
+// The common exit. A folder left half-made where no later run would find it is deleted: that run would
+// make another, and this one would stay behind in no folder. One that cannot be deleted, or is left
+// half-made where it is found, is restricted to the user running the move, so that no failure leaves it
+// open to people its source kept out.
 void FolderCreation::leave()
 {
     ReleaseSharedSlots(m_s);
+    if (m_result == 0 && m_number != 0 && !m_linked) {
+        m_log.WriteLog(QStringLiteral("Removing the half-made folder #") + n() +
+                       QStringLiteral(" from library ") + m_target);
+        ignoringErrors([&] { m_secured = DeleteFolder(m_dm, m_number, m_target) || m_secured; });
+    }
     if (m_result == 0 && m_number != 0 && !m_secured) {
         ignoringErrors([&] {
             const bool onTarget = (m_s.currentLibrary &&

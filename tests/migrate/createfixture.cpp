@@ -46,7 +46,21 @@ int CreateFixture::folderWith(const QString &library, const QString &name, const
 
 CreateFixture::Access CreateFixture::accessOf(const QString &library, int docNumber)
 {
-    LibraryDatabase &db = builder.db(library);
+    return accessIn(builder.db(library), docNumber);
+}
+
+bool CreateFixture::wider(const Access &target, const Access &source)
+{
+    if (target.defaultRights != 1)
+        return true;
+    for (auto trustee = target.trustees.cbegin(); trustee != target.trustees.cend(); ++trustee)
+        if (trustee.key() != "U:JSMITH" && (trustee.value() & ~source.trustees.value(trustee.key(), 0)))
+            return true;
+    return false;
+}
+
+CreateFixture::Access CreateFixture::accessIn(LibraryDatabase &db, int docNumber)
+{
     Access access;
     access.defaultRights =
         db.scalar("SELECT DEFAULT_RIGHTS FROM PROFILE WHERE DOCNUMBER = ?1", {docNumber}).toInt();

@@ -18,6 +18,9 @@ public:
         bool operator==(const Access &) const = default;
     };
     friend void PrintTo(const Access &access, std::ostream *out);
+    static Access accessIn(LibraryDatabase &db, int docNumber);
+    // The user running the move aside, the target gives nobody anything the source does not.
+    static bool wider(const Access &target, const Access &source);
 
 protected:
     CreateFixture();

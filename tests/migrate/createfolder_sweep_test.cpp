@@ -9,17 +9,6 @@ namespace {
 
 using Access = CreateFixture::Access;
 
-// The user running the move aside, the target gives nobody anything the source does not.
-bool wider(const Access &target, const Access &source)
-{
-    if (target.defaultRights != 1)
-        return true;
-    for (auto trustee = target.trustees.cbegin(); trustee != target.trustees.cend(); ++trustee)
-        if (trustee.key() != "U:JSMITH" && (trustee.value() & ~source.trustees.value(trustee.key(), 0)))
-            return true;
-    return false;
-}
-
 struct Scenario {
     const char *name;
     QString sourceLib;
@@ -68,7 +57,8 @@ public:
     {
         const QStringList lines = newLogLines();
         for (const int folder : foldersNamed(m_scenario.target, Name))
-            EXPECT_FALSE(wider(accessOf(m_scenario.target, folder), Source)) << "folder #" << folder;
+            EXPECT_FALSE(CreateFixture::wider(accessOf(m_scenario.target, folder), Source))
+                << "folder #" << folder;
         if (result == 0) {
             EXPECT_FALSE(std::none_of(lines.cbegin(), lines.cend(),
                                       [](const QString &line) { return line.startsWith("Error:"); }));

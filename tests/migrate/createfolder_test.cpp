@@ -18,6 +18,15 @@ protected:
         builder.db(Target).exec("UPDATE FOLDER SET PATH = ?1 WHERE DOCNUMBER = ?2", {ProductName(), folder});
         return folder;
     }
+    // As a run of the user that ended abruptly between saving a folder and copying its security leaves it.
+    int halfMade(const QString &name, const Access &access, bool isPublic = false)
+    {
+        const int folder = madeBefore(name, access, isPublic);
+        builder.db(Target).exec("UPDATE PROFILE SET TYPIST = (SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = "
+                                "'JSMITH') WHERE DOCNUMBER = ?1",
+                                {folder});
+        return folder;
+    }
 
     // The Oracle library wants unique document names, so it is the source here.
     const QString Target = "LIB_SYB";
@@ -38,7 +47,7 @@ struct Call {
 // What CreateFolder takes for "the folder that already stands there", and when it refuses to reuse it.
 TEST_F(CreateFolderTest, ReusesOnlyTheSameFolderAndNeverOneWithWiderAccess)
 {
-    enum Outcome { Made, Reused, Refused };
+    enum Outcome { Made, Reused, Refused, Replaced };
     struct Case {
         const char *name;
         Outcome outcome;
@@ -122,6 +131,26 @@ TEST_F(CreateFolderTest, ReusesOnlyTheSameFolderAndNeverOneWithWiderAccess)
              call.expected = madeBefore(name, {1, {{"U:JSMITH", 255}}});
              return call;
          }},
+        {"an empty open root folder left half-made by the user's interrupted run", Replaced,
+         [&](const QString &name) {
+             halfMade(name, {0, {{"*", 255}}}, true);
+             Call call = under(name, 0);
+             call.isRoot = true;
+             return call;
+         }},
+        {"an empty subfolder left unfiled by the user's interrupted run", Replaced,
+         [&](const QString &name) {
+             halfMade(name, {1, {{"U:JSMITH", 255}}});
+             return under(name, builder.addFolder(Target, name + " parent", true));
+         }},
+        {"an open root folder of the user that holds a document", Refused,
+         [&](const QString &name) {
+             builder.link(Target, halfMade(name, {0, {{"*", 255}}}, true), Target,
+                          builder.addDocument(Target, "d"));
+             Call call = under(name, 0);
+             call.isRoot = true;
+             return call;
+         }},
         {"a name of blanks", Refused, [&](const QString &) { return Call{"   "}; }},
     };
     for (const Case &c : cases) {
@@ -161,6 +190,13 @@ TEST_F(CreateFolderTest, ReusesOnlyTheSameFolderAndNeverOneWithWiderAccess)
             EXPECT_EQ(accessOf(Target, result), Restricted);
             EXPECT_EQ(problems(lines), QStringList());
             break;
+        case Replaced:
+            ASSERT_EQ(after.size(), before.size());
+            EXPECT_EQ(result, after.last());
+            EXPECT_FALSE(before.contains(result));
+            EXPECT_EQ(accessOf(Target, result), Restricted);
+            EXPECT_EQ(problems(lines), QStringList());
+            break;
         case Refused:
             EXPECT_EQ(result, 0);
             EXPECT_EQ(after, before);
@@ -195,23 +231,21 @@ TEST_F(CreateFolderTest, ColumnsComeFromTheSourceAndStorageFromTheParent)
               QList<QVariantList>({{"O'Neil files", "Kept abstract", "k1", 77, "'", "C:\\O'Store", 30, "Y",
                                     ProductName(), "JSMITH"}}));
 
-    // The same parent gone from under it: the creation carries on without its storage.
+    // The same parent gone from under it: the creation carries on without its storage, and the folder it
+    // cannot file is removed, since no later run would find it.
     target.exec("UPDATE PROFILE SET DOCNUMBER = 9999 WHERE DOCNUMBER = ?1", {parent});
     newLogLines();
     EXPECT_EQ(CreateFolder(*dm, "Orphan", parent, false, Target, source, SourceLib), 0);
-    const QList<int> orphan = foldersNamed(Target, "Orphan");
-    ASSERT_EQ(orphan.size(), 1);
-    EXPECT_EQ(
-        target.query("SELECT FORM, STORAGETYPE, PATH, RETENTION, FULLTEXT FROM PROFILE WHERE DOCNUMBER = ?1",
-                     {orphan.first()}),
-        QList<QVariantList>({{QVariant(), QVariant(), QVariant(), 0, "Y"}}));
-    const QStringList warnings = problems(newLogLines());
+    EXPECT_EQ(foldersNamed(Target, "Orphan"), QList<int>());
+    const QStringList lines = newLogLines();
+    EXPECT_TRUE(lines.contains(R"(Setting Additional profile columns for folder "Orphan" from parent #)" +
+                               QString::number(parent)));
+    const QStringList warnings = problems(lines);
     ASSERT_EQ(warnings.size(), 3) << warnings.join('\n').toStdString();
     EXPECT_TRUE(warnings[0].endsWith("Unable to retrieve profile information from parent #" +
                                      QString::number(parent)));
     EXPECT_TRUE(warnings[1].contains("Unable to open parent folder object #"));
     EXPECT_TRUE(warnings[2].contains("Unable to add folder item #"));
     target.exec("UPDATE PROFILE SET DOCNUMBER = ?1 WHERE DOCNUMBER = 9999", {parent});
-    EXPECT_EQ(accessOf(Target, orphan.first()), Restricted);
     EXPECT_EQ(violations(), QStringList());
 }

@@ -1,0 +1,225 @@
+#include "moveworld.h"
+
+#include <QRegularExpression>
+
+#include <array>
+#include <iostream>
+
+namespace {
+
+// Cabinet, a public folder of LIB_SQL, holds Moved, which is moved into LIB_SYB: a document of LIB_ORA;
+// Letters, a subfolder of LIB_ORA with a document of LIB_SQL; Restricted, open to MDOE alone; Shared,
+// filed in Moved and in Restricted, holding a document of the target library; a document of its own.
+std::unique_ptr<MoveWorld> SmallWorld()
+{
+    auto world = std::make_unique<MoveWorld>();
+    MoveWorld &w = *world;
+    const MoveWorld::Access legal{1, {{"G:LEGAL", 63}}};
+    const int shared =
+        w.folder("LIB_SQL", "Shared", {1, {{"G:LEGAL", 63}, {"U:O'BRIEN", 3}}}, {w.doc("LIB_SYB", "Note")});
+    const int restricted = w.folder("LIB_SQL", "Restricted", {1, {{"U:MDOE", 127}}},
+                                    {w.doc("LIB_SQL", "Secret"), {"LIB_SQL", shared}});
+    const int letters =
+        w.folder("LIB_ORA", "Letters", legal, {w.doc("LIB_SQL", "Reply"), w.doc("LIB_ORA", "Draft")});
+    const int moved = w.folder("LIB_SQL", "Moved", {1, {{"U:MDOE", 127}, {"G:LEGAL", 63}}},
+                               {w.doc("LIB_ORA", "Offer"),
+                                {"LIB_ORA", letters},
+                                {"LIB_SQL", restricted},
+                                {"LIB_SQL", shared},
+                                w.doc("LIB_SQL", "Memo")});
+    w.folder("LIB_SQL", "Cabinet", legal, {{"LIB_SQL", moved}}, true);
+    w.plantedTree(moved);
+    return world;
+}
+
+struct Kind {
+    FaultKind kind;
+    const char *text;
+};
+
+void PrintTo(const Kind &kind, std::ostream *out)
+{
+    *out << kind.text;
+}
+
+// A run with a planted failure, then one without, on a copy of the world: what both leave must hold.
+class SweepPoint {
+public:
+    explicit SweepPoint(MoveWorld &world) : m_world(world), m_copy(world.installation()) {}
+
+    // The move with a failure planted; true when it moved the folder all the same.
+    bool move(const QString &faults)
+    {
+        MoveRun run(m_copy, faults);
+        const bool moved = run.move(m_world.moved());
+        const QStringList log = run.logLines();
+        if (!moved && std::none_of(log.cbegin(), log.cend(),
+                                   [](const QString &line) { return line.startsWith("Error:"); }))
+            m_broken << "the failure went unreported";
+        m_broken << run.brokenInvariants(m_world);
+        return moved;
+    }
+
+    // The same move again, without failures; true when it moved the folder.
+    bool moveAgain()
+    {
+        MoveRun run(m_copy, {});
+        const bool moved = run.move(m_world.moved());
+        m_broken << run.brokenInvariants(m_world);
+        m_state = run.state();
+        return moved;
+    }
+
+    const WorldCopy &copy() const { return m_copy; }
+    const QStringList &broken() const { return m_broken; }
+    const QStringList &state() const { return m_state; }
+
+private:
+    MoveWorld &m_world;
+    WorldCopy m_copy;
+    QStringList m_broken;
+    QStringList m_state;
+};
+
+// The calls of one kind that a clean move makes, counted from the start of its session, and the state
+// it leaves.
+struct CleanMove {
+    qint64 first = 0;
+    qint64 last = 0;
+    QStringList state;
+};
+
+CleanMove MoveCleanly(MoveWorld &world, FaultKind kind)
+{
+    CleanMove clean;
+    WorldCopy copy(world.installation());
+    MoveRun run(copy, {});
+    clean.first = run.calls(kind);
+    EXPECT_TRUE(run.move(world.moved())) << run.logLines().join(u'\n').toStdString();
+    clean.last = run.calls(kind);
+    EXPECT_EQ(run.brokenInvariants(world), QStringList());
+    clean.state = run.state();
+    return clean;
+}
+
+class MoveSweep : public testing::TestWithParam<Kind> {
+protected:
+    static void SetUpTestSuite() { s_world = SmallWorld(); }
+    static void TearDownTestSuite() { s_world.reset(); }
+
+    static std::unique_ptr<MoveWorld> s_world;
+};
+
+std::unique_ptr<MoveWorld> MoveSweep::s_world;
+
+// The lines of one state that the other lacks, marked, to show where two states part.
+QString difference(const QStringList &got, const QStringList &expected)
+{
+    QStringList lines;
+    for (const QString &line : got)
+        if (!expected.contains(line))
+            lines << "+ " + line;
+    for (const QString &line : expected)
+        if (!got.contains(line))
+            lines << "- " + line;
+    return lines.join(u'\n');
+}
+
+} // namespace
+
+// A failure planted at each call of one kind that a clean move of the tree makes: whatever the move did,
+// no document is left unfiled, no folder of the tree left without a parent, no folder of the target more
+// open than its source, the library check is clean, and the same move run again ends as a clean move.
+TEST_P(MoveSweep, EveryFailurePointIsSafeAndARerunEndsAsACleanMove)
+{
+    const Kind kind = GetParam();
+    const CleanMove clean = MoveCleanly(*s_world, kind.kind);
+    ASSERT_GT(clean.last, clean.first);
+    int failed = 0;
+    for (qint64 call = clean.first + 1; call <= clean.last; ++call) {
+        const QString faults = QString::fromUtf8(kind.text) + u':' + QString::number(call);
+        SCOPED_TRACE(faults.toStdString());
+        SweepPoint point(*s_world);
+        const bool moved = point.move(faults);
+        failed += moved ? 0 : 1;
+        // A move that completed despite the failure leaves no source to move again.
+        EXPECT_EQ(point.moveAgain(), !moved);
+        EXPECT_EQ(point.broken(), QStringList());
+        EXPECT_EQ(point.state(), clean.state) << difference(point.state(), clean.state).toStdString();
+    }
+    std::cout << kind.text << ": " << (clean.last - clean.first) << " failure points tried, " << failed
+              << " of them stopped the move\n";
+    EXPECT_GT(failed, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKind, MoveSweep,
+                         testing::Values(Kind{FaultKind::Sql, "sql"}, Kind{FaultKind::Open, "open"},
+                                         Kind{FaultKind::Save, "save"}, Kind{FaultKind::Add, "add"},
+                                         Kind{FaultKind::Remove, "remove"},
+                                         Kind{FaultKind::Delete, "delete"}),
+                         [](const testing::TestParamInfo<Kind> &info) {
+                             return std::string(info.param.text);
+                         });
+
+namespace {
+
+// Moved holds four subfolders, of LIB_SQL and LIB_ORA by turns and each open to other people, with
+// documents of all three libraries and a subfolder of their own; a fifth is filed in two of them.
+std::unique_ptr<MoveWorld> LargerWorld()
+{
+    auto world = std::make_unique<MoveWorld>();
+    MoveWorld &w = *world;
+    const QList<MoveWorld::Access> accesses = {{1, {{"G:LEGAL", 63}}},
+                                               {1, {{"U:MDOE", 127}}},
+                                               {1, {{"U:O'BRIEN", 3}, {"G:LEGAL", 63}}},
+                                               {1, {{"U:MDOE", 127}, {"U:O'BRIEN", 63}}}};
+    const std::pair<QString, int> twice{
+        "LIB_SQL",
+        w.folder("LIB_SQL", "Twice", accesses[0], {w.doc("LIB_ORA", "t1"), w.doc("LIB_SQL", "t2")})};
+    QList<std::pair<QString, int>> subfolders;
+    for (int i = 0; i < 4; ++i) {
+        const QString n = QString::number(i);
+        const QString library = i % 2 ? "LIB_ORA" : "LIB_SQL";
+        QList<std::pair<QString, int>> items;
+        for (const QString in : {"LIB_SQL", "LIB_ORA", "LIB_SYB"})
+            items << w.doc(in, "Paper " + n + " of " + in);
+        items << std::pair<QString, int>{
+            library, w.folder(library, "Deep " + n, accesses[(i + 1) % 4],
+                              {w.doc("LIB_SQL", "Deep paper " + n), w.doc(library, "Deep note " + n)})};
+        if (i < 2)
+            items << twice;
+        subfolders << std::pair<QString, int>{library, w.folder(library, "Part " + n, accesses[i], items)};
+    }
+    subfolders << w.doc("LIB_SQL", "Cover");
+    const int moved = w.folder("LIB_SQL", "Moved", {1, {{"U:MDOE", 127}, {"G:LEGAL", 63}}}, subfolders);
+    w.folder("LIB_SQL", "Cabinet", accesses[0], {{"LIB_SQL", moved}}, true);
+    w.plantedTree(moved);
+    return world;
+}
+
+} // namespace
+
+// A move ended abruptly, as a kill ends it, at statements spread over the whole move: the libraries pass
+// the check, and the same move run again keeps every invariant and ends as a clean move.
+TEST(MoveCrash, AMoveEndedAtAnyStatementIsFinishedByASecondRun)
+{
+    const std::unique_ptr<MoveWorld> world = LargerWorld();
+    const CleanMove clean = MoveCleanly(*world, FaultKind::Exit);
+    const qint64 span = clean.last - clean.first;
+    constexpr int Samples = 24;
+    ASSERT_GE(span, Samples);
+    QStringList points;
+    for (int i = 0; i < Samples; ++i) {
+        const qint64 at = clean.first + 1 + (span - 1) * i / (Samples - 1);
+        points << QString::number(at - clean.first);
+        SCOPED_TRACE("exit at statement " + std::to_string(at - clean.first));
+        SweepPoint point(*world);
+        EXPECT_EXIT(point.move("exit:" + QString::number(at)), testing::ExitedWithCode(PlantedExitCode), "");
+        EXPECT_EQ(MoveRun(point.copy(), {}).violations(), QStringList());
+        EXPECT_TRUE(point.moveAgain());
+        EXPECT_EQ(point.broken(), QStringList());
+        EXPECT_EQ(point.state(), clean.state) << difference(point.state(), clean.state).toStdString();
+    }
+    std::cout << "The move of " << span << " statements ended at statements "
+              << points.join(", ").toStdString() << "\n";
+}
