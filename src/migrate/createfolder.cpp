@@ -260,8 +260,11 @@ bool FolderCreation::findBySql()
     return reuse(found);
 }
 
-// What a run that ended abruptly leaves half-made: an empty folder typed by the user running the move,
-// whose folder path is unset or this program's; match narrows the folders looked at. Null after a failure.
+// What a run that ended abruptly leaves half-made: an empty folder typed by the user running the move
+// whose folder path is this program's, or still unset on a folder whose creation rows of today are still
+// in the activity log (a run ended between the save and the path; the cleanup removes those rows once the
+// folder is filed). A folder the user made by hand on an earlier day is never taken. match narrows the
+// folders looked at. Null after a failure.
 std::optional<QList<int>> FolderCreation::leftovers(const QString &match)
 {
     const SqlRows rows = QueryRows(
@@ -273,9 +276,12 @@ std::optional<QList<int>> FolderCreation::leftovers(const QString &match)
                   SqlEscape(m_s.currentLibrary->userId().toUpper()) +
                   QStringLiteral(
                       "' AND PR.DOCNUMBER NOT IN (SELECT FI.PARENT FROM [OWNER].FOLDER_ITEM FI) "
-                      "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F WHERE F.PATH IS NULL "
-                      "OR F.PATH = '") +
-                  SqlEscape(ProductName()) + QStringLiteral("')"));
+                      "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F WHERE F.PATH = '") +
+                  SqlEscape(ProductName()) +
+                  QStringLiteral("' OR (F.PATH IS NULL AND F.DOCNUMBER IN (SELECT AL.DOCNUMBER FROM "
+                                 "[OWNER].ACTIVITYLOG AL WHERE AL.DOCNUMBER = F.DOCNUMBER") +
+                  TodaysActivityOfMover(m_s) +
+                  QStringLiteral(")))"));
     if (rows.failed()) {
         fail(QStringLiteral("Error: Unable to look for a folder ") + m_quoted +
              QStringLiteral(" left half-made by an earlier run in library ") + m_target +

@@ -59,6 +59,10 @@ SecurityOutcome CopyFolderSecurity(DmContext &dm, const QString &SourceLib, int 
 // statement failed.
 bool RestrictToMover(DmContext &dm, int docNumber, const QString &lostAccess);
 
+// The condition (" AND TYPIST = ... AND START_DATE = ...") on ACTIVITYLOG rows that the user running the
+// move wrote today, in each engine's date form. Needs a current library object.
+QString TodaysActivityOfMover(const DmSession &session);
+
 // Removes the activity-log rows that creating, saving and linking folder docNumber wrote today for
 // the user running the move. Runs only while the current library is TargetLib; false (with a
 // "Warning:" line) when it did not run or the statement failed.

@@ -143,6 +143,14 @@ TEST_F(CreateFolderTest, ReusesOnlyTheSameFolderAndNeverOneWithWiderAccess)
              halfMade(name, {1, {{"U:JSMITH", 255}}});
              return under(name, builder.addFolder(Target, name + " parent", true));
          }},
+        {"an empty unfiled folder the user made by hand on an earlier day", Made,
+         [&](const QString &name) {
+             const int own = folderWith(Target, name, {1, {{"U:JSMITH", 255}}});
+             builder.db(Target).exec("UPDATE PROFILE SET TYPIST = (SELECT SYSTEM_ID FROM PEOPLE WHERE "
+                                     "USER_ID = 'JSMITH') WHERE DOCNUMBER = ?1",
+                                     {own});
+             return under(name, builder.addFolder(Target, name + " parent", true));
+         }},
         {"an open root folder of the user that holds a document", Refused,
          [&](const QString &name) {
              builder.link(Target, halfMade(name, {0, {{"*", 255}}}, true), Target,
