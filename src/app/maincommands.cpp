@@ -72,6 +72,6 @@ void Program::Button_Cancel_Click()
     m_window.setStatusColor(QColor(0x00, 0x00, 0xC0));
     moveFlags().moveRunning = false;
     moveFlags().cancelRequested = true;
-    m_window.showMessage(QStringLiteral("Task Canceled - the current Folder (if any) will complete first."),
+    m_window.showMessage(CancelMessage(),
                          MessageIcon::Information);
 }

@@ -80,7 +80,7 @@ void ConsoleWindow::processEvents()
     m_interruptsSeen = interrupts.load();
     m_flags->moveRunning = false;
     m_flags->cancelRequested = true;
-    showMessage(QStringLiteral("Task Canceled - the current Folder (if any) will complete first."),
+    showMessage(CancelMessage(),
                 MessageIcon::Information, MessageButtons::Ok);
 }
 

@@ -16,6 +16,17 @@ const std::array<std::pair<const char *, FaultKind>, 7> Kinds = {{{"sql", FaultK
                                                                   {"exit", FaultKind::Exit}}};
 }
 
+QString FaultKindName(FaultKind kind)
+{
+    const auto entry = std::find_if(Kinds.begin(), Kinds.end(), [&](const auto &e) { return e.second == kind; });
+    return QLatin1String(entry->first);
+}
+
+QString FaultAt(FaultKind kind, qint64 call)
+{
+    return FaultKindName(kind) + u':' + QString::number(call);
+}
+
 FaultPlan FaultPlan::parse(const QString &text)
 {
     FaultPlan plan;

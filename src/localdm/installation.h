@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dmapi/enginecode.h"
+
 #include <QList>
 #include <QString>
 
@@ -20,8 +22,7 @@ struct LibraryConfig {
 
     // Oracle compares text with case and keeps '' as NULL; SQL Server and Sybase libraries compare text
     // without regard to case.
-    bool oracle() const { return isOracle(engine); }
-    static bool isOracle(int engineCode) { return engineCode == 2 || engineCode == 5; }
+    bool oracle() const { return IsOracle(engine); }
 };
 
 // A local DM installation: its libraries in collection order, the login user, the current and

@@ -770,9 +770,9 @@ SqlTranslator::SqlTranslator(const LibraryConfig &config)
 
 SqlDialect SqlTranslator::dialectOf(int engine)
 {
-    if (LibraryConfig::isOracle(engine))
+    if (IsOracle(engine))
         return SqlDialect::Oracle;
-    return engine == 6 ? SqlDialect::Sybase : SqlDialect::SqlServer;
+    return IsSybase(engine) ? SqlDialect::Sybase : SqlDialect::SqlServer;
 }
 
 SqlTranslation SqlTranslator::translate(const QString &statement) const

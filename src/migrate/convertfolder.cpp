@@ -30,11 +30,6 @@ bool sameLibrary(const QString &a, const QString &b)
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-QString quoted(const QString &name)
-{
-    return u'"' + name + u'"';
-}
-
 QString equalsLine()
 {
     return QString(60, u'=');
@@ -116,7 +111,6 @@ private:
     bool holdsOnlyMovedItems(int number, const QString &library);
     bool refuse(const QString &line);
     void reportProgress();
-    void raise(MoveCounter which);
 
     DmContext &m_dm;
     DmSession &m_s;
@@ -286,7 +280,7 @@ std::optional<QList<ParentRow>> FolderConversion::parentsOf(int number, const QS
 
 bool FolderConversion::cycle(int number, const QString &name, const QString &library, const QString &through)
 {
-    return refuse(QStringLiteral("Error: Folder #") + NumberText(number) + u' ' + quoted(name) +
+    return refuse(QStringLiteral("Error: Folder #") + NumberText(number) + u' ' + Quoted(name) +
                   QStringLiteral(" in library ") + library + QStringLiteral(" contains itself through ") +
                   through + QStringLiteral(" - cannot continue with this folder"));
 }
@@ -299,7 +293,7 @@ bool FolderConversion::walkParents()
         if (standsForItself(row.library))
             continue;
         m_log.ShowStatus(QStringLiteral("Identifying parents for folder #") + NumberText(row.number) + u' ' +
-                         quoted(row.name) + QStringLiteral(" in library ") + row.library);
+                         Quoted(row.name) + QStringLiteral(" in library ") + row.library);
         m_log.WriteDashLine();
         const std::optional<QList<ParentRow>> parents = parentsOf(row.number, row.library);
         if (!parents)
@@ -324,7 +318,7 @@ bool FolderConversion::walkParents()
                                  QStringLiteral("its subfolder #") + NumberText(row.number) +
                                      QStringLiteral(" in library ") + row.library);
             m_log.WriteLog(QStringLiteral("Found parent folder #") + NumberText(parent.number) + u' ' +
-                           quoted(parent.name) + QStringLiteral(" in library ") + parent.library);
+                           Quoted(parent.name) + QStringLiteral(" in library ") + parent.library);
             m_chain.append({0, {}, parent.number, parent.name, parent.library, 0, false, i});
         }
         m_log.WriteDashLine();
@@ -393,7 +387,7 @@ bool FolderConversion::walkChildren()
                 m_tree.insert(child.key());
             }
             m_log.WriteLog(QStringLiteral("Found child item #") + NumberText(child.number) + u' ' +
-                           quoted(child.name) + QStringLiteral(" in library ") + child.library);
+                           Quoted(child.name) + QStringLiteral(" in library ") + child.library);
             m_children.append(child);
         }
         m_log.WriteDashLine();
@@ -438,9 +432,9 @@ bool FolderConversion::findOutsideParents()
             if (parent.number == 0 || m_tree.contains(keyOf(parent.number, parent.library)))
                 continue;
             m_log.WriteLog(QStringLiteral("Warning: Folder #") + NumberText(child.number) + u' ' +
-                           quoted(child.name) + QStringLiteral(" in library ") + child.library +
+                           Quoted(child.name) + QStringLiteral(" in library ") + child.library +
                            QStringLiteral(" is also filed in folder #") + NumberText(parent.number) + u' ' +
-                           quoted(parent.name) + QStringLiteral(" in library ") + parent.library +
+                           Quoted(parent.name) + QStringLiteral(" in library ") + parent.library +
                            QStringLiteral(" - it is kept there"));
             m_kept.insert(child.key());
             break;
@@ -463,7 +457,7 @@ void FolderConversion::handDown(int number, const QString &library, int made)
     for (ChildRow &child : m_children)
         if (child.parentKey() == folder) {
             m_log.WriteLog(QStringLiteral("Child item #") + NumberText(child.number) + u' ' +
-                           quoted(child.name) + QStringLiteral(" will have parent folder #") +
+                           Quoted(child.name) + QStringLiteral(" will have parent folder #") +
                            NumberText(made));
             child.newParent = made;
         }
@@ -474,7 +468,7 @@ bool FolderConversion::newParentKnown(int newParent, int number, const QString &
     if (newParent != 0)
         return true;
     return refuse(QStringLiteral("Error: The new parent of item #") + NumberText(number) + u' ' +
-                  quoted(name) + QStringLiteral(" is not known in library ") + m_target +
+                  Quoted(name) + QStringLiteral(" is not known in library ") + m_target +
                   QStringLiteral(" - cannot continue."));
 }
 
@@ -512,7 +506,7 @@ bool FolderConversion::recreateChain()
         for (int below = i - 1; i > 0 && below >= 0; --below)
             if (keyOf(m_chain[below].parent, m_chain[below].parentLib) == key) {
                 m_log.WriteLog(QStringLiteral("Parent item #") + NumberText(m_chain[below].number) + u' ' +
-                               quoted(m_chain[below].name) + QStringLiteral(" will have parent folder #") +
+                               Quoted(m_chain[below].name) + QStringLiteral(" will have parent folder #") +
                                NumberText(number));
                 m_chain[below].newParent = number;
             }
@@ -631,21 +625,17 @@ bool FolderConversion::removeSources()
     }
     if (!remove(m_number, m_source))
         return false;
-    raise(MoveCounter::Added);
+    RaiseCounter(m_dm.window, MoveCounter::Added);
     m_log.WriteLog(QStringLiteral("Finished processing ") + NumberText(m_number) +
                    QStringLiteral(" in library ") + m_s.currentLibrary->name());
     m_log.WriteLog(equalsLine());
-    raise(MoveCounter::Read);
-    m_log.WriteLog(QStringLiteral("Folder #") + NumberText(m_number) + u' ' + quoted(m_name) +
+    RaiseCounter(m_dm.window, MoveCounter::Read);
+    m_log.WriteLog(QStringLiteral("Folder #") + NumberText(m_number) + u' ' + Quoted(m_name) +
                    QStringLiteral(" successfully moved from library ") + m_source +
                    QStringLiteral(" to library ") + m_target);
     return true;
 }
 
-void FolderConversion::raise(MoveCounter which)
-{
-    m_dm.window.setCounter(which, NumberText(leadingInt32(m_dm.window.counter(which)) + 1));
-}
 
 void FolderConversion::reportProgress()
 {
@@ -664,7 +654,7 @@ void FolderConversion::leave()
                                                 [](const ChildRow &child) { return !child.done; });
             m_log.WriteLog(QStringLiteral("Error: ") + NumberText(int(unlinked)) + QStringLiteral(" of ") +
                            NumberText(int(m_children.size())) + QStringLiteral(" item(s) of folder #") +
-                           NumberText(m_number) + u' ' + quoted(m_name) +
+                           NumberText(m_number) + u' ' + Quoted(m_name) +
                            QStringLiteral(" were not linked in library ") + m_target +
                            QStringLiteral(" - nothing of it is removed from library ") + m_source);
         }

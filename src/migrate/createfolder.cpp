@@ -36,7 +36,7 @@ class FolderCreation {
 public:
     FolderCreation(DmContext &dm, const QString &name, int parent, bool isRoot, const QString &targetLib,
                    int sourceDoc, const QString &sourceLib, ParentSort parentSort)
-        : m_dm(dm), m_s(dm.session), m_log(dm.log), m_name(name), m_quoted(u'"' + name + u'"'),
+        : m_dm(dm), m_s(dm.session), m_log(dm.log), m_name(name), m_quoted(Quoted(name)),
           m_parent(parent), m_isRoot(isRoot), m_target(targetLib), m_sourceDoc(sourceDoc),
           m_sourceLib(sourceLib), m_parentSort(parentSort)
     {

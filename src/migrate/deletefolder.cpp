@@ -8,11 +8,6 @@
 
 namespace {
 
-QString quoted(const QString &name)
-{
-    return u'"' + name + u'"';
-}
-
 // One call of DeleteFolder after its entry checks. Every step returns false after logging
 // why, and the removal stops there.
 class FolderRemoval {
@@ -41,7 +36,7 @@ public:
     {
         const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
         const QString from = QStringLiteral(" from folder #") + NumberText(folder->documentNumber()) + u' ' +
-                             quoted(folder->nameA()) + QStringLiteral(" in library ") + folder->libraryName();
+                             Quoted(folder->nameA()) + QStringLiteral(" in library ") + folder->libraryName();
         clear(*folder->subdocuments(), QStringLiteral("Clearing subdocument #"), from);
         clear(*folder->subfolders(), QStringLiteral("Clearing subproject #"), from);
         return true;
@@ -80,7 +75,7 @@ public:
         }
         clear(*parents, QStringLiteral("Clearing parent folder #"),
               QStringLiteral(" from profile #") + NumberText(profile->documentNumber()) + u' ' +
-                  quoted(profile->name()) + QStringLiteral(" in library ") + profile->libraryName());
+                  Quoted(profile->name()) + QStringLiteral(" in library ") + profile->libraryName());
         return true;
     }
 
@@ -137,7 +132,7 @@ private:
             return;
         for (int position = count; position >= 1; --position) {
             const std::shared_ptr<DmItem> item = items.item(position);
-            m_log.WriteLog(prefix + NumberText(item->documentNumber()) + u' ' + quoted(item->name()) +
+            m_log.WriteLog(prefix + NumberText(item->documentNumber()) + u' ' + Quoted(item->name()) +
                            QStringLiteral(" in library ") + item->libraryName() + from);
             items.remove(position);
             m_log.WriteDashLine();

@@ -3,6 +3,7 @@
 #include "dmapi/dmerror.h"
 #include "dm/fusion.h"
 #include "dm/sqlrows.h"
+#include "settings/leadingnumber.h"
 
 bool FolderStepMayStart(DmContext &dm, const QString &procedureName)
 {
@@ -61,4 +62,14 @@ bool CommitChanges(DmContext &dm)
     dm.log.WriteLog(QStringLiteral("Error: Unable to commit the changes in library ") + dm.session.sql.library() +
                     QStringLiteral(": ") + committed.errorText());
     return false;
+}
+
+QString Quoted(const QString &name)
+{
+    return u'"' + name + u'"';
+}
+
+void RaiseCounter(WindowSeam &window, MoveCounter which)
+{
+    window.setCounter(which, NumberText(leadingInt32(window.counter(which)) + 1));
 }

@@ -14,6 +14,12 @@ bool FolderStepMayStart(DmContext &dm, const QString &procedureName);
 // A document number as the log texts write it ("#0").
 QString NumberText(int number);
 
+// A name between double quotes, as the log texts show folder names.
+QString Quoted(const QString &name);
+
+// Raises a move counter of the window by one (an empty counter counts as 0).
+void RaiseCounter(WindowSeam &window, MoveCounter which);
+
 // "Error: (number) - description", the line that carries a DM object's own error.
 QString DmErrorLine(qint32 number, const QString &description);
 

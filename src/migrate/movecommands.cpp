@@ -11,11 +11,6 @@
 
 namespace {
 
-QString quoted(const QString &name)
-{
-    return u'"' + name + u'"';
-}
-
 // A right the library's properties hold as true; a right the DM does not know is not held.
 bool holds(const DmLibrary &library, const QString &right)
 {
@@ -117,10 +112,6 @@ MoveOutcome MoveCommand::refuse(const QString &text)
     return MoveOutcome::Refused;
 }
 
-void MoveCommand::raise(MoveCounter which)
-{
-    m_dm.window.setCounter(which, NumberText(leadingInt32(m_dm.window.counter(which)) + 1));
-}
 
 // The checks every command makes before its question: the lock, the target, the source library and
 // the rights. On true the move counts as running and sourceLib carries the DM's spelling.
@@ -223,7 +214,7 @@ bool MoveCommand::convert(const Pace &pace, int position, int count, int docNumb
         m_dm.window.showProgress(progress);
     });
     if (!moved)
-        raise(MoveCounter::Errors);
+        RaiseCounter(m_dm.window, MoveCounter::Errors);
     return moved;
 }
 
@@ -244,21 +235,21 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
     const QString shown = name.isEmpty() ? *found : name;
     if (!frame.backToStart())
         return MoveOutcome::Refused;
-    if (m_dm.window.confirmMove(QStringLiteral("Are you ready to move folder ") + quoted(shown) +
+    if (m_dm.window.confirmMove(QStringLiteral("Are you ready to move folder ") + Quoted(shown) +
                                 QStringLiteral(" to library ") + m_target + QStringLiteral("?")) !=
         MessageAnswer::Yes)
         return MoveOutcome::Declined;
     m_dm.window.setCounter(MoveCounter::Total, NumberText(1));
     const Pace pace(m_dm.log);
     if (!convert(pace, 1, 1, docNumber, source)) {
-        m_dm.window.showMessage(QStringLiteral("Error: Unable to move folder ") + quoted(shown) +
+        m_dm.window.showMessage(QStringLiteral("Error: Unable to move folder ") + Quoted(shown) +
                                     QStringLiteral(" to library ") + m_target,
                                 MessageIcon::Warning);
         return MoveOutcome::Failed;
     }
     if (moved)
         moved(0);
-    m_dm.window.showMessage(QStringLiteral("Folder ") + quoted(shown) + QStringLiteral(" moved to library ") +
+    m_dm.window.showMessage(QStringLiteral("Folder ") + Quoted(shown) + QStringLiteral(" moved to library ") +
                                 m_target,
                             MessageIcon::None);
     return MoveOutcome::Done;

@@ -65,7 +65,6 @@ private:
                          const RowMoved &moved);
     bool convert(const Pace &pace, int position, int count, int docNumber, const QString &sourceLib);
     MoveOutcome refuse(const QString &text);
-    void raise(MoveCounter which);
 
     DmContext &m_dm;
     MoveFlags &m_flags;

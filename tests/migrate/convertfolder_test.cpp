@@ -6,7 +6,6 @@
 
 #include <QRegularExpression>
 
-#include <array>
 #include <functional>
 
 namespace {
@@ -422,13 +421,6 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
 
 namespace {
 
-constexpr std::array<std::pair<FaultKind, const char *>, 6> Kinds = {{{FaultKind::Sql, "sql"},
-                                                                      {FaultKind::Open, "open"},
-                                                                      {FaultKind::Save, "save"},
-                                                                      {FaultKind::Add, "add"},
-                                                                      {FaultKind::Remove, "remove"},
-                                                                      {FaultKind::Delete, "delete"}}};
-
 // Folder "Moved" of LIB_SQL, under a parent of its own library, holding a document of LIB_ORA and a
 // LIB_ORA subfolder with a LIB_SQL document; moved into LIB_SYB with a failure planted or none.
 class SweepMove : public ConvertWorld {
@@ -479,17 +471,17 @@ TEST(ConvertFolderSweep, NoPlantedFailureLosesADocumentOrTheSource)
     std::map<FaultKind, std::pair<qint64, qint64>> span;
     {
         SweepMove clean({});
-        for (const auto &[kind, text] : Kinds)
+        for (const FaultKind kind : FailingFaultKinds)
             span[kind].first = clean.calls(kind);
         ASSERT_TRUE(clean.move());
-        for (const auto &[kind, text] : Kinds)
+        for (const FaultKind kind : FailingFaultKinds)
             span[kind].second = clean.calls(kind);
     }
     int failed = 0;
-    for (const auto &[kind, text] : Kinds) {
-        EXPECT_GT(span[kind].second, span[kind].first) << text;
+    for (const FaultKind kind : FailingFaultKinds) {
+        EXPECT_GT(span[kind].second, span[kind].first) << FaultKindName(kind).toStdString();
         for (qint64 call = span[kind].first + 1; call <= span[kind].second; ++call) {
-            const QString faults = QString::fromUtf8(text) + u':' + QString::number(call);
+            const QString faults = FaultAt(kind, call);
             SCOPED_TRACE(faults.toStdString());
             SweepMove run(faults);
             const bool moved = run.move();

@@ -3,7 +3,6 @@
 #include "migrate/createfolder.h"
 #include "settings/product.h"
 
-#include <array>
 
 namespace {
 
@@ -21,13 +20,6 @@ struct Scenario {
 
 const Access Source{1, {{"U:MDOE", 127}, {"G:LEGAL", 63}}};
 const QString Name = "Board minutes";
-constexpr std::array<std::pair<FaultKind, const char *>, 6> Kinds = {{{FaultKind::Sql, "sql"},
-                                                                      {FaultKind::Open, "open"},
-                                                                      {FaultKind::Save, "save"},
-                                                                      {FaultKind::Add, "add"},
-                                                                      {FaultKind::Remove, "remove"},
-                                                                      {FaultKind::Delete, "delete"}}};
-
 // One run of a scenario in a world of its own, with a failure planted or none.
 class SweepRun : public CreateWorld {
 public:
@@ -97,16 +89,16 @@ TEST(CreateFolderSweep, NoPlantedFailureWidensAccessOrGoesUnreported)
         std::map<FaultKind, std::pair<qint64, qint64>> span;
         {
             SweepRun clean(scenario, {});
-            for (const auto &[kind, text] : Kinds)
+            for (const FaultKind kind : FailingFaultKinds)
                 span[kind].first = clean.calls(kind);
             ASSERT_NE(clean.create(), 0);
-            for (const auto &[kind, text] : Kinds)
+            for (const FaultKind kind : FailingFaultKinds)
                 span[kind].second = clean.calls(kind);
         }
         int points = 0;
-        for (const auto &[kind, text] : Kinds) {
+        for (const FaultKind kind : FailingFaultKinds) {
             for (qint64 call = span[kind].first + 1; call <= span[kind].second; ++call, ++points) {
-                const QString faults = QString::fromUtf8(text) + u':' + QString::number(call);
+                const QString faults = FaultAt(kind, call);
                 SCOPED_TRACE(faults.toStdString());
                 SweepRun run(scenario, faults);
                 run.check(run.create());

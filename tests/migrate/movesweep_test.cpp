@@ -2,7 +2,6 @@
 
 #include <QRegularExpression>
 
-#include <array>
 #include <iostream>
 
 namespace {
@@ -30,16 +29,6 @@ std::unique_ptr<MoveWorld> SmallWorld()
     w.folder("LIB_SQL", "Cabinet", legal, {{"LIB_SQL", moved}}, true);
     w.plantedTree(moved);
     return world;
-}
-
-struct Kind {
-    FaultKind kind;
-    const char *text;
-};
-
-void PrintTo(const Kind &kind, std::ostream *out)
-{
-    *out << kind.text;
 }
 
 // A run with a planted failure, then one without, on a copy of the world: what both leave must hold.
@@ -102,7 +91,7 @@ CleanMove MoveCleanly(MoveWorld &world, FaultKind kind)
     return clean;
 }
 
-class MoveSweep : public testing::TestWithParam<Kind> {
+class MoveSweep : public testing::TestWithParam<FaultKind> {
 protected:
     static void SetUpTestSuite() { s_world = SmallWorld(); }
     static void TearDownTestSuite() { s_world.reset(); }
@@ -132,12 +121,12 @@ QString difference(const QStringList &got, const QStringList &expected)
 // open than its source, the library check is clean, and the same move run again ends as a clean move.
 TEST_P(MoveSweep, EveryFailurePointIsSafeAndARerunEndsAsACleanMove)
 {
-    const Kind kind = GetParam();
-    const CleanMove clean = MoveCleanly(*s_world, kind.kind);
+    const FaultKind kind = GetParam();
+    const CleanMove clean = MoveCleanly(*s_world, kind);
     ASSERT_GT(clean.last, clean.first);
     int failed = 0;
     for (qint64 call = clean.first + 1; call <= clean.last; ++call) {
-        const QString faults = QString::fromUtf8(kind.text) + u':' + QString::number(call);
+        const QString faults = FaultAt(kind, call);
         SCOPED_TRACE(faults.toStdString());
         SweepPoint point(*s_world);
         const bool moved = point.move(faults);
@@ -147,18 +136,14 @@ TEST_P(MoveSweep, EveryFailurePointIsSafeAndARerunEndsAsACleanMove)
         EXPECT_EQ(point.broken(), QStringList());
         EXPECT_EQ(point.state(), clean.state) << difference(point.state(), clean.state).toStdString();
     }
-    std::cout << kind.text << ": " << (clean.last - clean.first) << " failure points tried, " << failed
+    std::cout << FaultKindName(kind).toStdString() << ": " << (clean.last - clean.first) << " failure points tried, " << failed
               << " of them stopped the move\n";
     EXPECT_GT(failed, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryKind, MoveSweep,
-                         testing::Values(Kind{FaultKind::Sql, "sql"}, Kind{FaultKind::Open, "open"},
-                                         Kind{FaultKind::Save, "save"}, Kind{FaultKind::Add, "add"},
-                                         Kind{FaultKind::Remove, "remove"},
-                                         Kind{FaultKind::Delete, "delete"}),
-                         [](const testing::TestParamInfo<Kind> &info) {
-                             return std::string(info.param.text);
+INSTANTIATE_TEST_SUITE_P(EveryKind, MoveSweep, testing::ValuesIn(FailingFaultKinds),
+                         [](const testing::TestParamInfo<FaultKind> &info) {
+                             return FaultKindName(info.param).toStdString();
                          });
 
 namespace {
