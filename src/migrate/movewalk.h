@@ -1,0 +1,109 @@
+#pragma once
+
+#include "dm/dmcontext.h"
+#include "dm/sqlrows.h"
+
+#include <QList>
+#include <QSet>
+
+#include <optional>
+
+// Document numbers are per library: an item is named by its number and its library, whose name is
+// compared ignoring case.
+using ItemKey = std::pair<int, QString>;
+
+ItemKey keyOf(int number, const QString &library);
+
+bool sameLibrary(const QString &a, const QString &b);
+
+// A folder of the parent chain: the selected folder first, then every parent found, in any library.
+struct ChainRow {
+    int parent = 0; // the first parent found, 0 for a top-level folder
+    QString parentLib;
+    int number = 0;
+    QString name;
+    QString library;
+    int newParent = 0;
+    bool isRoot = false;
+    int foundFrom = -1; // the row this one is a parent of
+};
+
+// An item of the content tree, breadth-first.
+struct ChildRow {
+    int parent = 0;
+    QString parentLib;
+    int number = 0;
+    QString name;
+    QString type;
+    QString library;
+    int newParent = 0;
+    bool repeat = false; // a subfolder filed a second time inside the tree: walked, made and removed once
+    bool done = false;   // linked or made in the target
+
+    bool isFolder() const { return type == u"F"; }
+    ItemKey key() const { return keyOf(number, library); }
+    ItemKey parentKey() const { return keyOf(parent, parentLib); }
+};
+
+struct ParentRow {
+    int number = 0;
+    QString library;
+    QString name;
+};
+
+// What a move of one folder reads before it writes anything: the folder itself, its parent chain up to
+// a top-level folder (across libraries) and its whole content tree, with the subfolders that a folder
+// outside the tree also holds. Reads only; every refusal is an "Error:" line and a dash line.
+class MoveWalk {
+public:
+    MoveWalk(DmContext &dm, int docNumber, const QString &sourceLib, const QString &targetLib);
+
+    // The target check, the folder's identity, its parents, its children, its subfolders filed outside
+    // the tree. False when the folder cannot be moved; the reason is logged.
+    bool walk();
+
+    bool refuse(const QString &line);
+    // A row of the target library is used as it stands: never walked, created, copied or removed.
+    bool standsForItself(const QString &library) const { return sameLibrary(library, m_target); }
+    // The parents of an item found in every library, its own first; nullopt after a logged failure.
+    std::optional<QList<ParentRow>> parentsOf(int number, const QString &library);
+    // The rows of a folder in its own library, by display name; nullopt after a logged failure.
+    std::optional<SqlRows> contentsOf(int folder, const QString &library);
+
+    int number() const { return m_number; }
+    // The libraries and the folder's name as the DM spells them, once the walk has found them.
+    const QString &source() const { return m_source; }
+    const QString &target() const { return m_target; }
+    const QString &name() const { return m_name; }
+
+    QList<ChainRow> chain;
+    QList<ChildRow> children;
+    // The folders of the moved tree that are walked, made and removed: the selected one and its
+    // subfolders outside the target library.
+    QSet<ItemKey> tree;
+    // Subfolders also filed outside the tree, with everything below them: they stay in their library.
+    QSet<ItemKey> kept;
+
+private:
+    bool checkTarget();
+    bool identify();
+    bool walkParents();
+    bool walkChildren();
+    bool containsItself(const ItemKey &folder);
+    bool findOutsideParents();
+    bool connectForWalk(const QString &library, const QString &purpose);
+    bool walkFailed(const QString &what, const QString &library, const SqlRows &rows);
+    bool cycle(int number, const QString &name, const QString &library, const QString &through);
+
+    DmContext &m_dm;
+    DmSession &m_s;
+    ActivityLog &m_log;
+    const int m_number;
+    QString m_source;
+    QString m_target;
+    QString m_name;
+    QSet<ItemKey> m_open, m_closed; // folders of the tree being searched for a cycle, and those done
+};
+
+// The line of equals signs that frames the move of one folder in the log.
+QString EqualsLine();
