@@ -8,6 +8,7 @@
 #include "migrate/deletefolder.h"
 #include "migrate/foldersteps.h"
 #include "migrate/movewalk.h"
+#include "migrate/securitycopy.h"
 #include "migrate/sortfolders.h"
 #include "settings/leadingnumber.h"
 
@@ -16,6 +17,12 @@
 #include <optional>
 
 namespace {
+
+// A folder as the DM holds it when the move is checked: its items and its access.
+struct TreeFolder {
+    QSet<ItemKey> items;
+    std::optional<FolderAccess> access;
+};
 
 // One call of ConvertFolder after its entry checks: the walk, then the writing passes. Each pass returns
 // false once the move of the folder is over; m_result then says how it ended.
@@ -39,10 +46,15 @@ private:
     void handDown(int number, const QString &library, int made);
     bool linkInto(int item, int parent, const QString &type, const QString &itemLib);
     bool newParentKnown(int newParent, int number, const QString &name);
+    int twinOf(const ChildRow &child);
     void toSort(int folder);
     void sortLinked();
     bool remove(int number, const QString &library);
-    bool holdsOnlyMovedItems(int number, const QString &library);
+    bool verifyNewTree();
+    bool readTree(const QString &library, const QList<ItemKey> &folders, QHash<ItemKey, TreeFolder> &into);
+    int compareFolder(const ItemKey &source, const TreeFolder &old, const TreeFolder &made);
+    bool knownInTarget(const FolderTrustee &trustee);
+    QString spelled(const QString &library) const;
     bool refuse(const QString &line) { return m_walk.refuse(line); }
     bool standsForItself(const QString &library) const { return m_walk.standsForItself(library); }
     void reportProgress();
@@ -62,14 +74,15 @@ private:
     QString m_entryLibrary;
     QString m_entryStatus;
     MousePointer m_entryPointer = MousePointer::Default;
-    QSet<ItemKey> m_moved;   // linked or made in the target
+    QHash<ItemKey, int> m_made; // the selected folder and its subfolders: their numbers in the target
     QList<int> m_toSort;     // target folders that received links, in the order of their first link
     QSet<int> m_sortPending; // the same folders, to look up
     LinkMemo m_links;        // what every link of this move learns once
     int m_processed = 0;
     bool m_failedItems = false;
     bool m_writing = false;  // the target has been written to
-    bool m_removing = false; // the removal of the sources has begun
+    bool m_verifying = false; // every item is in the target; the new tree is being compared
+    bool m_removing = false;  // the removal of the sources has begun
     bool m_result = false;
 };
 
@@ -124,7 +137,7 @@ bool FolderConversion::recreateChain()
                      QStringLiteral(" parent folder(s)"));
     m_log.WriteDashLine();
     m_writing = true;
-    QHash<ItemKey, int> made;
+    QHash<ItemKey, int> &made = m_made;
     for (int i = int(m_chain.size()) - 1; i >= 0; --i) {
         const ChainRow row = m_chain[i];
         const ItemKey key = keyOf(row.number, row.library);
@@ -152,7 +165,6 @@ bool FolderConversion::recreateChain()
         handDown(row.number, row.library, number);
         m_log.WriteDashLine();
     }
-    m_moved.insert(keyOf(m_number, m_source));
     return true;
 }
 
@@ -173,6 +185,30 @@ void FolderConversion::toSort(int folder)
     }
 }
 
+// The DM finds an existing folder by its name ignoring case, so sibling folders whose names differ only
+// in letter case become one folder in the target. The second is not handed to CreateFolder: it would take
+// the folder the first one made for a leftover of an earlier run and copy its own access over the first
+// one's. Its items go into the first one's folder, and the check before removal compares that folder's
+// access with each of them.
+int FolderConversion::twinOf(const ChildRow &child)
+{
+    const QString name = child.name.trimmed().toUpper();
+    for (const ChildRow &sibling : std::as_const(m_children)) {
+        if (&sibling == &child)
+            return 0;
+        if (!sibling.done || !sibling.isFolder() || sibling.newParent != child.newParent ||
+            standsForItself(sibling.library) || sibling.name.trimmed().toUpper() != name)
+            continue;
+        const int twin = m_made.value(sibling.key());
+        m_log.WriteLog(QStringLiteral("Warning: Folder #") + NumberText(child.number) + u' ' + Quoted(child.name) +
+                       QStringLiteral(" in library ") + child.library + QStringLiteral(" becomes one with folder #") +
+                       NumberText(twin) + u' ' + Quoted(sibling.name) + QStringLiteral(" in library ") + m_target +
+                       QStringLiteral(": their names differ only in letter case"));
+        return twin;
+    }
+    return 0;
+}
+
 // A failed link does not stop the others; it only keeps the sources from being removed.
 bool FolderConversion::recreateChildren()
 {
@@ -180,7 +216,7 @@ bool FolderConversion::recreateChildren()
                      QStringLiteral(" child item(s)"));
     m_log.WriteDashLine();
     reportProgress();
-    QHash<ItemKey, int> made;
+    QHash<ItemKey, int> &made = m_made;
     for (ChildRow &child : m_children) {
         if (!newParentKnown(child.newParent, child.number, child.name))
             return false;
@@ -188,6 +224,11 @@ bool FolderConversion::recreateChildren()
             child.done = linkInto(child.number, child.newParent, child.type, child.library);
         } else if (child.repeat) {
             child.done = linkInto(made.value(child.key()), child.newParent, QStringLiteral("F"), m_target);
+        } else if (const int twin = twinOf(child); twin != 0) {
+            child.done = true;
+            made.insert(child.key(), twin);
+            handDown(child.number, child.library, twin);
+            m_log.WriteDashLine();
         } else {
             const int number = CreateFolder(m_dm, child.name, child.newParent, false, m_target, child.number,
                                             child.library, ParentSort::Defer);
@@ -199,9 +240,7 @@ bool FolderConversion::recreateChildren()
             handDown(child.number, child.library, number);
             m_log.WriteDashLine();
         }
-        if (child.done)
-            m_moved.insert(child.key());
-        else
+        if (!child.done)
             m_failedItems = true;
         ++m_processed;
         reportProgress();
@@ -221,29 +260,159 @@ void FolderConversion::sortLinked()
     m_sortPending.clear();
 }
 
-// The last guard: whatever the walks missed (an item filed meanwhile) keeps its folder in place.
-bool FolderConversion::holdsOnlyMovedItems(int number, const QString &library)
+// The source tree is read again and the new tree read back, both from the DM, so that an item filed in
+// a source folder after the walk, a link the DM did not keep or a copy of access that did not land
+// keeps every source folder in place.
+bool FolderConversion::verifyNewTree()
 {
-    const std::optional<SqlRows> rows = m_walk.contentsOf(number, library);
-    if (!rows)
-        return false;
-    int left = 0;
-    for (qsizetype r = 0; r < rows->size(); ++r) {
-        const int item = leadingInt32(rows->value(r, 1).toString());
-        if (item != 0 && !m_moved.contains(keyOf(item, rows->value(r, 2).toString())))
-            ++left;
+    m_verifying = true;
+    m_log.ShowStatus(QStringLiteral("Verifying folder #") + NumberText(m_made.value(keyOf(m_number, m_source))) +
+                     QStringLiteral(" and its subfolders in library ") + m_target);
+    m_log.WriteDashLine();
+    QHash<QString, QList<ItemKey>> byLibrary; // the source folders, by their library
+    QList<ItemKey> made;                      // the new folders, as keys of the target
+    QList<ItemKey> sources;
+    for (const ChildRow &child : std::as_const(m_children))
+        if (child.isFolder() && !child.repeat && !standsForItself(child.library))
+            sources << child.key();
+    sources.prepend(keyOf(m_number, m_source));
+    for (const ItemKey &source : std::as_const(sources)) {
+        byLibrary[source.second] << source;
+        made << keyOf(m_made.value(source), m_target);
     }
-    if (left == 0)
+    QHash<ItemKey, TreeFolder> old, now;
+    for (auto library = byLibrary.cbegin(); library != byLibrary.cend(); ++library)
+        if (!readTree(library.key(), library.value(), old))
+            return false;
+    if (!readTree(m_target, made, now))
+        return false;
+
+    int differences = 0;
+    for (const ItemKey &source : std::as_const(sources))
+        differences += compareFolder(source, old.value(source), now.value(keyOf(m_made.value(source), m_target)));
+    const ChainRow &selected = m_chain.first();
+    if (selected.newParent != 0) {
+        const std::optional<SqlRows> rows = m_walk.contentsOf(selected.newParent, m_target);
+        if (!rows)
+            return false;
+        bool filed = false;
+        for (qsizetype r = 0; r < rows->size() && !filed; ++r)
+            filed = leadingInt32(rows->value(r, 1).toString()) == m_made.value(keyOf(m_number, m_source)) &&
+                    sameLibrary(rows->value(r, 2).toString(), m_target);
+        if (!filed) {
+            m_log.WriteLog(QStringLiteral("Error: Folder #") + NumberText(m_made.value(keyOf(m_number, m_source))) +
+                           QStringLiteral(" is not filed in its new parent folder #") +
+                           NumberText(selected.newParent) + QStringLiteral(" in library ") + m_target);
+            ++differences;
+        }
+    }
+    if (differences == 0)
         return true;
-    return refuse(QStringLiteral("Error: Folder #") + NumberText(number) + QStringLiteral(" in library ") +
-                  library + QStringLiteral(" still holds ") + NumberText(left) +
-                  QStringLiteral(" item(s) not moved to library ") + m_target +
-                  QStringLiteral(" - it is not removed"));
+    return refuse(QStringLiteral("Error: The new tree of folder #") + NumberText(m_number) + u' ' +
+                  Quoted(m_name) + QStringLiteral(" in library ") + m_target + QStringLiteral(" differs from its source in ") +
+                  NumberText(differences) + QStringLiteral(" place(s) - nothing of it is removed from library ") +
+                  m_source);
 }
 
+// Reads the items and the access of the given folders of one library, connecting it once.
+bool FolderConversion::readTree(const QString &library, const QList<ItemKey> &folders,
+                                QHash<ItemKey, TreeFolder> &into)
+{
+    for (const ItemKey &folder : folders) {
+        const std::optional<SqlRows> rows = m_walk.contentsOf(folder.first, library);
+        if (!rows)
+            return false;
+        TreeFolder &read = into[folder];
+        for (qsizetype r = 0; r < rows->size(); ++r)
+            if (const int item = leadingInt32(rows->value(r, 1).toString()); item != 0)
+                read.items.insert(keyOf(item, rows->value(r, 2).toString()));
+        read.access = ReadFolderAccess(m_dm, folder.first);
+        if (!read.access)
+            return refuse(QStringLiteral("Error: Unable to compare the access of folder #") +
+                          NumberText(folder.first) + QStringLiteral(" in library ") + library +
+                          QStringLiteral(" - nothing is removed"));
+    }
+    return true;
+}
+
+// Each difference is one "Error:" line: an item of the source folder that its new folder does not hold
+// (a subfolder stands there by its new number), access wider than the source's, or a trustee of the
+// source that the target library knows but the new folder lacks or holds with other rights.
+int FolderConversion::compareFolder(const ItemKey &source, const TreeFolder &old, const TreeFolder &made)
+{
+    const int number = m_made.value(source);
+    const QString folder = QStringLiteral("Error: Folder #") + NumberText(number) + QStringLiteral(" in library ") +
+                           m_target;
+    const QString from = QStringLiteral("folder #") + NumberText(source.first) +
+                         QStringLiteral(" in library ") + spelled(source.second);
+    int differences = 0;
+    for (const ItemKey &item : old.items) {
+        if (item == source)
+            continue;
+        const int newNumber = m_made.value(item);
+        const ItemKey expected = newNumber != 0 ? keyOf(newNumber, m_target) : item;
+        if (made.items.contains(expected))
+            continue;
+        m_log.WriteLog(folder + QStringLiteral(" does not hold item #") + NumberText(item.first) +
+                       QStringLiteral(" of library ") + spelled(item.second) + QStringLiteral(" that ") +
+                       from + QStringLiteral(" holds"));
+        ++differences;
+    }
+    const QString mover = m_s.currentLibrary ? m_s.currentLibrary->userId() : QString();
+    if (AccessWider(*made.access, *old.access, mover)) {
+        m_log.WriteLog(folder + QStringLiteral(" gives wider access than ") + from);
+        ++differences;
+    }
+    if (old.access->isOpen()) {
+        if (!made.access->isOpen()) {
+            m_log.WriteLog(folder + QStringLiteral(" is not open to every user as ") + from + QStringLiteral(" is"));
+            ++differences;
+        }
+        return differences;
+    }
+    for (const FolderTrustee &trustee : old.access->trustees) {
+        const auto same = [&](const FolderTrustee &other) {
+            return other.group == trustee.group && other.rights == trustee.rights &&
+                   other.id.compare(trustee.id, Qt::CaseInsensitive) == 0;
+        };
+        if (std::any_of(made.access->trustees.cbegin(), made.access->trustees.cend(), same) ||
+            !knownInTarget(trustee))
+            continue;
+        m_log.WriteLog(folder + QStringLiteral(" does not give ") +
+                       (trustee.group ? QStringLiteral("group ") : QStringLiteral("user ")) + trustee.id +
+                       QStringLiteral(" the rights ") + NumberText(trustee.rights) + QStringLiteral(" that ") + from +
+                       QStringLiteral(" gives"));
+        ++differences;
+    }
+    return differences;
+}
+
+// The library's name as the DM spells it, for a key that holds it upper-cased.
+QString FolderConversion::spelled(const QString &library) const
+{
+    const std::shared_ptr<DmLibrary> found = FindLibrary(m_s, library);
+    return found ? found->name() : library;
+}
+
+// A trustee that the target does not know was left out by the copy with a warning: not a difference.
+// Only asked for trustees the new folder lacks, so a clean move asks nothing.
+bool FolderConversion::knownInTarget(const FolderTrustee &trustee)
+{
+    if (!ConnectLibrary(m_dm, m_target))
+        return true;
+    const SqlRows rows = QueryRows(
+        m_dm, trustee.group ? QStringLiteral("SELECT COUNT(*) FROM [OWNER].GROUPS WHERE GROUP_ID = '") +
+                                  SqlEscape(trustee.id) + u'\''
+                            : QStringLiteral("SELECT COUNT(*) FROM [OWNER].PEOPLE WHERE USER_ID = '") +
+                                  SqlEscape(trustee.id) + u'\'');
+    return rows.failed() || leadingInt32(rows.value(0, 1).toString()) != 0;
+}
+
+// Each folder is removed with its own library current, so the log names it and the move ends in the
+// library it removed from last.
 bool FolderConversion::remove(int number, const QString &library)
 {
-    if (holdsOnlyMovedItems(number, library) && DeleteFolder(m_dm, number, library))
+    if (ConnectLibrary(m_dm, library) && DeleteFolder(m_dm, number, library))
         return true;
     m_log.WriteLog(QStringLiteral("Unable to remove folder ") + NumberText(number) +
                    QStringLiteral(" in library ") + library + QStringLiteral(" - cannot continue."));
@@ -252,6 +421,8 @@ bool FolderConversion::remove(int number, const QString &library)
 
 bool FolderConversion::removeSources()
 {
+    if (!verifyNewTree())
+        return false;
     m_removing = true;
     QSet<ItemKey> removed;
     for (auto child = m_children.crbegin(); child != m_children.crend(); ++child) {
@@ -288,7 +459,7 @@ void FolderConversion::leave()
 {
     try {
         sortLinked();
-        if (!m_result && m_writing && !m_removing) {
+        if (!m_result && m_writing && !m_verifying) {
             const auto unlinked = std::count_if(m_children.cbegin(), m_children.cend(),
                                                 [](const ChildRow &child) { return !child.done; });
             m_log.WriteLog(QStringLiteral("Error: ") + NumberText(int(unlinked)) + QStringLiteral(" of ") +

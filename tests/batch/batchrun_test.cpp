@@ -249,12 +249,20 @@ TEST(BatchRunTest, EveryDemoFolderMovesWhereTheUserHoldsTheRights)
                     EXPECT_EQ(demo.fingerprint(), before);
                     continue;
                 }
+                EXPECT_TRUE(demo.documentsUnder(target, name).contains(documents));
+                EXPECT_EQ(demo.violations(), QStringList{});
+                // Its case twins "Budget" and "BUDGET" become one folder in the target, which cannot give
+                // both their different access: the check before removal keeps the source.
+                if (name == "Finance") {
+                    EXPECT_EQ(code, ExitFailed) << demo.err.toStdString();
+                    EXPECT_TRUE(demo.isFolder(source, number));
+                    EXPECT_EQ(demo.documentsUnder(source, name), documents);
+                    continue;
+                }
                 ++moves;
                 EXPECT_EQ(code, ExitDone) << demo.err.toStdString();
                 EXPECT_FALSE(demo.isFolder(source, number));
-                EXPECT_TRUE(demo.documentsUnder(target, name).contains(documents));
                 documentsFollowed += documents.size();
-                EXPECT_EQ(demo.violations(), QStringList{});
             }
         }
     }

@@ -354,7 +354,37 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
              return move;
          },
          false, R"(F LIB_SYB "X" | >D LIB_SQL "x1")",
-         shape("still holds 1 item(s) not moved to library LIB_SYB - it is not removed"), 1},
+         shape("of library LIB_SQL that folder #1002 in library LIB_SQL holds\n"
+               "differs from its source in 1 place(s) - nothing of it is removed from library LIB_SQL"),
+         1},
+        {"sibling folders whose names differ only in letter case, with the same access",
+         [](ConvertWorld &w) {
+             const int lower = w.folder("LIB_SQL", "Budget", {w.doc("LIB_SQL", "b1")});
+             const int upper = w.folder("LIB_SQL", "BUDGET", {w.doc("LIB_SQL", "b2")});
+             return Move{w.folder("LIB_SQL", "X", {{"LIB_SQL", lower}, {"LIB_SQL", upper}}), "X"};
+         },
+         true, R"(F LIB_SYB "X" | >F LIB_SYB "Budget" | >>D LIB_SQL "b1" | >>D LIB_SQL "b2")",
+         shape("\"BUDGET\" in library LIB_SQL becomes one with folder #"), 2},
+        {"sibling folders whose names differ only in letter case, one restricted",
+         [](ConvertWorld &w) {
+             const int lower = w.folderWith("LIB_SQL", "Budget", {1, {{"U:MDOE", 127}}});
+             w.builder.link("LIB_SQL", lower, "LIB_SQL", w.doc("LIB_SQL", "b1").second);
+             const int upper = w.folder("LIB_SQL", "BUDGET", {w.doc("LIB_SQL", "b2")});
+             return Move{w.folder("LIB_SQL", "X", {{"LIB_SQL", lower}, {"LIB_SQL", upper}}), "X"};
+         },
+         false, R"(F LIB_SYB "X" | >F LIB_SYB "Budget" | >>D LIB_SQL "b1" | >>D LIB_SQL "b2")",
+         shape("is not open to every user as folder #"), 2},
+        {"the new folder closed to others before the sources are removed",
+         [](ConvertWorld &w) {
+             Move move{w.folder("LIB_SQL", "X", {w.doc("LIB_SQL", "x1")}), "X"};
+             move.progress = [&w](int done, int total) {
+                 if (done == total)
+                     w.builder.db("LIB_SYB").exec("UPDATE PROFILE SET DEFAULT_RIGHTS = 1 WHERE DOCNAME = 'X'");
+             };
+             return move;
+         },
+         false, R"(F LIB_SYB "X" | >D LIB_SQL "x1")",
+         shape("is not open to every user as folder #1002 in library LIB_SQL is"), 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
