@@ -154,7 +154,7 @@ QString UsageLines()
 {
     return QStringLiteral(
         "usage: korvel [--dm FILE] [/P] [/RV] [/XR]\n"
-"       korvel --batch [--dm FILE] [--yes] [--verbose] [--log-verbose|--log-quiet]\n"
+        "       korvel --batch [--dm FILE] [--yes] [--verbose] [--log-verbose|--log-quiet]\n"
         "                      [--report FILE] COMMAND\n"
         "       korvel --help | --version\n");
 }

@@ -77,10 +77,10 @@ private:
     int m_processed = 0;
     // What the report needs besides the walk's rows.
     const ReportStep m_reportFrom{m_dm.report};
-    QHash<ItemKey, int> m_copies;  // where each folder made or reused for the move stands in the target
-    QSet<ItemKey> m_createRows;    // folders whose creation has a row
-    QSet<ItemKey> m_removalRows;   // folders whose removal has a row
-    int m_childRows = 0;           // the children, in order, that have a row
+    QHash<ItemKey, int> m_copies; // where each folder made or reused for the move stands in the target
+    QSet<ItemKey> m_createRows;   // folders whose creation has a row
+    QSet<ItemKey> m_removalRows;  // folders whose removal has a row
+    int m_childRows = 0;          // the children, in order, that have a row
     bool m_failedItems = false;
     bool m_writing = false;  // the target has been written to
     bool m_removing = false; // the removal of the sources has begun

@@ -54,11 +54,12 @@ MoveReport::MoveReport(ActivityLog &log, const QString &fileName) : m_log(log), 
     m_log.setFailureListener([this](const QString &text) { heard(text); });
     // Unbuffered: every row goes to the system as it is written.
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        m_log.WriteLog(QStringLiteral("Warning: Unable to write the move report ") + fileName + QStringLiteral(": ") +
-                       m_file.errorString());
+        m_log.WriteLog(QStringLiteral("Warning: Unable to write the move report ") + fileName +
+                       QStringLiteral(": ") + m_file.errorString());
         return;
     }
-    writeLine(QStringLiteral("Source library,Source number,Name,Kind,Target library,Target number,Action,Result"));
+    writeLine(
+        QStringLiteral("Source library,Source number,Name,Kind,Target library,Target number,Action,Result"));
 }
 
 MoveReport::~MoveReport()
@@ -70,14 +71,15 @@ void MoveReport::write(const ReportItem &item, ReportAction action, const QStrin
 {
     if (!m_file.isOpen())
         return;
-    const QStringList fields{item.sourceLibrary,
-                             numberField(item.sourceNumber),
-                             item.name,
-                             item.kind == ReportKind::Folder ? QStringLiteral("folder") : QStringLiteral("document"),
-                             item.targetLibrary,
-                             numberField(item.targetNumber),
-                             actionText(action),
-                             result};
+    const QStringList fields{
+        item.sourceLibrary,
+        numberField(item.sourceNumber),
+        item.name,
+        item.kind == ReportKind::Folder ? QStringLiteral("folder") : QStringLiteral("document"),
+        item.targetLibrary,
+        numberField(item.targetNumber),
+        actionText(action),
+        result};
     QStringList quoted;
     for (const QString &field : fields)
         quoted << CsvField(field);
@@ -167,7 +169,8 @@ void NoteForReport(DmContext &dm, ReportAction action)
 
 ReportedMove::ReportedMove(DmContext &dm, const QString &fileName)
     : m_dm(dm),
-      m_report(dm.log, fileName.isEmpty() ? MoveReportFileName(dm.log.configuredLogPath(), dm.log.now()) : fileName)
+      m_report(dm.log,
+               fileName.isEmpty() ? MoveReportFileName(dm.log.configuredLogPath(), dm.log.now()) : fileName)
 {
     m_dm.report = &m_report;
 }
@@ -191,7 +194,8 @@ QString CsvField(const QString &text)
 QString MoveReportFileName(const QString &configuredLogPath, const QDateTime &moveTime)
 {
     const QString log = DatedLogFileName(configuredLogPath, moveTime.date());
-    const QString stem = log.left(log.lastIndexOf(u'.')) + u'_' + moveTime.time().toString(QStringLiteral("hhmmss"));
+    const QString stem =
+        log.left(log.lastIndexOf(u'.')) + u'_' + moveTime.time().toString(QStringLiteral("hhmmss"));
     QString name = stem + QStringLiteral(".csv");
     for (int n = 2; QFileInfo::exists(name); ++n)
         name = stem + u'-' + QString::number(n) + QStringLiteral(".csv");

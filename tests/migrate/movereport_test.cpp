@@ -97,7 +97,8 @@ public:
     bool files(const QString &library, int parent, const QString &itemLibrary, int item)
     {
         return builder.db(library)
-                   .scalar("SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ?1 AND DOCNUMBER = ?2 AND LIBRARY = ?3",
+                   .scalar("SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ?1 AND DOCNUMBER = ?2 AND "
+                           "LIBRARY = ?3",
                            {parent, item, builder.remoteId(library, itemLibrary)})
                    .toInt() > 0;
     }
@@ -155,9 +156,9 @@ TEST(MoveReportTest, RowsMatchTheLibrariesAfterAFailedMoveAndItsSecondRun)
     const auto kept = w.folder("LIB_SQL", "Kept", {w.doc("LIB_SQL", "k")});
     w.folder("LIB_SQL", "Other", {{"LIB_SQL", kept}});
     const int sub = w.folder("LIB_SQL", "Sub", {w.doc("LIB_SQL", "c"), {"LIB_SQL", kept}});
-    const int top = w.folder("LIB_SQL", "Top",
-                             {w.doc("LIB_SQL", "a"), w.doc("LIB_SQL", "b, \"quoted\""), w.doc("LIB_ORA", "o1"),
-                              {"LIB_SQL", sub}});
+    const int top = w.folder(
+        "LIB_SQL", "Top",
+        {w.doc("LIB_SQL", "a"), w.doc("LIB_SQL", "b, \"quoted\""), w.doc("LIB_ORA", "o1"), {"LIB_SQL", sub}});
     const QStringList tree = {"Top", "a", "b, \"quoted\"", "o1", "Sub", "c", "Kept", "k"};
 
     const QString first = w.dir.filePath("first.csv");
@@ -222,7 +223,8 @@ TEST(MoveReportTest, QuotesNamesAsRfc4180Has)
     const QList<QStringList> rows = readCsv(file);
     ASSERT_EQ(rows.size(), std::size(cases) + 1);
     for (size_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(rows[i + 1], QStringList({"LIB_SQL", "7", cases[i].name, "document", "LIB_SYB", "9", "linked", "ok"}));
+        EXPECT_EQ(rows[i + 1],
+                  QStringList({"LIB_SQL", "7", cases[i].name, "document", "LIB_SYB", "9", "linked", "ok"}));
 }
 
 // The report lies beside the dated log, named with the time of the move, and never overwrites another.
@@ -262,5 +264,6 @@ TEST(MoveReportTest, AReportThatCannotBeWrittenOnlyWarns)
     EXPECT_FALSE(QFile::exists(nowhere));
     EXPECT_EQ(w.window.reportsOffered, QStringList());
     const QStringList warnings = w.newLogLines().filter("Warning: (");
-    ASSERT_EQ(warnings.filter("Unable to write the move report " + nowhere).size(), 1) << warnings.join("\n").toStdString();
+    ASSERT_EQ(warnings.filter("Unable to write the move report " + nowhere).size(), 1)
+        << warnings.join("\n").toStdString();
 }
