@@ -62,6 +62,8 @@ public:
     void setMoveRunning(bool running) override;
     void showProgress(const MoveProgress &progress) override;
     void hideProgress() override;
+    // Asks whether to open the report; Yes comes out as reportOpenChosen.
+    void offerReport(const QString &fileName) override;
     quintptr windowHandle() const override;
     QPoint windowPositionTwips() const override;
     void endProgram() override;
@@ -118,6 +120,8 @@ signals:
     void logPurgeChosen();
     void readmeChosen();
     void settingsViewerChosen();
+    // The user chose to open a move's report.
+    void reportOpenChosen(const QString &fileName);
     // The move entries of the tree's pop-up menu, for the selected node.
     void convertFolderChosen();
     void convertAllFoldersChosen();

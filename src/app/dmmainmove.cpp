@@ -113,6 +113,14 @@ void DMMain::hideProgress()
     m_progress->reset();
 }
 
+void DMMain::offerReport(const QString &fileName)
+{
+    if (showMessage(QStringLiteral("The report of this move is saved as ") + fileName +
+                        QStringLiteral(". Open it now?"),
+                    MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes)
+        emit reportOpenChosen(fileName);
+}
+
 TreeNode DMMain::selectedNode() const
 {
     return FolderTreeWidget::node(m_tree->currentItem());

@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/qentsplash.h"
+#include "log/viewfile.h"
 #include "migrate/movelock.h"
 #include "settings/product.h"
 
@@ -32,6 +33,8 @@ Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> fact
     QObject::connect(&m_window, &DMMain::logPurgeChosen, &m_window, [this] { MNLogPurge_Click(); });
     QObject::connect(&m_window, &DMMain::readmeChosen, &m_window, [this] { MNHelpReadme_Click(); });
     QObject::connect(&m_window, &DMMain::settingsViewerChosen, &m_window, [this] { MNQentOptions_Click(); });
+    QObject::connect(&m_window, &DMMain::reportOpenChosen, &m_window,
+                     [this](const QString &fileName) { ViewFile(m_window, *m_viewer, fileName); });
     QObject::connect(&m_window, &DMMain::cancelClicked, &m_window, [this] { Button_Cancel_Click(); });
     QObject::connect(&m_window, &DMMain::convertFolderChosen, &m_window,
                      [this] { m_moveMenu.MNConvertFolder_Click(); });

@@ -64,6 +64,7 @@ MoveOutcome runCommand(const CommandLine &line, Run &run, ConsoleWindow &window,
 {
     DmContext &dm = run.dm();
     MoveCommand command(dm, run.moveFlags(), lockFile);
+    command.setReportFile(line.reportFile);
     switch (line.command) {
     case CommandLine::Command::MoveFolder:
         return command.moveFolder(line.library, line.docNumber, QString());

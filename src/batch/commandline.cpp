@@ -66,6 +66,26 @@ QString readCommand(CommandLine &line, const QStringList &words)
                           : QStringLiteral("unknown command ") + name;
 }
 
+// "--name" or "--name=VALUE".
+bool isOption(const QString &argument, QStringView name)
+{
+    return argument == name || (argument.startsWith(name) && argument.mid(name.size()).startsWith(u'='));
+}
+
+// The value of the option at i, given after "=" or as the next argument (which i then moves on to); empty
+// when it is missing.
+QString optionValue(const QStringList &arguments, qsizetype &i)
+{
+    const QString &argument = arguments[i];
+    if (const qsizetype equals = argument.indexOf(u'='); equals >= 0)
+        return argument.mid(equals + 1);
+    const QString next = arguments.value(i + 1);
+    if (next.isEmpty() || next.startsWith(QStringLiteral("--")))
+        return {};
+    ++i;
+    return next;
+}
+
 } // namespace
 
 CommandLine ParseCommandLine(const QStringList &arguments)
@@ -82,17 +102,19 @@ CommandLine ParseCommandLine(const QStringList &arguments)
             return only(CommandLine::Mode::Help);
         if (argument == u"--version")
             return only(CommandLine::Mode::Version);
-        if (argument == u"--dm" || argument.startsWith(QStringLiteral("--dm="))) {
-            const bool inline_ = argument.startsWith(QStringLiteral("--dm="));
-            const QString value = inline_ ? argument.mid(5) : arguments.value(i + 1);
-            if (value.isEmpty() || (!inline_ && value.startsWith(QStringLiteral("--"))))
+        if (isOption(argument, u"--dm")) {
+            const QString value = optionValue(arguments, i);
+            if (value.isEmpty())
                 return usageError(QStringLiteral("--dm needs the installation file"));
             if (QFileInfo(value).isDir())
                 return usageError(QStringLiteral("--dm needs the installation file, and ") + value +
                                   QStringLiteral(" is a directory"));
             line.installation = value;
-            if (!inline_)
-                ++i;
+        } else if (isOption(argument, u"--report")) {
+            line.reportFile = optionValue(arguments, i);
+            if (line.reportFile.isEmpty())
+                return usageError(QStringLiteral("--report needs the report file"));
+            batchOptionsGiven << QStringLiteral("--report");
         } else if (argument == u"--batch") {
             batch = true;
         } else if (batchOptions.contains(argument)) {
@@ -132,7 +154,8 @@ QString UsageLines()
 {
     return QStringLiteral(
         "usage: korvel [--dm FILE] [/P] [/RV] [/XR]\n"
-        "       korvel --batch [--dm FILE] [--yes] [--verbose] [--log-verbose|--log-quiet] COMMAND\n"
+        "       korvel --batch [--dm FILE] [--yes] [--verbose] [--log-verbose|--log-quiet]\n"
+        "                      [--report FILE] COMMAND\n"
         "       korvel --help | --version\n");
 }
 
@@ -160,6 +183,8 @@ QString HelpText()
                "  --verbose       print the status texts to standard error\n"
                "  --log-verbose   write the verbose log lines, whatever the saved setting says\n"
                "  --log-quiet     write only the \"Error:\" and \"Warning:\" lines to the log\n"
+               "  --report FILE   write the CSV report of the move to FILE (default: a new file beside the\n"
+               "                  log, named with its date and the time of the move)\n"
                "  --help          print this help;  --version  print the version\n"
                "  /P              delete the configured log file at start-up (window)\n"
                "  /RV, /XR        accepted; there is no DM view to refresh\n"

@@ -27,6 +27,7 @@ struct CommandLine {
     bool yes = false;
     bool verbose = false;
     std::optional<bool> logVerbose;
+    QString reportFile; // --report FILE; empty: a new file beside the log
 };
 
 // Reads the arguments after the program name.

@@ -106,6 +106,11 @@ MessageAnswer ConsoleWindow::confirmMove(const QString &question)
     return answer;
 }
 
+void ConsoleWindow::offerReport(const QString &fileName)
+{
+    print(QStringLiteral("Report: ") + fileName);
+}
+
 QString ConsoleWindow::counter(MoveCounter which) const
 {
     const auto found = m_counters.find(which);

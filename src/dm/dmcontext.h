@@ -7,6 +7,8 @@
 #include "log/activitylog.h"
 #include "settings/savedsettings.h"
 
+class MoveReport;
+
 // What the DM-facing procedures share for the run, created once by the application and handed to
 // each of them. Every member is borrowed and outlives the procedures' calls.
 struct DmContext {
@@ -16,4 +18,6 @@ struct DmContext {
     ActivityLog &log;
     WindowSeam &window;
     SavedSettings &settings;
+    // The report of the move command that runs, if one is kept; null otherwise.
+    MoveReport *report = nullptr;
 };

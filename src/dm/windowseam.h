@@ -52,6 +52,10 @@ public:
     virtual void showProgress(const MoveProgress &progress) = 0;
     virtual void hideProgress() = 0;
 
+    // A move command has ended and left its report in the file (a full path): the window offers to open
+    // it, the console prints where it is.
+    virtual void offerReport(const QString &fileName) = 0;
+
     // Native handle handed to the DM application object.
     virtual quintptr windowHandle() const = 0;
 

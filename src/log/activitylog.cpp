@@ -58,6 +58,8 @@ void ActivityLog::writeLine(const QString &text, bool always)
         return;
 
     const qsizetype prefix = alwaysWrittenPrefix(trimmed);
+    if (prefix > 0 && m_failureListener)
+        m_failureListener(trimmed);
     QString entry = trimmed;
     if (always || prefix > 0 || m_mainWindow.verboseLogging()) {
         const QDateTime now = m_clock();

@@ -47,6 +47,11 @@ public:
     void ShowStatus(const QString &text);
     void SetLogMenus();
 
+    // Told every "Error:" and "Warning:" text as it is logged, written to the file or not, so that a record
+    // kept beside the log can name the causes of failures. One listener at a time; an empty one ends it.
+    using FailureListener = std::function<void(const QString &text)>;
+    void setFailureListener(FailureListener listener) { m_failureListener = std::move(listener); }
+
     // The log's clock: the time procedures put into their texts.
     QDateTime now() const { return m_clock(); }
 
@@ -65,4 +70,5 @@ private:
     QDate m_nameDate; // the day and configured path that m_currentLogFileName was derived from
     QString m_namePath;
     QString m_lastLogEntry;
+    FailureListener m_failureListener;
 };

@@ -2,6 +2,7 @@
 
 #include "dmapi/dmerror.h"
 #include "migrate/foldersteps.h"
+#include "migrate/movereport.h"
 #include "migrate/sortfolders.h"
 
 std::shared_ptr<DmLibrary> LinkMemo::library(const DmSession &session, const QString &libraryName)
@@ -275,6 +276,7 @@ bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const 
         ItemLink link(dm, ItemDocNumber, ParentDocNumber, ItemType, ParentLib, ItemLib, memo);
         if (link.mayWriteToParentLibrary() && link.openItemProfile()) {
             if (link.alreadyInFolder()) {
+                NoteForReport(dm, ReportAction::AlreadyLinked);
                 result = true;
             } else if (link.openParentFolder() && link.addItem() && link.saveFolder()) {
                 if (sort == ParentSort::Sort)

@@ -7,6 +7,7 @@
 #include "migrate/createfolder.h"
 #include "migrate/deletefolder.h"
 #include "migrate/foldersteps.h"
+#include "migrate/movereport.h"
 #include "migrate/movewalk.h"
 #include "migrate/securitycopy.h"
 #include "migrate/sortfolders.h"
@@ -44,12 +45,14 @@ private:
     void leave();
 
     void handDown(int number, const QString &library, int made);
-    bool linkInto(int item, int parent, const QString &type, const QString &itemLib);
+    int create(const QString &name, int newParent, bool isRoot, int number, const QString &library);
+    bool linkInto(const ChildRow &child, int item, const QString &itemLib);
     bool newParentKnown(int newParent, int number, const QString &name);
     int twinOf(const ChildRow &child);
     void toSort(int folder);
     void sortLinked();
     bool remove(int number, const QString &library);
+    bool removeFolder(int number, const QString &library);
     bool verifyNewTree();
     bool readTree(const QString &library, const QList<ItemKey> &folders, QHash<ItemKey, TreeFolder> &into);
     int compareFolder(const ItemKey &source, const TreeFolder &old, const TreeFolder &made);
@@ -58,6 +61,11 @@ private:
     bool refuse(const QString &line) { return m_walk.refuse(line); }
     bool standsForItself(const QString &library) const { return m_walk.standsForItself(library); }
     void reportProgress();
+    ReportItem reportItem(const QString &library, int number, const QString &name, bool folder,
+                          int target) const;
+    QString nameOf(const ItemKey &folder) const;
+    void reportUnprocessed();
+    void reportLeftInPlace();
 
     DmContext &m_dm;
     DmSession &m_s;
@@ -74,11 +82,16 @@ private:
     QString m_entryLibrary;
     QString m_entryStatus;
     MousePointer m_entryPointer = MousePointer::Default;
-    QHash<ItemKey, int> m_made; // the selected folder and its subfolders: their numbers in the target
+    QHash<ItemKey, int> m_made; // where each folder of the chain and the tree stands in the target
     QList<int> m_toSort;     // target folders that received links, in the order of their first link
     QSet<int> m_sortPending; // the same folders, to look up
     LinkMemo m_links;        // what every link of this move learns once
     int m_processed = 0;
+    // What the report needs besides the walk's rows.
+    const ReportStep m_reportFrom{m_dm.report};
+    QSet<ItemKey> m_createRows;   // folders whose creation has a row
+    QSet<ItemKey> m_removalRows;  // folders whose removal has a row
+    int m_childRows = 0;          // the children, in order, that have a row
     bool m_failedItems = false;
     bool m_writing = false;  // the target has been written to
     bool m_verifying = false; // every item is in the target; the new tree is being compared
@@ -147,8 +160,7 @@ bool FolderConversion::recreateChain()
         } else if (number == 0) {
             if (row.parent != 0 && !newParentKnown(row.newParent, row.number, row.name))
                 return false;
-            number = CreateFolder(m_dm, row.name, row.newParent, row.isRoot, m_target, row.number,
-                                  row.library, ParentSort::Defer);
+            number = create(row.name, row.newParent, row.isRoot, row.number, row.library);
             if (number != 0 && row.newParent != 0)
                 toSort(row.newParent);
             if (number == 0)
@@ -168,12 +180,31 @@ bool FolderConversion::recreateChain()
     return true;
 }
 
-bool FolderConversion::linkInto(int item, int parent, const QString &type, const QString &itemLib)
+// Made, or found standing in its place; either way the report gets the row.
+int FolderConversion::create(const QString &name, int newParent, bool isRoot, int number,
+                             const QString &library)
 {
-    const bool linked =
-        AddFolderItem(m_dm, item, parent, type, m_target, itemLib, ParentSort::Defer, &m_links);
+    const ReportStep step(m_dm.report);
+    const int made =
+        CreateFolder(m_dm, name, newParent, isRoot, m_target, number, library, ParentSort::Defer);
+    step.write(reportItem(library, number, name, true, made),
+               step.noted(ReportAction::Reused) ? ReportAction::Reused : ReportAction::Created, made != 0);
+    m_createRows.insert(keyOf(number, library));
+    return made;
+}
+
+// The child is named in the report as the walk found it, also when the item linked is its copy.
+bool FolderConversion::linkInto(const ChildRow &child, int item, const QString &itemLib)
+{
+    const ReportStep step(m_dm.report);
+    const bool linked = AddFolderItem(m_dm, item, child.newParent, child.type, m_target, itemLib,
+                                      ParentSort::Defer, &m_links);
+    step.write(reportItem(child.library, child.number, child.name, child.isFolder(), child.newParent),
+               step.noted(ReportAction::AlreadyLinked) ? ReportAction::AlreadyLinked : ReportAction::Linked,
+               linked);
+    m_childRows = m_processed + 1;
     if (linked)
-        toSort(parent);
+        toSort(child.newParent);
     return linked;
 }
 
@@ -221,17 +252,21 @@ bool FolderConversion::recreateChildren()
         if (!newParentKnown(child.newParent, child.number, child.name))
             return false;
         if (!child.isFolder() || standsForItself(child.library)) {
-            child.done = linkInto(child.number, child.newParent, child.type, child.library);
+            child.done = linkInto(child, child.number, child.library);
         } else if (child.repeat) {
-            child.done = linkInto(made.value(child.key()), child.newParent, QStringLiteral("F"), m_target);
+            child.done = linkInto(child, made.value(child.key()), m_target);
         } else if (const int twin = twinOf(child); twin != 0) {
+            ReportStep(m_dm.report)
+                .write(reportItem(child.library, child.number, child.name, true, twin), ReportAction::Reused, true);
+            m_createRows.insert(child.key());
+            m_childRows = m_processed + 1;
             child.done = true;
             made.insert(child.key(), twin);
             handDown(child.number, child.library, twin);
             m_log.WriteDashLine();
         } else {
-            const int number = CreateFolder(m_dm, child.name, child.newParent, false, m_target, child.number,
-                                            child.library, ParentSort::Defer);
+            const int number = create(child.name, child.newParent, false, child.number, child.library);
+            m_childRows = m_processed + 1;
             if (number == 0)
                 return refuse(QStringLiteral("Error: Unable to create this folder - cannot continue."));
             toSort(child.newParent);
@@ -412,11 +447,22 @@ bool FolderConversion::knownInTarget(const FolderTrustee &trustee)
 // library it removed from last.
 bool FolderConversion::remove(int number, const QString &library)
 {
-    if (ConnectLibrary(m_dm, library) && DeleteFolder(m_dm, number, library))
+    if (ConnectLibrary(m_dm, library) && removeFolder(number, library))
         return true;
     m_log.WriteLog(QStringLiteral("Unable to remove folder ") + NumberText(number) +
                    QStringLiteral(" in library ") + library + QStringLiteral(" - cannot continue."));
     return false;
+}
+
+bool FolderConversion::removeFolder(int number, const QString &library)
+{
+    const ReportStep step(m_dm.report);
+    const bool removed = DeleteFolder(m_dm, number, library);
+    const ItemKey key = keyOf(number, library);
+    step.write(reportItem(library, number, nameOf(key), true, m_made.value(key)), ReportAction::Removed,
+               removed);
+    m_removalRows.insert(key);
+    return removed;
 }
 
 bool FolderConversion::removeSources()
@@ -446,11 +492,77 @@ bool FolderConversion::removeSources()
     return true;
 }
 
-
 void FolderConversion::reportProgress()
 {
     if (m_progress)
         m_progress(m_processed, int(m_children.size()));
+}
+
+ReportItem FolderConversion::reportItem(const QString &library, int number, const QString &name, bool folder,
+                                        int target) const
+{
+    return {library, number, name, folder ? ReportKind::Folder : ReportKind::Document, m_target, target};
+}
+
+QString FolderConversion::nameOf(const ItemKey &folder) const
+{
+    if (folder == keyOf(m_number, m_source))
+        return m_name;
+    for (const ChildRow &child : std::as_const(m_children))
+        if (child.key() == folder)
+            return child.name;
+    return {};
+}
+
+// What a stopped move did not come to, in the order the move takes it, with the reason it stopped.
+void FolderConversion::reportUnprocessed()
+{
+    if (!m_dm.report || m_result)
+        return;
+    const QString reason = m_reportFrom.lastFailureOr(QStringLiteral("the move stopped before it"));
+    if (!m_writing) {
+        m_dm.report->write(reportItem(m_source, m_number, m_name, true, 0), ReportAction::Skipped, reason);
+        return;
+    }
+    QSet<ItemKey> seen;
+    for (auto row = m_chain.crbegin(); row != m_chain.crend(); ++row) {
+        const ItemKey key = keyOf(row->number, row->library);
+        if (standsForItself(row->library) || m_createRows.contains(key) || seen.contains(key))
+            continue;
+        seen.insert(key);
+        m_dm.report->write(reportItem(row->library, row->number, row->name, true, 0), ReportAction::Skipped,
+                           reason);
+    }
+    for (qsizetype i = m_childRows; i < m_children.size(); ++i) {
+        const ChildRow &child = m_children[i];
+        m_dm.report->write(reportItem(child.library, child.number, child.name, child.isFolder(), 0),
+                           ReportAction::Skipped, reason);
+    }
+}
+
+// The folders of the tree that are still in their library once they have a copy in the target: kept on
+// purpose, or left because the move stopped before their removal.
+void FolderConversion::reportLeftInPlace()
+{
+    if (!m_dm.report || !m_writing)
+        return;
+    const QString reason = m_reportFrom.lastFailureOr(QStringLiteral("the move stopped before it"));
+    QSet<ItemKey> seen;
+    const auto left = [&](const QString &library, int number, const QString &name) {
+        const ItemKey key = keyOf(number, library);
+        if (standsForItself(library) || !m_made.contains(key) || seen.contains(key))
+            return;
+        seen.insert(key);
+        const ReportItem item = reportItem(library, number, name, true, m_made.value(key));
+        if (m_walk.kept.contains(key))
+            m_dm.report->write(item, ReportAction::Kept, QStringLiteral("ok"));
+        else if (!m_result && !m_removalRows.contains(key))
+            m_dm.report->write(item, ReportAction::Skipped, reason);
+    };
+    for (auto child = m_children.crbegin(); child != m_children.crend(); ++child)
+        if (child->isFolder())
+            left(child->library, child->number, child->name);
+    left(m_source, m_number, m_name);
 }
 
 // Every path ends here: folders that received links are sorted also when the move stopped early, and a
@@ -458,6 +570,7 @@ void FolderConversion::reportProgress()
 void FolderConversion::leave()
 {
     try {
+        reportUnprocessed();
         sortLinked();
         if (!m_result && m_writing && !m_verifying) {
             const auto unlinked = std::count_if(m_children.cbegin(), m_children.cend(),
@@ -468,6 +581,7 @@ void FolderConversion::leave()
                            QStringLiteral(" were not linked in library ") + m_target +
                            QStringLiteral(" - nothing of it is removed from library ") + m_source);
         }
+        reportLeftInPlace();
         m_log.WriteLog(EqualsLine());
         ReleaseSharedSlots(m_s);
         ConnectLibrary(m_dm, m_entryLibrary);

@@ -6,6 +6,7 @@
 #include "dmapi/dmerror.h"
 #include "migrate/deletefolder.h"
 #include "migrate/foldersteps.h"
+#include "migrate/movereport.h"
 #include "migrate/securitycopy.h"
 #include "settings/leadingnumber.h"
 #include "settings/product.h"
@@ -103,6 +104,8 @@ int FolderCreation::run()
         trapped(error);
     }
     leave();
+    if (m_result != 0 && m_number == 0)
+        NoteForReport(m_dm, ReportAction::Reused);
     return m_result;
 }
 

@@ -7,6 +7,7 @@
 #include "migrate/convertfolder.h"
 #include "migrate/foldersteps.h"
 #include "migrate/movelock.h"
+#include "migrate/movereport.h"
 #include "settings/leadingnumber.h"
 
 namespace {
@@ -239,6 +240,7 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
                                 QStringLiteral(" to library ") + m_target + QStringLiteral("?")) !=
         MessageAnswer::Yes)
         return MoveOutcome::Declined;
+    const ReportedMove report(m_dm, m_reportFile);
     m_dm.window.setCounter(MoveCounter::Total, NumberText(1));
     const Pace pace(m_dm.log);
     if (!convert(pace, 1, 1, docNumber, source)) {
@@ -319,6 +321,7 @@ MoveOutcome MoveCommand::moveLibrary(const QString &sourceLib)
 MoveOutcome MoveCommand::moveList(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst,
                                   const RowMoved &moved)
 {
+    const ReportedMove report(m_dm, m_reportFile);
     const int count = int(rows.size());
     m_dm.window.setCounter(MoveCounter::Total, NumberText(count));
     const Pace pace(m_dm.log);

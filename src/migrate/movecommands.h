@@ -42,6 +42,10 @@ public:
 
     MoveCommand(DmContext &dm, MoveFlags &flags, QString lockFile);
 
+    // Where the report of a command that gets past its question goes; empty (the default): a new file
+    // beside the log.
+    void setReportFile(const QString &fileName) { m_reportFile = fileName; }
+
     // One folder, named as the tree shows it (empty: by its name in the DM).
     MoveOutcome moveFolder(const QString &sourceLib, int docNumber, const QString &name,
                            const RowMoved &moved = {});
@@ -70,6 +74,7 @@ private:
     MoveFlags &m_flags;
     QString m_lockFile;
     QString m_target;
+    QString m_reportFile;
 };
 
 // The closing summary of the list commands.

@@ -20,6 +20,20 @@
 
 namespace {
 
+// Records the files it is asked to show; starts nothing.
+class ListingViewer : public FileViewer {
+public:
+    explicit ListingViewer(QStringList &opened) : m_opened(opened) {}
+    bool open(const QString &fileName) override
+    {
+        m_opened << fileName;
+        return true;
+    }
+
+private:
+    QStringList &m_opened;
+};
+
 // The program on a local DM of two libraries whose user holds the folder rights in both: LIB_A
 // (current) with public folders the user may see, LIB_B the target. Questions are answered Yes; each
 // message box is recorded with what the window looked like while it was up.
@@ -77,7 +91,8 @@ public:
                 if (onQuestion)
                     onQuestion();
                 return MessageAnswer::Yes;
-            });
+            },
+            std::make_unique<ListingViewer>(opened));
         program->Form_Load();
         ASSERT_FALSE(window().programHasEnded());
         window().findChild<QComboBox *>("ComboTargetLibrary")->setCurrentText("LIB_B");
@@ -112,6 +127,7 @@ public:
     std::unique_ptr<InstallationBuilder> builder;
     std::unique_ptr<Program> program;
     std::vector<Shown> shown;
+    QStringList opened; // by the viewer
     // What the user does while the confirmation is up.
     std::function<void()> onQuestion;
 };
@@ -174,8 +190,12 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
         w.publicFolder("Beta");
         w.start(c.faults);
         c.choose(w);
-        ASSERT_FALSE(w.shown.empty());
-        const MoveMenuWorld::Shown &summary = w.shown.back();
+        // Last the window offers the move's report, and Yes opens it.
+        ASSERT_GE(w.shown.size(), 2u);
+        ASSERT_EQ(w.opened.size(), 1);
+        EXPECT_TRUE(w.shown.back().text.contains(w.opened[0])) << w.shown.back().text.toStdString();
+        EXPECT_TRUE(QFile::exists(w.opened[0]));
+        const MoveMenuWorld::Shown &summary = w.shown[w.shown.size() - 2];
         EXPECT_EQ(summary.text, c.summary);
         EXPECT_FALSE(summary.treeEnabled);
         EXPECT_FALSE(summary.exitEnabled);

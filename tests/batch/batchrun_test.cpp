@@ -218,6 +218,33 @@ TEST(BatchRunTest, ExitCodes)
     }
 }
 
+// A batch move prints where its report is: the file --report names, else a new file beside the log. The
+// report names the moved folder's removal.
+TEST(BatchRunTest, PrintsWhereTheReportIs)
+{
+    for (const bool named : {true, false}) {
+        SCOPED_TRACE(named ? "--report" : "beside the log");
+        BatchDemo demo;
+        const QString file = QFileInfo(demo.file()).absolutePath() + "/moves.csv";
+        EXPECT_EQ(demo.run(QStringList{"--yes", "move-folder", "CORPORATE", "1001", "ARCHIVE"} +
+                           (named ? QStringList{"--report", file} : QStringList{})),
+                  ExitDone)
+            << demo.err.toStdString();
+        static const QRegularExpression printed("^Report: (.*)$", QRegularExpression::MultilineOption);
+        const QString report = printed.match(demo.err).captured(1);
+        if (named)
+            EXPECT_EQ(report, file);
+        else
+            EXPECT_EQ(QFileInfo(report).dir().entryList({"*.LOG"}).size(), 1) << report.toStdString();
+        QFile csv(report);
+        ASSERT_TRUE(csv.open(QIODevice::ReadOnly)) << report.toStdString();
+        const QString text = QString::fromUtf8(csv.readAll());
+        EXPECT_TRUE(text.startsWith("Source library,Source number,Name,")) << text.toStdString();
+        EXPECT_TRUE(text.contains("\r\nCORPORATE,1001,Projects,folder,ARCHIVE,")) << text.toStdString();
+        EXPECT_TRUE(text.contains(",removed,ok\r\n")) << text.toStdString();
+    }
+}
+
 // On a fresh demo, every top-level folder of every library moves to each other library where the user
 // holds the folder rights, with every document of its tree filed in the new tree and nothing left
 // for the library check; the library without the rights refuses each with nothing changed.

@@ -53,6 +53,7 @@ public:
     void setMoveRunning(bool running) override { moveRunning.push_back(running); }
     void showProgress(const MoveProgress &p) override { progress.push_back(p); }
     void hideProgress() override { ++progressHidden; }
+    void offerReport(const QString &fileName) override { reportsOffered << fileName; }
     quintptr windowHandle() const override { return 0x4b0; }
     QPoint windowPositionTwips() const override { return position; }
     void endProgram() override { ++endings; }
@@ -72,6 +73,7 @@ public:
     std::vector<MoveProgress> progress;
     int progressHidden = 0;
     QStringList statusHistory;
+    QStringList reportsOffered;
     std::vector<Message> messages;
 
 private:

@@ -1,0 +1,203 @@
+#include "migrate/movereport.h"
+
+#include "log/logfilename.h"
+#include "migrate/foldersteps.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QString ErrorPrefix = QStringLiteral("ERROR:");
+const QString WarningPrefix = QStringLiteral("WARNING:");
+
+QString actionText(ReportAction action)
+{
+    switch (action) {
+    case ReportAction::Created:
+        return QStringLiteral("created");
+    case ReportAction::Reused:
+        return QStringLiteral("reused");
+    case ReportAction::Linked:
+        return QStringLiteral("linked");
+    case ReportAction::AlreadyLinked:
+        return QStringLiteral("already linked");
+    case ReportAction::Removed:
+        return QStringLiteral("removed");
+    case ReportAction::Kept:
+        return QStringLiteral("kept");
+    case ReportAction::Skipped:
+        break;
+    }
+    return QStringLiteral("skipped");
+}
+
+QString numberField(int number)
+{
+    return number == 0 ? QString() : NumberText(number);
+}
+
+// A logged failure as a result column shows it: without its "Error:" or "Warning:", on one line (the DM's
+// description follows the error number on a line of its own in the log).
+QString failureText(const QString &text, qsizetype prefix)
+{
+    QStringList lines;
+    for (const QString &line : text.mid(prefix).split(u'\n'))
+        if (const QString trimmed = line.trimmed(); !trimmed.isEmpty())
+            lines << trimmed;
+    return lines.join(QStringLiteral(" - "));
+}
+
+} // namespace
+
+MoveReport::MoveReport(ActivityLog &log, const QString &fileName) : m_log(log), m_file(fileName)
+{
+    m_log.setFailureListener([this](const QString &text) { heard(text); });
+    // Unbuffered: every row goes to the system as it is written.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        m_log.WriteLog(QStringLiteral("Warning: Unable to write the move report ") + fileName +
+                       QStringLiteral(": ") + m_file.errorString());
+        return;
+    }
+    writeLine(
+        QStringLiteral("Source library,Source number,Name,Kind,Target library,Target number,Action,Result"));
+}
+
+MoveReport::~MoveReport()
+{
+    m_log.setFailureListener({});
+}
+
+void MoveReport::write(const ReportItem &item, ReportAction action, const QString &result)
+{
+    if (!m_file.isOpen())
+        return;
+    const QStringList fields{
+        item.sourceLibrary,
+        numberField(item.sourceNumber),
+        item.name,
+        item.kind == ReportKind::Folder ? QStringLiteral("folder") : QStringLiteral("document"),
+        item.targetLibrary,
+        numberField(item.targetNumber),
+        actionText(action),
+        result};
+    QStringList quoted;
+    for (const QString &field : fields)
+        quoted << CsvField(field);
+    writeLine(quoted.join(u','));
+}
+
+void MoveReport::writeLine(const QString &line)
+{
+    const QByteArray bytes = (line + QStringLiteral("\r\n")).toUtf8();
+    if (m_file.write(bytes) == bytes.size())
+        return;
+    const QString reason = m_file.errorString();
+    m_file.close();
+    m_log.WriteLog(QStringLiteral("Warning: Unable to write the move report ") + m_file.fileName() +
+                   QStringLiteral(": ") + reason + QStringLiteral(" - it ends here"));
+}
+
+void MoveReport::heard(const QString &text)
+{
+    if (text.startsWith(ErrorPrefix, Qt::CaseInsensitive))
+        m_failures.append({true, failureText(text, ErrorPrefix.size())});
+    else if (text.startsWith(WarningPrefix, Qt::CaseInsensitive))
+        m_failures.append({false, failureText(text, WarningPrefix.size())});
+}
+
+QString MoveReport::firstFailureSince(qsizetype mark) const
+{
+    QString warning;
+    for (qsizetype i = mark; i < m_failures.size(); ++i) {
+        if (m_failures[i].error)
+            return m_failures[i].text;
+        if (warning.isEmpty())
+            warning = m_failures[i].text;
+    }
+    return warning;
+}
+
+QString MoveReport::lastFailureSince(qsizetype mark) const
+{
+    QString warning;
+    for (qsizetype i = m_failures.size() - 1; i >= mark; --i) {
+        if (m_failures[i].error)
+            return m_failures[i].text;
+        if (warning.isEmpty())
+            warning = m_failures[i].text;
+    }
+    return warning;
+}
+
+ReportStep::ReportStep(MoveReport *report) : m_report(report)
+{
+    if (m_report) {
+        m_mark = m_report->mark();
+        m_report->m_notes = 0;
+    }
+}
+
+bool ReportStep::noted(ReportAction action) const
+{
+    return m_report && (m_report->m_notes & (1u << unsigned(action))) != 0;
+}
+
+void ReportStep::write(const ReportItem &item, ReportAction action, bool done) const
+{
+    if (!m_report)
+        return;
+    QString result = QStringLiteral("ok");
+    if (!done) {
+        result = m_report->firstFailureSince(m_mark);
+        if (result.isEmpty())
+            result = QStringLiteral("failed");
+    }
+    m_report->write(item, action, result);
+}
+
+QString ReportStep::lastFailureOr(const QString &otherwise) const
+{
+    const QString failure = m_report ? m_report->lastFailureSince(m_mark) : QString();
+    return failure.isEmpty() ? otherwise : failure;
+}
+
+void NoteForReport(DmContext &dm, ReportAction action)
+{
+    if (dm.report)
+        dm.report->note(action);
+}
+
+ReportedMove::ReportedMove(DmContext &dm, const QString &fileName)
+    : m_dm(dm),
+      m_report(dm.log,
+               fileName.isEmpty() ? MoveReportFileName(dm.log.configuredLogPath(), dm.log.now()) : fileName)
+{
+    m_dm.report = &m_report;
+}
+
+ReportedMove::~ReportedMove()
+{
+    m_dm.report = nullptr;
+    if (m_report.isWritten())
+        m_dm.window.offerReport(QFileInfo(m_report.fileName()).absoluteFilePath());
+}
+
+QString CsvField(const QString &text)
+{
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\r') && !text.contains(u'\n'))
+        return text;
+    QString quoted = text;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QString MoveReportFileName(const QString &configuredLogPath, const QDateTime &moveTime)
+{
+    const QString log = DatedLogFileName(configuredLogPath, moveTime.date());
+    const QString stem =
+        log.left(log.lastIndexOf(u'.')) + u'_' + moveTime.time().toString(QStringLiteral("hhmmss"));
+    QString name = stem + QStringLiteral(".csv");
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = stem + u'-' + QString::number(n) + QStringLiteral(".csv");
+    return name;
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "dm/dmcontext.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QList>
+#include <QString>
+
+enum class ReportKind { Folder, Document };
+enum class ReportAction { Created, Reused, Linked, AlreadyLinked, Removed, Kept, Skipped };
+
+// An item of a move as a report row names it. The target number is where the item stands in the target
+// library: a created or reused folder's own number there; for a link, the folder it is filed into; for a
+// removed or kept folder, its copy. 0 when there is none.
+struct ReportItem {
+    QString sourceLibrary;
+    int sourceNumber = 0;
+    QString name;
+    ReportKind kind = ReportKind::Folder;
+    QString targetLibrary;
+    int targetNumber = 0;
+};
+
+// The CSV record of one move command: a header row, then one row per folder and document the move acted
+// on, as RFC 4180 has it (UTF-8, CRLF line ends, fields with a comma, quote or line break quoted). Each row
+// reaches the disk as it is written, so a move that stops or is killed leaves the rows of what it did.
+//
+// While it lives it listens to the log's "Error:" and "Warning:" lines, which give the result column of a
+// failed step its cause. A file that cannot be written costs one "Warning:" line and nothing more: the
+// move goes on without rows. Borrows the log, which must outlive it.
+class MoveReport {
+public:
+    MoveReport(ActivityLog &log, const QString &fileName);
+    ~MoveReport();
+    MoveReport(const MoveReport &) = delete;
+    MoveReport &operator=(const MoveReport &) = delete;
+
+    // Whether every row so far reached the file.
+    bool isWritten() const { return m_file.isOpen(); }
+    QString fileName() const { return m_file.fileName(); }
+
+    // result: "ok", or the cause of a failure.
+    void write(const ReportItem &item, ReportAction action, const QString &result);
+
+    // What a step learns that its caller cannot see from the step's result.
+    void note(ReportAction action) { m_notes |= 1u << unsigned(action); }
+
+    // Failures the log was told of from a mark on: the first explains a failed step, the last why a move
+    // stopped. An "Error:" line is preferred to a "Warning:" line; empty when there was neither.
+    qsizetype mark() const { return m_failures.size(); }
+    QString firstFailureSince(qsizetype mark) const;
+    QString lastFailureSince(qsizetype mark) const;
+
+private:
+    friend class ReportStep;
+
+    void writeLine(const QString &line);
+    void heard(const QString &text);
+
+    ActivityLog &m_log;
+    QFile m_file;
+    struct Failure {
+        bool error;
+        QString text;
+    };
+    QList<Failure> m_failures;
+    unsigned m_notes = 0;
+};
+
+// One step of a move that gets a row: from its start, what the wrapped procedure notes and what it logs
+// as failures go into that row. Does nothing without a report.
+class ReportStep {
+public:
+    explicit ReportStep(MoveReport *report);
+
+    bool noted(ReportAction action) const;
+    // Result "ok" when done, else the first failure logged since the step began.
+    void write(const ReportItem &item, ReportAction action, bool done) const;
+    // The last failure logged since the step began, or the given text.
+    QString lastFailureOr(const QString &otherwise) const;
+
+private:
+    MoveReport *m_report;
+    qsizetype m_mark = 0;
+};
+
+// Lets the move's report know what a step learnt; nothing when no report is kept.
+void NoteForReport(DmContext &dm, ReportAction action);
+
+// The report of one move command, kept while this lives and handed to the procedures through the DM
+// context; when the command ends the context lets go of it and the window offers it to the user, if it
+// could be written. Without a file name it lies beside the log (MoveReportFileName).
+class ReportedMove {
+public:
+    ReportedMove(DmContext &dm, const QString &fileName);
+    ~ReportedMove();
+    ReportedMove(const ReportedMove &) = delete;
+    ReportedMove &operator=(const ReportedMove &) = delete;
+
+private:
+    DmContext &m_dm;
+    MoveReport m_report;
+};
+
+// A field of a CSV row: as it is, or between double quotes with its own quotes doubled when it holds a
+// comma, a quote or a line break.
+QString CsvField(const QString &text);
+
+// Beside the log: the log file's dated name with the time of the move ("hhmmss") added before a ".csv"
+// extension ("Korvel_20260305.LOG" gives "Korvel_20260305_140709.csv"), and "-2", "-3"... after the time
+// while a file of that name exists.
+QString MoveReportFileName(const QString &configuredLogPath, const QDateTime &moveTime);
