@@ -154,6 +154,7 @@ private:
     MousePointer m_pointer = MousePointer::Default;
     bool m_programEnded = false;
     bool m_moveRunning = false;
+    QString m_pendingReport; // offered when the move that wrote it has handed the window back
     // What the log menus should show once the running move has ended.
     bool m_logMenusEnabled = false;
     // Everything a move disables, with the state each had before.

@@ -76,6 +76,8 @@ void DMMain::setMoveRunning(bool running)
                 enable(object, wasEnabled);
         m_disabledForMove.clear();
         setLogMenusEnabled(m_logMenusEnabled);
+        if (!m_pendingReport.isEmpty())
+            offerReport(std::exchange(m_pendingReport, QString()));
         return;
     }
     // Every entry of the menus (their shortcuts too), the tree with its pop-up, the library label
@@ -113,8 +115,14 @@ void DMMain::hideProgress()
     m_progress->reset();
 }
 
+// The report is ready before the command hands the window back; it is offered once the window is live
+// again, so that its viewer can be used.
 void DMMain::offerReport(const QString &fileName)
 {
+    if (m_moveRunning) {
+        m_pendingReport = fileName;
+        return;
+    }
     if (showMessage(QStringLiteral("The report of this move is saved as ") + fileName +
                         QStringLiteral(". Open it now?"),
                     MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes)

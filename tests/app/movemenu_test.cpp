@@ -190,10 +190,11 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
         w.publicFolder("Beta");
         w.start(c.faults);
         c.choose(w);
-        // Last the window offers the move's report, and Yes opens it.
+        // Last, with the window live again, it offers the move's report, and Yes opens it.
         ASSERT_GE(w.shown.size(), 2u);
         ASSERT_EQ(w.opened.size(), 1);
         EXPECT_TRUE(w.shown.back().text.contains(w.opened[0])) << w.shown.back().text.toStdString();
+        EXPECT_TRUE(w.shown.back().treeEnabled);
         EXPECT_TRUE(QFile::exists(w.opened[0]));
         const MoveMenuWorld::Shown &summary = w.shown[w.shown.size() - 2];
         EXPECT_EQ(summary.text, c.summary);
