@@ -68,6 +68,7 @@ public:
     void setMoveRunning(bool) override {}
     void showProgress(const MoveProgress &) override {}
     void hideProgress() override {}
+    void showPreview(const QString &) override {}
     quintptr windowHandle() const override { return 0; }
     QPoint windowPositionTwips() const override { return {}; }
     void endProgram() override {}

@@ -62,6 +62,8 @@ public:
     void setMoveRunning(bool running) override;
     void showProgress(const MoveProgress &progress) override;
     void hideProgress() override;
+    // Window-modal and left open when the call returns.
+    void showPreview(const QString &text) override;
     quintptr windowHandle() const override;
     QPoint windowPositionTwips() const override;
     void endProgram() override;
@@ -122,6 +124,8 @@ signals:
     void convertFolderChosen();
     void convertAllFoldersChosen();
     void convertLibraryChosen();
+    // "Preview move…" of the tree's pop-up menu, for the selected node.
+    void previewMoveChosen();
     // Refresh of the tree's pop-up menu (F5): reload the node's level, or its library's whole tree.
     void refreshChosen(TreeNode node);
     // The ".." button beside the options and the Cancel button.
@@ -179,6 +183,7 @@ private:
     QAction *m_logPurge = nullptr;
     QAction *m_helpReadme = nullptr;
     QMenu *m_convertMain = nullptr;
+    QAction *m_previewMove = nullptr;
     QAction *m_convertFolder = nullptr;
     QAction *m_convertAllFolders = nullptr;
     QAction *m_convertLibrary = nullptr;

@@ -3,6 +3,7 @@
 
 #include "app/dmmain.h"
 #include "app/foldertreewidget.h"
+#include "app/previewdialog.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -111,6 +112,11 @@ void DMMain::hideProgress()
 {
     m_progress->hide();
     m_progress->reset();
+}
+
+void DMMain::showPreview(const QString &text)
+{
+    (new PreviewDialog(text, this))->open();
 }
 
 TreeNode DMMain::selectedNode() const

@@ -52,6 +52,9 @@ public:
     virtual void showProgress(const MoveProgress &progress) = 0;
     virtual void hideProgress() = 0;
 
+    // Shows the list a move preview made; the user may save it as a text file.
+    virtual void showPreview(const QString &text) = 0;
+
     // Native handle handed to the DM application object.
     virtual quintptr windowHandle() const = 0;
 

@@ -53,6 +53,7 @@ public:
     void setMoveRunning(bool running) override { moveRunning.push_back(running); }
     void showProgress(const MoveProgress &p) override { progress.push_back(p); }
     void hideProgress() override { ++progressHidden; }
+    void showPreview(const QString &text) override { previews << text; }
     quintptr windowHandle() const override { return 0x4b0; }
     QPoint windowPositionTwips() const override { return position; }
     void endProgram() override { ++endings; }
@@ -73,6 +74,7 @@ public:
     int progressHidden = 0;
     QStringList statusHistory;
     std::vector<Message> messages;
+    QStringList previews;
 
 private:
     QString m_status;
