@@ -31,7 +31,7 @@ PreviewDialog::PreviewDialog(const QString &text, QWidget *parent) : QDialog(par
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(list);
     layout->addWidget(buttons);
-    resize(760, 520);
+    resize(900, 560);
 }
 
 bool PreviewDialog::saveTo(const QString &fileName) const

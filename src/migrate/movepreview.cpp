@@ -50,14 +50,15 @@ public:
 private:
     void chain();
     void tree(const ItemKey &folder, int made, int depth);
-    void link(const ChildRow &child, int depth);
+    void link(const ChildRow &child, int made, int depth);
+    const QSet<ItemKey> &filedIn(int made);
     void removal(const ChildRow &child, int depth);
     // Makes or takes up a folder under parent (an index of m_made, -1 for the top level); returns its index.
     int place(const QString &name, int parent, bool isRoot, int source, const QString &sourceLib, int depth);
     int takeUp(int found, const QString &name, int parent, bool isRoot,
                const std::optional<FolderAccess> &source, int depth);
     int existingFolder(const QString &name, int parentNumber, bool isRoot, int depth);
-    void sameNamed(const QString &name, int parent, int found, int depth);
+    void sameNamed(const QString &name, int parentNumber, int found, int depth);
     std::optional<FolderAccess> trustees(const std::optional<FolderAccess> &source, const QString &name,
                                          int depth);
     void uniqueName(const QString &name, int depth);
@@ -84,6 +85,7 @@ private:
     QHash<ItemKey, QList<qsizetype>> m_below; // rows of the content tree by the folder holding them
     QList<TargetFolder> m_made;
     QHash<std::pair<int, QString>, int> m_byName; // (parent, name upper-cased) -> index of m_made
+    QHash<int, QSet<ItemKey>> m_filed;            // items of the target folders that stand there, by index
     QHash<QString, bool> m_known;                 // trustees looked up in the target
     QSet<QString> m_namesMade;                    // upper-cased names of the folders the move would make
     std::optional<bool> m_uniqueNames;
@@ -111,7 +113,8 @@ void FolderPlan::chain()
         line(1, itemText(kind, row.number, row.name, row.library));
         if (m_walk.standsForItself(row.library)) {
             line(2, QStringLiteral("Stands in library ") + m_target + QStringLiteral(" already"));
-            made.insert(key, add({row.number, row.name, {}}, -1));
+            m_made << TargetFolder{row.number, row.name, {}};
+            made.insert(key, int(m_made.size()) - 1);
             continue;
         }
         const qsizetype parents =
@@ -139,7 +142,7 @@ void FolderPlan::tree(const ItemKey &folder, int made, int depth)
     for (const qsizetype i : m_below.value(folder)) {
         const ChildRow &child = m_walk.children[i];
         if (!child.isFolder() || m_walk.standsForItself(child.library)) {
-            link(child, depth);
+            link(child, made, depth);
             continue;
         }
         line(depth, itemText(QStringLiteral("Folder"), child.number, child.name, child.library));
@@ -159,10 +162,13 @@ void FolderPlan::tree(const ItemKey &folder, int made, int depth)
     }
 }
 
-void FolderPlan::link(const ChildRow &child, int depth)
+// An item that a folder standing in the target holds already is left as it is.
+void FolderPlan::link(const ChildRow &child, int made, int depth)
 {
     const QString kind = child.isFolder() ? QStringLiteral("Folder") : QStringLiteral("Document");
-    line(depth, QStringLiteral("Link ") + itemText(kind.toLower(), child.number, child.name, child.library));
+    line(depth, (filedIn(made).contains(child.key()) ? QStringLiteral("Linked already: ")
+                                                     : QStringLiteral("Link ")) +
+                    itemText(kind.toLower(), child.number, child.name, child.library));
     thirdLibrary(kind, child, QStringLiteral("it stays there and is linked from library ") + m_target,
                  depth + 1);
     if (!opens(child))
@@ -170,6 +176,19 @@ void FolderPlan::link(const ChildRow &child, int depth)
                QStringLiteral("Warning: It cannot be opened: it would not be linked, and the folders "
                               "of the tree would stay in library ") +
                    m_walk.source());
+}
+
+const QSet<ItemKey> &FolderPlan::filedIn(int made)
+{
+    auto found = m_filed.find(made);
+    if (found != m_filed.end())
+        return *found;
+    QSet<ItemKey> items;
+    if (const int number = m_made[made].number; number != 0)
+        if (const std::optional<SqlRows> rows = m_walk.contentsOf(number, m_target))
+            for (qsizetype r = 0; r < rows->size(); ++r)
+                items.insert(keyOf(leadingInt32(rows->value(r, 1).toString()), rows->value(r, 2).toString()));
+    return *m_filed.insert(made, items);
 }
 
 void FolderPlan::thirdLibrary(const QString &kind, const ChildRow &child, const QString &fate, int depth)

@@ -193,7 +193,8 @@ TEST(BatchRunTest, ExitCodes)
          {"--dry-run", "move-library", "ARCHIVE", "archive"},
          {},
          ExitRefused,
-         "Error: The target library ARCHIVE is the library the folders are in - choose another target library\n"
+         "Error: The target library ARCHIVE is the library the folders are in - choose another target "
+         "library\n"
          "0 folder(s) previewed with 1 hazard(s); nothing was changed.",
          false},
         {"no universal access",
@@ -300,7 +301,8 @@ TEST(BatchRunTest, EveryDemoFolderPreviewsWithNothingChanged)
                 if (target == source)
                     continue;
                 SCOPED_TRACE((name + " of " + source + " to " + target).toStdString());
-                const int code = demo.run({"--dry-run", "move-folder", source, QString::number(number), target});
+                const int code =
+                    demo.run({"--dry-run", "move-folder", source, QString::number(number), target});
                 EXPECT_EQ(code, target == "LEGAL" ? ExitRefused : ExitDone) << demo.err.toStdString();
                 EXPECT_TRUE(demo.err.contains("; nothing was changed.")) << demo.err.toStdString();
                 lists += demo.err;

@@ -157,6 +157,15 @@ TEST(MovePreviewTest, NamesEachHazard)
              return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans", {0, {}}, true)};
          },
          "Taken up: folder #1001 \"Plans\" at the top level of library LIB_SYB, public, whose trustees stay"},
+        {"an item that a folder taken up holds already",
+         [](PreviewWorld &w) {
+             const int letter = w.document("LIB_SQL", "Letter");
+             const int plans = w.folder("LIB_SQL", "Plans", {0, {}}, true);
+             w.file("LIB_SQL", plans, letter);
+             w.file("LIB_SYB", w.folder("LIB_SYB", "Plans", restricted, true), letter, "LIB_SQL");
+             return Move{"LIB_SQL", plans};
+         },
+         "Linked already: document #1001 \"Letter\" of library LIB_SQL"},
         {"a same-named folder in the target, not taken up",
          [](PreviewWorld &w) {
              w.folder("LIB_SYB", "Plans", restricted);
