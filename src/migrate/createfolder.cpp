@@ -384,9 +384,7 @@ bool FolderCreation::reuse(int found)
     if (!existing->isRestrictedTo(mover) || source->isRestrictedTo(mover))
         return false;
     // Left restricted by an earlier failed copy, if this program made it: copy the security again.
-    const SqlRows path = QueryRows(
-        m_dm, QStringLiteral("SELECT PATH FROM [OWNER].FOLDER WHERE DOCNUMBER = ") + NumberText(found));
-    if (path.failed() || path.value(0, 1).toString().trimmed() != ProductName())
+    if (!MadeByThisProgram(m_dm, found))
         return false;
     if (CopyFolderSecurity(m_dm, m_sourceLib, m_sourceDoc, m_target, found) != SecurityOutcome::Copied)
         m_result = 0;
@@ -693,6 +691,13 @@ void FolderCreation::leave()
 }
 
 } // namespace
+
+bool MadeByThisProgram(DmContext &dm, int docNumber)
+{
+    const SqlRows path = QueryRows(
+        dm, QStringLiteral("SELECT PATH FROM [OWNER].FOLDER WHERE DOCNUMBER = ") + NumberText(docNumber));
+    return !path.failed() && path.value(0, 1).toString().trimmed() == ProductName();
+}
 
 int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,
                  const QString &TargetLib, int SourceDocNumber, const QString &SourceLib,

@@ -31,6 +31,10 @@ int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, 
 // session's shared folder slot and leaves it empty.
 std::optional<int> SubfolderNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber,
                                   const QString &TargetLib);
+// True when folder docNumber of the current library carries this program's folder path: CreateFolder
+// made it. A folder taken up that this program made and left restricted to the user running the move gets
+// the security copy again.
+bool MadeByThisProgram(DmContext &dm, int docNumber);
 // The same search by SQL in the current library, which must be TargetLib: under a parent (not 0) its
 // subfolder rows of that name; at the top level the folders of that name that no folder holds, with the
 // root status IsRoot and, when private, made by this program. The first row is the one taken.

@@ -295,22 +295,27 @@ int FolderPlan::takeUp(int found, const QString &name, int parent, bool isRoot,
                        const std::optional<FolderAccess> &source, int depth)
 {
     const QString folder = QStringLiteral("folder #") + NumberText(found) + u' ' + Quoted(name);
+    const QString takenUp = QStringLiteral("Taken up: ") + folder + u' ' + where(parent, isRoot);
     std::optional<FolderAccess> existing;
     if (ConnectLibrary(m_dm, m_target))
         existing = ReadFolderAccess(m_dm, found);
-    if (!existing || !source)
+    if (!existing || !source) {
         hazard(depth,
                QStringLiteral("Error: The access of ") + folder + QStringLiteral(" of library ") + m_target +
                    QStringLiteral(" cannot be compared with its source's - the move of this folder stops "
                                   "there"));
-    else if (AccessWider(*existing, *source, mover()))
+    } else if (AccessWider(*existing, *source, mover())) {
         hazard(depth,
                QStringLiteral("Error: A ") + folder + QStringLiteral(" stands in library ") + m_target +
                    QStringLiteral(" and gives wider access than its source, so it is not taken up - the "
                                   "move of this folder stops there"));
-    else
-        line(depth, QStringLiteral("Taken up: ") + folder + u' ' + where(parent, isRoot) +
-                        QStringLiteral(", whose trustees stay as they are"));
+    } else if (existing->isRestrictedTo(mover()) && !source->isRestrictedTo(mover()) &&
+               MadeByThisProgram(m_dm, found)) {
+        line(depth, takenUp + QStringLiteral(", whose trustees are copied again"));
+        existing = trustees(source, name, depth);
+    } else {
+        line(depth, takenUp + QStringLiteral(", whose trustees stay as they are"));
+    }
     return add({found, name, existing}, parent);
 }
 

@@ -2,6 +2,7 @@
 
 #include "migrate/movecommands.h"
 #include "migrate/movepreview.h"
+#include "settings/product.h"
 
 #include <functional>
 
@@ -157,6 +158,15 @@ TEST(MovePreviewTest, NamesEachHazard)
              return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans", {0, {}}, true)};
          },
          "Taken up: folder #1001 \"Plans\" at the top level of library LIB_SYB, public, whose trustees stay"},
+        {"a folder taken up that an earlier copy left restricted",
+         [](PreviewWorld &w) {
+             const int left = w.folder("LIB_SYB", "Plans", restricted, true);
+             w.builder.db("LIB_SYB").exec("UPDATE FOLDER SET PATH = ?1 WHERE DOCNUMBER = ?2",
+                                          {ProductName(), left});
+             return Move{"LIB_SQL",
+                         w.folder("LIB_SQL", "Plans", {1, {{"U:JSMITH", 255}, {"U:MDOE", 45}}}, true)};
+         },
+         "whose trustees are copied again\n    Trustees to copy: user JSMITH (255), user MDOE (45)"},
         {"an item that a folder taken up holds already",
          [](PreviewWorld &w) {
              const int letter = w.document("LIB_SQL", "Letter");
