@@ -69,6 +69,7 @@ public:
     void showProgress(const MoveProgress &) override {}
     void hideProgress() override {}
     void offerReport(const QString &) override {}
+    void showPreview(const QString &) override {}
     quintptr windowHandle() const override { return 0; }
     QPoint windowPositionTwips() const override { return {}; }
     void endProgram() override {}

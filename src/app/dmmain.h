@@ -64,6 +64,8 @@ public:
     void hideProgress() override;
     // Asks whether to open the report; Yes comes out as reportOpenChosen.
     void offerReport(const QString &fileName) override;
+    // Window-modal and left open when the call returns.
+    void showPreview(const QString &text) override;
     quintptr windowHandle() const override;
     QPoint windowPositionTwips() const override;
     void endProgram() override;
@@ -126,6 +128,8 @@ signals:
     void convertFolderChosen();
     void convertAllFoldersChosen();
     void convertLibraryChosen();
+    // "Preview move…" of the tree's pop-up menu, for the selected node.
+    void previewMoveChosen();
     // Refresh of the tree's pop-up menu (F5): reload the node's level, or its library's whole tree.
     void refreshChosen(TreeNode node);
     // The ".." button beside the options and the Cancel button.
@@ -184,6 +188,7 @@ private:
     QAction *m_logPurge = nullptr;
     QAction *m_helpReadme = nullptr;
     QMenu *m_convertMain = nullptr;
+    QAction *m_previewMove = nullptr;
     QAction *m_convertFolder = nullptr;
     QAction *m_convertAllFolders = nullptr;
     QAction *m_convertLibrary = nullptr;

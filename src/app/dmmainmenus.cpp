@@ -46,6 +46,8 @@ void DMMain::buildMenus()
     // The tree's pop-up menu: one of the move entries is shown, the one that fits the node.
     m_convertMain = new QMenu(QStringLiteral("Main"), this);
     m_convertMain->setObjectName(QStringLiteral("MNConvertMain"));
+    m_previewMove = entry(m_convertMain, QStringLiteral("MNPreviewMove"), QStringLiteral("Preview move…"));
+    connect(m_previewMove, &QAction::triggered, this, &DMMain::previewMoveChosen);
     m_convertFolder = entry(m_convertMain, QStringLiteral("MNConvertFolder"), QStringLiteral("Move Folder"));
     m_convertAllFolders = entry(m_convertMain, QStringLiteral("MNConvertAllFolders"),
                                 QStringLiteral("Move all folders for this User"));

@@ -3,6 +3,7 @@
 
 #include "app/dmmain.h"
 #include "app/foldertreewidget.h"
+#include "app/previewdialog.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -127,6 +128,11 @@ void DMMain::offerReport(const QString &fileName)
                         QStringLiteral(". Open it now?"),
                     MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes)
         emit reportOpenChosen(fileName);
+}
+
+void DMMain::showPreview(const QString &text)
+{
+    (new PreviewDialog(text, this))->open();
 }
 
 TreeNode DMMain::selectedNode() const

@@ -36,7 +36,10 @@ int runBatch(int argc, char **argv, const CommandLine &commandLine)
     QString installationFile;
     try {
         installationFile = LocateInstallation(commandLine.installation);
-        dm = std::make_shared<LocalDm>(Installation::load(installationFile));
+        Installation installation = Installation::load(installationFile);
+        for (LibraryConfig &library : installation.libraries)
+            library.readOnly = commandLine.dryRun;
+        dm = std::make_shared<LocalDm>(installation);
     } catch (const DmError &error) {
         err << "Error: " << error.description() << Qt::endl;
         return ExitStartupFailed;

@@ -4,7 +4,8 @@
 
 MoveMenu::MoveMenu(DmContext &dm, MoveFlags &flags, FolderBrowser &browser, FolderTreeView &tree,
                    SelectedNode selected, const QString &lockFile)
-    : m_browser(browser), m_tree(tree), m_selected(std::move(selected)), m_command(dm, flags, lockFile)
+    : m_dm(dm), m_flags(flags), m_lockFile(lockFile), m_browser(browser), m_tree(tree),
+      m_selected(std::move(selected)), m_command(dm, flags, lockFile)
 {
 }
 
@@ -17,14 +18,53 @@ QString MoveMenu::libraryOf(TreeNode node) const
 
 std::optional<MoveOutcome> MoveMenu::MNConvertFolder_Click()
 {
-    const TreeNode node = m_selected();
-    if (node == TreeNode::None)
-        return std::nullopt;
-    return m_command.moveFolder(libraryOf(node), FolderNumber(m_tree.tag(node)), m_tree.text(node),
-                                [&](qsizetype) { m_tree.removeNode(node); });
+    return convertFolder(m_command);
 }
 
 std::optional<MoveOutcome> MoveMenu::MNConvertAllFolders_Click()
+{
+    return convertAllFolders(m_command);
+}
+
+std::optional<MoveOutcome> MoveMenu::MNConvertLibrary_Click()
+{
+    return convertLibrary(m_command);
+}
+
+std::optional<MoveOutcome> MoveMenu::MNPreviewMove_Click()
+{
+    const std::optional<ConvertMenuChoice> choice = ConvertMenuFor(m_tree, m_selected());
+    if (!choice)
+        return std::nullopt;
+    MovePreview preview(m_dm);
+    MoveCommand command(m_dm, m_flags, m_lockFile, &preview);
+    std::optional<MoveOutcome> outcome;
+    switch (choice->entry) {
+    case ConvertMenuChoice::Folder:
+        outcome = convertFolder(command);
+        break;
+    case ConvertMenuChoice::AllFolders:
+        outcome = convertAllFolders(command);
+        break;
+    case ConvertMenuChoice::Library:
+        outcome = convertLibrary(command);
+        break;
+    }
+    if (outcome)
+        preview.publish();
+    return outcome;
+}
+
+std::optional<MoveOutcome> MoveMenu::convertFolder(MoveCommand &command)
+{
+    const TreeNode node = m_selected();
+    if (node == TreeNode::None)
+        return std::nullopt;
+    return command.moveFolder(libraryOf(node), FolderNumber(m_tree.tag(node)), m_tree.text(node),
+                              [&](qsizetype) { m_tree.removeNode(node); });
+}
+
+std::optional<MoveOutcome> MoveMenu::convertAllFolders(MoveCommand &command)
 {
     const TreeNode category = m_selected();
     if (category == TreeNode::None)
@@ -40,17 +80,17 @@ std::optional<MoveOutcome> MoveMenu::MNConvertAllFolders_Click()
         rows.append({m_tree.text(child), FolderNumber(m_tree.tag(child))});
         nodes.append(child);
     }
-    const MoveOutcome outcome = m_command.moveFolders(libraryOf(category), m_tree.text(category), rows,
-                                                      [&](qsizetype row) { m_tree.removeNode(nodes[row]); });
+    const MoveOutcome outcome = command.moveFolders(libraryOf(category), m_tree.text(category), rows,
+                                                    [&](qsizetype row) { m_tree.removeNode(nodes[row]); });
     if (m_tree.childCount(category) == 0)
         m_tree.removeNode(category);
     return outcome;
 }
 
-std::optional<MoveOutcome> MoveMenu::MNConvertLibrary_Click()
+std::optional<MoveOutcome> MoveMenu::convertLibrary(MoveCommand &command)
 {
     const TreeNode node = m_selected();
     if (node == TreeNode::None)
         return std::nullopt;
-    return m_command.moveLibrary(m_tree.text(node));
+    return command.moveLibrary(m_tree.text(node));
 }

@@ -21,10 +21,18 @@ public:
     std::optional<MoveOutcome> MNConvertAllFolders_Click();
     // The tree keeps showing the library's folders until their level is loaded again.
     std::optional<MoveOutcome> MNConvertLibrary_Click();
+    // What the move entry offered for the selected node would do, shown and logged; changes nothing.
+    std::optional<MoveOutcome> MNPreviewMove_Click();
 
 private:
     QString libraryOf(TreeNode node) const;
+    std::optional<MoveOutcome> convertFolder(MoveCommand &command);
+    std::optional<MoveOutcome> convertAllFolders(MoveCommand &command);
+    std::optional<MoveOutcome> convertLibrary(MoveCommand &command);
 
+    DmContext &m_dm;
+    MoveFlags &m_flags;
+    QString m_lockFile;
     FolderBrowser &m_browser;
     FolderTreeView &m_tree;
     SelectedNode m_selected;

@@ -42,6 +42,8 @@ Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> fact
                      [this] { m_moveMenu.MNConvertAllFolders_Click(); });
     QObject::connect(&m_window, &DMMain::convertLibraryChosen, &m_window,
                      [this] { m_moveMenu.MNConvertLibrary_Click(); });
+    QObject::connect(&m_window, &DMMain::previewMoveChosen, &m_window,
+                     [this] { m_moveMenu.MNPreviewMove_Click(); });
 }
 
 Program::~Program() = default;

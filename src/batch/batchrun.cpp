@@ -60,10 +60,11 @@ std::optional<QList<MoveListRow>> categoryFolders(DmContext &dm, const QString &
     return folders;
 }
 
-MoveOutcome runCommand(const CommandLine &line, Run &run, ConsoleWindow &window, const QString &lockFile)
+MoveOutcome runCommand(const CommandLine &line, Run &run, ConsoleWindow &window, const QString &lockFile,
+                       MovePreview *preview)
 {
     DmContext &dm = run.dm();
-    MoveCommand command(dm, run.moveFlags(), lockFile);
+    MoveCommand command(dm, run.moveFlags(), lockFile, preview);
     command.setReportFile(line.reportFile);
     switch (line.command) {
     case CommandLine::Command::MoveFolder:
@@ -114,9 +115,16 @@ int RunBatch(const CommandLine &commandLine, const BatchEnvironment &environment
                                    QStringLiteral(") application (") + window.statusText() +
                                    QStringLiteral(") - I will end the program now"),
                                MessageIcon::Critical, MessageButtons::Ok);
-        else if (!run.libraries().isEmpty() && run.hasUniversalAccess())
+        else if (!run.libraries().isEmpty() && run.hasUniversalAccess()) {
+            std::optional<MovePreview> preview;
+            if (commandLine.dryRun)
+                preview.emplace(run.dm());
             code =
-                int(runCommand(commandLine, run, window, MoveLock::lockFileOf(environment.installationFile)));
+                int(runCommand(commandLine, run, window, MoveLock::lockFileOf(environment.installationFile),
+                               preview ? &*preview : nullptr));
+            if (preview)
+                preview->publish();
+        }
     } catch (const DmError &error) {
         run.log().WriteDashLine();
         run.log().WriteLog(QStringLiteral("Batch:"));

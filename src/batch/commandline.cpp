@@ -92,8 +92,9 @@ CommandLine ParseCommandLine(const QStringList &arguments)
 {
     CommandLine line;
     QStringList plain;
-    const QStringList batchOptions = {QStringLiteral("--yes"), QStringLiteral("--verbose"),
-                                      QStringLiteral("--log-verbose"), QStringLiteral("--log-quiet")};
+    const QStringList batchOptions = {QStringLiteral("--yes"), QStringLiteral("--dry-run"),
+                                      QStringLiteral("--verbose"), QStringLiteral("--log-verbose"),
+                                      QStringLiteral("--log-quiet")};
     QStringList batchOptionsGiven;
     bool batch = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -138,6 +139,7 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     line.freeForm = freeForm.join(u' ');
     line.mode = CommandLine::Mode::Batch;
     line.yes = batchOptionsGiven.contains(QStringLiteral("--yes"));
+    line.dryRun = batchOptionsGiven.contains(QStringLiteral("--dry-run"));
     line.verbose = batchOptionsGiven.contains(QStringLiteral("--verbose"));
     const bool loud = batchOptionsGiven.contains(QStringLiteral("--log-verbose"));
     const bool quiet = batchOptionsGiven.contains(QStringLiteral("--log-quiet"));
@@ -154,7 +156,7 @@ QString UsageLines()
 {
     return QStringLiteral(
         "usage: korvel [--dm FILE] [/P] [/RV] [/XR]\n"
-        "       korvel --batch [--dm FILE] [--yes] [--verbose] [--log-verbose|--log-quiet]\n"
+        "       korvel --batch [--dm FILE] [--yes] [--dry-run] [--verbose] [--log-verbose|--log-quiet]\n"
         "                      [--report FILE] COMMAND\n"
         "       korvel --help | --version\n");
 }
@@ -180,6 +182,7 @@ QString HelpText()
                "installation)\n"
                "  --batch         run a command without a window; messages go to standard error\n"
                "  --yes           answer Yes to the move confirmation (without it nothing moves)\n"
+               "  --dry-run       preview: list what the move would do and its hazards, change nothing\n"
                "  --verbose       print the status texts to standard error\n"
                "  --log-verbose   write the verbose log lines, whatever the saved setting says\n"
                "  --log-quiet     write only the \"Error:\" and \"Warning:\" lines to the log\n"
@@ -192,7 +195,7 @@ QString HelpText()
                "once\n"
                "\n"
                "Exit codes:\n"
-               "  0  done (an empty list included)\n"
+               "  0  done (an empty list included); a preview that the checks let through\n"
                "  1  a folder (or any folder of a list) failed\n"
                "  2  usage error\n"
                "  3  refused before anything changed (rights, target equal to source, no such folder or\n"

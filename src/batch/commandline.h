@@ -25,6 +25,7 @@ struct CommandLine {
     bool sharedCategory = false; // move-category: shared, else public
     QString target;
     bool yes = false;
+    bool dryRun = false;
     bool verbose = false;
     std::optional<bool> logVerbose;
     QString reportFile; // --report FILE; empty: a new file beside the log

@@ -19,6 +19,9 @@ struct LibraryConfig {
     QString productVersion = QStringLiteral("15.0.2000.5");
     int compatibilityLevel = 150;
     bool quotedIdentifier = true;
+    // Opened for reading only, as a preview opens it: every write is refused by the database. Not kept
+    // in the installation file.
+    bool readOnly = false;
 
     // Oracle compares text with case and keeps '' as NULL; SQL Server and Sybase libraries compare text
     // without regard to case.

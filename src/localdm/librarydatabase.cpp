@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLocale>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -214,8 +215,9 @@ LibraryDatabase::LibraryDatabase(const LibraryConfig &config) : m_config(config)
         throw DmError(
             DatabaseError, Source,
             QStringLiteral("Library %1: database file %2 not found").arg(config.name, config.databaseFile));
-    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
+    if (sqlite3_open_v2(":memory:", &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | (config.readOnly ? SQLITE_OPEN_URI : 0),
+                        nullptr) != SQLITE_OK) {
         const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
         sqlite3_close(m_db);
         m_db = nullptr;
@@ -224,7 +226,10 @@ LibraryDatabase::LibraryDatabase(const LibraryConfig &config) : m_config(config)
     sqlite3_busy_timeout(m_db, 5000);
     registerNoCaseCollation(m_db);
     try {
-        exec(QStringLiteral("ATTACH DATABASE ?1 AS ") + m_config.owner, {m_config.databaseFile});
+        exec(QStringLiteral("ATTACH DATABASE ?1 AS ") + m_config.owner,
+             {m_config.readOnly ? QUrl::fromLocalFile(m_config.databaseFile).toString(QUrl::FullyEncoded) +
+                                      QStringLiteral("?mode=ro")
+                                : m_config.databaseFile});
         // A file that is not a library database shows here, not at the first DM call.
         if (!scalar(QStringLiteral(
                         "SELECT COUNT(*) FROM %1.sqlite_master WHERE type = 'table' AND name = 'PROFILE'")
@@ -235,8 +240,10 @@ LibraryDatabase::LibraryDatabase(const LibraryConfig &config) : m_config(config)
                               .arg(config.name, config.databaseFile));
         // Write-ahead logging with normal syncing keeps a committed statement durable against a crash
         // of the program at a fraction of the cost of syncing every commit, as a server's log does.
-        exec(QStringLiteral("PRAGMA %1.journal_mode = WAL").arg(m_config.owner));
-        exec(QStringLiteral("PRAGMA %1.synchronous = NORMAL").arg(m_config.owner));
+        if (!m_config.readOnly) {
+            exec(QStringLiteral("PRAGMA %1.journal_mode = WAL").arg(m_config.owner));
+            exec(QStringLiteral("PRAGMA %1.synchronous = NORMAL").arg(m_config.owner));
+        }
         setUpCatalog();
     } catch (const DmError &error) {
         // SQLite's own words say what is wrong with the file ("file is not a database", "database is

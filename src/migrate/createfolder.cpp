@@ -158,8 +158,39 @@ bool FolderCreation::mayCreate()
     return true;
 }
 
+} // namespace
+
 // Only a subfolder of the target library counts: a document of the same name, or a folder of another
 // library filed in the parent, is not the folder.
+std::optional<int> SubfolderNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber,
+                                  const QString &TargetLib)
+{
+    DmSession &s = dm.session;
+    const int count = s.libraries ? s.libraries->count() : 0;
+    for (int i = 1; i <= count; ++i) {
+        const std::shared_ptr<DmLibrary> library = s.libraries->item(i);
+        if (library && library->name() == TargetLib) {
+            s.sharedFolder = library->openFolder(ParentDocNumber);
+            break;
+        }
+    }
+    if (!s.sharedFolder)
+        return std::nullopt;
+    int found = 0;
+    const std::shared_ptr<DmItemCollection> subfolders = s.sharedFolder->subfolders();
+    const int items = subfolders->count();
+    for (int i = 1; i <= items && found == 0; ++i) {
+        const std::shared_ptr<DmItem> item = subfolders->item(i);
+        if (item->libraryName().compare(TargetLib, Qt::CaseInsensitive) == 0 &&
+            item->name().compare(FolderName, Qt::CaseInsensitive) == 0)
+            found = item->documentNumber();
+    }
+    s.sharedFolder.reset();
+    return found;
+}
+
+namespace {
+
 bool FolderCreation::findInParent()
 {
     if (m_parent == 0)
@@ -168,30 +199,13 @@ bool FolderCreation::findInParent()
                      QStringLiteral(" in parent folder #") + NumberText(m_parent) +
                      QStringLiteral(" in library ") + m_target);
     m_log.WriteDashLine();
-    const int count = m_s.libraries ? m_s.libraries->count() : 0;
-    for (int i = 1; i <= count; ++i) {
-        const std::shared_ptr<DmLibrary> library = m_s.libraries->item(i);
-        if (library && library->name() == m_target) {
-            m_s.sharedFolder = library->openFolder(m_parent);
-            break;
-        }
-    }
-    int found = 0;
-    if (!m_s.sharedFolder) {
+    const std::optional<int> inParent = SubfolderNamed(m_dm, m_name, m_parent, m_target);
+    const int found = inParent.value_or(0);
+    if (!inParent) {
         m_log.WriteLog(QStringLiteral("Note: Unable to open folder object for parent folder #") +
                        NumberText(m_parent));
         m_log.WriteDashLine();
-    } else {
-        const std::shared_ptr<DmItemCollection> subfolders = m_s.sharedFolder->subfolders();
-        const int items = subfolders->count();
-        for (int i = 1; i <= items && found == 0; ++i) {
-            const std::shared_ptr<DmItem> item = subfolders->item(i);
-            if (item->libraryName().compare(m_target, Qt::CaseInsensitive) == 0 &&
-                item->name().compare(m_name, Qt::CaseInsensitive) == 0)
-                found = item->documentNumber();
-        }
     }
-    m_s.sharedFolder.reset();
     if (found == 0) {
         m_log.WriteLog(QStringLiteral("Folder ") + m_quoted + QStringLiteral(" does not already exist") +
                        QStringLiteral(" in parent folder #") + NumberText(m_parent));
@@ -204,24 +218,26 @@ bool FolderCreation::findInParent()
     return reuse(found);
 }
 
+} // namespace
+
 // Under a parent: a subfolder row of the target library in a folder of the target library. At the top
 // level: a folder that no folder holds, whose root status is the one asked for and which, when private,
 // this program made (another user's private folder of the same name is theirs).
-bool FolderCreation::findBySql()
+SqlRows FoldersNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,
+                     const QString &TargetLib)
 {
-    if (!ConnectLibrary(m_dm, m_target))
-        return fail(QStringLiteral("Error: Unable to connect to library ") + m_target);
-    const QString name = SqlSafe(m_name.toUpper());
-    const QString target = SqlEscape(m_target);
+    const QString name = SqlSafe(FolderName.toUpper());
+    const QString target = SqlEscape(TargetLib);
     QString statement;
-    if (m_parent != 0) {
+    if (ParentDocNumber != 0) {
         statement =
             QStringLiteral("SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
                            "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
                            "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY "
                            "WHERE FI.PARENT = ") +
-            NumberText(m_parent) + QStringLiteral(" AND FI.NODE_TYPE = 'F' AND UPPER(FI.DISPLAYNAME) = '") +
-            name + QStringLiteral("' AND RL.LIBRARY_NAME = '") + target +
+            NumberText(ParentDocNumber) +
+            QStringLiteral(" AND FI.NODE_TYPE = 'F' AND UPPER(FI.DISPLAYNAME) = '") + name +
+            QStringLiteral("' AND RL.LIBRARY_NAME = '") + target +
             QStringLiteral("' AND PL.LIBRARY_NAME = '") + target + u'\'';
     } else {
         statement =
@@ -232,16 +248,25 @@ bool FolderCreation::findBySql()
             QStringLiteral("' AND PR.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
                            "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
                            "WHERE FI.NODE_TYPE = 'F' AND RL.LIBRARY_NAME = '") +
-            SqlEscape(m_s.currentLibrary->name()) + QStringLiteral("')");
+            SqlEscape(dm.session.currentLibrary->name()) + QStringLiteral("')");
         statement +=
-            m_isRoot
+            IsRoot
                 ? QStringLiteral(" AND PR.DOCNUMBER IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO)")
                 : QStringLiteral(" AND PR.DOCNUMBER NOT IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO) "
                                  "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F "
                                  "WHERE F.PATH = '") +
                       SqlEscape(ProductName()) + QStringLiteral("')");
     }
-    const SqlRows rows = QueryRows(m_dm, statement);
+    return QueryRows(dm, statement);
+}
+
+namespace {
+
+bool FolderCreation::findBySql()
+{
+    if (!ConnectLibrary(m_dm, m_target))
+        return fail(QStringLiteral("Error: Unable to connect to library ") + m_target);
+    const SqlRows rows = FoldersNamed(m_dm, m_name, m_parent, m_isRoot, m_target);
     if (rows.failed())
         return fail(QStringLiteral("Error: Unable to check whether folder ") + m_quoted +
                     QStringLiteral(" exists in library ") + m_target + QStringLiteral(": SQL error ") +
@@ -362,9 +387,7 @@ bool FolderCreation::reuse(int found)
     if (!existing->isRestrictedTo(mover) || source->isRestrictedTo(mover))
         return false;
     // Left restricted by an earlier failed copy, if this program made it: copy the security again.
-    const SqlRows path = QueryRows(
-        m_dm, QStringLiteral("SELECT PATH FROM [OWNER].FOLDER WHERE DOCNUMBER = ") + NumberText(found));
-    if (path.failed() || path.value(0, 1).toString().trimmed() != ProductName())
+    if (!MadeByThisProgram(m_dm, found))
         return false;
     if (CopyFolderSecurity(m_dm, m_sourceLib, m_sourceDoc, m_target, found) != SecurityOutcome::Copied)
         m_result = 0;
@@ -671,6 +694,13 @@ void FolderCreation::leave()
 }
 
 } // namespace
+
+bool MadeByThisProgram(DmContext &dm, int docNumber)
+{
+    const SqlRows path = QueryRows(
+        dm, QStringLiteral("SELECT PATH FROM [OWNER].FOLDER WHERE DOCNUMBER = ") + NumberText(docNumber));
+    return !path.failed() && path.value(0, 1).toString().trimmed() == ProductName();
+}
 
 int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,
                  const QString &TargetLib, int SourceDocNumber, const QString &SourceLib,

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "dm/dmcontext.h"
+#include "dm/sqlrows.h"
 #include "migrate/addfolderitem.h"
+
+#include <optional>
 
 // Makes folder FolderName in TargetLib under the folder ParentDocNumber of that library (0: at the top
 // level, public when IsRoot), with the profile columns and the security of the source folder
@@ -20,3 +23,20 @@
 int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,
                  const QString &TargetLib, int SourceDocNumber, const QString &SourceLib,
                  ParentSort parentSort = ParentSort::Sort);
+
+// Where CreateFolder looks for a folder to take up instead of making one; both read only.
+//
+// The first subfolder of TargetLib named FolderName (ignoring case) that the DM lists in folder
+// ParentDocNumber of TargetLib; 0 when there is none, nullopt when the parent cannot be opened. Uses the
+// session's shared folder slot and leaves it empty.
+std::optional<int> SubfolderNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber,
+                                  const QString &TargetLib);
+// True when folder docNumber of the current library carries this program's folder path: CreateFolder
+// made it. A folder taken up that this program made and left restricted to the user running the move gets
+// the security copy again.
+bool MadeByThisProgram(DmContext &dm, int docNumber);
+// The same search by SQL in the current library, which must be TargetLib: under a parent (not 0) its
+// subfolder rows of that name; at the top level the folders of that name that no folder holds, with the
+// root status IsRoot and, when private, made by this program. The first row is the one taken.
+SqlRows FoldersNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,
+                     const QString &TargetLib);

@@ -100,8 +100,8 @@ private:
     QDateTime m_start;
 };
 
-MoveCommand::MoveCommand(DmContext &dm, MoveFlags &flags, QString lockFile)
-    : m_dm(dm), m_flags(flags), m_lockFile(std::move(lockFile))
+MoveCommand::MoveCommand(DmContext &dm, MoveFlags &flags, QString lockFile, MovePreview *preview)
+    : m_dm(dm), m_flags(flags), m_lockFile(std::move(lockFile)), m_preview(preview)
 {
 }
 
@@ -109,8 +109,22 @@ MoveOutcome MoveCommand::refuse(const QString &text)
 {
     m_dm.log.WriteLog(text);
     m_dm.log.WriteDashLine();
-    m_dm.window.showMessage(text, MessageIcon::Warning);
+    if (m_preview)
+        m_preview->refused(text);
+    else
+        m_dm.window.showMessage(text, MessageIcon::Warning);
     return MoveOutcome::Refused;
+}
+
+// The list a move would take, in its order; refused when a check refused.
+MoveOutcome MoveCommand::preview(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst)
+{
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const MoveListRow &row = rows[lastFirst ? rows.size() - 1 - i : i];
+        if (row.docNumber != 0 && !row.name.isEmpty())
+            m_preview->folder(row.docNumber, sourceLib, m_target);
+    }
+    return m_preview->wasRefused() ? MoveOutcome::Refused : MoveOutcome::Done;
 }
 
 
@@ -160,7 +174,8 @@ bool MoveCommand::begin(Frame &frame, QString &sourceLib)
                QStringLiteral(" is the library the folders are in - choose another target library"));
         return false;
     }
-    return mayMove(m_target);
+    // A preview goes on to show what a move with the rights would do.
+    return mayMove(m_target) || m_preview;
 }
 
 bool MoveCommand::mayMove(const QString &target)
@@ -236,6 +251,8 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
     const QString shown = name.isEmpty() ? *found : name;
     if (!frame.backToStart())
         return MoveOutcome::Refused;
+    if (m_preview)
+        return preview(source, {{shown, docNumber}}, false);
     if (m_dm.window.confirmMove(QStringLiteral("Are you ready to move folder ") + Quoted(shown) +
                                 QStringLiteral(" to library ") + m_target + QStringLiteral("?")) !=
         MessageAnswer::Yes)
@@ -264,6 +281,8 @@ MoveOutcome MoveCommand::moveFolders(const QString &sourceLib, const QString &ca
     QString source = sourceLib;
     if (!begin(frame, source))
         return MoveOutcome::Refused;
+    if (m_preview)
+        return preview(source, rows, false);
     if (m_dm.window.confirmMove(QStringLiteral("Are you ready to move ") + NumberText(int(rows.size())) +
                                 u' ' + category + QStringLiteral(" folder(s) to library ") + m_target +
                                 QStringLiteral("?")) != MessageAnswer::Yes)
@@ -310,6 +329,8 @@ MoveOutcome MoveCommand::moveLibrary(const QString &sourceLib)
                       QStringLiteral(" - nothing is moved"));
     if (!frame.backToStart())
         return MoveOutcome::Refused;
+    if (m_preview)
+        return preview(source, *rows, true);
     if (m_dm.window.confirmMove(QStringLiteral("Are you ready to move ") + NumberText(int(rows->size())) +
                                 QStringLiteral(" folder(s) from library ") + source +
                                 QStringLiteral(" to library ") + m_target + QStringLiteral("?")) !=

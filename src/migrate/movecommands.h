@@ -2,6 +2,7 @@
 
 #include "dm/dmcontext.h"
 #include "dm/moveflags.h"
+#include "migrate/movepreview.h"
 
 #include <functional>
 #include <optional>
@@ -34,13 +35,16 @@ struct MoveListRow {
 // carry the DM's own spelling of their names. While the command runs the move-running flag is set
 // and the window keeps only Cancel live; a cancel takes effect before the next folder of a list.
 //
-// Borrows the DM context and the move flags, which must outlive it.
+// Given a preview, a command asks nothing and moves nothing: a refusal of its checks goes into the
+// preview (missing rights do not stop it) and each folder of its list is previewed instead of moved.
+//
+// Borrows the DM context, the move flags and the preview, which must outlive it.
 class MoveCommand {
 public:
     // Told the position, in the list given, of each folder that moved.
     using RowMoved = std::function<void(qsizetype row)>;
 
-    MoveCommand(DmContext &dm, MoveFlags &flags, QString lockFile);
+    MoveCommand(DmContext &dm, MoveFlags &flags, QString lockFile, MovePreview *preview = nullptr);
 
     // Where the report of a command that gets past its question goes; empty (the default): a new file
     // beside the log.
@@ -69,12 +73,14 @@ private:
                          const RowMoved &moved);
     bool convert(const Pace &pace, int position, int count, int docNumber, const QString &sourceLib);
     MoveOutcome refuse(const QString &text);
+    MoveOutcome preview(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst);
 
     DmContext &m_dm;
     MoveFlags &m_flags;
     QString m_lockFile;
     QString m_target;
     QString m_reportFile;
+    MovePreview *m_preview;
 };
 
 // The closing summary of the list commands.

@@ -32,6 +32,7 @@ bool MoveWalk::walk()
 
 bool MoveWalk::refuse(const QString &line)
 {
+    m_refusal = line;
     m_log.WriteLog(line);
     m_log.WriteDashLine();
     return false;

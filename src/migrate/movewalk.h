@@ -63,6 +63,8 @@ public:
     bool walk();
 
     bool refuse(const QString &line);
+    // The last line refuse() logged: why the walk, or a pass after it, gave up.
+    const QString &refusal() const { return m_refusal; }
     // A row of the target library is used as it stands: never walked, created, copied or removed.
     bool standsForItself(const QString &library) const { return sameLibrary(library, m_target); }
     // The parents of an item found in every library, its own first; nullopt after a logged failure.
@@ -102,6 +104,7 @@ private:
     QString m_source;
     QString m_target;
     QString m_name;
+    QString m_refusal;
     QSet<ItemKey> m_open, m_closed; // folders of the tree being searched for a cycle, and those done
 };
 

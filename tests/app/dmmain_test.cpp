@@ -117,7 +117,8 @@ TEST_F(DMMainTest, MenusCarryTheirCaptionsAndShortcuts)
     EXPECT_EQ(child<QMenu>("MNConvertMain")->title(), "Main");
     EXPECT_EQ(
         entries(child<QMenu>("MNConvertMain")),
-        QStringList({"MNConvertFolder|Move Folder|", "MNConvertAllFolders|Move all folders for this User|",
+        QStringList({"MNPreviewMove|Preview move…|", "MNConvertFolder|Move Folder|",
+                     "MNConvertAllFolders|Move all folders for this User|",
                      "MNConvertLibrary|Move all folders from this library|", "MNConvertLine01|-|",
                      "MNRefresh|Refresh|F5"}));
     EXPECT_EQ(child<QMenu>("MNLibMain")->title(), "Libraries");
@@ -150,12 +151,13 @@ TEST_F(DMMainTest, TheTreePopUpOffersTheMoveEntryThatFitsTheNode)
     window.show();
     view.makeVisible(placeholder);
 
+    const QString preview = "MNPreviewMove|Preview move…";
     const QStringList refresh = {"MNConvertLine01|", "MNRefresh|Refresh"};
     EXPECT_EQ(popUpOver(library),
-              QStringList({"MNConvertLibrary|Move all folders from library LIB"}) + refresh);
+              QStringList({preview, "MNConvertLibrary|Move all folders from library LIB"}) + refresh);
     EXPECT_EQ(popUpOver(shared),
-              QStringList({"MNConvertAllFolders|Move all Shared/Personal folders"}) + refresh);
-    EXPECT_EQ(popUpOver(budget), QStringList({"MNConvertFolder|Move folder Budget"}) + refresh);
+              QStringList({preview, "MNConvertAllFolders|Move all Shared/Personal folders"}) + refresh);
+    EXPECT_EQ(popUpOver(budget), QStringList({preview, "MNConvertFolder|Move folder Budget"}) + refresh);
     EXPECT_EQ(tree()->currentItem(), reinterpret_cast<QTreeWidgetItem *>(budget));
 
     // Refresh, from the pop-up or by F5, acts on the node the pop-up was shown for.

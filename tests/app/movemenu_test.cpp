@@ -1,5 +1,6 @@
 #include "installationbuilder.h"
 
+#include "app/previewdialog.h"
 #include "app/program.h"
 #include "localdm/librarycheck.h"
 #include "localdm/localdmfactory.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -212,5 +214,51 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
         EXPECT_FALSE(w.window().findChild<QProgressBar *>("ProgressMove")->isVisible());
         EXPECT_FALSE(QFile::exists(w.dir.filePath("dm/installation.ini.lock")));
         EXPECT_EQ(LibraryCheck(*w.builder->dm()).violations(), QStringList{});
+    }
+}
+
+// "Preview move…" stands above the move entries: it asks nothing and moves nothing, and shows what the
+// move of the node would do in a dialog that keeps the list as text.
+TEST(MoveMenuTest, PreviewShowsWhatTheMoveWouldDoAndChangesNothing)
+{
+    struct Case {
+        const char *name;
+        std::function<QTreeWidgetItem *(MoveMenuWorld &)> node;
+        QString listed;
+    };
+    const QList<Case> cases = {
+        {"one folder",
+         [](MoveMenuWorld &t) {
+             t.publicNode()->setExpanded(true);
+             return t.publicNode()->child(1);
+         },
+         "\"Beta\" of library LIB_A to library LIB_B\n"},
+        {"a category", [](MoveMenuWorld &t) { return t.publicNode(); },
+         "2 folder(s) previewed with 0 hazard(s)"},
+        {"a library", [](MoveMenuWorld &t) { return t.tree()->topLevelItem(0); }, "2 folder(s) previewed"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        MoveMenuWorld w;
+        w.publicFolder("Alpha");
+        w.publicFolder("Beta");
+        w.start();
+        w.choose(c.node(w), "MNPreviewMove");
+        EXPECT_TRUE(w.shown.empty());
+        auto *dialog = w.window().findChild<PreviewDialog *>("PreviewDialog");
+        ASSERT_NE(dialog, nullptr);
+        const QString list = dialog->findChild<QPlainTextEdit *>("TextPreview")->toPlainText();
+        EXPECT_TRUE(list.contains(c.listed)) << list.toStdString();
+        w.publicNode()->setExpanded(true);
+        EXPECT_EQ(w.children(w.publicNode()), QStringList({"Alpha", "Beta"}));
+        EXPECT_EQ(w.counters(), QStringList({"", "", "", ""}));
+        EXPECT_TRUE(w.tree()->isEnabled());
+
+        const QString saved = w.dir.filePath("preview.txt");
+        ASSERT_TRUE(dialog->saveTo(saved));
+        QFile file(saved);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        EXPECT_EQ(QString::fromUtf8(file.readAll()), list + "\n");
+        EXPECT_FALSE(dialog->saveTo(w.dir.filePath("no such folder/preview.txt")));
     }
 }

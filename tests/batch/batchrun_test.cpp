@@ -176,6 +176,27 @@ TEST(BatchRunTest, ExitCodes)
          "Information: Task Canceled - the current Folder (if any) will complete first.\n"
          "Information: 0 folder(s) migrated with 0 error(s). Task Canceled - 2 folder(s) not moved.",
          false},
+        {"a preview",
+         {"--dry-run", "move-folder", "CORPORATE", "1001", "ARCHIVE"},
+         {},
+         ExitDone,
+         "Folder #1001 \"Projects\" of library CORPORATE to library ARCHIVE\n",
+         false},
+        {"a preview into a target without rights",
+         {"--dry-run", "move-folder", "CORPORATE", "1001", "LEGAL"},
+         {},
+         ExitRefused,
+         "Error: JDOE does not have rights to manage folders in library LEGAL\n"
+         "Folder #1001 \"Projects\" of library CORPORATE to library LEGAL\n",
+         false},
+        {"a preview of a library into itself",
+         {"--dry-run", "move-library", "ARCHIVE", "archive"},
+         {},
+         ExitRefused,
+         "Error: The target library ARCHIVE is the library the folders are in - choose another target "
+         "library\n"
+         "0 folder(s) previewed with 1 hazard(s); nothing was changed.",
+         false},
         {"no universal access",
          {"--yes", "move-folder", "CORPORATE", "1001", "ARCHIVE"},
          [](BatchDemo &d) { d.db("CORPORATE").exec("UPDATE GROUPS SET UNIV_ACCESS = 0"); },
@@ -295,4 +316,42 @@ TEST(BatchRunTest, EveryDemoFolderMovesWhereTheUserHoldsTheRights)
     }
     EXPECT_GE(moves, 15);
     EXPECT_GE(documentsFollowed, 30);
+}
+
+// A preview of every top-level folder of the demo into each other library changes no library file, and
+// its lists name what the demo plants: the folder of two parents, the documents of other libraries, the
+// sibling folders whose names differ in letter case and the library where the user lacks the rights.
+TEST(BatchRunTest, EveryDemoFolderPreviewsWithNothingChanged)
+{
+    BatchDemo demo;
+    std::map<QString, QList<std::pair<int, QString>>> folders;
+    for (const QString &library : Libraries)
+        folders[library] = demo.topFolders(library);
+    const QByteArray before = demo.fingerprint();
+    QString lists;
+    int previews = 0;
+    for (const QString &source : Libraries)
+        for (const auto &[number, name] : folders[source])
+            for (const QString &target : Libraries) {
+                if (target == source)
+                    continue;
+                SCOPED_TRACE((name + " of " + source + " to " + target).toStdString());
+                const int code =
+                    demo.run({"--dry-run", "move-folder", source, QString::number(number), target});
+                EXPECT_EQ(code, target == "LEGAL" ? ExitRefused : ExitDone) << demo.err.toStdString();
+                EXPECT_TRUE(demo.err.contains("; nothing was changed.")) << demo.err.toStdString();
+                lists += demo.err;
+                ++previews;
+            }
+    EXPECT_EQ(demo.fingerprint(), before);
+    EXPECT_GE(previews, 30);
+    for (const QString planted :
+         {"Folder #1013 \"Shared Templates\" of library CORPORATE\n      Made as folder",
+          "Warning: It is also filed outside the moved tree: it stays in library CORPORATE as well",
+          "Warning: Document #1011 lives in a third library, LEGAL: it stays there and is linked from library ARCHIVE",
+          "Warning: Document #1500 lives in a third library, ARCHIVE: it stays there and is linked from library "
+          "CORPORATE",
+          "differ only in letter case: they become one folder in library ARCHIVE",
+          "Error: JDOE does not have rights to manage folders in library LEGAL"})
+        EXPECT_TRUE(lists.contains(planted)) << planted.toStdString();
 }

@@ -37,6 +37,11 @@ TEST(CommandLineTest, ReadsEveryForm)
         {{"--dm", dir.path()}, Mode::UsageError, " is a directory"},
         {{"--bogus"}, Mode::UsageError, "unknown option --bogus"},
         {{"--yes"}, Mode::UsageError, "--yes is an option of --batch"},
+        {{"--dry-run"}, Mode::UsageError, "--dry-run is an option of --batch"},
+        {{"--batch", "move-library", "A", "B", "--dry-run"},
+         Mode::Batch,
+         {},
+         [](const CommandLine &c) { EXPECT_TRUE(c.dryRun); }},
         {{"--batch"}, Mode::UsageError, "--batch needs a command"},
         {{"--batch", "move-all"}, Mode::UsageError, "unknown command move-all"},
         {{"--batch", "move-folder", "LIB", "12"},
@@ -83,6 +88,7 @@ TEST(CommandLineTest, ReadsEveryForm)
              EXPECT_EQ(c.command, Command::MoveCategory);
              EXPECT_TRUE(c.sharedCategory);
              EXPECT_FALSE(c.yes);
+             EXPECT_FALSE(c.dryRun);
              EXPECT_EQ(c.logVerbose, false);
          }},
         {{"--log-verbose", "--batch", "move-library", "LIB", "T"},

@@ -106,3 +106,21 @@ TEST_F(LibraryDatabaseTest, MissingOrForeignFilesAreRefusedByName)
     EXPECT_THROW(LibraryDatabase db(foreign), DmError);
     EXPECT_THROW(LibraryDatabase::create(config), DmError);
 }
+
+// A library opened for reading only, as a preview opens it, answers queries and refuses every write; a
+// path with blanks and a character that a file URI escapes opens too.
+TEST_F(LibraryDatabaseTest, ReadOnlyLibraryRefusesWrites)
+{
+    {
+        LibraryDatabase db(config);
+        db.exec("INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME) VALUES (7, 100, 'Plans')");
+    }
+    LibraryConfig readOnly = config;
+    readOnly.databaseFile = dir.filePath("a library #1.db");
+    ASSERT_TRUE(QFile::rename(config.databaseFile, readOnly.databaseFile));
+    readOnly.readOnly = true;
+    LibraryDatabase db(readOnly);
+    EXPECT_EQ(db.scalar("SELECT DOCNAME FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100").toString(), "Plans");
+    EXPECT_THROW(db.exec("UPDATE PROFILE SET DOCNAME = 'Other'"), DmError);
+    EXPECT_THROW(db.nextNumber("PROFILE.DOCNUMBER"), DmError);
+}

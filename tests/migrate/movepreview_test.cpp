@@ -1,0 +1,223 @@
+#include "createfixture.h"
+
+#include "migrate/movecommands.h"
+#include "migrate/movepreview.h"
+#include "settings/product.h"
+
+#include <functional>
+
+namespace {
+
+// The session of CreateFixture, started in every library, previewing moves with the folder command.
+class PreviewWorld : public CreateWorld {
+public:
+    PreviewWorld()
+    {
+        startInEveryLibrary();
+        window.messages.clear();
+    }
+    using SessionFixture::builder, SessionFixture::logLines, SessionFixture::window;
+
+    struct Previewed {
+        MoveOutcome outcome;
+        QString text;
+    };
+    Previewed preview(const QString &source, int folder, const QString &target)
+    {
+        window.target = target;
+        MoveFlags flags;
+        MovePreview preview(*dm);
+        const MoveOutcome outcome = MoveCommand(*dm, flags, dir.filePath("installation.ini.lock"), &preview)
+                                        .moveFolder(source, folder, {});
+        preview.publish();
+        return {outcome, window.previews.value(0)};
+    }
+    int folder(const QString &library, const QString &name, const Access &access = {0, {}},
+               bool isPublic = false)
+    {
+        return folderWith(library, name, access, isPublic);
+    }
+    void file(const QString &library, int parent, int item, const QString &itemLibrary = {})
+    {
+        builder.link(library, parent, itemLibrary.isEmpty() ? library : itemLibrary, item);
+    }
+    int document(const QString &library, const QString &name) { return builder.addDocument(library, name); }
+    int folderCount()
+    {
+        int count = 0;
+        for (const QString library : {"LIB_SQL", "LIB_ORA", "LIB_SYB"})
+            count += builder.db(library).scalar("SELECT COUNT(*) FROM FOLDER").toInt();
+        return count;
+    }
+};
+
+struct Move {
+    QString source = "LIB_SQL";
+    int folder = 0;
+    QString target = "LIB_SYB";
+};
+
+const CreateFixture::Access restricted{1, {{"U:JSMITH", 255}}};
+
+} // namespace
+
+// Each hazard a move can meet, planted on its own: the preview names it, lists what the move would do
+// all the same, refuses only where the move command would, and changes nothing.
+TEST(MovePreviewTest, NamesEachHazard)
+{
+    struct Case {
+        const char *name;
+        std::function<Move(PreviewWorld &)> plant;
+        QString listed;
+        MoveOutcome outcome = MoveOutcome::Done;
+    };
+    const QList<Case> cases = {
+        {"target equal to source",
+         [](PreviewWorld &w) {
+             return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans"), "lib_sql"};
+         },
+         "Error: The target library LIB_SQL is the library the folders are in", MoveOutcome::Refused},
+        {"missing rights, with the list all the same",
+         [](PreviewWorld &w) {
+             w.builder.db("LIB_SYB").exec("DELETE FROM DM_RIGHTS WHERE RIGHT_NAME = 'User.CreateFolder'");
+             return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans")};
+         },
+         "Error: JSMITH does not have rights to manage folders in library LIB_SYB\n"
+         "Folder #1001 \"Plans\" of library LIB_SQL to library LIB_SYB",
+         MoveOutcome::Refused},
+        {"a cycle",
+         [](PreviewWorld &w) {
+             const int a = w.folder("LIB_SQL", "A"), b = w.folder("LIB_SQL", "B");
+             w.file("LIB_SQL", a, b);
+             w.file("LIB_SQL", b, a);
+             return Move{"LIB_SQL", a};
+         },
+         " contains itself through "},
+        {"a folder filed twice in the tree",
+         [](PreviewWorld &w) {
+             const int a = w.folder("LIB_SQL", "A"), b = w.folder("LIB_SQL", "B"),
+                       c = w.folder("LIB_SQL", "C");
+             w.file("LIB_SQL", a, b);
+             w.file("LIB_SQL", a, c);
+             w.file("LIB_SQL", c, b);
+             return Move{"LIB_SQL", a};
+         },
+         "Warning: It is filed twice in the moved tree"},
+        {"a folder also filed outside the tree",
+         [](PreviewWorld &w) {
+             const int a = w.folder("LIB_SQL", "A"), b = w.folder("LIB_SQL", "B"),
+                       d = w.folder("LIB_SQL", "D");
+             w.file("LIB_SQL", a, b);
+             w.file("LIB_SQL", d, b);
+             return Move{"LIB_SQL", a};
+         },
+         "Warning: It is also filed outside the moved tree: it stays in library LIB_SQL as well"},
+        {"a folder of two parents, moved with its chain",
+         [](PreviewWorld &w) {
+             const int a = w.folder("LIB_SQL", "A1"), b = w.folder("LIB_SQL", "A2"),
+                       c = w.folder("LIB_SQL", "C");
+             w.file("LIB_SQL", a, c);
+             w.file("LIB_SQL", b, c);
+             return Move{"LIB_SQL", c};
+         },
+         "Warning: It has 2 parent folders: only folder #1001 holds it in library LIB_SYB"},
+        {"a trustee unknown in the target",
+         [](PreviewWorld &w) {
+             return Move{"LIB_SQL",
+                         w.folder("LIB_SQL", "Plans", {1, {{"U:JSMITH", 255}, {"U:NOT_IN_LIB_SYB", 45}}})};
+         },
+         "Warning: User NOT_IN_LIB_SYB is not known in library LIB_SYB and would have no access to \"Plans\" "
+         "there\n    Trustees to copy: user JSMITH (255)\n"},
+        {"no trustee known in the target",
+         [](PreviewWorld &w) {
+             return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans", {1, {{"U:NOT_IN_LIB_SYB", 255}}})};
+         },
+         "Warning: No trustee of its source is known in library LIB_SYB: the folder would be restricted to "
+         "JSMITH"},
+        {"an open source",
+         [](PreviewWorld &w) {
+             return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans", {0, {}})};
+         },
+         "Access: open to everyone, as its source"},
+        {"a document that cannot be opened",
+         [](PreviewWorld &w) {
+             const int a = w.folder("LIB_SQL", "A");
+             w.file("LIB_SQL", a, 4242);
+             return Move{"LIB_SQL", a};
+         },
+         "Link document #4242 \"\" of library LIB_SQL\n      Warning: It cannot be opened"},
+        {"a same-named folder in the target, wider",
+         [](PreviewWorld &w) {
+             w.folder("LIB_SYB", "Plans", {0, {}}, true);
+             return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans", restricted, true)};
+         },
+         "Error: A folder #1001 \"Plans\" stands in library LIB_SYB and gives wider access than its source"},
+        {"a same-named folder in the target, taken up",
+         [](PreviewWorld &w) {
+             w.folder("LIB_SYB", "Plans", restricted, true);
+             return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans", {0, {}}, true)};
+         },
+         "Taken up: folder #1001 \"Plans\" at the top level of library LIB_SYB, public, whose trustees stay"},
+        {"a folder taken up that an earlier copy left restricted",
+         [](PreviewWorld &w) {
+             const int left = w.folder("LIB_SYB", "Plans", restricted, true);
+             w.builder.db("LIB_SYB").exec("UPDATE FOLDER SET PATH = ?1 WHERE DOCNUMBER = ?2",
+                                          {ProductName(), left});
+             return Move{"LIB_SQL",
+                         w.folder("LIB_SQL", "Plans", {1, {{"U:JSMITH", 255}, {"U:MDOE", 45}}}, true)};
+         },
+         "whose trustees are copied again\n    Trustees to copy: user JSMITH (255), user MDOE (45)"},
+        {"an item that a folder taken up holds already",
+         [](PreviewWorld &w) {
+             const int letter = w.document("LIB_SQL", "Letter");
+             const int plans = w.folder("LIB_SQL", "Plans", {0, {}}, true);
+             w.file("LIB_SQL", plans, letter);
+             w.file("LIB_SYB", w.folder("LIB_SYB", "Plans", restricted, true), letter, "LIB_SQL");
+             return Move{"LIB_SQL", plans};
+         },
+         "Linked already: document #1001 \"Letter\" of library LIB_SQL"},
+        {"a same-named folder in the target, not taken up",
+         [](PreviewWorld &w) {
+             w.folder("LIB_SYB", "Plans", restricted);
+             return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans", restricted)};
+         },
+         "Made as folder \"Plans\" at the top level of library LIB_SYB, private\n"
+         "    Warning: Folder #1001 of the same name stands there in library LIB_SYB and is not taken up"},
+        {"sibling folders whose names differ in letter case",
+         [](PreviewWorld &w) {
+             const int a = w.folder("LIB_SQL", "A");
+             w.file("LIB_SQL", a, w.folder("LIB_SQL", "Budget", restricted));
+             w.file("LIB_SQL", a, w.folder("LIB_SQL", "BUDGET", restricted));
+             return Move{"LIB_SQL", a};
+         },
+         "differ only in letter case: they become one folder in library LIB_SYB"},
+        {"a document of a third library",
+         [](PreviewWorld &w) {
+             const int a = w.folder("LIB_SQL", "A");
+             w.file("LIB_SQL", a, w.document("LIB_ORA", "Offer"), "LIB_ORA");
+             return Move{"LIB_SQL", a};
+         },
+         "Warning: Document #1001 lives in a third library, LIB_ORA: it stays there and is linked from "
+         "library "
+         "LIB_SYB"},
+        {"a name that a unique-name target holds",
+         [](PreviewWorld &w) {
+             w.document("LIB_ORA", "plans");
+             return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans"), "LIB_ORA"};
+         },
+         "Warning: Library LIB_ORA requires unique document names and holds this name already"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        PreviewWorld w;
+        const Move move = c.plant(w);
+        const int folders = w.folderCount();
+        const PreviewWorld::Previewed previewed = w.preview(move.source, move.folder, move.target);
+        EXPECT_EQ(previewed.outcome, c.outcome);
+        EXPECT_TRUE(previewed.text.contains(c.listed)) << previewed.text.toStdString();
+        EXPECT_TRUE(previewed.text.endsWith("; nothing was changed.")) << previewed.text.toStdString();
+        EXPECT_EQ(w.folderCount(), folders);
+        EXPECT_TRUE(w.window.messages.empty());
+        EXPECT_TRUE(w.logLines().contains("Preview"));
+    }
+}
