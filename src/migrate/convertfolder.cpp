@@ -394,29 +394,10 @@ int FolderConversion::compareFolder(const ItemKey &source, const TreeFolder &old
         ++differences;
     }
     const QString mover = m_s.currentLibrary ? m_s.currentLibrary->userId() : QString();
-    if (AccessWider(*made.access, *old.access, mover)) {
-        m_log.WriteLog(folder + QStringLiteral(" gives wider access than ") + from);
-        ++differences;
-    }
-    if (old.access->isOpen()) {
-        if (!made.access->isOpen()) {
-            m_log.WriteLog(folder + QStringLiteral(" is not open to every user as ") + from + QStringLiteral(" is"));
-            ++differences;
-        }
-        return differences;
-    }
-    for (const FolderTrustee &trustee : old.access->trustees) {
-        const auto same = [&](const FolderTrustee &other) {
-            return other.group == trustee.group && other.rights == trustee.rights &&
-                   other.id.compare(trustee.id, Qt::CaseInsensitive) == 0;
-        };
-        if (std::any_of(made.access->trustees.cbegin(), made.access->trustees.cend(), same) ||
-            !knownInTarget(trustee))
-            continue;
-        m_log.WriteLog(folder + QStringLiteral(" does not give ") +
-                       (trustee.group ? QStringLiteral("group ") : QStringLiteral("user ")) + trustee.id +
-                       QStringLiteral(" the rights ") + NumberText(trustee.rights) + QStringLiteral(" that ") + from +
-                       QStringLiteral(" gives"));
+    for (const QString &difference :
+         AccessDifferences(*made.access, *old.access, mover, from,
+                           [this](const FolderTrustee &trustee) { return knownInTarget(trustee); })) {
+        m_log.WriteLog(folder + u' ' + difference);
         ++differences;
     }
     return differences;

@@ -56,7 +56,13 @@ private:
     // Makes or takes up a folder under parent (an index of m_made, -1 for the top level); returns its index.
     int place(const QString &name, int parent, bool isRoot, int source, const QString &sourceLib, int depth);
     int takeUp(int found, const QString &name, int parent, bool isRoot,
-               const std::optional<FolderAccess> &source, int depth);
+               const std::optional<FolderAccess> &source, int sourceFolder, const QString &sourceLib,
+               int depth);
+    // The check a move makes before it removes anything: the folder taken up must give the access its
+    // source gives.
+    void compare(const QString &folder, const std::optional<FolderAccess> &access,
+                 const std::optional<FolderAccess> &source, int sourceFolder, const QString &sourceLib,
+                 int depth);
     int existingFolder(const QString &name, int parentNumber, bool isRoot, int depth);
     void sameNamed(const QString &name, int parentNumber, int found, int depth);
     std::optional<FolderAccess> trustees(const std::optional<FolderAccess> &source, const QString &name,
@@ -260,16 +266,13 @@ int FolderPlan::place(const QString &name, int parent, bool isRoot, int source, 
                        QStringLiteral(" differ only in letter case: they become one folder in library ") +
                        m_target);
         if (made.number == 0) {
-            if (made.access && sourceAccess && AccessWider(*made.access, *sourceAccess, mover()))
-                hazard(depth, QStringLiteral("Error: The new folder ") + Quoted(made.name) +
-                                  QStringLiteral(" gives wider access than this one, so it is not taken up - "
-                                                 "the move of this folder stops there"));
-            else
-                line(depth, QStringLiteral("Taken up: the new folder ") + Quoted(made.name) + u' ' +
-                                where(parent, isRoot));
+            line(depth, QStringLiteral("Taken up: the new folder ") + Quoted(made.name) + u' ' +
+                            where(parent, isRoot));
+            compare(QStringLiteral("the new folder ") + Quoted(made.name), made.access, sourceAccess, source,
+                    sourceLib, depth);
             return *twin;
         }
-        return takeUp(made.number, name, parent, isRoot, sourceAccess, depth);
+        return takeUp(made.number, name, parent, isRoot, sourceAccess, source, sourceLib, depth);
     }
     // Under a folder the move would make, nothing stands yet to be taken up.
     const bool parentStands = parent < 0 || m_made[parent].number != 0;
@@ -277,7 +280,7 @@ int FolderPlan::place(const QString &name, int parent, bool isRoot, int source, 
     const int found = parentStands ? existingFolder(name, parentNumber, isRoot, depth) : 0;
     int placed = 0;
     if (found != 0) {
-        placed = takeUp(found, name, parent, isRoot, sourceAccess, depth);
+        placed = takeUp(found, name, parent, isRoot, sourceAccess, source, sourceLib, depth);
     } else {
         line(depth, QStringLiteral("Made as folder ") + Quoted(name) + u' ' + where(parent, isRoot));
         placed = add({0, name, {}}, parent);
@@ -292,7 +295,8 @@ int FolderPlan::place(const QString &name, int parent, bool isRoot, int source, 
 }
 
 int FolderPlan::takeUp(int found, const QString &name, int parent, bool isRoot,
-                       const std::optional<FolderAccess> &source, int depth)
+                       const std::optional<FolderAccess> &source, int sourceFolder, const QString &sourceLib,
+                       int depth)
 {
     const QString folder = QStringLiteral("folder #") + NumberText(found) + u' ' + Quoted(name);
     const QString takenUp = QStringLiteral("Taken up: ") + folder + u' ' + where(parent, isRoot);
@@ -315,8 +319,23 @@ int FolderPlan::takeUp(int found, const QString &name, int parent, bool isRoot,
         existing = trustees(source, name, depth);
     } else {
         line(depth, takenUp + QStringLiteral(", whose trustees stay as they are"));
+        compare(folder, existing, source, sourceFolder, sourceLib, depth);
     }
     return add({found, name, existing}, parent);
+}
+
+void FolderPlan::compare(const QString &folder, const std::optional<FolderAccess> &access,
+                         const std::optional<FolderAccess> &source, int sourceFolder, const QString &sourceLib,
+                         int depth)
+{
+    if (!access || !source)
+        return;
+    const QString sourceText =
+        QStringLiteral("folder #") + NumberText(sourceFolder) + QStringLiteral(" of library ") + sourceLib;
+    for (const QString &difference : AccessDifferences(*access, *source, mover(), sourceText,
+                                                       [this](const FolderTrustee &t) { return known(t); }))
+        hazard(depth, QStringLiteral("Error: ") + folder.front().toUpper() + folder.mid(1) + u' ' + difference +
+                          QStringLiteral(" - the check before removal keeps the whole tree where it is"));
 }
 
 // The folder CreateFolder would take up: 0 when there is none.

@@ -11,6 +11,8 @@
 #include <QDate>
 #include <QLocale>
 
+#include <algorithm>
+
 namespace {
 
 const QString DocsUsers = QStringLiteral("DOCS_USERS");
@@ -325,6 +327,32 @@ bool AccessWider(const FolderAccess &target, const FolderAccess &source, const Q
             return true;
     }
     return false;
+}
+
+QStringList AccessDifferences(const FolderAccess &copy, const FolderAccess &source, const QString &moverId,
+                              const QString &sourceText, const std::function<bool(const FolderTrustee &)> &known)
+{
+    QStringList differences;
+    if (AccessWider(copy, source, moverId))
+        differences << QStringLiteral("gives wider access than ") + sourceText;
+    if (source.isOpen()) {
+        if (!copy.isOpen())
+            differences << QStringLiteral("is not open to every user as ") + sourceText + QStringLiteral(" is");
+        return differences;
+    }
+    for (const FolderTrustee &trustee : source.trustees) {
+        const auto same = [&](const FolderTrustee &other) {
+            return other.group == trustee.group && other.rights == trustee.rights &&
+                   other.id.compare(trustee.id, Qt::CaseInsensitive) == 0;
+        };
+        if (std::any_of(copy.trustees.cbegin(), copy.trustees.cend(), same) || !known(trustee))
+            continue;
+        differences << QStringLiteral("does not give ") +
+                           (trustee.group ? QStringLiteral("group ") : QStringLiteral("user ")) + trustee.id +
+                           QStringLiteral(" the rights ") + NumberText(trustee.rights) + QStringLiteral(" that ") +
+                           sourceText + QStringLiteral(" gives");
+    }
+    return differences;
 }
 
 SecurityOutcome CopyFolderSecurity(DmContext &dm, const QString &SourceLib, int SourceDocNumber,

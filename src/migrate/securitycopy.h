@@ -3,6 +3,9 @@
 #include "dm/dmcontext.h"
 
 #include <QList>
+#include <QStringList>
+
+#include <functional>
 
 #include <optional>
 
@@ -39,6 +42,13 @@ std::optional<FolderAccess> ReadFolderAccess(DmContext &dm, int docNumber);
 // True when the target gives someone other than the user running the move (moverId) rights that the
 // source does not give them, or is open where the source is not.
 bool AccessWider(const FolderAccess &target, const FolderAccess &source, const QString &moverId);
+
+// How a folder's access falls short of the one a copy from its source gives, one phrase per difference
+// ("gives wider access than " + source, and so on): wider access, an open source not open there, a trustee
+// of the source that the target knows (known is asked only for the missing ones) absent or with other
+// rights.
+QStringList AccessDifferences(const FolderAccess &copy, const FolderAccess &source, const QString &moverId,
+                              const QString &sourceText, const std::function<bool(const FolderTrustee &)> &known);
 
 enum class SecurityOutcome {
     Copied,           // the source's trustees, or open access for an open source; also: no source given

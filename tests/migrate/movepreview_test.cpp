@@ -191,6 +191,14 @@ TEST(MovePreviewTest, NamesEachHazard)
              return Move{"LIB_SQL", a};
          },
          "differ only in letter case: they become one folder in library LIB_SYB"},
+        {"sibling folders whose names differ in letter case, and their access",
+         [](PreviewWorld &w) {
+             const int a = w.folder("LIB_SQL", "A");
+             w.file("LIB_SQL", a, w.folder("LIB_SQL", "Budget", restricted));
+             w.file("LIB_SQL", a, w.folder("LIB_SQL", "BUDGET", {0, {}}));
+             return Move{"LIB_SQL", a};
+         },
+         "Error: The new folder \"Budget\" is not open to every user as folder #"},
         {"a document of a third library",
          [](PreviewWorld &w) {
              const int a = w.folder("LIB_SQL", "A");
