@@ -260,6 +260,26 @@ SqlRows FoldersNamed(DmContext &dm, const QString &FolderName, int ParentDocNumb
     return QueryRows(dm, statement);
 }
 
+
+SqlRows HalfMadeFolders(DmContext &dm, const QString &match)
+{
+    const DmSession &s = dm.session;
+    return QueryRows(
+        dm, QStringLiteral(
+                "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
+                "A.SYSTEM_ID = PR.APPLICATION LEFT OUTER JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = PR.TYPIST "
+                "WHERE A.APPLICATION = 'FOLDER' AND ") +
+                match + QStringLiteral(" AND UPPER(T.USER_ID) = '") +
+                SqlEscape(s.currentLibrary->userId().toUpper()) +
+                QStringLiteral(
+                    "' AND PR.DOCNUMBER NOT IN (SELECT FI.PARENT FROM [OWNER].FOLDER_ITEM FI) "
+                    "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F WHERE F.PATH = '") +
+                SqlEscape(ProductName()) +
+                QStringLiteral("' OR (F.PATH IS NULL AND F.DOCNUMBER IN (SELECT AL.DOCNUMBER FROM "
+                               "[OWNER].ACTIVITYLOG AL WHERE AL.DOCNUMBER = F.DOCNUMBER") +
+                TodaysActivityOfMover(s) + QStringLiteral(")))"));
+}
+
 namespace {
 
 bool FolderCreation::findBySql()
@@ -288,28 +308,10 @@ bool FolderCreation::findBySql()
     return reuse(found);
 }
 
-// What a run that ended abruptly leaves half-made: an empty folder typed by the user running the move
-// whose folder path is this program's, or still unset on a folder whose creation rows of today are still
-// in the activity log (a run ended between the save and the path; the cleanup removes those rows once the
-// folder is filed). A folder the user made by hand on an earlier day is never taken. match narrows the
-// folders looked at. Null after a failure.
+// Null after a failure.
 std::optional<QList<int>> FolderCreation::leftovers(const QString &match)
 {
-    const SqlRows rows = QueryRows(
-        m_dm, QStringLiteral(
-                  "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
-                  "A.SYSTEM_ID = PR.APPLICATION LEFT OUTER JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = PR.TYPIST "
-                  "WHERE A.APPLICATION = 'FOLDER' AND ") +
-                  match + QStringLiteral(" AND UPPER(T.USER_ID) = '") +
-                  SqlEscape(m_s.currentLibrary->userId().toUpper()) +
-                  QStringLiteral(
-                      "' AND PR.DOCNUMBER NOT IN (SELECT FI.PARENT FROM [OWNER].FOLDER_ITEM FI) "
-                      "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F WHERE F.PATH = '") +
-                  SqlEscape(ProductName()) +
-                  QStringLiteral("' OR (F.PATH IS NULL AND F.DOCNUMBER IN (SELECT AL.DOCNUMBER FROM "
-                                 "[OWNER].ACTIVITYLOG AL WHERE AL.DOCNUMBER = F.DOCNUMBER") +
-                  TodaysActivityOfMover(m_s) +
-                  QStringLiteral(")))"));
+    const SqlRows rows = HalfMadeFolders(m_dm, match);
     if (rows.failed()) {
         fail(QStringLiteral("Error: Unable to look for a folder ") + m_quoted +
              QStringLiteral(" left half-made by an earlier run in library ") + m_target +

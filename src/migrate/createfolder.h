@@ -40,3 +40,8 @@ bool MadeByThisProgram(DmContext &dm, int docNumber);
 // root status IsRoot and, when private, made by this program. The first row is the one taken.
 SqlRows FoldersNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,
                      const QString &TargetLib);
+// The folders of the current library that a run ended abruptly left half-made, among those that match
+// (a condition on PR, the PROFILE row): empty, typed by the user running the move, and with this
+// program's folder path, or an unset one and creation rows of today still in the activity log. A folder
+// the user made by hand on an earlier day is never among them. CreateFolder removes them.
+SqlRows HalfMadeFolders(DmContext &dm, const QString &match);

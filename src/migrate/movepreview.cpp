@@ -308,6 +308,11 @@ int FolderPlan::takeUp(int found, const QString &name, int parent, bool isRoot,
                QStringLiteral("Error: The access of ") + folder + QStringLiteral(" of library ") + m_target +
                    QStringLiteral(" cannot be compared with its source's - the move of this folder stops "
                                   "there"));
+    } else if (AccessWider(*existing, *source, mover()) &&
+               !HalfMadeFolders(m_dm, QStringLiteral("PR.DOCNUMBER = ") + NumberText(found)).isEmpty()) {
+        line(depth, QStringLiteral("Made anew: ") + folder + u' ' + where(parent, isRoot) +
+                        QStringLiteral(", left half-made by an earlier run, is removed first"));
+        return add({0, name, trustees(source, name, depth)}, parent);
     } else if (AccessWider(*existing, *source, mover())) {
         hazard(depth,
                QStringLiteral("Error: A ") + folder + QStringLiteral(" stands in library ") + m_target +

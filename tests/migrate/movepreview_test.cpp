@@ -152,6 +152,17 @@ TEST(MovePreviewTest, NamesEachHazard)
              return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans", restricted, true)};
          },
          "Error: A folder #1001 \"Plans\" stands in library LIB_SYB and gives wider access than its source"},
+        {"a same-named folder in the target, wider, left half-made by an earlier run",
+         [](PreviewWorld &w) {
+             const int left = w.folder("LIB_SYB", "Plans", {0, {}}, true);
+             w.builder.db("LIB_SYB").exec("UPDATE FOLDER SET PATH = ?1 WHERE DOCNUMBER = ?2",
+                                          {ProductName(), left});
+             w.builder.db("LIB_SYB").exec("UPDATE PROFILE SET TYPIST = (SELECT SYSTEM_ID FROM PEOPLE WHERE "
+                                          "USER_ID = 'JSMITH') WHERE DOCNUMBER = ?1",
+                                          {left});
+             return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans", restricted, true)};
+         },
+         "Made anew: folder #1001 \"Plans\" at the top level of library LIB_SYB, public, left half-made"},
         {"a same-named folder in the target, taken up",
          [](PreviewWorld &w) {
              w.folder("LIB_SYB", "Plans", restricted, true);
