@@ -120,6 +120,11 @@ MoveOutcome MoveCommand::refuse(const QString &text)
 MoveOutcome MoveCommand::preview(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst)
 {
     for (qsizetype i = 0; i < rows.size(); ++i) {
+        m_dm.window.processEvents();
+        if (m_flags.cancelRequested) {
+            m_preview->cancelled(int(rows.size() - i));
+            return MoveOutcome::Cancelled;
+        }
         const MoveListRow &row = rows[lastFirst ? rows.size() - 1 - i : i];
         if (row.docNumber != 0 && !row.name.isEmpty())
             m_preview->folder(row.docNumber, sourceLib, m_target);

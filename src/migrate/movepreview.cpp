@@ -496,6 +496,11 @@ void MovePreview::refused(const QString &line)
     m_refused = true;
 }
 
+void MovePreview::cancelled(int left)
+{
+    m_lines << QStringLiteral("Preview canceled - ") + NumberText(left) + QStringLiteral(" folder(s) not previewed.");
+}
+
 void MovePreview::folder(int docNumber, const QString &sourceLib, const QString &targetLib)
 {
     WindowSeam &window = m_dm.window;

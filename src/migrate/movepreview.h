@@ -23,6 +23,9 @@ public:
     // the status text and the pointer are as before afterwards.
     void folder(int docNumber, const QString &sourceLib, const QString &targetLib);
 
+    // Cancel was pressed with that many folders of the list left: the list says so.
+    void cancelled(int left);
+
     bool wasRefused() const { return m_refused; }
     int hazardCount() const { return m_hazards; }
     // The list, one line each, indented two blanks a level, with a closing count.

@@ -16,7 +16,8 @@ public:
         startInEveryLibrary();
         window.messages.clear();
     }
-    using SessionFixture::builder, SessionFixture::logLines, SessionFixture::window;
+    using SessionFixture::builder, SessionFixture::dir, SessionFixture::dm, SessionFixture::logLines,
+        SessionFixture::window;
 
     struct Previewed {
         MoveOutcome outcome;
@@ -239,4 +240,27 @@ TEST(MovePreviewTest, NamesEachHazard)
         EXPECT_TRUE(w.window.messages.empty());
         EXPECT_TRUE(w.logLines().contains("Preview"));
     }
+}
+
+// Cancel ends a preview between folders, and the list says how many were left out.
+TEST(MovePreviewTest, CancelEndsTheListBetweenFolders)
+{
+    PreviewWorld w;
+    const int first = w.folder("LIB_SQL", "First", {0, {}}, true);
+    const int second = w.folder("LIB_SQL", "Second", {0, {}}, true);
+    w.window.target = "LIB_SYB";
+    MoveFlags flags;
+    MovePreview preview(*w.dm);
+    w.window.onEvents = [&] {
+        if (flags.moveRunning && preview.text().contains("\"First\""))
+            flags.cancelRequested = true;
+    };
+    const MoveOutcome outcome =
+        MoveCommand(*w.dm, flags, w.dir.filePath("installation.ini.lock"), &preview)
+            .moveFolders("LIB_SQL", "Public", {{"First", first}, {"Second", second}});
+    EXPECT_EQ(outcome, MoveOutcome::Cancelled);
+    EXPECT_TRUE(preview.text().contains("Folder #" + QString::number(first) + " \"First\""));
+    EXPECT_FALSE(preview.text().contains("\"Second\""));
+    EXPECT_TRUE(preview.text().contains("Preview canceled - 1 folder(s) not previewed."))
+        << preview.text().toStdString();
 }
