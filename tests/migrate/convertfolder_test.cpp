@@ -19,22 +19,10 @@ public:
         plant(faults);
         startInEveryLibrary();
     }
-    using CreateFixture::accessOf, CreateFixture::folderWith, CreateFixture::foldersNamed,
-        CreateFixture::problems, CreateFixture::violations;
+    using CreateFixture::accessOf, CreateFixture::doc, CreateFixture::folder, CreateFixture::folderWith,
+        CreateFixture::foldersNamed, CreateFixture::problems, CreateFixture::violations;
     using SessionFixture::builder, SessionFixture::dm, SessionFixture::session, SessionFixture::window;
 
-    // A folder of the library holding the items given, linked in that order.
-    int folder(const QString &library, const QString &name, const QList<std::pair<QString, int>> &items = {})
-    {
-        const int made = builder.addFolder(library, name);
-        for (const auto &[itemLibrary, item] : items)
-            builder.link(library, made, itemLibrary, item);
-        return made;
-    }
-    std::pair<QString, int> doc(const QString &library, const QString &name)
-    {
-        return {library, builder.addDocument(library, name)};
-    }
     // The tree below a folder as the library check shows it, on one line: document numbers left out, a
     // ">" for each level below the folder and " | " between nodes.
     QString tree(const QString &library, int folder)

@@ -26,6 +26,20 @@ void PrintTo(const CreateFixture::Access &access, std::ostream *out)
         *out << ", " << trustee.key().toStdString() << '=' << trustee.value();
 }
 
+int CreateFixture::folder(const QString &library, const QString &name,
+                          const QList<std::pair<QString, int>> &items)
+{
+    const int made = builder.addFolder(library, name);
+    for (const auto &[itemLibrary, item] : items)
+        builder.link(library, made, itemLibrary, item);
+    return made;
+}
+
+std::pair<QString, int> CreateFixture::doc(const QString &library, const QString &name)
+{
+    return {library, builder.addDocument(library, name)};
+}
+
 int CreateFixture::folderWith(const QString &library, const QString &name, const Access &access,
                               bool isPublic)
 {

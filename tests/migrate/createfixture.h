@@ -27,6 +27,9 @@ protected:
 
     // A folder with the given DEFAULT_RIGHTS and trustees (keys as in Access).
     int folderWith(const QString &library, const QString &name, const Access &access, bool isPublic = false);
+    // A folder of the library holding the items given, linked in that order.
+    int folder(const QString &library, const QString &name, const QList<std::pair<QString, int>> &items = {});
+    std::pair<QString, int> doc(const QString &library, const QString &name);
     Access accessOf(const QString &library, int docNumber);
     // Document numbers of the folders of that name in a library.
     QList<int> foldersNamed(const QString &library, const QString &name);

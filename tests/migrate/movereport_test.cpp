@@ -63,21 +63,10 @@ public:
         window.messages.clear();
         window.target = "LIB_SYB";
     }
-    using CreateFixture::folderWith, CreateFixture::violations;
+    using CreateFixture::doc, CreateFixture::folder, CreateFixture::folderWith, CreateFixture::violations;
     using SessionFixture::builder, SessionFixture::dir, SessionFixture::dm, SessionFixture::localDm,
         SessionFixture::newLogLines, SessionFixture::window;
 
-    int folder(const QString &library, const QString &name, const QList<std::pair<QString, int>> &items)
-    {
-        const int made = builder.addFolder(library, name);
-        for (const auto &[itemLibrary, item] : items)
-            builder.link(library, made, itemLibrary, item);
-        return made;
-    }
-    std::pair<QString, int> doc(const QString &library, const QString &name)
-    {
-        return {library, builder.addDocument(library, name)};
-    }
     MoveOutcome move(int folder, const QString &report, const QString &faults = {})
     {
         localDm->faults() = FaultPlan::parse(faults);
