@@ -60,18 +60,22 @@ qint64 append(LibraryDatabase &db, int parent, int docNumber, qint64 library, co
 {
     // A sound list has one first row and one row that ends it, both found by index; any other count
     // means damage, and only the walk knows where the sound part of the list ends.
-    const QList<QVariantList> firsts = db.query(
-        QStringLiteral("SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = ?1 AND ISFIRST = 'Y' LIMIT 2"),
-        {parent});
-    const QList<QVariantList> ends = db.query(
-        QStringLiteral("SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = ?1 AND NEXT = 0 LIMIT 2"), {parent});
+    const QVariantList found =
+        db.query(QStringLiteral("SELECT (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM WHERE PARENT = ?1 AND "
+                                "ISFIRST = 'Y' LIMIT 2)), (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM "
+                                "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 2)), (SELECT SYSTEM_ID FROM FOLDER_ITEM "
+                                "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 1)"),
+                 {parent})
+            .first();
+    const int firsts = found[0].toInt();
+    const int ends = found[1].toInt();
     std::optional<qint64> last;
-    if (firsts.size() == 1 && ends.size() == 1) {
-        last = ends[0][0].toLongLong();
-    } else if (!firsts.isEmpty() || !ends.isEmpty()) {
-        const Order found = order(db, parent);
-        if (!found.chain.isEmpty())
-            last = found.chain.last().systemId;
+    if (firsts == 1 && ends == 1) {
+        last = found[2].toLongLong();
+    } else if (firsts != 0 || ends != 0) {
+        const Order walked = order(db, parent);
+        if (!walked.chain.isEmpty())
+            last = walked.chain.last().systemId;
     }
     const qint64 id = db.nextNumber(QStringLiteral("FOLDER_ITEM.SYSTEM_ID"));
     db.exec(

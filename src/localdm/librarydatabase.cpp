@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <algorithm>
+#include <array>
+
 #include <sqlite3.h>
 
 namespace {
@@ -15,6 +18,38 @@ namespace {
 const QString Source = QStringLiteral("Local DM");
 constexpr qint32 DatabaseError = 1002;
 constexpr int StatementCacheSize = 128;
+constexpr int LookupCacheSize = 256;
+
+// The tables lookup() may read.
+constexpr std::array<const char *, 4> LookupTables = {"PEOPLE", "REMOTE_LIBRARIES", "APPS", "DM_PARAMETERS"};
+
+bool isLookupTable(const char *table)
+{
+    return table && std::any_of(LookupTables.cbegin(), LookupTables.cend(),
+                                [table](const char *name) { return sqlite3_stricmp(name, table) == 0; });
+}
+
+// Authorizer actions that change the schema: after them a kept lookup may name another table.
+bool changesSchema(int action)
+{
+    switch (action) {
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+    case SQLITE_DELETE:
+    case SQLITE_PRAGMA:
+    case SQLITE_READ:
+    case SQLITE_SELECT:
+    case SQLITE_TRANSACTION:
+    case SQLITE_FUNCTION:
+    case SQLITE_SAVEPOINT:
+    case SQLITE_RECURSIVE:
+    case SQLITE_ANALYZE:
+    case SQLITE_REINDEX:
+        return false;
+    default:
+        return true;
+    }
+}
 
 QString argText(sqlite3_value *value)
 {
@@ -28,11 +63,32 @@ void resultText(sqlite3_context *context, const QString &text)
     sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
-template <QString (QString::*Convert)() const &>
+// The lower-case form of an ASCII letter, as QString's case folding has it; any other byte as it is.
+constexpr unsigned char foldedAscii(unsigned char c)
+{
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
+
+// UPPER and LOWER. Text of ASCII characters only, the common case, is mapped byte by byte as QString maps
+// it, sparing two conversions of every value.
+template <QString (QString::*Convert)() const &, char First, char Last>
 void caseFunction(sqlite3_context *context, int, sqlite3_value **argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(context);
+        return;
+    }
+    const auto *text = sqlite3_value_text(argv[0]);
+    const int size = sqlite3_value_bytes(argv[0]);
+    if (std::all_of(text, text + size, [](unsigned char c) { return c < 0x80; })) {
+        auto *mapped = static_cast<unsigned char *>(sqlite3_malloc(size + 1));
+        if (!mapped) {
+            sqlite3_result_error_nomem(context);
+            return;
+        }
+        std::transform(text, text + size, mapped,
+                       [](unsigned char c) { return c >= First && c <= Last ? static_cast<unsigned char>(c ^ 0x20) : c; });
+        sqlite3_result_text(context, reinterpret_cast<const char *>(mapped), size, sqlite3_free);
         return;
     }
     resultText(context, (argText(argv[0]).*Convert)());
@@ -111,11 +167,23 @@ void toDateFunction(sqlite3_context *context, int, sqlite3_value **argv)
     resultText(context, date.toString(QStringLiteral("yyyy-MM-dd")));
 }
 
+// QString's case-insensitive order. While both texts are ASCII it is that of their folded bytes, and at
+// an equal end the shorter text comes first; a non-ASCII byte before the first difference leaves the
+// comparison to QString.
 int noCaseCollation(void *, int lengthA, const void *a, int lengthB, const void *b)
 {
-    const QString left = QString::fromUtf8(static_cast<const char *>(a), lengthA);
-    const QString right = QString::fromUtf8(static_cast<const char *>(b), lengthB);
-    return left.compare(right, Qt::CaseInsensitive);
+    const auto *left = static_cast<const unsigned char *>(a);
+    const auto *right = static_cast<const unsigned char *>(b);
+    const int common = std::min(lengthA, lengthB);
+    int i = 0;
+    for (; i < common && ((left[i] | right[i]) & 0x80) == 0; ++i) {
+        if (const int difference = foldedAscii(left[i]) - foldedAscii(right[i]))
+            return difference;
+    }
+    if (i == common)
+        return lengthA - lengthB;
+    return QString::fromUtf8(static_cast<const char *>(a), lengthA)
+        .compare(QString::fromUtf8(static_cast<const char *>(b), lengthB), Qt::CaseInsensitive);
 }
 
 // Whether text matches a LIKE pattern: "%" any run, "_" one character, the escape character (if any)
@@ -208,14 +276,17 @@ QString quotedLiteral(const QString &text)
 
 } // namespace
 
-LibraryDatabase::LibraryDatabase(const LibraryConfig &config) : m_config(config)
+LibraryDatabase::LibraryDatabase(const LibraryConfig &config)
+    : m_config(config), m_ownerName(config.owner.toUtf8()),
+      m_dataVersionSql(QStringLiteral("PRAGMA %1.data_version").arg(config.owner))
 {
     if (!QFileInfo(config.databaseFile).isFile())
         throw DmError(
             DatabaseError, Source,
             QStringLiteral("Library %1: database file %2 not found").arg(config.name, config.databaseFile));
-    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-        SQLITE_OK) {
+    // One thread owns the connection, so SQLite need not lock it on every call.
+    if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
         const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
         sqlite3_close(m_db);
         m_db = nullptr;
@@ -238,6 +309,7 @@ LibraryDatabase::LibraryDatabase(const LibraryConfig &config) : m_config(config)
         exec(QStringLiteral("PRAGMA %1.journal_mode = WAL").arg(m_config.owner));
         exec(QStringLiteral("PRAGMA %1.synchronous = NORMAL").arg(m_config.owner));
         setUpCatalog();
+        watchLookupTables();
     } catch (const DmError &error) {
         // SQLite's own words say what is wrong with the file ("file is not a database", "database is
         // locked"); the statement that met it says nothing more.
@@ -318,9 +390,9 @@ QStringList LibraryDatabase::addFolderListIndexes()
 void LibraryDatabase::setUpCatalog()
 {
     const int utf8 = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    sqlite3_create_function_v2(m_db, "UPPER", 1, utf8, nullptr, &caseFunction<&QString::toUpper>, nullptr,
+    sqlite3_create_function_v2(m_db, "UPPER", 1, utf8, nullptr, &caseFunction<&QString::toUpper, 'a', 'z'>, nullptr,
                                nullptr, nullptr);
-    sqlite3_create_function_v2(m_db, "LOWER", 1, utf8, nullptr, &caseFunction<&QString::toLower>, nullptr,
+    sqlite3_create_function_v2(m_db, "LOWER", 1, utf8, nullptr, &caseFunction<&QString::toLower, 'A', 'Z'>, nullptr,
                                nullptr, nullptr);
     sqlite3_create_function_v2(m_db, "object_id", 1, utf8, nullptr, &objectIdFunction, nullptr, nullptr,
                                nullptr);
@@ -351,6 +423,83 @@ void LibraryDatabase::setUpCatalog()
     exec(QStringLiteral("CREATE TEMP VIEW USER_TAB_PRIVS AS SELECT %1 AS OWNER, name AS TABLE_NAME, "
                         "'SELECT' AS PRIVILEGE FROM %2.sqlite_master WHERE type = 'table'")
              .arg(quotedLiteral(owner.toUpper()), owner));
+}
+
+void LibraryDatabase::watchLookupTables()
+{
+    sqlite3_set_authorizer(m_db, &LibraryDatabase::authorize, this);
+    sqlite3_update_hook(m_db, &LibraryDatabase::rowChanged, this);
+    sqlite3_commit_hook(m_db, &LibraryDatabase::committing, this);
+    sqlite3_rollback_hook(m_db, &LibraryDatabase::rolledBack, this);
+}
+
+int LibraryDatabase::authorize(void *self, int action, const char *name, const char *, const char *,
+                               const char *)
+{
+    // Ignoring a DELETE deletes row by row instead of emptying the table at once, so that rowChanged
+    // sees it.
+    if (action == SQLITE_DELETE && isLookupTable(name))
+        return SQLITE_IGNORE;
+    if (changesSchema(action))
+        static_cast<LibraryDatabase *>(self)->m_lookups.clear();
+    return SQLITE_OK;
+}
+
+void LibraryDatabase::rowChanged(void *self, int, const char *, const char *table, long long)
+{
+    if (!isLookupTable(table))
+        return;
+    auto *db = static_cast<LibraryDatabase *>(self);
+    db->m_lookups.clear();
+    db->m_lookupsKept = false;
+}
+
+int LibraryDatabase::committing(void *self)
+{
+    auto *db = static_cast<LibraryDatabase *>(self);
+    ++db->m_writesEnded;
+    db->m_lookupsKept = true;
+    return 0;
+}
+
+void LibraryDatabase::rolledBack(void *self)
+{
+    auto *db = static_cast<LibraryDatabase *>(self);
+    ++db->m_writesEnded;
+    db->m_lookups.clear();
+    db->m_lookupsKept = true;
+}
+
+void LibraryDatabase::checkLookups()
+{
+    // While this connection writes, no other can commit.
+    const bool writing = sqlite3_txn_state(m_db, m_ownerName.constData()) == SQLITE_TXN_WRITE;
+    if (writing && m_checkedInWrite && m_checkedAt == m_writesEnded)
+        return;
+    const qint64 version = scalar(m_dataVersionSql).toLongLong();
+    if (version != m_dataVersion) {
+        m_lookups.clear();
+        m_dataVersion = version;
+    }
+    m_checkedAt = m_writesEnded;
+    m_checkedInWrite = writing;
+}
+
+QVariant LibraryDatabase::lookup(const QString &sql, const QVariantList &binds)
+{
+    if (!m_lookupsKept)
+        return scalar(sql, binds);
+    checkLookups();
+    QString key = sql;
+    for (const QVariant &bind : binds)
+        key += u'\x1f' + QString::number(bind.typeId()) + u':' + bind.toString();
+    if (const auto kept = m_lookups.constFind(key); kept != m_lookups.cend())
+        return *kept;
+    const QVariant value = scalar(sql, binds);
+    if (m_lookups.size() >= LookupCacheSize)
+        m_lookups.clear();
+    m_lookups.insert(key, value);
+    return value;
 }
 
 sqlite3_stmt *LibraryDatabase::prepared(const QString &sql)
