@@ -490,15 +490,16 @@ QVariant LibraryDatabase::lookup(const QString &sql, const QVariantList &binds)
     if (!m_lookupsKept)
         return scalar(sql, binds);
     checkLookups();
-    QString key = sql;
+    QString key;
     for (const QVariant &bind : binds)
-        key += u'\x1f' + QString::number(bind.typeId()) + u':' + bind.toString();
-    if (const auto kept = m_lookups.constFind(key); kept != m_lookups.cend())
+        key += QString::number(bind.typeId()) + u':' + bind.toString() + u'\x1f';
+    QHash<QString, QVariant> &answers = m_lookups[sql];
+    if (const auto kept = answers.constFind(key); kept != answers.cend())
         return *kept;
     const QVariant value = scalar(sql, binds);
-    if (m_lookups.size() >= LookupCacheSize)
-        m_lookups.clear();
-    m_lookups.insert(key, value);
+    if (answers.size() >= LookupCacheSize)
+        answers.clear();
+    answers.insert(key, value);
     return value;
 }
 

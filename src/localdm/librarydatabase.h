@@ -91,7 +91,7 @@ private:
     sqlite3 *m_db = nullptr;
     QHash<QString, sqlite3_stmt *> m_statements;
 
-    QHash<QString, QVariant> m_lookups;
+    QHash<QString, QHash<QString, QVariant>> m_lookups; // answers by statement, then by bound values
     // False while a transaction of this connection has changed a looked-up table: its answers are not
     // kept, as a rollback may take them back.
     bool m_lookupsKept = true;
