@@ -8,13 +8,17 @@ namespace LibraryRows {
 
 QString today()
 {
-    // Asking for the local date reads the time zone each time; the text changes only at midnight.
+    // Asking for the local date reads the time zone each time; the text changes only when the clock
+    // leaves the day it was made for.
     thread_local QString text;
-    thread_local qint64 nextMidnight = 0;
-    if (QDateTime::currentMSecsSinceEpoch() >= nextMidnight) {
+    thread_local qint64 dayStart = 0;
+    thread_local qint64 nextDayStart = 0;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now < dayStart || now >= nextDayStart) {
         const QDate date = QDate::currentDate();
         text = date.toString(Qt::ISODate);
-        nextMidnight = QDateTime(date.addDays(1), QTime(0, 0)).toMSecsSinceEpoch();
+        dayStart = QDateTime(date, QTime(0, 0)).toMSecsSinceEpoch();
+        nextDayStart = QDateTime(date.addDays(1), QTime(0, 0)).toMSecsSinceEpoch();
     }
     return text;
 }
