@@ -88,20 +88,32 @@ qint64 append(LibraryDatabase &db, int parent, int docNumber, qint64 library, co
     return id;
 }
 
-void unlink(LibraryDatabase &db, qint64 systemId)
+void unlink(LibraryDatabase &db, const QList<qint64> &systemIds)
 {
-    const QList<QVariantList> found = db.query(
-        QStringLiteral("SELECT PARENT, ISFIRST, NEXT FROM FOLDER_ITEM WHERE SYSTEM_ID = ?1"), {systemId});
-    if (found.isEmpty())
-        return;
-    const qint64 parent = found[0][0].toLongLong();
-    const qint64 next = found[0][2].toLongLong();
-    db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET NEXT = ?1 WHERE PARENT = ?2 AND NEXT = ?3"),
-            {next, parent, systemId});
-    if (found[0][1].toString() == QStringLiteral("Y") && next != 0)
-        db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET ISFIRST = 'Y' WHERE SYSTEM_ID = ?1 AND PARENT = ?2"),
-                {next, parent});
-    db.exec(QStringLiteral("DELETE FROM FOLDER_ITEM WHERE SYSTEM_ID = ?1"), {systemId});
+    // A first row's successor becomes the first. When that successor is itself unlinked further on, the
+    // mark only passes on: it is carried here, with the folder it belongs to, instead of being written
+    // and deleted again.
+    QSet<qint64> pending(systemIds.cbegin(), systemIds.cend());
+    QHash<qint64, qint64> firstOf; // row id -> folder in which it became the first
+    for (const qint64 systemId : systemIds) {
+        pending.remove(systemId);
+        const QList<QVariantList> found = db.query(
+            QStringLiteral("SELECT PARENT, ISFIRST, NEXT FROM FOLDER_ITEM WHERE SYSTEM_ID = ?1"), {systemId});
+        if (found.isEmpty())
+            continue;
+        const qint64 parent = found[0][0].toLongLong();
+        const qint64 next = found[0][2].toLongLong();
+        const bool first =
+            found[0][1].toString() == QStringLiteral("Y") || firstOf.value(systemId, -1) == parent;
+        db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET NEXT = ?1 WHERE PARENT = ?2 AND NEXT = ?3"),
+                {next, parent, systemId});
+        if (first && next != 0 && pending.contains(next))
+            firstOf.insert(next, parent);
+        else if (first && next != 0)
+            db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET ISFIRST = 'Y' WHERE SYSTEM_ID = ?1 AND PARENT = ?2"),
+                    {next, parent});
+        db.exec(QStringLiteral("DELETE FROM FOLDER_ITEM WHERE SYSTEM_ID = ?1"), {systemId});
+    }
 }
 
 } // namespace FolderItemList

@@ -510,7 +510,6 @@ sqlite3_stmt *LibraryDatabase::prepared(const QString &sql)
 {
     if (sqlite3_stmt *cached = m_statements.value(sql)) {
         sqlite3_reset(cached);
-        sqlite3_clear_bindings(cached);
         return cached;
     }
     if (m_statements.size() >= StatementCacheSize) {
@@ -568,6 +567,9 @@ QVariant LibraryDatabase::columnValue(sqlite3_stmt *statement, int column)
 QList<QVariantList> LibraryDatabase::query(const QString &sql, const QVariantList &binds)
 {
     sqlite3_stmt *statement = prepared(sql);
+    // Parameters left without a value are NULL, not the value of the statement's last run.
+    if (binds.size() < sqlite3_bind_parameter_count(statement))
+        sqlite3_clear_bindings(statement);
     // Oracle keeps an empty text as NULL, also in what the DM itself writes and looks up.
     const auto emptyText = [](const QVariant &value) {
         return value.typeId() == QMetaType::QString && value.toString().isEmpty();

@@ -88,14 +88,17 @@ bool LocalFolder::save(DmSaveOption)
         FaultKind::Save, QStringLiteral("Saving"), [&](LibraryDatabase &db, qint64 typist) {
             if (m_document->isNew() || m_document->hasChanges())
                 written = m_document->write(db, typist);
-            else
-                m_document->requireRow(db);
             const int number = written ? written->docNumber : m_document->documentNumber();
+            // One look at the rows the save keeps: the profile (which another user may have deleted),
+            // its FOLDER row and its ROOT_OBJECT row.
             const QVariantList rows =
                 db.query(QStringLiteral("SELECT EXISTS (SELECT 1 FROM FOLDER WHERE DOCNUMBER = ?1), "
-                                        "EXISTS (SELECT 1 FROM ROOT_OBJECT WHERE DOCNUMBER = ?1)"),
-                         {number})
+                                        "EXISTS (SELECT 1 FROM ROOT_OBJECT WHERE DOCNUMBER = ?1), "
+                                        "EXISTS (SELECT 1 FROM PROFILE WHERE SYSTEM_ID = ?2)"),
+                         {number, written ? written->systemId : m_document->systemId()})
                     .first();
+            if (!rows[2].toInt())
+                m_document->requireRow(db); // gone: this raises the DM error that says so
             const bool hasFolderRow = rows[0].toInt() != 0;
             const bool hasRootRow = rows[1].toInt() != 0;
             if (!hasFolderRow)

@@ -98,11 +98,13 @@ void LocalItemCollection::finish()
         if (m_marked[i] && !libraries.contains(m_entries[i].rowLibrary))
             libraries << m_entries[i].rowLibrary;
     for (const QString &library : std::as_const(libraries)) {
-        LibraryDatabase &db = m_dm->database(library);
-        LibraryDatabase::Transaction transaction(db);
+        QList<qint64> rows;
         for (qsizetype i = 0; i < m_entries.size(); ++i)
             if (m_marked[i] && m_entries[i].rowLibrary == library)
-                FolderItemList::unlink(db, m_entries[i].rowId);
+                rows << m_entries[i].rowId;
+        LibraryDatabase &db = m_dm->database(library);
+        LibraryDatabase::Transaction transaction(db);
+        FolderItemList::unlink(db, rows);
         transaction.commit();
         for (qsizetype i = m_entries.size() - 1; i >= 0; --i) {
             if (m_marked[i] && m_entries[i].rowLibrary == library) {
