@@ -61,11 +61,12 @@ qint64 append(LibraryDatabase &db, int parent, int docNumber, qint64 library, co
     // A sound list has one first row and one row that ends it, both found by index; any other count
     // means damage, and only the walk knows where the sound part of the list ends.
     const QVariantList found =
-        db.query(QStringLiteral("SELECT (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM WHERE PARENT = ?1 AND "
-                                "ISFIRST = 'Y' LIMIT 2)), (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM "
-                                "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 2)), (SELECT SYSTEM_ID FROM FOLDER_ITEM "
-                                "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 1)"),
-                 {parent})
+        db.query(
+              QStringLiteral("SELECT (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM WHERE PARENT = ?1 AND "
+                             "ISFIRST = 'Y' LIMIT 2)), (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM "
+                             "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 2)), (SELECT SYSTEM_ID FROM FOLDER_ITEM "
+                             "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 1)"),
+              {parent})
             .first();
     const int firsts = found[0].toInt();
     const int ends = found[1].toInt();
@@ -110,8 +111,9 @@ void unlink(LibraryDatabase &db, const QList<qint64> &systemIds)
         if (first && next != 0 && pending.contains(next))
             firstOf.insert(next, parent);
         else if (first && next != 0)
-            db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET ISFIRST = 'Y' WHERE SYSTEM_ID = ?1 AND PARENT = ?2"),
-                    {next, parent});
+            db.exec(
+                QStringLiteral("UPDATE FOLDER_ITEM SET ISFIRST = 'Y' WHERE SYSTEM_ID = ?1 AND PARENT = ?2"),
+                {next, parent});
         db.exec(QStringLiteral("DELETE FROM FOLDER_ITEM WHERE SYSTEM_ID = ?1"), {systemId});
     }
 }

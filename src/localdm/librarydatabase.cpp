@@ -86,8 +86,9 @@ void caseFunction(sqlite3_context *context, int, sqlite3_value **argv)
             sqlite3_result_error_nomem(context);
             return;
         }
-        std::transform(text, text + size, mapped,
-                       [](unsigned char c) { return c >= First && c <= Last ? static_cast<unsigned char>(c ^ 0x20) : c; });
+        std::transform(text, text + size, mapped, [](unsigned char c) {
+            return c >= First && c <= Last ? static_cast<unsigned char>(c ^ 0x20) : c;
+        });
         sqlite3_result_text(context, reinterpret_cast<const char *>(mapped), size, sqlite3_free);
         return;
     }
@@ -393,10 +394,10 @@ QStringList LibraryDatabase::addFolderListIndexes()
 void LibraryDatabase::setUpCatalog()
 {
     const int utf8 = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    sqlite3_create_function_v2(m_db, "UPPER", 1, utf8, nullptr, &caseFunction<&QString::toUpper, 'a', 'z'>, nullptr,
-                               nullptr, nullptr);
-    sqlite3_create_function_v2(m_db, "LOWER", 1, utf8, nullptr, &caseFunction<&QString::toLower, 'A', 'Z'>, nullptr,
-                               nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "UPPER", 1, utf8, nullptr, &caseFunction<&QString::toUpper, 'a', 'z'>,
+                               nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "LOWER", 1, utf8, nullptr, &caseFunction<&QString::toLower, 'A', 'Z'>,
+                               nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(m_db, "object_id", 1, utf8, nullptr, &objectIdFunction, nullptr, nullptr,
                                nullptr);
     sqlite3_create_function_v2(m_db, "serverproperty", 1, SQLITE_UTF8, &m_config, &serverPropertyFunction,

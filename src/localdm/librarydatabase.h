@@ -79,8 +79,7 @@ private:
     // Whether another connection may have committed since the lookups were kept; forgets them if so.
     void checkLookups();
 
-    static int authorize(void *self, int action, const char *name, const char *, const char *,
-                         const char *);
+    static int authorize(void *self, int action, const char *name, const char *, const char *, const char *);
     static void rowChanged(void *self, int, const char *, const char *table, long long);
     static int committing(void *self);
     static void rolledBack(void *self);

@@ -32,12 +32,13 @@ QList<LocalItemEntry> LocalItemCollection::containingEntries(LocalDm &dm, const 
     // A library that does not list the profile's library holds nothing of it: the subquery finds no id.
     for (const LibraryConfig &library : dm.installation().libraries) {
         LibraryDatabase &db = dm.database(library.name);
-        for (const QVariantList &row : db.query(
-                 QStringLiteral("SELECT FI.SYSTEM_ID, FI.PARENT, PR.DOCNAME FROM FOLDER_ITEM FI "
-                                "LEFT JOIN PROFILE PR ON PR.DOCNUMBER = FI.PARENT WHERE FI.DOCNUMBER = ?1 AND "
-                                "FI.LIBRARY = (SELECT MIN(SYSTEM_ID) FROM REMOTE_LIBRARIES "
-                                "WHERE UPPER(LIBRARY_NAME) = UPPER(?2)) ORDER BY FI.SYSTEM_ID"),
-                 {docNumber, libraryName}))
+        for (const QVariantList &row :
+             db.query(QStringLiteral(
+                          "SELECT FI.SYSTEM_ID, FI.PARENT, PR.DOCNAME FROM FOLDER_ITEM FI "
+                          "LEFT JOIN PROFILE PR ON PR.DOCNUMBER = FI.PARENT WHERE FI.DOCNUMBER = ?1 AND "
+                          "FI.LIBRARY = (SELECT MIN(SYSTEM_ID) FROM REMOTE_LIBRARIES "
+                          "WHERE UPPER(LIBRARY_NAME) = UPPER(?2)) ORDER BY FI.SYSTEM_ID"),
+                      {docNumber, libraryName}))
             entries << LocalItemEntry{row[1].toInt(), row[2].toString(), library.name, library.name,
                                       row[0].toLongLong()};
     }

@@ -119,7 +119,8 @@ std::shared_ptr<DmProfileItem> LocalLibrary::openProfileItem(int documentNumber)
         return nullptr;
     try {
         LibraryDatabase &db = m_dm->database(m_name);
-        if (db.query(QStringLiteral("SELECT 1 FROM PROFILE WHERE DOCNUMBER = ?1"), {documentNumber}).isEmpty())
+        if (db.query(QStringLiteral("SELECT 1 FROM PROFILE WHERE DOCNUMBER = ?1"), {documentNumber})
+                .isEmpty())
             return nullptr;
         return std::make_shared<LocalProfileItem>(documentNumber, db.config().name);
     } catch (const DmError &) {

@@ -113,8 +113,8 @@ TEST_F(LibraryDatabaseTest, MissingOrForeignFilesAreRefusedByName)
 TEST_F(LibraryDatabaseTest, TextComparesAndChangesCaseAsQStringDoes)
 {
     LibraryDatabase db(config);
-    const QStringList texts = {"",  "a",  "ab", "Ab",   "abc",    "ABD",     "Z",     "_",     "`", "{",
-                               "é", "É",  "Éa", "ea",   "straße", "STRASSE", "Ärger", "arger", "i", "İ"};
+    const QStringList texts = {"",  "a", "ab", "Ab", "abc",    "ABD",     "Z",     "_",     "`", "{",
+                               "é", "É", "Éa", "ea", "straße", "STRASSE", "Ärger", "arger", "i", "İ"};
     for (const QString &a : texts) {
         EXPECT_EQ(db.scalar("SELECT UPPER(?1)", {a}).toString(), a.toUpper()) << qPrintable(a);
         EXPECT_EQ(db.scalar("SELECT LOWER(?1)", {a}).toString(), a.toLower()) << qPrintable(a);
