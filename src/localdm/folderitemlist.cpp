@@ -60,18 +60,23 @@ qint64 append(LibraryDatabase &db, int parent, int docNumber, qint64 library, co
 {
     // A sound list has one first row and one row that ends it, both found by index; any other count
     // means damage, and only the walk knows where the sound part of the list ends.
-    const QList<QVariantList> firsts = db.query(
-        QStringLiteral("SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = ?1 AND ISFIRST = 'Y' LIMIT 2"),
-        {parent});
-    const QList<QVariantList> ends = db.query(
-        QStringLiteral("SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = ?1 AND NEXT = 0 LIMIT 2"), {parent});
+    const QVariantList found =
+        db.query(
+              QStringLiteral("SELECT (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM WHERE PARENT = ?1 AND "
+                             "ISFIRST = 'Y' LIMIT 2)), (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM "
+                             "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 2)), (SELECT SYSTEM_ID FROM FOLDER_ITEM "
+                             "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 1)"),
+              {parent})
+            .first();
+    const int firsts = found[0].toInt();
+    const int ends = found[1].toInt();
     std::optional<qint64> last;
-    if (firsts.size() == 1 && ends.size() == 1) {
-        last = ends[0][0].toLongLong();
-    } else if (!firsts.isEmpty() || !ends.isEmpty()) {
-        const Order found = order(db, parent);
-        if (!found.chain.isEmpty())
-            last = found.chain.last().systemId;
+    if (firsts == 1 && ends == 1) {
+        last = found[2].toLongLong();
+    } else if (firsts != 0 || ends != 0) {
+        const Order walked = order(db, parent);
+        if (!walked.chain.isEmpty())
+            last = walked.chain.last().systemId;
     }
     const qint64 id = db.nextNumber(QStringLiteral("FOLDER_ITEM.SYSTEM_ID"));
     db.exec(
@@ -84,20 +89,33 @@ qint64 append(LibraryDatabase &db, int parent, int docNumber, qint64 library, co
     return id;
 }
 
-void unlink(LibraryDatabase &db, qint64 systemId)
+void unlink(LibraryDatabase &db, const QList<qint64> &systemIds)
 {
-    const QList<QVariantList> found = db.query(
-        QStringLiteral("SELECT PARENT, ISFIRST, NEXT FROM FOLDER_ITEM WHERE SYSTEM_ID = ?1"), {systemId});
-    if (found.isEmpty())
-        return;
-    const qint64 parent = found[0][0].toLongLong();
-    const qint64 next = found[0][2].toLongLong();
-    db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET NEXT = ?1 WHERE PARENT = ?2 AND NEXT = ?3"),
-            {next, parent, systemId});
-    if (found[0][1].toString() == QStringLiteral("Y") && next != 0)
-        db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET ISFIRST = 'Y' WHERE SYSTEM_ID = ?1 AND PARENT = ?2"),
+    // A first row's successor becomes the first. When that successor is itself unlinked further on, the
+    // mark only passes on: it is carried here, with the folder it belongs to, instead of being written
+    // and deleted again.
+    QSet<qint64> pending(systemIds.cbegin(), systemIds.cend());
+    QHash<qint64, qint64> firstOf; // row id -> folder in which it became the first
+    for (const qint64 systemId : systemIds) {
+        pending.remove(systemId);
+        const QList<QVariantList> found = db.query(
+            QStringLiteral("SELECT PARENT, ISFIRST, NEXT FROM FOLDER_ITEM WHERE SYSTEM_ID = ?1"), {systemId});
+        if (found.isEmpty())
+            continue;
+        const qint64 parent = found[0][0].toLongLong();
+        const qint64 next = found[0][2].toLongLong();
+        const bool first =
+            found[0][1].toString() == QStringLiteral("Y") || firstOf.value(systemId, -1) == parent;
+        db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET NEXT = ?1 WHERE PARENT = ?2 AND NEXT = ?3"),
+                {next, parent, systemId});
+        if (first && next != 0 && pending.contains(next))
+            firstOf.insert(next, parent);
+        else if (first && next != 0)
+            db.exec(
+                QStringLiteral("UPDATE FOLDER_ITEM SET ISFIRST = 'Y' WHERE SYSTEM_ID = ?1 AND PARENT = ?2"),
                 {next, parent});
-    db.exec(QStringLiteral("DELETE FROM FOLDER_ITEM WHERE SYSTEM_ID = ?1"), {systemId});
+        db.exec(QStringLiteral("DELETE FROM FOLDER_ITEM WHERE SYSTEM_ID = ?1"), {systemId});
+    }
 }
 
 } // namespace FolderItemList

@@ -28,8 +28,9 @@ QList<FolderItemRow> rows(LibraryDatabase &db, int parent);
 qint64 append(LibraryDatabase &db, int parent, int docNumber, qint64 library, const QString &displayName,
               const QString &nodeType);
 
-// Deletes a row and closes the gap: its predecessor takes its NEXT, and when it was the first row
-// its successor becomes the first. A row that is gone already is left alone.
-void unlink(LibraryDatabase &db, qint64 systemId);
+// Deletes rows one after the other in the order given, each closing its gap: its predecessor takes its
+// NEXT, and when it was the first row its successor becomes the first. A row that is gone already is left
+// alone.
+void unlink(LibraryDatabase &db, const QList<qint64> &systemIds);
 
 } // namespace FolderItemList

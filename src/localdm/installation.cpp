@@ -147,8 +147,9 @@ void Installation::save(const QString &fileName) const
 
 const LibraryConfig *Installation::library(const QString &name) const
 {
+    const QString wanted = name.trimmed();
     for (const LibraryConfig &library : libraries)
-        if (library.name.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+        if (library.name.compare(wanted, Qt::CaseInsensitive) == 0)
             return &library;
     return nullptr;
 }

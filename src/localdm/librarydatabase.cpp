@@ -9,6 +9,9 @@
 #include <QLocale>
 #include <QUrl>
 
+#include <algorithm>
+#include <array>
+
 #include <sqlite3.h>
 
 namespace {
@@ -16,6 +19,38 @@ namespace {
 const QString Source = QStringLiteral("Local DM");
 constexpr qint32 DatabaseError = 1002;
 constexpr int StatementCacheSize = 128;
+constexpr int LookupCacheSize = 256;
+
+// The tables lookup() may read.
+constexpr std::array<const char *, 4> LookupTables = {"PEOPLE", "REMOTE_LIBRARIES", "APPS", "DM_PARAMETERS"};
+
+bool isLookupTable(const char *table)
+{
+    return table && std::any_of(LookupTables.cbegin(), LookupTables.cend(),
+                                [table](const char *name) { return sqlite3_stricmp(name, table) == 0; });
+}
+
+// Authorizer actions that change the schema: after them a kept lookup may name another table.
+bool changesSchema(int action)
+{
+    switch (action) {
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+    case SQLITE_DELETE:
+    case SQLITE_PRAGMA:
+    case SQLITE_READ:
+    case SQLITE_SELECT:
+    case SQLITE_TRANSACTION:
+    case SQLITE_FUNCTION:
+    case SQLITE_SAVEPOINT:
+    case SQLITE_RECURSIVE:
+    case SQLITE_ANALYZE:
+    case SQLITE_REINDEX:
+        return false;
+    default:
+        return true;
+    }
+}
 
 QString argText(sqlite3_value *value)
 {
@@ -29,11 +64,33 @@ void resultText(sqlite3_context *context, const QString &text)
     sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
-template <QString (QString::*Convert)() const &>
+// The lower-case form of an ASCII letter, as QString's case folding has it; any other byte as it is.
+constexpr unsigned char foldedAscii(unsigned char c)
+{
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
+
+// UPPER and LOWER. Text of ASCII characters only, the common case, is mapped byte by byte as QString maps
+// it, sparing two conversions of every value.
+template <QString (QString::*Convert)() const &, char First, char Last>
 void caseFunction(sqlite3_context *context, int, sqlite3_value **argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
         sqlite3_result_null(context);
+        return;
+    }
+    const auto *text = sqlite3_value_text(argv[0]);
+    const int size = sqlite3_value_bytes(argv[0]);
+    if (std::all_of(text, text + size, [](unsigned char c) { return c < 0x80; })) {
+        auto *mapped = static_cast<unsigned char *>(sqlite3_malloc(size + 1));
+        if (!mapped) {
+            sqlite3_result_error_nomem(context);
+            return;
+        }
+        std::transform(text, text + size, mapped, [](unsigned char c) {
+            return c >= First && c <= Last ? static_cast<unsigned char>(c ^ 0x20) : c;
+        });
+        sqlite3_result_text(context, reinterpret_cast<const char *>(mapped), size, sqlite3_free);
         return;
     }
     resultText(context, (argText(argv[0]).*Convert)());
@@ -112,11 +169,23 @@ void toDateFunction(sqlite3_context *context, int, sqlite3_value **argv)
     resultText(context, date.toString(QStringLiteral("yyyy-MM-dd")));
 }
 
+// QString's case-insensitive order. While both texts are ASCII it is that of their folded bytes, and at
+// an equal end the shorter text comes first; a non-ASCII byte before the first difference leaves the
+// comparison to QString.
 int noCaseCollation(void *, int lengthA, const void *a, int lengthB, const void *b)
 {
-    const QString left = QString::fromUtf8(static_cast<const char *>(a), lengthA);
-    const QString right = QString::fromUtf8(static_cast<const char *>(b), lengthB);
-    return left.compare(right, Qt::CaseInsensitive);
+    const auto *left = static_cast<const unsigned char *>(a);
+    const auto *right = static_cast<const unsigned char *>(b);
+    const int common = std::min(lengthA, lengthB);
+    int i = 0;
+    for (; i < common && ((left[i] | right[i]) & 0x80) == 0; ++i) {
+        if (const int difference = foldedAscii(left[i]) - foldedAscii(right[i]))
+            return difference;
+    }
+    if (i == common)
+        return lengthA - lengthB;
+    return QString::fromUtf8(static_cast<const char *>(a), lengthA)
+        .compare(QString::fromUtf8(static_cast<const char *>(b), lengthB), Qt::CaseInsensitive);
 }
 
 // Whether text matches a LIKE pattern: "%" any run, "_" one character, the escape character (if any)
@@ -209,14 +278,18 @@ QString quotedLiteral(const QString &text)
 
 } // namespace
 
-LibraryDatabase::LibraryDatabase(const LibraryConfig &config) : m_config(config)
+LibraryDatabase::LibraryDatabase(const LibraryConfig &config)
+    : m_config(config), m_ownerName(config.owner.toUtf8()),
+      m_dataVersionSql(QStringLiteral("PRAGMA %1.data_version").arg(config.owner))
 {
     if (!QFileInfo(config.databaseFile).isFile())
         throw DmError(
             DatabaseError, Source,
             QStringLiteral("Library %1: database file %2 not found").arg(config.name, config.databaseFile));
+    // One thread owns the connection, so SQLite need not lock it on every call.
     if (sqlite3_open_v2(":memory:", &m_db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | (config.readOnly ? SQLITE_OPEN_URI : 0),
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX |
+                            (config.readOnly ? SQLITE_OPEN_URI : 0),
                         nullptr) != SQLITE_OK) {
         const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
         sqlite3_close(m_db);
@@ -243,8 +316,12 @@ LibraryDatabase::LibraryDatabase(const LibraryConfig &config) : m_config(config)
         if (!m_config.readOnly) {
             exec(QStringLiteral("PRAGMA %1.journal_mode = WAL").arg(m_config.owner));
             exec(QStringLiteral("PRAGMA %1.synchronous = NORMAL").arg(m_config.owner));
+            // Each checkpoint syncs the log and the file; a move writes some eight pages per document, so
+            // SQLite's default of a checkpoint every 1,000 pages would sync twice every 125 documents.
+            exec(QStringLiteral("PRAGMA %1.wal_autocheckpoint = 8192").arg(m_config.owner));
         }
         setUpCatalog();
+        watchLookupTables();
     } catch (const DmError &error) {
         // SQLite's own words say what is wrong with the file ("file is not a database", "database is
         // locked"); the statement that met it says nothing more.
@@ -325,10 +402,10 @@ QStringList LibraryDatabase::addFolderListIndexes()
 void LibraryDatabase::setUpCatalog()
 {
     const int utf8 = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    sqlite3_create_function_v2(m_db, "UPPER", 1, utf8, nullptr, &caseFunction<&QString::toUpper>, nullptr,
-                               nullptr, nullptr);
-    sqlite3_create_function_v2(m_db, "LOWER", 1, utf8, nullptr, &caseFunction<&QString::toLower>, nullptr,
-                               nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "UPPER", 1, utf8, nullptr, &caseFunction<&QString::toUpper, 'a', 'z'>,
+                               nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "LOWER", 1, utf8, nullptr, &caseFunction<&QString::toLower, 'A', 'Z'>,
+                               nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(m_db, "object_id", 1, utf8, nullptr, &objectIdFunction, nullptr, nullptr,
                                nullptr);
     sqlite3_create_function_v2(m_db, "serverproperty", 1, SQLITE_UTF8, &m_config, &serverPropertyFunction,
@@ -360,11 +437,88 @@ void LibraryDatabase::setUpCatalog()
              .arg(quotedLiteral(owner.toUpper()), owner));
 }
 
+void LibraryDatabase::watchLookupTables()
+{
+    sqlite3_set_authorizer(m_db, &LibraryDatabase::authorize, this);
+    sqlite3_update_hook(m_db, &LibraryDatabase::rowChanged, this);
+    sqlite3_commit_hook(m_db, &LibraryDatabase::committing, this);
+    sqlite3_rollback_hook(m_db, &LibraryDatabase::rolledBack, this);
+}
+
+int LibraryDatabase::authorize(void *self, int action, const char *name, const char *, const char *,
+                               const char *)
+{
+    // Ignoring a DELETE deletes row by row instead of emptying the table at once, so that rowChanged
+    // sees it.
+    if (action == SQLITE_DELETE && isLookupTable(name))
+        return SQLITE_IGNORE;
+    if (changesSchema(action))
+        static_cast<LibraryDatabase *>(self)->m_lookups.clear();
+    return SQLITE_OK;
+}
+
+void LibraryDatabase::rowChanged(void *self, int, const char *, const char *table, long long)
+{
+    if (!isLookupTable(table))
+        return;
+    auto *db = static_cast<LibraryDatabase *>(self);
+    db->m_lookups.clear();
+    db->m_lookupsKept = false;
+}
+
+int LibraryDatabase::committing(void *self)
+{
+    auto *db = static_cast<LibraryDatabase *>(self);
+    ++db->m_writesEnded;
+    db->m_lookupsKept = true;
+    return 0;
+}
+
+void LibraryDatabase::rolledBack(void *self)
+{
+    auto *db = static_cast<LibraryDatabase *>(self);
+    ++db->m_writesEnded;
+    db->m_lookups.clear();
+    db->m_lookupsKept = true;
+}
+
+void LibraryDatabase::checkLookups()
+{
+    // While this connection writes, no other can commit.
+    const bool writing = sqlite3_txn_state(m_db, m_ownerName.constData()) == SQLITE_TXN_WRITE;
+    if (writing && m_checkedInWrite && m_checkedAt == m_writesEnded)
+        return;
+    const qint64 version = scalar(m_dataVersionSql).toLongLong();
+    if (version != m_dataVersion) {
+        m_lookups.clear();
+        m_dataVersion = version;
+    }
+    m_checkedAt = m_writesEnded;
+    m_checkedInWrite = writing;
+}
+
+QVariant LibraryDatabase::lookup(const QString &sql, const QVariantList &binds)
+{
+    if (!m_lookupsKept)
+        return scalar(sql, binds);
+    checkLookups();
+    QString key;
+    for (const QVariant &bind : binds)
+        key += QString::number(bind.typeId()) + u':' + bind.toString() + u'\x1f';
+    QHash<QString, QVariant> &answers = m_lookups[sql];
+    if (const auto kept = answers.constFind(key); kept != answers.cend())
+        return *kept;
+    const QVariant value = scalar(sql, binds);
+    if (answers.size() >= LookupCacheSize)
+        answers.clear();
+    answers.insert(key, value);
+    return value;
+}
+
 sqlite3_stmt *LibraryDatabase::prepared(const QString &sql)
 {
     if (sqlite3_stmt *cached = m_statements.value(sql)) {
         sqlite3_reset(cached);
-        sqlite3_clear_bindings(cached);
         return cached;
     }
     if (m_statements.size() >= StatementCacheSize) {
@@ -422,6 +576,9 @@ QVariant LibraryDatabase::columnValue(sqlite3_stmt *statement, int column)
 QList<QVariantList> LibraryDatabase::query(const QString &sql, const QVariantList &binds)
 {
     sqlite3_stmt *statement = prepared(sql);
+    // Parameters left without a value are NULL, not the value of the statement's last run.
+    if (binds.size() < sqlite3_bind_parameter_count(statement))
+        sqlite3_clear_bindings(statement);
     // Oracle keeps an empty text as NULL, also in what the DM itself writes and looks up.
     const auto emptyText = [](const QVariant &value) {
         return value.typeId() == QMetaType::QString && value.toString().isEmpty();

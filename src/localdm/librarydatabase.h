@@ -41,6 +41,12 @@ public:
     void exec(const QString &sql, const QVariantList &binds = {});
     // First column of the first row; invalid when there is no row.
     QVariant scalar(const QString &sql, const QVariantList &binds = {});
+    // scalar() of a query that reads only tables whose rows seldom change: PEOPLE, REMOTE_LIBRARIES, APPS
+    // and DM_PARAMETERS. The answer is kept on this
+    // connection until a row of those tables changes through it, a transaction of it that changed one ends,
+    // its schema changes, or another connection commits to the library file; checking for the last costs
+    // one statement, and none more within the same write transaction.
+    QVariant lookup(const QString &sql, const QVariantList &binds = {});
     qint64 lastInsertRowId() const;
 
     // The next value of a number counter named "TABLE.COLUMN" ("PROFILE.DOCNUMBER"). Numbers are
@@ -69,8 +75,29 @@ public:
 private:
     sqlite3_stmt *prepared(const QString &sql);
     void setUpCatalog();
+    void watchLookupTables();
+    // Whether another connection may have committed since the lookups were kept; forgets them if so.
+    void checkLookups();
+
+    static int authorize(void *self, int action, const char *name, const char *, const char *, const char *);
+    static void rowChanged(void *self, int, const char *, const char *table, long long);
+    static int committing(void *self);
+    static void rolledBack(void *self);
 
     LibraryConfig m_config;
+    QByteArray m_ownerName;
+    QString m_dataVersionSql;
     sqlite3 *m_db = nullptr;
     QHash<QString, sqlite3_stmt *> m_statements;
+
+    QHash<QString, QHash<QString, QVariant>> m_lookups; // answers by statement, then by bound values
+    // False while a transaction of this connection has changed a looked-up table: its answers are not
+    // kept, as a rollback may take them back.
+    bool m_lookupsKept = true;
+    qint64 m_dataVersion = -1; // "PRAGMA data_version" when the lookups were last checked
+    // Counts the write transactions of this connection that ended; with m_checkedInWrite, tells whether the
+    // lookups were checked inside the write transaction still open.
+    quint64 m_writesEnded = 0;
+    quint64 m_checkedAt = 0;
+    bool m_checkedInWrite = false;
 };

@@ -2,13 +2,25 @@
 
 #include "localdm/localerror.h"
 
-#include <QDate>
+#include <QDateTime>
 
 namespace LibraryRows {
 
 QString today()
 {
-    return QDate::currentDate().toString(Qt::ISODate);
+    // Asking for the local date reads the time zone each time; the text changes only when the clock
+    // leaves the day it was made for.
+    thread_local QString text;
+    thread_local qint64 dayStart = 0;
+    thread_local qint64 nextDayStart = 0;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now < dayStart || now >= nextDayStart) {
+        const QDate date = QDate::currentDate();
+        text = date.toString(Qt::ISODate);
+        dayStart = QDateTime(date, QTime(0, 0)).toMSecsSinceEpoch();
+        nextDayStart = QDateTime(date.addDays(1), QTime(0, 0)).toMSecsSinceEpoch();
+    }
+    return text;
 }
 
 bool flagOn(const QString &text)
@@ -21,7 +33,7 @@ bool flagOn(const QString &text)
 std::optional<qint64> personId(LibraryDatabase &db, const QString &userId)
 {
     const QVariant id =
-        db.scalar(QStringLiteral("SELECT SYSTEM_ID FROM PEOPLE WHERE UPPER(USER_ID) = UPPER(?1)"), {userId});
+        db.lookup(QStringLiteral("SELECT SYSTEM_ID FROM PEOPLE WHERE UPPER(USER_ID) = UPPER(?1)"), {userId});
     return id.isValid() ? std::optional<qint64>(id.toLongLong()) : std::nullopt;
 }
 
@@ -35,7 +47,7 @@ qint64 requirePerson(LibraryDatabase &db, const QString &userId)
 
 std::optional<qint64> remoteLibraryId(LibraryDatabase &db, const QString &libraryName)
 {
-    const QVariant id = db.scalar(
+    const QVariant id = db.lookup(
         QStringLiteral("SELECT MIN(SYSTEM_ID) FROM REMOTE_LIBRARIES WHERE UPPER(LIBRARY_NAME) = UPPER(?1)"),
         {libraryName});
     return id.isValid() ? std::optional<qint64>(id.toLongLong()) : std::nullopt;
@@ -45,6 +57,11 @@ qint64 requireRemoteLibraryId(LibraryDatabase &db, const QString &libraryName)
 {
     if (const auto id = remoteLibraryId(db, libraryName))
         return *id;
+    refuseUnlisted(db, libraryName);
+}
+
+void refuseUnlisted(const LibraryDatabase &db, const QString &libraryName)
+{
     throw LocalDmError(LocalError::NotRemoteLibrary,
                        QStringLiteral("Library %1 is not listed in the REMOTE_LIBRARIES of library %2")
                            .arg(libraryName, db.config().name));

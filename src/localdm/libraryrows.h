@@ -27,6 +27,8 @@ qint64 requirePerson(LibraryDatabase &db, const QString &userId);
 std::optional<qint64> remoteLibraryId(LibraryDatabase &db, const QString &libraryName);
 // The same, raising LocalError::NotRemoteLibrary when the library is not listed.
 qint64 requireRemoteLibraryId(LibraryDatabase &db, const QString &libraryName);
+// Raises LocalError::NotRemoteLibrary for a library that db's REMOTE_LIBRARIES does not list.
+[[noreturn]] void refuseUnlisted(const LibraryDatabase &db, const QString &libraryName);
 
 // True when a profile of that document number has a FOLDER row.
 bool isFolder(LibraryDatabase &db, int docNumber);

@@ -11,6 +11,9 @@ LocalDm::LocalDm(Installation installation)
 
 LibraryDatabase &LocalDm::database(const QString &libraryName)
 {
+    // The DM's objects name their library as the installation spells it: that is found without a walk.
+    if (const auto open = m_databases.find(libraryName); open != m_databases.end())
+        return *open->second;
     const LibraryConfig *config = m_installation.library(libraryName);
     if (!config)
         throw DmError(1004, QStringLiteral("Local DM"),

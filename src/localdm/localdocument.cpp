@@ -56,7 +56,8 @@ std::shared_ptr<LocalDocument> LocalDocument::open(std::shared_ptr<LocalDm> dm, 
     const QList<QVariantList> rows = db.query(
         QStringLiteral(
             "SELECT P.SYSTEM_ID, P.DOCNUMBER, P.DOCNAME, A.USER_ID, T.USER_ID, AP.APPLICATION, "
-            "P.ABSTRACT, P.KEYWORDS, P.CREATION_DATE, P.LAST_EDIT_DATE FROM PROFILE P "
+            "P.ABSTRACT, P.KEYWORDS, P.CREATION_DATE, P.LAST_EDIT_DATE, "
+            "EXISTS (SELECT 1 FROM FOLDER F WHERE F.DOCNUMBER = P.DOCNUMBER) FROM PROFILE P "
             "LEFT JOIN PEOPLE A ON A.SYSTEM_ID = P.AUTHOR LEFT JOIN PEOPLE T ON T.SYSTEM_ID = P.TYPIST "
             "LEFT JOIN APPS AP ON AP.SYSTEM_ID = P.APPLICATION WHERE P.DOCNUMBER = ?1"),
         {docNumber});
@@ -69,7 +70,7 @@ std::shared_ptr<LocalDocument> LocalDocument::open(std::shared_ptr<LocalDm> dm, 
     document->m_values[DocNumber] = document->m_docNumber;
     for (int column = DocName; column < ColumnCount; ++column)
         document->m_values[column] = textValue(row[column + 1]);
-    document->m_folder = LibraryRows::isFolder(db, docNumber);
+    document->m_folder = row[ColumnCount + 1].toInt() != 0;
     return document;
 }
 
@@ -138,7 +139,7 @@ QVariant LocalDocument::resolved(LibraryDatabase &db, int column, qint64 typist)
         if (application.isEmpty())
             return {};
         const QVariant id =
-            db.scalar(QStringLiteral("SELECT MIN(SYSTEM_ID) FROM APPS WHERE UPPER(APPLICATION) = UPPER(?1)"),
+            db.lookup(QStringLiteral("SELECT MIN(SYSTEM_ID) FROM APPS WHERE UPPER(APPLICATION) = UPPER(?1)"),
                       {application});
         if (!id.isValid())
             throw LocalDmError(
@@ -160,7 +161,7 @@ void LocalDocument::checkUniqueName(LibraryDatabase &db) const
     const QString name = this->name();
     if (name.isEmpty() ||
         !LibraryRows::flagOn(
-            db.scalar(QStringLiteral("SELECT VALUE FROM DM_PARAMETERS WHERE UPPER(NAME) = UPPER(?1)"),
+            db.lookup(QStringLiteral("SELECT VALUE FROM DM_PARAMETERS WHERE UPPER(NAME) = UPPER(?1)"),
                       {QStringLiteral("DOCSParms.UniqueDocNames")})
                 .toString()))
         return;

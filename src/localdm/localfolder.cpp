@@ -88,17 +88,25 @@ bool LocalFolder::save(DmSaveOption)
         FaultKind::Save, QStringLiteral("Saving"), [&](LibraryDatabase &db, qint64 typist) {
             if (m_document->isNew() || m_document->hasChanges())
                 written = m_document->write(db, typist);
-            else
-                m_document->requireRow(db);
             const int number = written ? written->docNumber : m_document->documentNumber();
-            if (!LibraryRows::isFolder(db, number))
+            // One look at the rows the save keeps: the profile (which another user may have deleted),
+            // its FOLDER row and its ROOT_OBJECT row.
+            const QVariantList rows =
+                db.query(QStringLiteral("SELECT EXISTS (SELECT 1 FROM FOLDER WHERE DOCNUMBER = ?1), "
+                                        "EXISTS (SELECT 1 FROM ROOT_OBJECT WHERE DOCNUMBER = ?1), "
+                                        "EXISTS (SELECT 1 FROM PROFILE WHERE SYSTEM_ID = ?2)"),
+                         {number, written ? written->systemId : m_document->systemId()})
+                    .first();
+            if (!rows[2].toInt())
+                m_document->requireRow(db); // gone: this raises the DM error that says so
+            const bool hasFolderRow = rows[0].toInt() != 0;
+            const bool hasRootRow = rows[1].toInt() != 0;
+            if (!hasFolderRow)
                 db.exec(QStringLiteral("INSERT INTO FOLDER (SYSTEM_ID, DOCNUMBER) VALUES (?1, ?2)"),
                         {db.nextNumber(QStringLiteral("FOLDER.SYSTEM_ID")), number});
-            if (!m_public)
+            if (!m_public && hasRootRow)
                 db.exec(QStringLiteral("DELETE FROM ROOT_OBJECT WHERE DOCNUMBER = ?1"), {number});
-            else if (!db.scalar(QStringLiteral("SELECT COUNT(*) FROM ROOT_OBJECT WHERE DOCNUMBER = ?1"),
-                                {number})
-                          .toInt())
+            else if (m_public && !hasRootRow)
                 db.exec(QStringLiteral("INSERT INTO ROOT_OBJECT (SYSTEM_ID, DOCNUMBER, DISPLAYNAME) "
                                        "SELECT ?1, DOCNUMBER, DOCNAME FROM PROFILE WHERE DOCNUMBER = ?2"),
                         {db.nextNumber(QStringLiteral("ROOT_OBJECT.SYSTEM_ID")), number});
@@ -163,30 +171,35 @@ LocalFolder::PendingLink LocalFolder::checkedLink(int docNumber, const QString &
         throw LocalDmError(LocalError::NoSuchLibrary,
                            QStringLiteral("Library %1 is not part of the DM installation").arg(libraryName));
     LibraryDatabase &itemDb = dm.database(library->name);
-    const QList<QVariantList> found =
-        itemDb.query(QStringLiteral("SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER = ?1"), {docNumber});
+    const QList<QVariantList> found = itemDb.query(
+        QStringLiteral("SELECT P.DOCNAME, EXISTS (SELECT 1 FROM FOLDER F WHERE F.DOCNUMBER = P.DOCNUMBER) "
+                       "FROM PROFILE P WHERE P.DOCNUMBER = ?1"),
+        {docNumber});
     if (found.isEmpty())
         throw LocalDmError(
             LocalError::NoSuchDocument,
             QStringLiteral("Document #%1 does not exist in library %2").arg(docNumber).arg(library->name));
-    if (nodeType == FolderNode && !LibraryRows::isFolder(itemDb, docNumber))
+    if (nodeType == FolderNode && !found.first().at(1).toInt())
         throw LocalDmError(
             LocalError::NoSuchDocument,
             QStringLiteral("Document #%1 of library %2 is not a folder").arg(docNumber).arg(library->name));
 
-    LibraryDatabase &db = m_document->database();
-    const qint64 remoteId = LibraryRows::requireRemoteLibraryId(db, library->name);
+    // The id under which the folder's library lists the item's, and how many rows of the folder already
+    // name the item under it: looked up by the item's number, which few rows share; "+" keeps SQLite from
+    // reading the whole folder through the PARENT index instead.
+    const QVariantList listed =
+        m_document->database()
+            .query(QStringLiteral("SELECT L.ID, (SELECT COUNT(*) FROM FOLDER_ITEM WHERE +PARENT = ?1 AND "
+                                  "DOCNUMBER = ?2 AND LIBRARY = L.ID) FROM (SELECT MIN(SYSTEM_ID) AS ID FROM "
+                                  "REMOTE_LIBRARIES WHERE UPPER(LIBRARY_NAME) = UPPER(?3)) L"),
+                   {documentNumber(), docNumber, library->name})
+            .first();
+    if (!listed[0].isValid())
+        LibraryRows::refuseUnlisted(m_document->database(), library->name);
     const bool pending = std::any_of(m_pending.cbegin(), m_pending.cend(), [&](const PendingLink &link) {
         return link.docNumber == docNumber && link.libraryName == library->name;
     });
-    if (pending ||
-        (!m_document->isNew() &&
-         // Looked up by the item's number, which few rows share; "+" keeps SQLite from reading the
-         // whole folder through the PARENT index instead.
-         db.scalar(QStringLiteral("SELECT COUNT(*) FROM FOLDER_ITEM WHERE +PARENT = ?1 AND DOCNUMBER = ?2 "
-                                  "AND LIBRARY = ?3"),
-                   {documentNumber(), docNumber, remoteId})
-             .toInt()))
+    if (pending || (!m_document->isNew() && listed[1].toInt()))
         throw LocalDmError(LocalError::AlreadyInFolder,
                            QStringLiteral("Document #%1 of library %2 is already in %3")
                                .arg(docNumber)

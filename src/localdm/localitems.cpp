@@ -1,7 +1,6 @@
 #include "localdm/localitems.h"
 
 #include "localdm/folderitemlist.h"
-#include "localdm/libraryrows.h"
 #include "localdm/localdm.h"
 #include "localdm/localerror.h"
 
@@ -30,16 +29,16 @@ QList<LocalItemEntry> LocalItemCollection::containingEntries(LocalDm &dm, const 
     QList<LocalItemEntry> entries;
     if (docNumber == 0)
         return entries;
+    // A library that does not list the profile's library holds nothing of it: the subquery finds no id.
     for (const LibraryConfig &library : dm.installation().libraries) {
         LibraryDatabase &db = dm.database(library.name);
-        const auto id = LibraryRows::remoteLibraryId(db, libraryName);
-        if (!id)
-            continue;
         for (const QVariantList &row :
-             db.query(QStringLiteral("SELECT FI.SYSTEM_ID, FI.PARENT, PR.DOCNAME FROM FOLDER_ITEM FI "
-                                     "LEFT JOIN PROFILE PR ON PR.DOCNUMBER = FI.PARENT "
-                                     "WHERE FI.DOCNUMBER = ?1 AND FI.LIBRARY = ?2 ORDER BY FI.SYSTEM_ID"),
-                      {docNumber, *id}))
+             db.query(QStringLiteral(
+                          "SELECT FI.SYSTEM_ID, FI.PARENT, PR.DOCNAME FROM FOLDER_ITEM FI "
+                          "LEFT JOIN PROFILE PR ON PR.DOCNUMBER = FI.PARENT WHERE FI.DOCNUMBER = ?1 AND "
+                          "FI.LIBRARY = (SELECT MIN(SYSTEM_ID) FROM REMOTE_LIBRARIES "
+                          "WHERE UPPER(LIBRARY_NAME) = UPPER(?2)) ORDER BY FI.SYSTEM_ID"),
+                      {docNumber, libraryName}))
             entries << LocalItemEntry{row[1].toInt(), row[2].toString(), library.name, library.name,
                                       row[0].toLongLong()};
     }
@@ -100,11 +99,13 @@ void LocalItemCollection::finish()
         if (m_marked[i] && !libraries.contains(m_entries[i].rowLibrary))
             libraries << m_entries[i].rowLibrary;
     for (const QString &library : std::as_const(libraries)) {
-        LibraryDatabase &db = m_dm->database(library);
-        LibraryDatabase::Transaction transaction(db);
+        QList<qint64> rows;
         for (qsizetype i = 0; i < m_entries.size(); ++i)
             if (m_marked[i] && m_entries[i].rowLibrary == library)
-                FolderItemList::unlink(db, m_entries[i].rowId);
+                rows << m_entries[i].rowId;
+        LibraryDatabase &db = m_dm->database(library);
+        LibraryDatabase::Transaction transaction(db);
+        FolderItemList::unlink(db, rows);
         transaction.commit();
         for (qsizetype i = m_entries.size() - 1; i >= 0; --i) {
             if (m_marked[i] && m_entries[i].rowLibrary == library) {

@@ -94,9 +94,39 @@ std::shared_ptr<DmFolder> LocalLibrary::openFolder(int documentNumber)
     return openLocalFolder(documentNumber);
 }
 
+namespace {
+
+// A document handed to a folder's add call: all that call needs of it is what names it.
+class LocalProfileItem : public DmProfileItem {
+public:
+    LocalProfileItem(int documentNumber, QString libraryName)
+        : m_documentNumber(documentNumber), m_libraryName(std::move(libraryName))
+    {
+    }
+    int documentNumber() const override { return m_documentNumber; }
+    QString libraryName() const override { return m_libraryName; }
+
+private:
+    int m_documentNumber;
+    QString m_libraryName;
+};
+
+} // namespace
+
 std::shared_ptr<DmProfileItem> LocalLibrary::openProfileItem(int documentNumber)
 {
-    return openLocalProfile(documentNumber);
+    if (m_dm->faults().failsNow(FaultKind::Open))
+        return nullptr;
+    try {
+        LibraryDatabase &db = m_dm->database(m_name);
+        if (db.query(QStringLiteral("SELECT 1 FROM PROFILE WHERE DOCNUMBER = ?1"), {documentNumber})
+                .isEmpty())
+            return nullptr;
+        return std::make_shared<LocalProfileItem>(documentNumber, db.config().name);
+    } catch (const DmError &) {
+        // As for profiles: no object.
+    }
+    return nullptr;
 }
 
 std::shared_ptr<DmFolderItem> LocalLibrary::openFolderItem(int documentNumber)

@@ -4,14 +4,13 @@
 
 class LocalDocument;
 
-// A DM profile (document or folder) seen through the profile interface, and the same object handed
-// to a folder's add call as a ProfileItem. Holds the shared object state; a folder's profile view
-// is a LocalProfile over the folder's state.
+// A DM profile (document or folder) seen through the profile interface. Holds the shared object
+// state; a folder's profile view is a LocalProfile over the folder's state.
 //
 // save() counts as a "save" call on the planted faults: a planted one returns false with a DM error
 // and writes nothing. A closed profile view refuses to save; the object behind it stays usable
 // through its other views.
-class LocalProfile : public DmProfile, public DmProfileItem {
+class LocalProfile : public DmProfile {
 public:
     explicit LocalProfile(std::shared_ptr<LocalDocument> document);
 

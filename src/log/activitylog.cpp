@@ -30,8 +30,15 @@ ActivityLog::ActivityLog(LogWindow &mainWindow, Clock clock)
 void ActivityLog::setConfiguredLogPath(const QString &path)
 {
     m_configuredLogPath = path;
-    m_currentLogFileName = DatedLogFileName(path, m_clock().date());
+    setCurrentLogFileName(DatedLogFileName(path, m_clock().date()));
     SetLogMenus();
+}
+
+void ActivityLog::setCurrentLogFileName(const QString &fileName)
+{
+    m_currentLogFileName = fileName;
+    m_currentLogFile.setFile(fileName);
+    m_currentLogFile.setCaching(false);
 }
 
 void ActivityLog::WriteLog(const QString &text)
@@ -67,7 +74,7 @@ void ActivityLog::writeLine(const QString &text, bool always)
         if (now.date() != m_nameDate || m_configuredLogPath != m_namePath) {
             m_nameDate = now.date();
             m_namePath = m_configuredLogPath;
-            m_currentLogFileName = DatedLogFileName(m_configuredLogPath, now.date());
+            setCurrentLogFileName(DatedLogFileName(m_configuredLogPath, now.date()));
         }
         // The parenthesis before the time stamp stays unclosed: other tools read these files as they are.
         if (prefix > 0)
@@ -124,8 +131,7 @@ void ActivityLog::ShowStatus(const QString &text)
 void ActivityLog::SetLogMenus()
 {
     try {
-        m_mainWindow.setLogMenusEnabled(!m_currentLogFileName.isEmpty() &&
-                                        QFileInfo(m_currentLogFileName).isFile());
+        m_mainWindow.setLogMenusEnabled(!m_currentLogFileName.isEmpty() && m_currentLogFile.isFile());
     } catch (...) {
     }
 }

@@ -3,6 +3,7 @@
 #include "log/logwindow.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QString>
 
 #include <functional>
@@ -61,12 +62,15 @@ public:
 
 private:
     void writeLine(const QString &text, bool always);
+    void setCurrentLogFileName(const QString &fileName);
 
     LogWindow &m_mainWindow;
     Clock m_clock;
     StatusWindow *m_statusWindow = nullptr;
     QString m_configuredLogPath;
     QString m_currentLogFileName;
+    // Spares reading the name again at each look; without caching, every look still asks the file system.
+    QFileInfo m_currentLogFile;
     QDate m_nameDate; // the day and configured path that m_currentLogFileName was derived from
     QString m_namePath;
     QString m_lastLogEntry;

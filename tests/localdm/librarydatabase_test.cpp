@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
+#include <optional>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -123,4 +126,79 @@ TEST_F(LibraryDatabaseTest, ReadOnlyLibraryRefusesWrites)
     EXPECT_EQ(db.scalar("SELECT DOCNAME FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100").toString(), "Plans");
     EXPECT_THROW(db.exec("UPDATE PROFILE SET DOCNAME = 'Other'"), DmError);
     EXPECT_THROW(db.nextNumber("PROFILE.DOCNUMBER"), DmError);
+}
+
+TEST_F(LibraryDatabaseTest, TextComparesAndChangesCaseAsQStringDoes)
+{
+    LibraryDatabase db(config);
+    const QStringList texts = {"",  "a", "ab", "Ab", "abc",    "ABD",     "Z",     "_",     "`", "{",
+                               "é", "É", "Éa", "ea", "straße", "STRASSE", "Ärger", "arger", "i", "İ"};
+    for (const QString &a : texts) {
+        EXPECT_EQ(db.scalar("SELECT UPPER(?1)", {a}).toString(), a.toUpper()) << qPrintable(a);
+        EXPECT_EQ(db.scalar("SELECT LOWER(?1)", {a}).toString(), a.toLower()) << qPrintable(a);
+        for (const QString &b : texts) {
+            const int expected = a.compare(b, Qt::CaseInsensitive);
+            EXPECT_EQ(db.scalar("SELECT CASE WHEN ?1 = ?2 COLLATE DMNOCASE THEN 0 "
+                                "WHEN ?1 < ?2 COLLATE DMNOCASE THEN -1 ELSE 1 END",
+                                {a, b})
+                          .toInt(),
+                      (expected > 0) - (expected < 0))
+                << qPrintable(a) << " against " << qPrintable(b);
+        }
+    }
+}
+
+TEST_F(LibraryDatabaseTest, LookupsAnswerWhatTheTableHoldsAfterEveryKindOfChange)
+{
+    const QString person = "SELECT SYSTEM_ID FROM PEOPLE WHERE UPPER(USER_ID) = UPPER(?1)";
+    LibraryDatabase db(config);
+    LibraryDatabase other(config);
+    const auto renumber = [](LibraryDatabase &on, int id) {
+        on.exec("UPDATE PEOPLE SET SYSTEM_ID = ?1 WHERE USER_ID = 'JSMITH'", {id});
+    };
+    struct Case {
+        const char *change;
+        std::function<void()> run;
+        std::optional<qint64> expected;
+    };
+    const QList<Case> cases = {
+        {"another connection commits", [&] { renumber(other, 20); }, 20},
+        {"this connection writes", [&] { renumber(db, 30); }, 30},
+        {"a transaction of this connection rolls back",
+         [&] {
+             LibraryDatabase::Transaction transaction(db);
+             renumber(db, 40);
+             EXPECT_EQ(db.lookup(person, {"jsmith"}).toLongLong(), 40);
+         },
+         30},
+        {"a call inside an open transaction is undone",
+         [&] {
+             LibraryDatabase::Transaction outer(db);
+             {
+                 LibraryDatabase::Transaction inner(db);
+                 renumber(db, 50);
+                 EXPECT_EQ(db.lookup(person, {"jsmith"}).toLongLong(), 50);
+             }
+             EXPECT_EQ(db.lookup(person, {"jsmith"}).toLongLong(), 30);
+             outer.commit();
+         },
+         30},
+        {"another connection writes while this one holds a transaction open",
+         [&] {
+             db.exec("BEGIN");
+             EXPECT_EQ(db.lookup(person, {"jsmith"}).toLongLong(), 30);
+             db.exec("COMMIT");
+             renumber(other, 60);
+         },
+         60},
+        {"the table is emptied", [&] { db.exec("DELETE FROM PEOPLE"); }, std::nullopt},
+    };
+    db.exec("INSERT INTO PEOPLE (SYSTEM_ID, USER_ID) VALUES (10, 'JSMITH')");
+    ASSERT_EQ(db.lookup(person, {"jsmith"}).toLongLong(), 10);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.change);
+        c.run();
+        const QVariant found = db.lookup(person, {"jsmith"});
+        EXPECT_EQ(found.isValid() ? std::optional<qint64>(found.toLongLong()) : std::nullopt, c.expected);
+    }
 }
