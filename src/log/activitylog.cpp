@@ -66,7 +66,7 @@ void ActivityLog::writeLine(const QString &text, bool always)
 
     const qsizetype prefix = alwaysWrittenPrefix(trimmed);
     if (prefix > 0 && m_failureListener)
-        m_failureListener(trimmed);
+        m_failureListener(prefix == ErrorPrefix.size(), trimmed.mid(prefix));
     QString entry = trimmed;
     if (always || prefix > 0 || m_mainWindow.verboseLogging()) {
         const QDateTime now = m_clock();

@@ -49,8 +49,9 @@ public:
     void SetLogMenus();
 
     // Told every "Error:" and "Warning:" text as it is logged, written to the file or not, so that a record
-    // kept beside the log can name the causes of failures. One listener at a time; an empty one ends it.
-    using FailureListener = std::function<void(const QString &text)>;
+    // kept beside the log can name the causes of failures: whether it is an error, and the text after its
+    // prefix. One listener at a time; an empty one ends it.
+    using FailureListener = std::function<void(bool error, const QString &text)>;
     void setFailureListener(FailureListener listener) { m_failureListener = std::move(listener); }
 
     // The log's clock: the time procedures put into their texts.

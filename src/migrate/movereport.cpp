@@ -7,9 +7,6 @@
 
 namespace {
 
-const QString ErrorPrefix = QStringLiteral("ERROR:");
-const QString WarningPrefix = QStringLiteral("WARNING:");
-
 QString actionText(ReportAction action)
 {
     switch (action) {
@@ -38,10 +35,10 @@ QString numberField(int number)
 
 // A logged failure as a result column shows it: without its "Error:" or "Warning:", on one line (the DM's
 // description follows the error number on a line of its own in the log).
-QString failureText(const QString &text, qsizetype prefix)
+QString failureText(const QString &text)
 {
     QStringList lines;
-    for (const QString &line : text.mid(prefix).split(u'\n'))
+    for (const QString &line : text.split(u'\n'))
         if (const QString trimmed = line.trimmed(); !trimmed.isEmpty())
             lines << trimmed;
     return lines.join(QStringLiteral(" - "));
@@ -51,7 +48,7 @@ QString failureText(const QString &text, qsizetype prefix)
 
 MoveReport::MoveReport(ActivityLog &log, const QString &fileName) : m_log(log), m_file(fileName)
 {
-    m_log.setFailureListener([this](const QString &text) { heard(text); });
+    m_log.setFailureListener([this](bool error, const QString &text) { heard(error, text); });
     // Unbuffered: every row goes to the system as it is written.
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         m_log.WriteLog(QStringLiteral("Warning: Unable to write the move report ") + fileName +
@@ -97,12 +94,9 @@ void MoveReport::writeLine(const QString &line)
                    QStringLiteral(": ") + reason + QStringLiteral(" - it ends here"));
 }
 
-void MoveReport::heard(const QString &text)
+void MoveReport::heard(bool error, const QString &text)
 {
-    if (text.startsWith(ErrorPrefix, Qt::CaseInsensitive))
-        m_failures.append({true, failureText(text, ErrorPrefix.size())});
-    else if (text.startsWith(WarningPrefix, Qt::CaseInsensitive))
-        m_failures.append({false, failureText(text, WarningPrefix.size())});
+    m_failures.append({error, failureText(text)});
 }
 
 QString MoveReport::firstFailureSince(qsizetype mark) const

@@ -56,7 +56,7 @@ private:
     friend class ReportStep;
 
     void writeLine(const QString &line);
-    void heard(const QString &text);
+    void heard(bool error, const QString &text);
 
     ActivityLog &m_log;
     QFile m_file;
