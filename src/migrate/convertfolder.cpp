@@ -51,8 +51,8 @@ private:
     int twinOf(const ChildRow &child);
     void toSort(int folder);
     void sortLinked();
-    bool remove(int number, const QString &library);
-    bool removeFolder(int number, const QString &library);
+    bool remove(int number, const QString &library, const QString &name);
+    bool removeFolder(int number, const QString &library, const QString &name);
     bool verifyNewTree();
     bool readTree(const QString &library, const QList<ItemKey> &folders, QHash<ItemKey, TreeFolder> &into);
     int compareFolder(const ItemKey &source, const TreeFolder &old, const TreeFolder &made);
@@ -63,7 +63,6 @@ private:
     void reportProgress();
     ReportItem reportItem(const QString &library, int number, const QString &name, bool folder,
                           int target) const;
-    QString nameOf(const ItemKey &folder) const;
     void reportUnprocessed();
     void reportLeftInPlace();
 
@@ -90,6 +89,8 @@ private:
     // What the report needs besides the walk's rows.
     const ReportStep m_reportFrom{m_dm.report};
     QSet<ItemKey> m_createRows;   // folders whose creation has a row
+    // The subfolders made in the target, by (new parent, name upper-cased): where a case twin goes.
+    QHash<std::pair<int, QString>, const ChildRow *> m_madeByName;
     QSet<ItemKey> m_removalRows;  // folders whose removal has a row
     int m_childRows = 0;          // the children, in order, that have a row
     bool m_failedItems = false;
@@ -150,11 +151,10 @@ bool FolderConversion::recreateChain()
                      QStringLiteral(" parent folder(s)"));
     m_log.WriteDashLine();
     m_writing = true;
-    QHash<ItemKey, int> &made = m_made;
     for (int i = int(m_chain.size()) - 1; i >= 0; --i) {
         const ChainRow row = m_chain[i];
         const ItemKey key = keyOf(row.number, row.library);
-        int number = made.value(key);
+        int number = m_made.value(key);
         if (number == 0 && standsForItself(row.library)) {
             number = row.number;
         } else if (number == 0) {
@@ -166,7 +166,7 @@ bool FolderConversion::recreateChain()
             if (number == 0)
                 return refuse(QStringLiteral("Error: Unable to create this folder - cannot continue."));
         }
-        made.insert(key, number);
+        m_made.insert(key, number);
         for (int below = i - 1; i > 0 && below >= 0; --below)
             if (keyOf(m_chain[below].parent, m_chain[below].parentLib) == key) {
                 m_log.WriteLog(QStringLiteral("Parent item #") + NumberText(m_chain[below].number) + u' ' +
@@ -223,21 +223,18 @@ void FolderConversion::toSort(int folder)
 // access with each of them.
 int FolderConversion::twinOf(const ChildRow &child)
 {
-    const QString name = child.name.trimmed().toUpper();
-    for (const ChildRow &sibling : std::as_const(m_children)) {
-        if (&sibling == &child)
-            return 0;
-        if (!sibling.done || !sibling.isFolder() || sibling.newParent != child.newParent ||
-            standsForItself(sibling.library) || sibling.name.trimmed().toUpper() != name)
-            continue;
-        const int twin = m_made.value(sibling.key());
-        m_log.WriteLog(QStringLiteral("Warning: Folder #") + NumberText(child.number) + u' ' + Quoted(child.name) +
-                       QStringLiteral(" in library ") + child.library + QStringLiteral(" becomes one with folder #") +
-                       NumberText(twin) + u' ' + Quoted(sibling.name) + QStringLiteral(" in library ") + m_target +
-                       QStringLiteral(": their names differ only in letter case"));
-        return twin;
-    }
-    return 0;
+    const ChildRow *sibling = m_madeByName.value({child.newParent, child.name.trimmed().toUpper()});
+    if (!sibling)
+        return 0;
+    const int twin = m_made.value(sibling->key());
+    m_log.WriteLog(QStringLiteral("Warning: Folder #") + NumberText(child.number) + u' ' + Quoted(child.name) +
+                   QStringLiteral(" in library ") + child.library + QStringLiteral(" becomes one with folder #") +
+                   NumberText(twin) + u' ' + Quoted(sibling->name) + QStringLiteral(" in library ") + m_target +
+                   QStringLiteral(": their names differ only in letter case"));
+    ReportStep(m_dm.report)
+        .write(reportItem(child.library, child.number, child.name, true, twin), ReportAction::Reused, true);
+    m_createRows.insert(child.key());
+    return twin;
 }
 
 // A failed link does not stop the others; it only keeps the sources from being removed.
@@ -247,31 +244,26 @@ bool FolderConversion::recreateChildren()
                      QStringLiteral(" child item(s)"));
     m_log.WriteDashLine();
     reportProgress();
-    QHash<ItemKey, int> &made = m_made;
     for (ChildRow &child : m_children) {
         if (!newParentKnown(child.newParent, child.number, child.name))
             return false;
         if (!child.isFolder() || standsForItself(child.library)) {
             child.done = linkInto(child, child.number, child.library);
         } else if (child.repeat) {
-            child.done = linkInto(child, made.value(child.key()), m_target);
-        } else if (const int twin = twinOf(child); twin != 0) {
-            ReportStep(m_dm.report)
-                .write(reportItem(child.library, child.number, child.name, true, twin), ReportAction::Reused, true);
-            m_createRows.insert(child.key());
-            m_childRows = m_processed + 1;
-            child.done = true;
-            made.insert(child.key(), twin);
-            handDown(child.number, child.library, twin);
-            m_log.WriteDashLine();
+            child.done = linkInto(child, m_made.value(child.key()), m_target);
         } else {
-            const int number = create(child.name, child.newParent, false, child.number, child.library);
+            const int twin = twinOf(child);
+            const int number =
+                twin != 0 ? twin : create(child.name, child.newParent, false, child.number, child.library);
             m_childRows = m_processed + 1;
             if (number == 0)
                 return refuse(QStringLiteral("Error: Unable to create this folder - cannot continue."));
-            toSort(child.newParent);
+            if (twin == 0) {
+                toSort(child.newParent);
+                m_madeByName.insert({child.newParent, child.name.trimmed().toUpper()}, &child);
+            }
             child.done = true;
-            made.insert(child.key(), number);
+            m_made.insert(child.key(), number);
             handDown(child.number, child.library, number);
             m_log.WriteDashLine();
         }
@@ -301,7 +293,8 @@ void FolderConversion::sortLinked()
 bool FolderConversion::verifyNewTree()
 {
     m_verifying = true;
-    m_log.ShowStatus(QStringLiteral("Verifying folder #") + NumberText(m_made.value(keyOf(m_number, m_source))) +
+    const int moved = m_made.value(keyOf(m_number, m_source));
+    m_log.ShowStatus(QStringLiteral("Verifying folder #") + NumberText(moved) +
                      QStringLiteral(" and its subfolders in library ") + m_target);
     m_log.WriteDashLine();
     QHash<QString, QList<ItemKey>> byLibrary; // the source folders, by their library
@@ -332,10 +325,10 @@ bool FolderConversion::verifyNewTree()
             return false;
         bool filed = false;
         for (qsizetype r = 0; r < rows->size() && !filed; ++r)
-            filed = leadingInt32(rows->value(r, 1).toString()) == m_made.value(keyOf(m_number, m_source)) &&
+            filed = leadingInt32(rows->value(r, 1).toString()) == moved &&
                     sameLibrary(rows->value(r, 2).toString(), m_target);
         if (!filed) {
-            m_log.WriteLog(QStringLiteral("Error: Folder #") + NumberText(m_made.value(keyOf(m_number, m_source))) +
+            m_log.WriteLog(QStringLiteral("Error: Folder #") + NumberText(moved) +
                            QStringLiteral(" is not filed in its new parent folder #") +
                            NumberText(selected.newParent) + QStringLiteral(" in library ") + m_target);
             ++differences;
@@ -414,33 +407,26 @@ QString FolderConversion::spelled(const QString &library) const
 // Only asked for trustees the new folder lacks, so a clean move asks nothing.
 bool FolderConversion::knownInTarget(const FolderTrustee &trustee)
 {
-    if (!ConnectLibrary(m_dm, m_target))
-        return true;
-    const SqlRows rows = QueryRows(
-        m_dm, trustee.group ? QStringLiteral("SELECT COUNT(*) FROM [OWNER].GROUPS WHERE GROUP_ID = '") +
-                                  SqlEscape(trustee.id) + u'\''
-                            : QStringLiteral("SELECT COUNT(*) FROM [OWNER].PEOPLE WHERE USER_ID = '") +
-                                  SqlEscape(trustee.id) + u'\'');
-    return rows.failed() || leadingInt32(rows.value(0, 1).toString()) != 0;
+    return !ConnectLibrary(m_dm, m_target) || TrusteeKnown(m_dm, trustee).value_or(true);
 }
 
 // Each folder is removed with its own library current, so the log names it and the move ends in the
 // library it removed from last.
-bool FolderConversion::remove(int number, const QString &library)
+bool FolderConversion::remove(int number, const QString &library, const QString &name)
 {
-    if (ConnectLibrary(m_dm, library) && removeFolder(number, library))
+    if (ConnectLibrary(m_dm, library) && removeFolder(number, library, name))
         return true;
     m_log.WriteLog(QStringLiteral("Unable to remove folder ") + NumberText(number) +
                    QStringLiteral(" in library ") + library + QStringLiteral(" - cannot continue."));
     return false;
 }
 
-bool FolderConversion::removeFolder(int number, const QString &library)
+bool FolderConversion::removeFolder(int number, const QString &library, const QString &name)
 {
     const ReportStep step(m_dm.report);
     const bool removed = DeleteFolder(m_dm, number, library);
     const ItemKey key = keyOf(number, library);
-    step.write(reportItem(library, number, nameOf(key), true, m_made.value(key)), ReportAction::Removed,
+    step.write(reportItem(library, number, name, true, m_made.value(key)), ReportAction::Removed,
                removed);
     m_removalRows.insert(key);
     return removed;
@@ -456,11 +442,11 @@ bool FolderConversion::removeSources()
         if (!child->isFolder() || standsForItself(child->library) || m_walk.kept.contains(child->key()) ||
             removed.contains(child->key()))
             continue;
-        if (!remove(child->number, child->library))
+        if (!remove(child->number, child->library, child->name))
             return false;
         removed.insert(child->key());
     }
-    if (!remove(m_number, m_source))
+    if (!remove(m_number, m_source, m_name))
         return false;
     RaiseCounter(m_dm.window, MoveCounter::Added);
     m_log.WriteLog(QStringLiteral("Finished processing ") + NumberText(m_number) +
@@ -483,16 +469,6 @@ ReportItem FolderConversion::reportItem(const QString &library, int number, cons
                                         int target) const
 {
     return {library, number, name, folder ? ReportKind::Folder : ReportKind::Document, m_target, target};
-}
-
-QString FolderConversion::nameOf(const ItemKey &folder) const
-{
-    if (folder == keyOf(m_number, m_source))
-        return m_name;
-    for (const ChildRow &child : std::as_const(m_children))
-        if (child.key() == folder)
-            return child.name;
-    return {};
 }
 
 // What a stopped move did not come to, in the order the move takes it, with the reason it stopped.

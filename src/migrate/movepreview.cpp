@@ -435,14 +435,7 @@ bool FolderPlan::known(const FolderTrustee &trustee)
     const QString key = (trustee.group ? u'G' : u'U') + trustee.id;
     if (const auto found = m_known.constFind(key); found != m_known.cend())
         return *found;
-    bool isKnown = false;
-    if (ConnectLibrary(m_dm, m_target)) {
-        const SqlRows rows = QueryRows(
-            m_dm, (trustee.group ? QStringLiteral("SELECT COUNT(*) FROM [OWNER].GROUPS WHERE GROUP_ID = '")
-                                 : QStringLiteral("SELECT COUNT(*) FROM [OWNER].PEOPLE WHERE USER_ID = '")) +
-                      SqlEscape(trustee.id) + u'\'');
-        isKnown = leadingInt32(rows.value(0, 1).toString()) > 0;
-    }
+    const bool isKnown = ConnectLibrary(m_dm, m_target) && TrusteeKnown(m_dm, trustee).value_or(false);
     m_known.insert(key, isKnown);
     return isKnown;
 }

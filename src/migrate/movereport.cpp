@@ -99,28 +99,17 @@ void MoveReport::heard(bool error, const QString &text)
     m_failures.append({error, failureText(text)});
 }
 
-QString MoveReport::firstFailureSince(qsizetype mark) const
+QString MoveReport::failureSince(qsizetype mark, bool last) const
 {
-    QString warning;
+    QString error, warning;
     for (qsizetype i = mark; i < m_failures.size(); ++i) {
-        if (m_failures[i].error)
-            return m_failures[i].text;
-        if (warning.isEmpty())
-            warning = m_failures[i].text;
+        QString &kept = m_failures[i].error ? error : warning;
+        if (last || kept.isEmpty())
+            kept = m_failures[i].text;
+        if (!last && !error.isEmpty())
+            break;
     }
-    return warning;
-}
-
-QString MoveReport::lastFailureSince(qsizetype mark) const
-{
-    QString warning;
-    for (qsizetype i = m_failures.size() - 1; i >= mark; --i) {
-        if (m_failures[i].error)
-            return m_failures[i].text;
-        if (warning.isEmpty())
-            warning = m_failures[i].text;
-    }
-    return warning;
+    return error.isEmpty() ? warning : error;
 }
 
 ReportStep::ReportStep(MoveReport *report) : m_report(report)
@@ -142,7 +131,7 @@ void ReportStep::write(const ReportItem &item, ReportAction action, bool done) c
         return;
     QString result = QStringLiteral("ok");
     if (!done) {
-        result = m_report->firstFailureSince(m_mark);
+        result = m_report->failureSince(m_mark, false);
         if (result.isEmpty())
             result = QStringLiteral("failed");
     }
@@ -151,7 +140,7 @@ void ReportStep::write(const ReportItem &item, ReportAction action, bool done) c
 
 QString ReportStep::lastFailureOr(const QString &otherwise) const
 {
-    const QString failure = m_report ? m_report->lastFailureSince(m_mark) : QString();
+    const QString failure = m_report ? m_report->failureSince(m_mark, true) : QString();
     return failure.isEmpty() ? otherwise : failure;
 }
 

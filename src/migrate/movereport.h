@@ -49,8 +49,7 @@ public:
     // Failures the log was told of from a mark on: the first explains a failed step, the last why a move
     // stopped. An "Error:" line is preferred to a "Warning:" line; empty when there was neither.
     qsizetype mark() const { return m_failures.size(); }
-    QString firstFailureSince(qsizetype mark) const;
-    QString lastFailureSince(qsizetype mark) const;
+    QString failureSince(qsizetype mark, bool last) const;
 
 private:
     friend class ReportStep;

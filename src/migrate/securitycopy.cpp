@@ -355,6 +355,17 @@ QStringList AccessDifferences(const FolderAccess &copy, const FolderAccess &sour
     return differences;
 }
 
+std::optional<bool> TrusteeKnown(DmContext &dm, const FolderTrustee &trustee)
+{
+    const SqlRows rows = QueryRows(
+        dm, (trustee.group ? QStringLiteral("SELECT COUNT(*) FROM [OWNER].GROUPS WHERE GROUP_ID = '")
+                           : QStringLiteral("SELECT COUNT(*) FROM [OWNER].PEOPLE WHERE USER_ID = '")) +
+                SqlEscape(trustee.id) + u'\'');
+    if (rows.failed())
+        return std::nullopt;
+    return leadingInt32(rows.value(0, 1).toString()) > 0;
+}
+
 SecurityOutcome CopyFolderSecurity(DmContext &dm, const QString &SourceLib, int SourceDocNumber,
                                    const QString &TargetLib, int docNumber)
 {

@@ -50,6 +50,10 @@ bool AccessWider(const FolderAccess &target, const FolderAccess &source, const Q
 QStringList AccessDifferences(const FolderAccess &copy, const FolderAccess &source, const QString &moverId,
                               const QString &sourceText, const std::function<bool(const FolderTrustee &)> &known);
 
+// Whether the current library has the user or group that a trustee names, looked up by id as the copy
+// inserts trustees; nullopt when the query was refused.
+std::optional<bool> TrusteeKnown(DmContext &dm, const FolderTrustee &trustee);
+
 enum class SecurityOutcome {
     Copied,           // the source's trustees, or open access for an open source; also: no source given
     RestrictedToUser, // the copy failed; only the user running the move has access
