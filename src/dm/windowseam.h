@@ -8,14 +8,41 @@
 
 enum class MoveCounter { Total, Read, Added, Errors };
 
+// What a move command is doing with the folder it is at.
+enum class MovePhase {
+    Walking,  // reading the folder's chain and tree
+    Linking,  // making folders and linking items in the target
+    Checking, // reading the source and the new tree back before any removal
+    Removing, // removing the old folders from their libraries
+};
+
+// The phase as a person reads it in a progress line.
+inline QString MovePhaseText(MovePhase phase)
+{
+    switch (phase) {
+    case MovePhase::Walking:
+        return QStringLiteral("reading the tree");
+    case MovePhase::Linking:
+        return QStringLiteral("linking");
+    case MovePhase::Checking:
+        return QStringLiteral("checking");
+    case MovePhase::Removing:
+        break;
+    }
+    return QStringLiteral("removing the sources");
+}
+
 // Where a running move command stands: folder i of n and, inside that folder, item j of m (0 of 0
-// until its tree has been walked), with the time left estimated from the pace so far (negative
-// while there is no pace to go by).
+// until its tree has been walked) and its phase; the items of the whole command done so far (for a
+// rate), and the time left for the whole command estimated from the pace so far (negative while there
+// is no pace to go by).
 struct MoveProgress {
     int folder = 0;
     int folders = 0;
     int item = 0;
     int items = 0;
+    MovePhase phase = MovePhase::Walking;
+    qint64 itemsDone = 0;
     qint64 secondsLeft = -1;
     bool operator==(const MoveProgress &) const = default;
 };

@@ -132,7 +132,6 @@ MoveOutcome MoveCommand::preview(const QString &sourceLib, const QList<MoveListR
     return m_preview->wasRefused() ? MoveOutcome::Refused : MoveOutcome::Done;
 }
 
-
 // The checks every command makes before its question: the lock, the target, the source library and
 // the rights. On true the move counts as running and sourceLib carries the DM's spelling.
 bool MoveCommand::begin(Frame &frame, QString &sourceLib)
@@ -225,7 +224,8 @@ std::optional<QString> MoveCommand::folderName(int docNumber, const QString &lib
 
 bool MoveCommand::convert(const Pace &pace, int position, int count, int docNumber, const QString &sourceLib)
 {
-    MoveProgress progress{position, count, 0, 0, pace.secondsLeft(double(position - 1) / count)};
+    MoveProgress progress{
+        .folder = position, .folders = count, .secondsLeft = pace.secondsLeft(double(position - 1) / count)};
     m_dm.window.showProgress(progress);
     const bool moved = ConvertFolder(m_dm, docNumber, sourceLib, m_target, [&](int done, int total) {
         progress.item = done;

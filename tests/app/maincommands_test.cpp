@@ -387,7 +387,8 @@ TEST_F(MainCommandsTest, CancelActsOnceAndOnlyWhileAMoveRuns)
     cancel->click();
     cancel->click();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Task Canceled - the current Folder (if any) will complete first.");
+    EXPECT_EQ(messages[0].text, "Task Canceled - the current folder stops at its next safe point and keeps its source; "
+         "run the move again to finish it.");
     EXPECT_EQ(messages[0].icon, MessageIcon::Information);
     EXPECT_FALSE(program->moveFlags().moveRunning);
     EXPECT_TRUE(program->moveFlags().cancelRequested);

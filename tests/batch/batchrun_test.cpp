@@ -173,7 +173,8 @@ TEST(BatchRunTest, ExitCodes)
          {"--yes", "move-category", "CORPORATE", "public", "ARCHIVE"},
          [](BatchDemo &) { InterruptBatch(); },
          ExitCancelled,
-         "Information: Task Canceled - the current Folder (if any) will complete first.\n"
+         "Information: Task Canceled - the current folder stops at its next safe point and keeps its source; "
+         "run the move again to finish it.\n"
          "Information: 0 folder(s) migrated with 0 error(s). Task Canceled - 2 folder(s) not moved.",
          false},
         {"a preview",
