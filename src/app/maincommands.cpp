@@ -4,6 +4,7 @@
 #include "app/program.h"
 
 #include "app/errornumbers.h"
+#include "log/logfilename.h"
 #include "log/purgefile.h"
 #include "log/viewfile.h"
 #include "settingsview/qentoptions.h"
@@ -22,7 +23,7 @@ void Program::ButtonLogDir_Click()
     dialog.setDefaultSuffix(QStringLiteral("LOG"));
     dialog.setNameFilter(QStringLiteral("Log files (*.log)"));
     const QString saved = m_settings.logFileOr(QString());
-    dialog.setDirectory(saved.isEmpty() ? programFolder() : QFileInfo(saved).absolutePath());
+    dialog.setDirectory(saved.isEmpty() ? DefaultLogFolder() : QFileInfo(saved).absolutePath());
     dialog.selectFile(m_settings.logFileOr(m_log.configuredLogPath()));
     if (dialog.exec() != QDialog::Accepted) {
         m_log.ReportError(DialogCancelledError, QStringLiteral("CommDlg"),
@@ -72,6 +73,5 @@ void Program::Button_Cancel_Click()
     m_window.setStatusColor(QColor(0x00, 0x00, 0xC0));
     moveFlags().moveRunning = false;
     moveFlags().cancelRequested = true;
-    m_window.showMessage(CancelMessage(),
-                         MessageIcon::Information);
+    m_window.showMessage(CancelMessage(), MessageIcon::Information);
 }

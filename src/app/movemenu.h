@@ -13,7 +13,7 @@ public:
     using SelectedNode = std::function<TreeNode()>;
 
     MoveMenu(DmContext &dm, MoveFlags &flags, FolderBrowser &browser, FolderTreeView &tree,
-             SelectedNode selected, const QString &lockFile);
+             SelectedNode selected, const QString &installationFile);
 
     // Nothing without a selected node; otherwise how the command ended.
     std::optional<MoveOutcome> MNConvertFolder_Click();
@@ -32,7 +32,7 @@ private:
 
     DmContext &m_dm;
     MoveFlags &m_flags;
-    QString m_lockFile;
+    QString m_installationFile;
     FolderBrowser &m_browser;
     FolderTreeView &m_tree;
     SelectedNode m_selected;

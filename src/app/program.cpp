@@ -2,7 +2,6 @@
 
 #include "app/qentsplash.h"
 #include "log/viewfile.h"
-#include "migrate/movelock.h"
 #include "settings/product.h"
 
 #include <QDir>
@@ -11,9 +10,11 @@
 Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> factory,
                  DMMain::MessagePresenter presenter, std::unique_ptr<FileViewer> viewer)
     : m_environment(std::move(environment)), m_window(std::move(presenter)),
-      m_run(m_environment.settingsDirectory, std::move(factory), m_window), m_browser(m_dm, m_window.folderTree()),
-      m_moveMenu(m_dm, m_run.moveFlags(), m_browser, m_window.folderTree(), [this] { return m_window.selectedNode(); },
-                 MoveLock::lockFileOf(m_environment.installationFile)),
+      m_run(m_environment.settingsDirectory, std::move(factory), m_window),
+      m_browser(m_dm, m_window.folderTree()),
+      m_moveMenu(
+          m_dm, m_run.moveFlags(), m_browser, m_window.folderTree(),
+          [this] { return m_window.selectedNode(); }, m_environment.installationFile),
       m_viewer(std::move(viewer))
 {
     QObject::connect(&m_window, &DMMain::programEnded, &m_window, [this] { saveWindowState(); });

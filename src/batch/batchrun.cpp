@@ -9,7 +9,6 @@
 #include "log/logfilename.h"
 #include "migrate/foldersteps.h"
 #include "migrate/movecommands.h"
-#include "migrate/movelock.h"
 #include "settings/leadingnumber.h"
 #include "settings/product.h"
 
@@ -60,11 +59,11 @@ std::optional<QList<MoveListRow>> categoryFolders(DmContext &dm, const QString &
     return folders;
 }
 
-MoveOutcome runCommand(const CommandLine &line, Run &run, ConsoleWindow &window, const QString &lockFile,
-                       MovePreview *preview)
+MoveOutcome runCommand(const CommandLine &line, Run &run, ConsoleWindow &window,
+                       const QString &installationFile, MovePreview *preview)
 {
     DmContext &dm = run.dm();
-    MoveCommand command(dm, run.moveFlags(), lockFile, preview);
+    MoveCommand command(dm, run.moveFlags(), installationFile, preview);
     command.setReportFile(line.reportFile);
     switch (line.command) {
     case CommandLine::Command::MoveFolder:
@@ -105,7 +104,7 @@ int RunBatch(const CommandLine &commandLine, const BatchEnvironment &environment
     const InterruptGuard interrupts;
 
     run.readRegistryFacts();
-    run.openLog(DefaultLogFolder(QFileInfo(environment.programPath).absolutePath()));
+    run.openLog(DefaultLogFolder());
     run.writeStartLine();
     int code = ExitStartupFailed;
     try {
@@ -119,9 +118,8 @@ int RunBatch(const CommandLine &commandLine, const BatchEnvironment &environment
             std::optional<MovePreview> preview;
             if (commandLine.dryRun)
                 preview.emplace(run.dm());
-            code =
-                int(runCommand(commandLine, run, window, MoveLock::lockFileOf(environment.installationFile),
-                               preview ? &*preview : nullptr));
+            code = int(runCommand(commandLine, run, window, environment.installationFile,
+                                  preview ? &*preview : nullptr));
             if (preview)
                 preview->publish();
         }

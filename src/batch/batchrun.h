@@ -7,7 +7,7 @@
 
 // Where and how a batch run was started.
 struct BatchEnvironment {
-    QString programPath;       // the executable; its folder holds the default log
+    QString programPath;       // the executable
     QString settingsDirectory; // the per-user settings store, read and never written
     QString installationFile;  // the move lock lies beside it
 };

@@ -32,10 +32,11 @@ inline QString MovePhaseText(MovePhase phase)
     return QStringLiteral("removing the sources");
 }
 
-// Where a running move command stands: folder i of n and, inside that folder, item j of m (0 of 0
-// until its tree has been walked) and its phase; the items of the whole command done so far (for a
-// rate), and the time left for the whole command estimated from the pace so far (negative while there
-// is no pace to go by).
+// Where a running move command stands: folder i of n and, inside that folder, its phase and how far
+// the phase has come: while linking, item j of the tree's m items (0 of 0 until the tree has been
+// walked); while checking and removing, folder j of m. Besides: the items of the whole command linked so
+// far (for a rate), the share of the whole command's work done (0 to 1, for a bar), and the time left for
+// the whole command estimated from the pace so far (negative while there is no pace to go by).
 struct MoveProgress {
     int folder = 0;
     int folders = 0;
@@ -43,6 +44,7 @@ struct MoveProgress {
     int items = 0;
     MovePhase phase = MovePhase::Walking;
     qint64 itemsDone = 0;
+    double share = 0;
     qint64 secondsLeft = -1;
     bool operator==(const MoveProgress &) const = default;
 };

@@ -9,14 +9,15 @@ namespace {
 
 const QString ErrorPrefix = QStringLiteral("ERROR:");
 const QString WarningPrefix = QStringLiteral("WARNING:");
+const QString AuditPrefix = QStringLiteral("MOVE:");
 
-// Length of the "Error:" or "Warning:" prefix the text starts with (any case), else 0.
+// Length of the "Error:", "Warning:" or "Move:" prefix the text starts with (any case), else 0; each
+// has a length of its own.
 qsizetype alwaysWrittenPrefix(const QString &text)
 {
-    if (text.startsWith(ErrorPrefix, Qt::CaseInsensitive))
-        return ErrorPrefix.size();
-    if (text.startsWith(WarningPrefix, Qt::CaseInsensitive))
-        return WarningPrefix.size();
+    for (const QString &prefix : {ErrorPrefix, WarningPrefix, AuditPrefix})
+        if (text.startsWith(prefix, Qt::CaseInsensitive))
+            return prefix.size();
     return 0;
 }
 
@@ -65,7 +66,7 @@ void ActivityLog::writeLine(const QString &text, bool always)
         return;
 
     const qsizetype prefix = alwaysWrittenPrefix(trimmed);
-    if (prefix > 0 && m_failureListener)
+    if (prefix > 0 && prefix != AuditPrefix.size() && m_failureListener)
         m_failureListener(prefix == ErrorPrefix.size(), trimmed.mid(prefix));
     QString entry = trimmed;
     if (always || prefix > 0 || m_mainWindow.verboseLogging()) {

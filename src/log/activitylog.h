@@ -9,8 +9,9 @@
 #include <functional>
 
 // The activity log: the dated text log that is the only durable record of a run, the status line
-// and the reports of trapped errors. Lines starting "Error:" or "Warning:" (any case) are always
-// written; other lines only while Verbose Logging is ticked. Each line is appended with the file
+// and the reports of trapped errors. Lines starting "Error:" or "Warning:" (any case), and the "Move:"
+// lines that record each move command for an audit, are always written, with a time stamp after the
+// prefix; other lines only while Verbose Logging is ticked. Each line is appended with the file
 // opened and closed around it, so the file is complete at every moment and may be viewed or
 // deleted while the program runs. None of the routines ever throws into its caller: a line that
 // cannot be written is lost silently.

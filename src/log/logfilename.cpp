@@ -1,9 +1,10 @@
 #include "log/logfilename.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QLocale>
+#include <QStandardPaths>
 
 QString DatedLogFileName(const QString &configuredPath, const QDate &date)
 {
@@ -32,9 +33,11 @@ QString LogTimeStamp(const QDateTime &when)
     return when.date().toString(QStringLiteral("yyyy-MM-dd ")) + TwelveHourTime(when.time());
 }
 
-QString DefaultLogFolder(const QString &programFolder)
+QString DefaultLogFolder()
 {
-    if (QFileInfo(programFolder).isWritable())
-        return programFolder;
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/korvel");
+    // A build directory or an installed program's folder is no place for a user's records, writable or not.
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/korvel");
+    QDir().mkpath(folder);
+    return folder;
 }

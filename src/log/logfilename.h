@@ -16,6 +16,6 @@ QString TwelveHourTime(const QTime &time);
 // "YYYY-MM-DD ", then the twelve-hour time.
 QString LogTimeStamp(const QDateTime &when);
 
-// The folder of the default log path: the program's folder when it is writable, otherwise the
-// user's data directory.
-QString DefaultLogFolder(const QString &programFolder);
+// The folder of the default log path and of the log path chooser's first look: the user's data
+// directory ($XDG_DATA_HOME/korvel), made when it is missing.
+QString DefaultLogFolder();

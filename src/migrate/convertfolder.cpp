@@ -30,10 +30,11 @@ struct TreeFolder {
 class FolderConversion {
 public:
     FolderConversion(DmContext &dm, int docNumber, const QString &sourceLib, const QString &targetLib,
-                     const ConvertProgress &progress)
+                     const FolderWatch &watch)
         : m_dm(dm), m_s(dm.session), m_log(dm.log), m_walk(dm, docNumber, sourceLib, targetLib),
-          m_progress(progress)
+          m_watch(watch)
     {
+        m_walk.setStop(watch.stop);
     }
 
     bool run();
@@ -60,7 +61,8 @@ private:
     QString spelled(const QString &library) const;
     bool refuse(const QString &line) { return m_walk.refuse(line); }
     bool standsForItself(const QString &library) const { return m_walk.standsForItself(library); }
-    void reportProgress();
+    void reportProgress(MovePhase phase, int done, int total);
+    QString stopReason() const;
     ReportItem reportItem(const QString &library, int number, const QString &name, bool folder,
                           int target) const;
     void reportUnprocessed();
@@ -76,25 +78,27 @@ private:
     const QString &m_name = m_walk.name();
     QList<ChainRow> &m_chain = m_walk.chain;
     QList<ChildRow> &m_children = m_walk.children;
-    const ConvertProgress &m_progress;
+    const FolderWatch &m_watch;
 
     QString m_entryLibrary;
     QString m_entryStatus;
     MousePointer m_entryPointer = MousePointer::Default;
     QHash<ItemKey, int> m_made; // where each folder of the chain and the tree stands in the target
-    QList<int> m_toSort;     // target folders that received links, in the order of their first link
-    QSet<int> m_sortPending; // the same folders, to look up
-    LinkMemo m_links;        // what every link of this move learns once
+    QList<int> m_toSort;        // target folders that received links, in the order of their first link
+    QSet<int> m_sortPending;    // the same folders, to look up
+    LinkMemo m_links;           // what every link of this move learns once
     int m_processed = 0;
+    int m_checked = 0; // folders read back for the check, of m_checkTotal
+    int m_checkTotal = 0;
     // What the report needs besides the walk's rows.
     const ReportStep m_reportFrom{m_dm.report};
-    QSet<ItemKey> m_createRows;   // folders whose creation has a row
+    QSet<ItemKey> m_createRows; // folders whose creation has a row
     // The subfolders made in the target, by (new parent, name upper-cased): where a case twin goes.
     QHash<std::pair<int, QString>, const ChildRow *> m_madeByName;
-    QSet<ItemKey> m_removalRows;  // folders whose removal has a row
-    int m_childRows = 0;          // the children, in order, that have a row
+    QSet<ItemKey> m_removalRows; // folders whose removal has a row
+    int m_childRows = 0;         // the children, in order, that have a row
     bool m_failedItems = false;
-    bool m_writing = false;  // the target has been written to
+    bool m_writing = false;   // the target has been written to
     bool m_verifying = false; // every item is in the target; the new tree is being compared
     bool m_removing = false;  // the removal of the sources has begun
     bool m_result = false;
@@ -105,6 +109,7 @@ bool FolderConversion::run()
     m_entryPointer = m_dm.window.mousePointer();
     m_entryStatus = m_dm.window.statusText();
     m_entryLibrary = m_s.currentLibrary->name();
+    reportProgress(MovePhase::Walking, 0, 0);
     try {
         m_result = m_walk.walk() && recreateChain() && recreateChildren() && removeSources();
     } catch (const DmError &error) {
@@ -227,9 +232,10 @@ int FolderConversion::twinOf(const ChildRow &child)
     if (!sibling)
         return 0;
     const int twin = m_made.value(sibling->key());
-    m_log.WriteLog(QStringLiteral("Warning: Folder #") + NumberText(child.number) + u' ' + Quoted(child.name) +
-                   QStringLiteral(" in library ") + child.library + QStringLiteral(" becomes one with folder #") +
-                   NumberText(twin) + u' ' + Quoted(sibling->name) + QStringLiteral(" in library ") + m_target +
+    m_log.WriteLog(QStringLiteral("Warning: Folder #") + NumberText(child.number) + u' ' +
+                   Quoted(child.name) + QStringLiteral(" in library ") + child.library +
+                   QStringLiteral(" becomes one with folder #") + NumberText(twin) + u' ' +
+                   Quoted(sibling->name) + QStringLiteral(" in library ") + m_target +
                    QStringLiteral(": their names differ only in letter case"));
     ReportStep(m_dm.report)
         .write(reportItem(child.library, child.number, child.name, true, twin), ReportAction::Reused, true);
@@ -243,8 +249,10 @@ bool FolderConversion::recreateChildren()
     m_log.ShowStatus(QStringLiteral("Processing ") + NumberText(int(m_children.size())) +
                      QStringLiteral(" child item(s)"));
     m_log.WriteDashLine();
-    reportProgress();
+    reportProgress(MovePhase::Linking, 0, int(m_children.size()));
     for (ChildRow &child : m_children) {
+        if (m_walk.stopAsked())
+            return false;
         if (!newParentKnown(child.newParent, child.number, child.name))
             return false;
         if (!child.isFolder() || standsForItself(child.library)) {
@@ -270,7 +278,7 @@ bool FolderConversion::recreateChildren()
         if (!child.done)
             m_failedItems = true;
         ++m_processed;
-        reportProgress();
+        reportProgress(MovePhase::Linking, m_processed, int(m_children.size()));
     }
     sortLinked();
     return !m_failedItems;
@@ -309,6 +317,8 @@ bool FolderConversion::verifyNewTree()
         made << keyOf(m_made.value(source), m_target);
     }
     QHash<ItemKey, TreeFolder> old, now;
+    m_checkTotal = int(sources.size() + made.size());
+    m_checked = 0;
     for (auto library = byLibrary.cbegin(); library != byLibrary.cend(); ++library)
         if (!readTree(library.key(), library.value(), old))
             return false;
@@ -317,7 +327,8 @@ bool FolderConversion::verifyNewTree()
 
     int differences = 0;
     for (const ItemKey &source : std::as_const(sources))
-        differences += compareFolder(source, old.value(source), now.value(keyOf(m_made.value(source), m_target)));
+        differences +=
+            compareFolder(source, old.value(source), now.value(keyOf(m_made.value(source), m_target)));
     const ChainRow &selected = m_chain.first();
     if (selected.newParent != 0) {
         const std::optional<SqlRows> rows = m_walk.contentsOf(selected.newParent, m_target);
@@ -337,9 +348,9 @@ bool FolderConversion::verifyNewTree()
     if (differences == 0)
         return true;
     return refuse(QStringLiteral("Error: The new tree of folder #") + NumberText(m_number) + u' ' +
-                  Quoted(m_name) + QStringLiteral(" in library ") + m_target + QStringLiteral(" differs from its source in ") +
-                  NumberText(differences) + QStringLiteral(" place(s) - nothing of it is removed from library ") +
-                  m_source);
+                  Quoted(m_name) + QStringLiteral(" in library ") + m_target +
+                  QStringLiteral(" differs from its source in ") + NumberText(differences) +
+                  QStringLiteral(" place(s) - nothing of it is removed from library ") + m_source);
 }
 
 // Reads the items and the access of the given folders of one library, connecting it once.
@@ -359,6 +370,7 @@ bool FolderConversion::readTree(const QString &library, const QList<ItemKey> &fo
             return refuse(QStringLiteral("Error: Unable to compare the access of folder #") +
                           NumberText(folder.first) + QStringLiteral(" in library ") + library +
                           QStringLiteral(" - nothing is removed"));
+        reportProgress(MovePhase::Checking, ++m_checked, m_checkTotal);
     }
     return true;
 }
@@ -369,8 +381,8 @@ bool FolderConversion::readTree(const QString &library, const QList<ItemKey> &fo
 int FolderConversion::compareFolder(const ItemKey &source, const TreeFolder &old, const TreeFolder &made)
 {
     const int number = m_made.value(source);
-    const QString folder = QStringLiteral("Error: Folder #") + NumberText(number) + QStringLiteral(" in library ") +
-                           m_target;
+    const QString folder =
+        QStringLiteral("Error: Folder #") + NumberText(number) + QStringLiteral(" in library ") + m_target;
     const QString from = QStringLiteral("folder #") + NumberText(source.first) +
                          QStringLiteral(" in library ") + spelled(source.second);
     int differences = 0;
@@ -426,28 +438,36 @@ bool FolderConversion::removeFolder(int number, const QString &library, const QS
     const ReportStep step(m_dm.report);
     const bool removed = DeleteFolder(m_dm, number, library);
     const ItemKey key = keyOf(number, library);
-    step.write(reportItem(library, number, name, true, m_made.value(key)), ReportAction::Removed,
-               removed);
+    step.write(reportItem(library, number, name, true, m_made.value(key)), ReportAction::Removed, removed);
     m_removalRows.insert(key);
     return removed;
 }
 
+// A stop is honoured before the check and after it, never once the first source folder is gone: a
+// removal half done would leave the user a source tree that is neither whole nor moved.
 bool FolderConversion::removeSources()
 {
-    if (!verifyNewTree())
+    if (m_walk.stopAsked() || !verifyNewTree() || m_walk.stopAsked())
         return false;
     m_removing = true;
+    QList<const ChildRow *> toRemove;
     QSet<ItemKey> removed;
-    for (auto child = m_children.crbegin(); child != m_children.crend(); ++child) {
-        if (!child->isFolder() || standsForItself(child->library) || m_walk.kept.contains(child->key()) ||
-            removed.contains(child->key()))
-            continue;
-        if (!remove(child->number, child->library, child->name))
+    for (auto child = m_children.crbegin(); child != m_children.crend(); ++child)
+        if (child->isFolder() && !standsForItself(child->library) && !m_walk.kept.contains(child->key()) &&
+            !removed.contains(child->key())) {
+            toRemove << &*child;
+            removed.insert(child->key());
+        }
+    const int total = int(toRemove.size()) + 1;
+    reportProgress(MovePhase::Removing, 0, total);
+    for (qsizetype i = 0; i < toRemove.size(); ++i) {
+        if (!remove(toRemove[i]->number, toRemove[i]->library, toRemove[i]->name))
             return false;
-        removed.insert(child->key());
+        reportProgress(MovePhase::Removing, int(i + 1), total);
     }
     if (!remove(m_number, m_source, m_name))
         return false;
+    reportProgress(MovePhase::Removing, total, total);
     RaiseCounter(m_dm.window, MoveCounter::Added);
     m_log.WriteLog(QStringLiteral("Finished processing ") + NumberText(m_number) +
                    QStringLiteral(" in library ") + m_s.currentLibrary->name());
@@ -459,10 +479,18 @@ bool FolderConversion::removeSources()
     return true;
 }
 
-void FolderConversion::reportProgress()
+void FolderConversion::reportProgress(MovePhase phase, int done, int total)
 {
-    if (m_progress)
-        m_progress(m_processed, int(m_children.size()));
+    if (m_watch.progress)
+        m_watch.progress(phase, done, total);
+}
+
+// Why the rows of what the move did not come to were skipped.
+QString FolderConversion::stopReason() const
+{
+    if (m_walk.stopped())
+        return QStringLiteral("cancelled by the user before it");
+    return m_reportFrom.lastFailureOr(QStringLiteral("the move stopped before it"));
 }
 
 ReportItem FolderConversion::reportItem(const QString &library, int number, const QString &name, bool folder,
@@ -476,7 +504,7 @@ void FolderConversion::reportUnprocessed()
 {
     if (!m_dm.report || m_result)
         return;
-    const QString reason = m_reportFrom.lastFailureOr(QStringLiteral("the move stopped before it"));
+    const QString reason = stopReason();
     if (!m_writing) {
         m_dm.report->write(reportItem(m_source, m_number, m_name, true, 0), ReportAction::Skipped, reason);
         return;
@@ -503,7 +531,7 @@ void FolderConversion::reportLeftInPlace()
 {
     if (!m_dm.report || !m_writing)
         return;
-    const QString reason = m_reportFrom.lastFailureOr(QStringLiteral("the move stopped before it"));
+    const QString reason = stopReason();
     QSet<ItemKey> seen;
     const auto left = [&](const QString &library, int number, const QString &name) {
         const ItemKey key = keyOf(number, library);
@@ -529,15 +557,21 @@ void FolderConversion::leave()
     try {
         reportUnprocessed();
         sortLinked();
-        if (!m_result && m_writing && !m_verifying) {
-            const auto unlinked = std::count_if(m_children.cbegin(), m_children.cend(),
-                                                [](const ChildRow &child) { return !child.done; });
+        const auto unlinked = std::count_if(m_children.cbegin(), m_children.cend(),
+                                            [](const ChildRow &child) { return !child.done; });
+        if (!m_result && m_walk.stopped())
+            m_log.WriteLog(QStringLiteral("Folder #") + NumberText(m_number) + u' ' + Quoted(m_name) +
+                           QStringLiteral(" was not moved: cancelled with ") + NumberText(int(unlinked)) +
+                           QStringLiteral(" of ") + NumberText(int(m_children.size())) +
+                           QStringLiteral(" item(s) not linked in library ") + m_target +
+                           QStringLiteral(" - its source in library ") + m_source +
+                           QStringLiteral(" is kept whole; run the move again to finish it"));
+        else if (!m_result && m_writing && !m_verifying)
             m_log.WriteLog(QStringLiteral("Error: ") + NumberText(int(unlinked)) + QStringLiteral(" of ") +
                            NumberText(int(m_children.size())) + QStringLiteral(" item(s) of folder #") +
                            NumberText(m_number) + u' ' + Quoted(m_name) +
                            QStringLiteral(" were not linked in library ") + m_target +
                            QStringLiteral(" - nothing of it is removed from library ") + m_source);
-        }
         reportLeftInPlace();
         m_log.WriteLog(EqualsLine());
         ReleaseSharedSlots(m_s);
@@ -553,9 +587,9 @@ void FolderConversion::leave()
 } // namespace
 
 bool ConvertFolder(DmContext &dm, int docNumber, const QString &sourceLib, const QString &targetLib,
-                   const ConvertProgress &progress)
+                   const FolderWatch &watch)
 {
     if (!FolderStepMayStart(dm, QStringLiteral("ConvertFolder")))
         return false;
-    return FolderConversion(dm, docNumber, sourceLib, targetLib, progress).run();
+    return FolderConversion(dm, docNumber, sourceLib, targetLib, watch).run();
 }

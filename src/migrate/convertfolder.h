@@ -4,8 +4,15 @@
 
 #include <functional>
 
-// Told how many items of the moved tree have been processed so far, out of how many.
-using ConvertProgress = std::function<void(int done, int total)>;
+// How a move command follows and steers the move of one folder; either part may be left empty.
+struct FolderWatch {
+    // Told the phase and how far it has come: while linking, the items of the tree processed so far out
+    // of how many; while checking and removing, the folders read or removed out of how many.
+    std::function<void(MovePhase phase, int done, int total)> progress;
+    // Asked at each safe point (between the folders the walk reads, between items, before the check and
+    // before any removal); true stops the move of the folder there, its source kept whole.
+    std::function<bool()> stop;
+};
 
 // Moves the folder docNumber of sourceLib into targetLib: recreates its parent chain (topmost first,
 // across libraries) and its whole content tree there, links every document of the tree into the new
@@ -22,7 +29,9 @@ using ConvertProgress = std::function<void(int done, int total)>;
 // aside) and never more; each difference is an "Error:" line. Sibling folders whose names differ only in
 // letter case become one folder in the target. A folder or row that already lives in the
 // target stands for itself and is never created, copied or removed; a subfolder that is also filed
-// outside the moved tree stays in its library under that outside parent. Reconnects to the library
+// outside the moved tree stays in its library under that outside parent. A stop asked for at a safe
+// point ends the move like a failure (false, the source whole, what was made left for the next run to
+// take up) but with no "Error:" line; its report rows are skipped as cancelled. Reconnects to the library
 // current on entry and leaves the session's shared slots empty.
 bool ConvertFolder(DmContext &dm, int docNumber, const QString &sourceLib, const QString &targetLib,
-                   const ConvertProgress &progress = {});
+                   const FolderWatch &watch = {});

@@ -10,7 +10,15 @@
 #include "migrate/movereport.h"
 #include "settings/leadingnumber.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
 namespace {
+
+// How often a running move shows its progress and lets the window's events run, in milliseconds:
+// often enough that Cancel answers at once, seldom enough to cost nothing beside the move.
+constexpr qint64 EventInterval = 50;
 
 // A right the library's properties hold as true; a right the DM does not know is not held.
 bool holds(const DmLibrary &library, const QString &right)
@@ -29,8 +37,9 @@ bool holds(const DmLibrary &library, const QString &right)
 // The common frame of the commands: what it saves at the start it puts back on every path out.
 class MoveCommand::Frame {
 public:
-    Frame(DmContext &dm, MoveFlags &flags, const QString &lockFile)
-        : m_dm(dm), m_flags(flags), m_lock(lockFile), m_status(dm.window.statusText())
+    Frame(DmContext &dm, MoveFlags &flags, const QString &installationFile)
+        : m_dm(dm), m_flags(flags), m_lock(MoveLock::lockFileOf(installationFile)),
+          m_status(dm.window.statusText())
     {
         try {
             if (m_dm.session.currentLibrary)
@@ -81,39 +90,189 @@ private:
     bool m_running = false;
 };
 
-// The pace of a command so far, by the log's clock, for the time left.
+// The pace of a command, by the log's clock, for its progress and the time left. A folder's work is
+// weighed in items: each item it links counts one, and the check and the removal together half as much
+// again (both read or unlink every item once more), so that the bar and the time left do not stand at
+// their end while the check and the removal still run. The time a folder's walk takes is known only once
+// it has been walked, so the folder's own pace is taken from the moment its linking begins.
 class MoveCommand::Pace {
 public:
-    explicit Pace(ActivityLog &log) : m_log(log), m_start(log.now()) {}
+    Pace(ActivityLog &log, int folders) : m_log(log), m_folders(folders), m_start(log.now()) {}
 
-    // done: the share of the work done, from 0 to 1.
-    qint64 secondsLeft(double done) const
+    // A folder has begun: earlier ones are done, whatever they ended as.
+    void beginFolder(int position)
     {
-        const qint64 elapsed = m_start.secsTo(m_log.now());
-        if (done <= 0 || elapsed <= 0)
-            return -1;
-        return qint64(double(elapsed) * (1 - done) / done + 0.5);
+        m_position = position;
+        m_folderStart = m_log.now();
+        m_linkStart = {};
+        m_items = 0;
+        m_share = 0;
+        m_progress = {.folder = position, .folders = m_folders, .itemsDone = m_itemsBefore};
     }
+    void endFolder() { m_itemsBefore += m_items; }
+
+    // Where the folder stands after a report of its move.
+    const MoveProgress &at(MovePhase phase, int done, int total)
+    {
+        if (phase == MovePhase::Linking) {
+            if (!m_linkStart.isValid())
+                m_linkStart = m_log.now();
+            m_items = total;
+            m_progress.itemsDone = m_itemsBefore + done;
+            m_share = total > 0 ? 0.75 * done / total : 0;
+        } else if (phase == MovePhase::Checking) {
+            m_progress.itemsDone = m_itemsBefore + m_items;
+            m_share = 0.75 + (total > 0 ? 0.125 * done / total : 0);
+        } else if (phase == MovePhase::Removing) {
+            m_share = 0.875 + (total > 0 ? 0.125 * done / total : 0);
+        }
+        m_progress.phase = phase;
+        m_progress.item = done;
+        m_progress.items = total;
+        m_progress.share = (m_position - 1 + m_share) / m_folders;
+        m_progress.secondsLeft = secondsLeft();
+        return m_progress;
+    }
+    const MoveProgress &progress() const { return m_progress; }
 
 private:
+    // The rest of this folder at its pace since its linking began, and each later folder as long as the
+    // folders before took on average (or as this one will, while it is the first).
+    qint64 secondsLeft() const
+    {
+        const QDateTime now = m_log.now();
+        if (!m_linkStart.isValid() || m_share <= 0)
+            return -1;
+        const double linking = double(m_linkStart.msecsTo(now)) / 1000;
+        if (linking < 1)
+            return -1;
+        const double thisLeft = linking * (1 - m_share) / m_share;
+        const int done = m_position - 1;
+        const double perFolder = done > 0 ? double(m_start.msecsTo(m_folderStart)) / 1000 / done
+                                          : double(m_folderStart.msecsTo(now)) / 1000 + thisLeft;
+        return qint64(thisLeft + perFolder * (m_folders - m_position) + 0.5);
+    }
+
     ActivityLog &m_log;
-    QDateTime m_start;
+    const int m_folders;
+    const QDateTime m_start;
+    QDateTime m_folderStart;
+    QDateTime m_linkStart;
+    int m_position = 0;
+    int m_items = 0;          // the items of the folder's tree
+    qint64 m_itemsBefore = 0; // the items of the folders before it
+    double m_share = 0;       // of the folder's own work
+    MoveProgress m_progress;
 };
 
-MoveCommand::MoveCommand(DmContext &dm, MoveFlags &flags, QString lockFile, MovePreview *preview)
-    : m_dm(dm), m_flags(flags), m_lockFile(std::move(lockFile)), m_preview(preview)
+MoveCommand::MoveCommand(DmContext &dm, MoveFlags &flags, QString installationFile, MovePreview *preview)
+    : m_dm(dm), m_flags(flags), m_installationFile(std::move(installationFile)), m_preview(preview)
 {
+}
+
+// The command as the command line spells it, with the libraries as the DM spells them once they are known.
+QString MoveCommand::commandText() const
+{
+    QStringList words{m_verb, m_source};
+    if (!m_operand.isEmpty())
+        words << m_operand;
+    words << (m_target.isEmpty() ? m_dm.window.targetLibrary().trimmed() : m_target);
+    words.removeAll(QString());
+    return words.join(u' ');
+}
+
+void MoveCommand::startCommand(const QString &verb, const QString &source, const QString &operand)
+{
+    m_verb = verb;
+    m_source = source;
+    m_operand = operand;
+    m_target.clear();
 }
 
 MoveOutcome MoveCommand::refuse(const QString &text)
 {
     m_dm.log.WriteLog(text);
     m_dm.log.WriteDashLine();
-    if (m_preview)
+    if (m_preview) {
         m_preview->refused(text);
-    else
-        m_dm.window.showMessage(text, MessageIcon::Warning);
+        return MoveOutcome::Refused;
+    }
+    QString reason = text;
+    if (reason.startsWith(QStringLiteral("Error: ")))
+        reason.remove(0, 7);
+    m_dm.log.WriteLog(QStringLiteral("Move: refused ") + commandText() + QStringLiteral(": ") + reason);
+    m_dm.window.showMessage(text, MessageIcon::Warning);
     return MoveOutcome::Refused;
+}
+
+// Past its question a command starts from zero on every counter and leaves its mark in the log.
+void MoveCommand::started(int folders)
+{
+    m_failures = {};
+    for (const MoveCounter counter :
+         {MoveCounter::Total, MoveCounter::Read, MoveCounter::Added, MoveCounter::Errors})
+        m_dm.window.setCounter(counter, NumberText(0));
+    m_dm.window.setCounter(MoveCounter::Total, NumberText(folders));
+    const QString user = m_dm.session.currentLibrary ? m_dm.session.currentLibrary->userId() : QString();
+    m_dm.log.WriteLog(QStringLiteral("Move: started ") + commandText() + QStringLiteral(" by ") + user +
+                      QStringLiteral(", installation ") +
+                      QDir::toNativeSeparators(QFileInfo(m_installationFile).absoluteFilePath()) +
+                      QStringLiteral(", ") + NumberText(folders) + QStringLiteral(" folder(s)"));
+}
+
+MoveOutcome MoveCommand::ended(MoveOutcome outcome, int moved, int errors, int notMoved)
+{
+    QString line = QStringLiteral("Move: ended ") + commandText() + QStringLiteral(": ") +
+                   (outcome == MoveOutcome::Done     ? QStringLiteral("done")
+                    : outcome == MoveOutcome::Failed ? QStringLiteral("failed")
+                                                     : QStringLiteral("cancelled")) +
+                   QStringLiteral(" - ") + NumberText(moved) + QStringLiteral(" moved, ") +
+                   NumberText(errors) + QStringLiteral(" error(s)");
+    if (notMoved > 0)
+        line += QStringLiteral(", ") + NumberText(notMoved) + QStringLiteral(" not moved");
+    m_dm.log.WriteLog(line + QStringLiteral("; report ") + reportPath());
+    return outcome;
+}
+
+QString MoveCommand::reportPath() const
+{
+    if (!m_dm.report || !m_dm.report->isWritten())
+        return QStringLiteral("none");
+    return QDir::toNativeSeparators(QFileInfo(m_dm.report->fileName()).absoluteFilePath());
+}
+
+// What a user needs to hear of a failure beside the fact: its first cause, what is left where, and how
+// to finish the move.
+QString MoveCommand::failureDetails(int failed) const
+{
+    QString text;
+    if (!m_failures.firstReason.isEmpty())
+        text += QStringLiteral("\n\nFirst reason: ") + m_failures.firstReason;
+    text +=
+        QStringLiteral("\n\n") +
+        (failed == 1 ? QStringLiteral("The folder that failed") : QStringLiteral("Each folder that failed")) +
+        (m_failures.removed > 0
+             ? QStringLiteral(" keeps in library ") + m_source +
+                   QStringLiteral(" whatever was not yet removed (") + NumberText(m_failures.removed) +
+                   QStringLiteral(" old folder(s) were removed after their items were in the new tree)")
+             : QStringLiteral(" is kept whole in library ") + m_source) +
+        QStringLiteral(". Library ") + m_target +
+        (m_failures.made > 0 ? QStringLiteral(" now holds ") + NumberText(m_failures.made) +
+                                   QStringLiteral(" folder(s) of its new tree, made or taken up by this move")
+                             : QStringLiteral(" holds nothing new of it")) +
+        QStringLiteral(". Running the same move again finishes it once the cause is mended.");
+    if (m_dm.report && m_dm.report->isWritten())
+        text += QStringLiteral("\nReport: ") + reportPath();
+    return text;
+}
+
+MoveCommand::Tally MoveCommand::tally() const
+{
+    if (!m_dm.report)
+        return {};
+    return {m_dm.report->mark(),
+            m_dm.report->succeeded(ReportAction::Created) + m_dm.report->succeeded(ReportAction::Reused),
+            m_dm.report->succeeded(ReportAction::Removed)};
 }
 
 // The list a move would take, in its order; refused when a check refused.
@@ -136,6 +295,7 @@ MoveOutcome MoveCommand::preview(const QString &sourceLib, const QList<MoveListR
 // the rights. On true the move counts as running and sourceLib carries the DM's spelling.
 bool MoveCommand::begin(Frame &frame, QString &sourceLib)
 {
+    m_target.clear();
     switch (frame.lock().acquire()) {
     case MoveLock::Outcome::Taken:
         break;
@@ -173,6 +333,7 @@ bool MoveCommand::begin(Frame &frame, QString &sourceLib)
     }
     m_target = targetLibrary->name();
     sourceLib = sourceLibrary->name();
+    m_source = sourceLib;
     if (sourceLib.compare(m_target, Qt::CaseInsensitive) == 0) {
         refuse(QStringLiteral("Error: The target library ") + m_target +
                QStringLiteral(" is the library the folders are in - choose another target library"));
@@ -222,27 +383,49 @@ std::optional<QString> MoveCommand::folderName(int docNumber, const QString &lib
     return rows.value(0, 1).toString();
 }
 
-bool MoveCommand::convert(const Pace &pace, int position, int count, int docNumber, const QString &sourceLib)
+MoveCommand::Converted MoveCommand::convert(Pace &pace, int position, int docNumber, const QString &sourceLib)
 {
-    MoveProgress progress{
-        .folder = position, .folders = count, .secondsLeft = pace.secondsLeft(double(position - 1) / count)};
-    m_dm.window.showProgress(progress);
-    const bool moved = ConvertFolder(m_dm, docNumber, sourceLib, m_target, [&](int done, int total) {
-        progress.item = done;
-        progress.items = total;
-        progress.secondsLeft =
-            pace.secondsLeft((position - 1 + (total > 0 ? double(done) / total : 0.0)) / count);
+    pace.beginFolder(position);
+    const Tally before = tally();
+    QElapsedTimer shown; // since the window last showed the progress and ran its events
+    const auto show = [&](const MoveProgress &progress, bool now) {
+        if (!now && shown.isValid() && shown.elapsed() < EventInterval)
+            return;
         m_dm.window.showProgress(progress);
-    });
-    if (!moved)
-        RaiseCounter(m_dm.window, MoveCounter::Errors);
-    return moved;
+        m_dm.window.processEvents();
+        shown.start();
+    };
+    std::optional<MovePhase> phase; // each new phase is shown at once
+    FolderWatch watch;
+    watch.progress = [&](MovePhase at, int done, int total) {
+        show(pace.at(at, done, total), std::exchange(phase, at) != at);
+    };
+    watch.stop = [&] {
+        show(pace.progress(), false);
+        return m_flags.cancelRequested;
+    };
+    const bool moved = ConvertFolder(m_dm, docNumber, sourceLib, m_target, watch);
+    pace.endFolder();
+    if (moved)
+        return Converted::Moved;
+    if (m_flags.cancelRequested)
+        return Converted::Cancelled;
+    RaiseCounter(m_dm.window, MoveCounter::Errors);
+    if (m_dm.report) {
+        const Tally after = tally();
+        if (m_failures.firstReason.isEmpty())
+            m_failures.firstReason = m_dm.report->failureSince(before.failures, false);
+        m_failures.made += after.made - before.made;
+        m_failures.removed += after.removed - before.removed;
+    }
+    return Converted::Failed;
 }
 
 MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, const QString &name,
                                     const RowMoved &moved)
 {
-    Frame frame(m_dm, m_flags, m_lockFile);
+    startCommand(QStringLiteral("move-folder"), sourceLib, NumberText(docNumber));
+    Frame frame(m_dm, m_flags, m_installationFile);
     if (docNumber == 0)
         return refuse(QStringLiteral("Error: Folder Document # not identified for ") + name);
     QString source = sourceLib;
@@ -263,26 +446,34 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
         MessageAnswer::Yes)
         return MoveOutcome::Declined;
     const ReportedMove report(m_dm, m_reportFile);
-    m_dm.window.setCounter(MoveCounter::Total, NumberText(1));
-    const Pace pace(m_dm.log);
-    if (!convert(pace, 1, 1, docNumber, source)) {
+    started(1);
+    Pace pace(m_dm.log, 1);
+    switch (convert(pace, 1, docNumber, source)) {
+    case Converted::Moved:
+        break;
+    case Converted::Cancelled:
+        m_dm.window.showMessage(MoveSummary(0, 0, 1), MessageIcon::Information);
+        return ended(MoveOutcome::Cancelled, 0, 0, 1);
+    case Converted::Failed:
         m_dm.window.showMessage(QStringLiteral("Error: Unable to move folder ") + Quoted(shown) +
-                                    QStringLiteral(" to library ") + m_target,
+                                    QStringLiteral(" to library ") + m_target + failureDetails(1),
                                 MessageIcon::Warning);
-        return MoveOutcome::Failed;
+        return ended(MoveOutcome::Failed, 0, 1, 0);
     }
     if (moved)
         moved(0);
     m_dm.window.showMessage(QStringLiteral("Folder ") + Quoted(shown) + QStringLiteral(" moved to library ") +
                                 m_target,
                             MessageIcon::None);
-    return MoveOutcome::Done;
+    return ended(MoveOutcome::Done, 1, 0, 0);
 }
 
 MoveOutcome MoveCommand::moveFolders(const QString &sourceLib, const QString &category,
                                      const QList<MoveListRow> &rows, const RowMoved &moved)
 {
-    Frame frame(m_dm, m_flags, m_lockFile);
+    startCommand(QStringLiteral("move-category"), sourceLib,
+                 category == u"Shared/Personal" ? QStringLiteral("shared") : QStringLiteral("public"));
+    Frame frame(m_dm, m_flags, m_installationFile);
     QString source = sourceLib;
     if (!begin(frame, source))
         return MoveOutcome::Refused;
@@ -300,18 +491,21 @@ std::optional<QList<MoveListRow>> MoveCommand::libraryList(const QString &librar
     if (!ConnectLibrary(m_dm, library))
         return std::nullopt;
     const SqlRows rows = QueryRows(
-        m_dm, QStringLiteral("SELECT F.DOCNUMBER, P.DOCNAME FROM ") + QStringLiteral("[OWNER]") +
-                  QStringLiteral(".") + QStringLiteral("FOLDER F, ") + QStringLiteral("[OWNER]") +
-                  QStringLiteral(".") + QStringLiteral("PROFILE P ") +
-                  QStringLiteral("WHERE F.DOCNUMBER = P.DOCNUMBER AND F.DOCNUMBER NOT IN ") +
-                  QStringLiteral("(SELECT DOCNUMBER FROM ") + QStringLiteral("[OWNER]") +
-                  QStringLiteral(".") + QStringLiteral("FOLDER_ITEM) AND ") +
-                  QStringLiteral("P.SYSTEM_ID IN ") + QStringLiteral("(SELECT THING FROM ") +
-                  QStringLiteral("[OWNER]") + QStringLiteral(".") +
-                  QStringLiteral("SECURITY WHERE ACCESSRIGHTS = 255 AND ") +
-                  QStringLiteral("PERSONORGROUP = (SELECT SYSTEM_ID FROM ") + QStringLiteral("[OWNER]") +
-                  QStringLiteral(".") + QStringLiteral("PEOPLE WHERE USER_ID = '") +
-                  SqlEscape(m_dm.session.currentLibrary->userId()) + QStringLiteral("'))"));
+        m_dm,
+        QStringLiteral("SELECT F.DOCNUMBER, P.DOCNAME FROM ") + QStringLiteral("[OWNER]") +
+            QStringLiteral(".") + QStringLiteral("FOLDER F, ") + QStringLiteral("[OWNER]") +
+            QStringLiteral(".") + QStringLiteral("PROFILE P ") +
+            QStringLiteral("WHERE F.DOCNUMBER = P.DOCNUMBER AND F.DOCNUMBER NOT IN ") +
+            // An item is this library's folder only when its library is this one too: a document of
+            // another library with the same number does not make the folder anyone's item.
+            QStringLiteral("(SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI, [OWNER].REMOTE_LIBRARIES RL "
+                           "WHERE RL.SYSTEM_ID = FI.LIBRARY AND UPPER(RL.LIBRARY_NAME) = '") +
+            SqlEscape(library.toUpper()) + QStringLiteral("') AND ") + QStringLiteral("P.SYSTEM_ID IN ") +
+            QStringLiteral("(SELECT THING FROM ") + QStringLiteral("[OWNER]") + QStringLiteral(".") +
+            QStringLiteral("SECURITY WHERE ACCESSRIGHTS = 255 AND ") +
+            QStringLiteral("PERSONORGROUP = (SELECT SYSTEM_ID FROM ") + QStringLiteral("[OWNER]") +
+            QStringLiteral(".") + QStringLiteral("PEOPLE WHERE USER_ID = '") +
+            SqlEscape(m_dm.session.currentLibrary->userId()) + QStringLiteral("'))"));
     if (rows.failed())
         return std::nullopt;
     QList<MoveListRow> list;
@@ -323,7 +517,8 @@ std::optional<QList<MoveListRow>> MoveCommand::libraryList(const QString &librar
 
 MoveOutcome MoveCommand::moveLibrary(const QString &sourceLib)
 {
-    Frame frame(m_dm, m_flags, m_lockFile);
+    startCommand(QStringLiteral("move-library"), sourceLib, QString());
+    Frame frame(m_dm, m_flags, m_installationFile);
     QString source = sourceLib;
     if (!begin(frame, source))
         return MoveOutcome::Refused;
@@ -349,8 +544,8 @@ MoveOutcome MoveCommand::moveList(const QString &sourceLib, const QList<MoveList
 {
     const ReportedMove report(m_dm, m_reportFile);
     const int count = int(rows.size());
-    m_dm.window.setCounter(MoveCounter::Total, NumberText(count));
-    const Pace pace(m_dm.log);
+    started(count);
+    Pace pace(m_dm.log, count);
     int done = 0;
     int errors = 0;
     int position = 0;
@@ -362,7 +557,10 @@ MoveOutcome MoveCommand::moveList(const QString &sourceLib, const QList<MoveList
         const qsizetype row = lastFirst ? count - 1 - position : position;
         if (rows[row].docNumber == 0 || rows[row].name.isEmpty())
             continue;
-        if (convert(pace, position + 1, count, rows[row].docNumber, sourceLib)) {
+        const Converted converted = convert(pace, position + 1, rows[row].docNumber, sourceLib);
+        if (converted == Converted::Cancelled)
+            break;
+        if (converted == Converted::Moved) {
             ++done;
             if (moved)
                 moved(row);
@@ -370,10 +568,14 @@ MoveOutcome MoveCommand::moveList(const QString &sourceLib, const QList<MoveList
             ++errors;
         }
     }
-    m_dm.window.showMessage(MoveSummary(done, errors, count - position), MessageIcon::Information);
+    const int notMoved = count - position;
+    QString summary = MoveSummary(done, errors, notMoved);
     if (errors > 0)
-        return MoveOutcome::Failed;
-    return position < count ? MoveOutcome::Cancelled : MoveOutcome::Done;
+        summary += failureDetails(errors);
+    m_dm.window.showMessage(summary, MessageIcon::Information);
+    if (errors > 0)
+        return ended(MoveOutcome::Failed, done, errors, notMoved);
+    return ended(position < count ? MoveOutcome::Cancelled : MoveOutcome::Done, done, errors, notMoved);
 }
 
 QString MoveSummary(int moved, int errors, int notMoved)

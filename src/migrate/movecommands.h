@@ -33,7 +33,11 @@ struct MoveListRow {
 // changed) a target that is empty, unknown or the source library itself, an unknown source library,
 // missing rights, and a number that is not a folder of the source library; from then on libraries
 // carry the DM's own spelling of their names. While the command runs the move-running flag is set
-// and the window keeps only Cancel live; a cancel takes effect before the next folder of a list.
+// and the window keeps only Cancel live, its events running at least every tenth of a second; a cancel
+// takes effect at the running folder's next safe point, which keeps that folder's source whole.
+//
+// Every command that gets past its question starts its counters from 0 and writes a "Move: started"
+// and a "Move: ended" line to the log whatever Verbose Logging says; a refusal writes "Move: refused".
 //
 // Given a preview, a command asks nothing and moves nothing: a refusal of its checks goes into the
 // preview (missing rights do not stop it) and each folder of its list is previewed instead of moved.
@@ -44,7 +48,8 @@ public:
     // Told the position, in the list given, of each folder that moved.
     using RowMoved = std::function<void(qsizetype row)>;
 
-    MoveCommand(DmContext &dm, MoveFlags &flags, QString lockFile, MovePreview *preview = nullptr);
+    // The move lock lies beside the installation file.
+    MoveCommand(DmContext &dm, MoveFlags &flags, QString installationFile, MovePreview *preview = nullptr);
 
     // Where the report of a command that gets past its question goes; empty (the default): a new file
     // beside the log.
@@ -63,6 +68,21 @@ public:
 private:
     class Frame;
     class Pace;
+    enum class Converted { Moved, Failed, Cancelled };
+    // What the report has heard and counted, to tell what one stretch of the command did.
+    struct Tally {
+        qsizetype failures = 0;
+        int made = 0;
+        int removed = 0;
+    };
+
+    void startCommand(const QString &verb, const QString &source, const QString &operand);
+    QString commandText() const;
+    void started(int folders);
+    MoveOutcome ended(MoveOutcome outcome, int moved, int errors, int notMoved);
+    QString reportPath() const;
+    Tally tally() const;
+    QString failureDetails(int failed) const;
 
     bool begin(Frame &frame, QString &sourceLib);
     bool mayMove(const QString &target);
@@ -71,16 +91,25 @@ private:
     std::optional<QList<MoveListRow>> libraryList(const QString &library);
     MoveOutcome moveList(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst,
                          const RowMoved &moved);
-    bool convert(const Pace &pace, int position, int count, int docNumber, const QString &sourceLib);
+    Converted convert(Pace &pace, int position, int docNumber, const QString &sourceLib);
     MoveOutcome refuse(const QString &text);
     MoveOutcome preview(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst);
 
     DmContext &m_dm;
     MoveFlags &m_flags;
-    QString m_lockFile;
+    QString m_installationFile;
+    QString m_verb; // the command, its source library and its operand as the command line names them
+    QString m_source;
+    QString m_operand;
     QString m_target;
     QString m_reportFile;
     MovePreview *m_preview;
+    // What the folders that failed left behind, for the closing message.
+    struct {
+        QString firstReason;
+        int made = 0;
+        int removed = 0;
+    } m_failures;
 };
 
 // The closing summary of the list commands.

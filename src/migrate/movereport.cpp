@@ -66,6 +66,8 @@ MoveReport::~MoveReport()
 
 void MoveReport::write(const ReportItem &item, ReportAction action, const QString &result)
 {
+    if (result == u"ok")
+        ++m_succeeded[action];
     if (!m_file.isOpen())
         return;
     const QStringList fields{

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -43,6 +44,10 @@ public:
     // result: "ok", or the cause of a failure.
     void write(const ReportItem &item, ReportAction action, const QString &result);
 
+    // How many rows of that action succeeded so far, written to the file or not: what a failed move
+    // tells the user it left behind.
+    int succeeded(ReportAction action) const { return m_succeeded.value(action); }
+
     // What a step learns that its caller cannot see from the step's result.
     void note(ReportAction action) { m_notes |= 1u << unsigned(action); }
 
@@ -64,6 +69,7 @@ private:
         QString text;
     };
     QList<Failure> m_failures;
+    QHash<ReportAction, int> m_succeeded;
     unsigned m_notes = 0;
 };
 

@@ -30,6 +30,17 @@ bool MoveWalk::walk()
     return checkTarget() && identify() && walkParents() && walkChildren() && findOutsideParents();
 }
 
+bool MoveWalk::stopAsked()
+{
+    if (!m_stopped && m_stop && m_stop()) {
+        m_stopped = true;
+        m_log.WriteLog(QStringLiteral("The move of folder #") + NumberText(m_number) +
+                       QStringLiteral(" stops here at the user's request - its source is kept"));
+        m_log.WriteDashLine();
+    }
+    return m_stopped;
+}
+
 bool MoveWalk::refuse(const QString &line)
 {
     m_refusal = line;
@@ -163,6 +174,8 @@ bool MoveWalk::walkParents()
         const ChainRow row = chain[i];
         if (standsForItself(row.library))
             continue;
+        if (stopAsked())
+            return false;
         m_log.ShowStatus(QStringLiteral("Identifying parents for folder #") + NumberText(row.number) + u' ' +
                          Quoted(row.name) + QStringLiteral(" in library ") + row.library);
         m_log.WriteDashLine();
@@ -238,6 +251,8 @@ bool MoveWalk::walkChildren()
         const QString library = i < 0 ? m_source : children[i].library;
         if (i >= 0 && (!children[i].isFolder() || children[i].repeat || standsForItself(library)))
             continue;
+        if (stopAsked())
+            return false;
         m_log.ShowStatus(QStringLiteral("Identifying children for folder #") + NumberText(folder) +
                          QStringLiteral(" in library ") + library);
         m_log.WriteDashLine();
@@ -296,6 +311,8 @@ bool MoveWalk::findOutsideParents()
     for (const ChildRow &child : std::as_const(children)) {
         if (!child.isFolder() || child.repeat || standsForItself(child.library))
             continue;
+        if (stopAsked())
+            return false;
         const std::optional<QList<ParentRow>> parents = parentsOf(child.number, child.library);
         if (!parents)
             return false;
@@ -321,4 +338,3 @@ bool MoveWalk::findOutsideParents()
     }
     return true;
 }
-

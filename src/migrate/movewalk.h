@@ -6,6 +6,8 @@
 #include <QList>
 #include <QSet>
 
+#include <functional>
+
 #include <optional>
 
 // Document numbers are per library: an item is named by its number and its library, whose name is
@@ -62,6 +64,13 @@ public:
     // the tree. False when the folder cannot be moved; the reason is logged.
     bool walk();
 
+    // Asked before each folder the walk reads; true ends the walk there, without an "Error:" line.
+    void setStop(std::function<bool()> stop) { m_stop = std::move(stop); }
+    // The walk, or a pass after it, ended because a stop was asked for.
+    bool stopped() const { return m_stopped; }
+    // Asks the stop check; once it says stop, the move is over and stays so.
+    bool stopAsked();
+
     bool refuse(const QString &line);
     // The last line refuse() logged: why the walk, or a pass after it, gave up.
     const QString &refusal() const { return m_refusal; }
@@ -105,6 +114,8 @@ private:
     QString m_target;
     QString m_name;
     QString m_refusal;
+    std::function<bool()> m_stop;
+    bool m_stopped = false;
     QSet<ItemKey> m_open, m_closed; // folders of the tree being searched for a cycle, and those done
 };
 

@@ -1,9 +1,9 @@
 #include "migrate/securitycopy.h"
 
 #include "dm/connectlibrary.h"
-#include "dmapi/dmerror.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
+#include "dmapi/dmerror.h"
 #include "migrate/foldersteps.h"
 #include "settings/leadingnumber.h"
 #include "settings/product.h"
@@ -141,6 +141,9 @@ bool SecurityCopy::readSource()
         m_failure = QStringLiteral("the trustees of the source folder could not be read");
         return false;
     }
+    // A folder without security rows has nothing to count: it goes straight to open access.
+    if (m_source->rowCount() == 0)
+        return true;
     for (const FolderTrustee &trustee : std::as_const(m_source->trustees))
         m_log.WriteLog((trustee.group ? QStringLiteral("Group ") : QStringLiteral("User ")) + trustee.id +
                        QStringLiteral(" will be added with rights ") + NumberText(trustee.rights));
@@ -330,14 +333,16 @@ bool AccessWider(const FolderAccess &target, const FolderAccess &source, const Q
 }
 
 QStringList AccessDifferences(const FolderAccess &copy, const FolderAccess &source, const QString &moverId,
-                              const QString &sourceText, const std::function<bool(const FolderTrustee &)> &known)
+                              const QString &sourceText,
+                              const std::function<bool(const FolderTrustee &)> &known)
 {
     QStringList differences;
     if (AccessWider(copy, source, moverId))
         differences << QStringLiteral("gives wider access than ") + sourceText;
     if (source.isOpen()) {
         if (!copy.isOpen())
-            differences << QStringLiteral("is not open to every user as ") + sourceText + QStringLiteral(" is");
+            differences << QStringLiteral("is not open to every user as ") + sourceText +
+                               QStringLiteral(" is");
         return differences;
     }
     for (const FolderTrustee &trustee : source.trustees) {
@@ -349,8 +354,8 @@ QStringList AccessDifferences(const FolderAccess &copy, const FolderAccess &sour
             continue;
         differences << QStringLiteral("does not give ") +
                            (trustee.group ? QStringLiteral("group ") : QStringLiteral("user ")) + trustee.id +
-                           QStringLiteral(" the rights ") + NumberText(trustee.rights) + QStringLiteral(" that ") +
-                           sourceText + QStringLiteral(" gives");
+                           QStringLiteral(" the rights ") + NumberText(trustee.rights) +
+                           QStringLiteral(" that ") + sourceText + QStringLiteral(" gives");
     }
     return differences;
 }

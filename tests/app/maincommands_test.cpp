@@ -88,6 +88,8 @@ protected:
         }
         builder->setParameter("LIB_A", "DOCSParms.Region", "North");
         QDir().mkpath(programFolder());
+        // Each test its own log and reports, which lie in the data directory.
+        qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
     }
 
     void start()
@@ -98,7 +100,7 @@ protected:
         program = std::make_unique<Program>(
             ProgramEnvironment{.programPath = programFolder() + "/korvel",
                                .settingsDirectory = dir.filePath("settings"),
-                                   .installationFile = dir.filePath("installation.ini")},
+                               .installationFile = dir.filePath("installation.ini")},
             std::make_unique<LocalDmFactory>(localDm),
             [this](const QString &text, MessageIcon icon, MessageButtons buttons) {
                 messages.push_back({text, icon});
@@ -387,8 +389,9 @@ TEST_F(MainCommandsTest, CancelActsOnceAndOnlyWhileAMoveRuns)
     cancel->click();
     cancel->click();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Task Canceled - the current folder stops at its next safe point and keeps its source; "
-         "run the move again to finish it.");
+    EXPECT_EQ(messages[0].text,
+              "Task Canceled - the current folder stops at its next safe point and keeps its source; "
+              "run the move again to finish it.");
     EXPECT_EQ(messages[0].icon, MessageIcon::Information);
     EXPECT_FALSE(program->moveFlags().moveRunning);
     EXPECT_TRUE(program->moveFlags().cancelRequested);

@@ -54,6 +54,7 @@ public:
     {
         QDir().mkpath(dir.filePath("dm"));
         QDir().mkpath(dir.filePath("bin"));
+        qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
         builder = std::make_unique<InstallationBuilder>(
             dir.filePath("dm"), "JSMITH",
             QList<LibraryConfig>{InstallationBuilder::library("LIB_A"),
@@ -157,23 +158,24 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
              t.choose(t.publicNode()->child(1), "MNConvertFolder");
          },
          {"Alpha"},
-         {"1", "1", "1", ""},
+         {"1", "1", "1", "0"},
          "Folder \"Beta\" moved to library LIB_B",
-         "Folder 1 of 1, item 1 of 1"},
+         "Folder 1 of 1"},
         {"a whole category, loaded first",
          {},
          [](MoveMenuWorld &t) { t.choose(t.publicNode(), "MNConvertAllFolders"); },
          {"gone"},
-         {"2", "2", "2", ""},
+         {"2", "2", "2", "0"},
          "2 folder(s) migrated with 0 error(s).",
-         "Folder 2 of 2, item 1 of 1"},
+         "Folder 2 of 2"},
         {"a category whose first folder fails",
          "save:1",
          [](MoveMenuWorld &t) { t.choose(t.publicNode(), "MNConvertAllFolders"); },
          {"Alpha"},
          {"2", "1", "1", "1"},
-         "1 folder(s) migrated with 1 error(s).",
-         "Folder 2 of 2, item 1 of 1"},
+         "1 folder(s) migrated with 1 error(s).\n\nFirst reason: Unable to save profile object for folder "
+         "\"Alpha\"",
+         "Folder 2 of 2"},
         {"a category cancelled before its first folder",
          {},
          [](MoveMenuWorld &t) {
@@ -181,7 +183,7 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
              t.choose(t.publicNode(), "MNConvertAllFolders");
          },
          {"Alpha", "Beta"},
-         {"2", "", "", ""},
+         {"2", "0", "0", "0"},
          "0 folder(s) migrated with 0 error(s). Task Canceled - 2 folder(s) not moved.",
          {}},
     };
@@ -199,7 +201,7 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
         EXPECT_TRUE(w.shown.back().treeEnabled);
         EXPECT_TRUE(QFile::exists(w.opened[0]));
         const MoveMenuWorld::Shown &summary = w.shown[w.shown.size() - 2];
-        EXPECT_EQ(summary.text, c.summary);
+        EXPECT_TRUE(summary.text.startsWith(c.summary)) << summary.text.toStdString();
         EXPECT_FALSE(summary.treeEnabled);
         EXPECT_FALSE(summary.exitEnabled);
         EXPECT_TRUE(summary.cancelEnabled);

@@ -62,6 +62,8 @@ protected:
         }
         registry("9.0", "3");
         QDir().mkpath(programFolder());
+        // Each test its own log and reports, which lie in the data directory.
+        qputenv("XDG_DATA_HOME", dir.filePath("data").toUtf8());
     }
     ~StartupTest() override { qunsetenv("KORVEL_REGISTRY"); }
 
@@ -204,7 +206,9 @@ TEST_F(StartupTest, AFullStartLeavesTheMainWindowWaitingWithEveryLibrary)
     EXPECT_EQ(child<QLabel>("LabelUserName")->toolTip(), "JSMITH primary library is LIB_A");
     EXPECT_EQ(child<QLabel>("LabelPrimaryGroup")->text(), "DOCS_USERS");
     EXPECT_FALSE(window().findChild<QAction *>("MNHelpReadme")->isVisible());
-    const QString logPath = QDir::toNativeSeparators(programFolder() + "/" + Product + ".LOG");
+    // The log lies in the user's data directory, never beside the program.
+    const QString logPath =
+        QDir::toNativeSeparators(qEnvironmentVariable("XDG_DATA_HOME") + "/korvel/" + Product + ".LOG");
     EXPECT_EQ(child<QPushButton>("ButtonLogDir")->toolTip(), logPath);
     EXPECT_EQ(program->log().configuredLogPath(), logPath);
 

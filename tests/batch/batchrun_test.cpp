@@ -349,8 +349,10 @@ TEST(BatchRunTest, EveryDemoFolderPreviewsWithNothingChanged)
     for (const QString planted :
          {"Folder #1013 \"Shared Templates\" of library CORPORATE\n      Made as folder",
           "Warning: It is also filed outside the moved tree: it stays in library CORPORATE as well",
-          "Warning: Document #1011 lives in a third library, LEGAL: it stays there and is linked from library ARCHIVE",
-          "Warning: Document #1500 lives in a third library, ARCHIVE: it stays there and is linked from library "
+          "Warning: Document #1011 lives in a third library, LEGAL: it stays there and is linked from "
+          "library ARCHIVE",
+          "Warning: Document #1500 lives in a third library, ARCHIVE: it stays there and is linked from "
+          "library "
           "CORPORATE",
           "differ only in letter case: they become one folder in library ARCHIVE",
           "Error: JDOE does not have rights to manage folders in library LEGAL"})

@@ -45,8 +45,11 @@ TEST_F(ActivityLogTest, WithoutVerboseOnlyErrorsAndWarningsAreWrittenWithTheirOw
     log.WriteLog(QStringLiteral("Warning:   y  "));
     log.WriteLog(QStringLiteral("WARNING:z"));
     log.WriteLog(QStringLiteral("Errors are not a prefix"));
-    EXPECT_EQ(lines(), QStringList({"error: (" + Stamp + " x", "Warning: (" + Stamp + " y",
-                                    "WARNING: (" + Stamp + " z"}));
+    log.WriteLog(QStringLiteral("Move: started move-library A B"));
+    log.WriteLog(QStringLiteral("Moving Folder #1 is no audit line"));
+    EXPECT_EQ(lines(),
+              QStringList({"error: (" + Stamp + " x", "Warning: (" + Stamp + " y",
+                           "WARNING: (" + Stamp + " z", "Move: (" + Stamp + " started move-library A B"}));
 }
 
 TEST_F(ActivityLogTest, ImmediateRepeatsAreDroppedButErrorsCarryTheirStamp)

@@ -65,7 +65,8 @@ struct Move {
     QString top = {}; // the folder that heads the expected tree in the target; by default the moved one
     QString target = "LIB_SYB";
     QString source = "LIB_SQL";
-    ConvertProgress progress = {}; // called as the move goes
+    std::function<void(MovePhase, int done, int total)> progress = {}; // called as the move goes
+    std::function<bool()> stop = {};                                   // asked at each safe point
 };
 
 struct Case {
@@ -97,6 +98,23 @@ QStringList shape(const char *text)
 // sorts, the counters and the library check.
 TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
 {
+    // Folder "X" with two documents; a stop is asked for once the phase has come so far.
+    const auto cancelled = [](MovePhase phase, int at) {
+        return [phase, at](ConvertWorld &w) {
+            Move move{w.folder("LIB_SQL", "X", {w.doc("LIB_SQL", "x1"), w.doc("LIB_SQL", "x2")}), "X"};
+            auto reached = std::make_shared<bool>(phase == MovePhase::Walking);
+            move.progress = [phase, at, reached](MovePhase now, int done, int) {
+                *reached = *reached || (now == phase && done == at);
+            };
+            move.stop = [reached] { return *reached; };
+            return move;
+        };
+    };
+    const auto again = [](ConvertWorld &w, const Move &move) {
+        EXPECT_TRUE(ConvertFolder(*w.dm, move.folder, move.source, move.target));
+        EXPECT_EQ(w.tree("LIB_SYB", w.foldersNamed("LIB_SYB", "X").last()),
+                  R"(F LIB_SYB "X" | >D LIB_SQL "x1" | >D LIB_SQL "x2")");
+    };
     const auto toTarget = [](const QString &target) {
         return [target](ConvertWorld &w) {
             return Move{w.folder("LIB_SQL", "X", {w.doc("LIB_SQL", "x1")}), "X", {}, target};
@@ -335,8 +353,8 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
         {"a document filed into the folder while it moves",
          [](ConvertWorld &w) {
              Move move{w.folder("LIB_SQL", "X", {w.doc("LIB_SQL", "x1")}), "X"};
-             move.progress = [&w, folder = move.folder](int done, int) {
-                 if (done == 0)
+             move.progress = [&w, folder = move.folder](MovePhase phase, int done, int) {
+                 if (phase == MovePhase::Linking && done == 0)
                      w.builder.link("LIB_SQL", folder, "LIB_SQL", w.builder.addDocument("LIB_SQL", "late"));
              };
              return move;
@@ -365,14 +383,31 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
         {"the new folder closed to others before the sources are removed",
          [](ConvertWorld &w) {
              Move move{w.folder("LIB_SQL", "X", {w.doc("LIB_SQL", "x1")}), "X"};
-             move.progress = [&w](int done, int total) {
-                 if (done == total)
-                     w.builder.db("LIB_SYB").exec("UPDATE PROFILE SET DEFAULT_RIGHTS = 1 WHERE DOCNAME = 'X'");
+             move.progress = [&w](MovePhase phase, int done, int total) {
+                 if (phase == MovePhase::Linking && done == total)
+                     w.builder.db("LIB_SYB").exec(
+                         "UPDATE PROFILE SET DEFAULT_RIGHTS = 1 WHERE DOCNAME = 'X'");
              };
              return move;
          },
          false, R"(F LIB_SYB "X" | >D LIB_SQL "x1")",
          shape("is not open to every user as folder #1002 in library LIB_SQL is"), 1},
+        // A cancel is no failure: no "Error:" line, the source whole, and the same move run again finishes.
+        {"cancelled while the tree is walked", cancelled(MovePhase::Walking, 0), false, "", {}, 0, again},
+        {"cancelled between items",
+         cancelled(MovePhase::Linking, 1),
+         false,
+         R"(F LIB_SYB "X" | >D LIB_SQL "x1")",
+         {},
+         1,
+         again},
+        {"cancelled after the check, before any removal",
+         cancelled(MovePhase::Checking, 2),
+         false,
+         R"(F LIB_SYB "X" | >D LIB_SQL "x1" | >D LIB_SQL "x2")",
+         {},
+         1,
+         again},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -385,12 +420,14 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
         const QStringList planted = w.violations();
         w.lines();
         QList<std::pair<int, int>> steps;
-        const bool moved =
-            ConvertFolder(*w.dm, move.folder, move.source, move.target, [&](int done, int total) {
-                steps.append({done, total});
-                if (move.progress)
-                    move.progress(done, total);
-            });
+        FolderWatch watch{[&](MovePhase phase, int done, int total) {
+                              if (phase == MovePhase::Linking)
+                                  steps.append({done, total});
+                              if (move.progress)
+                                  move.progress(phase, done, total);
+                          },
+                          move.stop};
+        const bool moved = ConvertFolder(*w.dm, move.folder, move.source, move.target, watch);
         const QStringList log = w.lines();
 
         EXPECT_EQ(moved, c.moved);

@@ -5,7 +5,9 @@
 #include "migrate/movelock.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <functional>
 
@@ -25,7 +27,8 @@ public:
     using CreateFixture::foldersNamed, CreateFixture::violations;
     using SessionFixture::builder, SessionFixture::dm, SessionFixture::session, SessionFixture::window;
 
-    MoveCommand command() { return MoveCommand(*dm, flags, lockFile()); }
+    MoveCommand command() { return MoveCommand(*dm, flags, installation()); }
+    QString installation() const { return dir.filePath("installation.ini"); }
     QString lockFile() const { return dir.filePath("installation.ini.lock"); }
     QString current() const { return session.currentLibrary->name(); }
     QStringList lines() { return newLogLines(); }
@@ -193,6 +196,11 @@ TEST(MoveCommandTest, RefusesBeforeAnyQuestion)
             EXPECT_TRUE(std::any_of(lines.cbegin(), lines.cend(), [&](const QString &line) {
                 return line.startsWith("Error: (") && line.endsWith(logged);
             }));
+            // One audit line says which command was refused and why.
+            const QStringList audit = lines.filter(QRegularExpression("^Move: "));
+            ASSERT_EQ(audit.size(), 1) << audit.join('\n').toStdString();
+            EXPECT_TRUE(audit[0].contains(" refused move-")) << audit[0].toStdString();
+            EXPECT_TRUE(audit[0].endsWith(": " + logged)) << audit[0].toStdString();
             EXPECT_EQ(QFile::exists(w.lockFile()), w.otherMove != nullptr);
             EXPECT_FALSE(w.flags.moveRunning);
             EXPECT_EQ(w.current(), "LIB_SQL");
@@ -217,9 +225,12 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
         MoveOutcome outcome;
         QStringList texts; // the question, then the summary
         QList<qsizetype> moved;
-        std::map<MoveCounter, QString> counters;
-        std::function<void(CommandWorld &)> more = {};
+        std::map<MoveCounter, QString> counters; // from stale ones of an earlier command
+        QStringList audit;                       // part of each "Move:" line of the log
+        std::function<void(CommandWorld &, const QStringList &log)> more = {};
     };
+    const QString started = "started move-category LIB_SQL shared LIB_SYB by JSMITH, installation ";
+    const QString ended = "ended move-category LIB_SQL shared LIB_SYB: ";
     const auto category = [](const QStringList &names) {
         return [names](CommandWorld &w) {
             QList<MoveListRow> rows;
@@ -238,13 +249,19 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
          MessageAnswer::Yes,
          MoveOutcome::Failed,
          {"Are you ready to move 4 Shared/Personal folder(s) to library LIB_SYB?",
-          "2 folder(s) migrated with 1 error(s)."},
+          "2 folder(s) migrated with 1 error(s).\n\nFirst reason: Document #1003 is not a folder of library "
+          "LIB_SQL - "
+          "cannot continue with this folder\n\nThe folder that failed is kept whole in library LIB_SQL. "
+          "Library "
+          "LIB_SYB holds nothing new of it. Running the same move again finishes it once the cause is "
+          "mended."},
          {0, 3},
          {{MoveCounter::Total, "4"},
           {MoveCounter::Read, "2"},
           {MoveCounter::Added, "2"},
           {MoveCounter::Errors, "1"}},
-         [](CommandWorld &w) {
+         {started, ended + "failed - 2 moved, 1 error(s); report "},
+         [](CommandWorld &w, const QStringList &) {
              QList<int> positions;
              for (const MoveProgress &p : w.window.progress) {
                  EXPECT_EQ(p.folders, 4);
@@ -265,8 +282,12 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
          {"Are you ready to move 3 Shared/Personal folder(s) to library LIB_SYB?",
           "1 folder(s) migrated with 0 error(s). Task Canceled - 2 folder(s) not moved."},
          {0},
-         {{MoveCounter::Total, "3"}, {MoveCounter::Read, "1"}, {MoveCounter::Added, "1"}},
-         [](CommandWorld &w) {
+         {{MoveCounter::Total, "3"},
+          {MoveCounter::Read, "1"},
+          {MoveCounter::Added, "1"},
+          {MoveCounter::Errors, "0"}},
+         {started, ended + "cancelled - 1 moved, 0 error(s), 2 not moved; report "},
+         [](CommandWorld &w, const QStringList &) {
              EXPECT_EQ(w.foldersNamed("LIB_SQL", "B").size(), 1);
              EXPECT_EQ(w.foldersNamed("LIB_SQL", "C").size(), 1);
              EXPECT_EQ(w.foldersNamed("LIB_SYB", "B"), QList<int>{});
@@ -284,17 +305,22 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
          {"Are you ready to move 2 Shared/Personal folder(s) to library LIB_SYB?",
           "1 folder(s) migrated with 0 error(s). Task Canceled - 1 folder(s) not moved."},
          {0},
-         {{MoveCounter::Total, "2"}, {MoveCounter::Read, "1"}, {MoveCounter::Added, "1"}},
+         {{MoveCounter::Total, "2"},
+          {MoveCounter::Read, "1"},
+          {MoveCounter::Added, "1"},
+          {MoveCounter::Errors, "0"}},
+         {started, ended + "cancelled - 1 moved, 0 error(s), 1 not moved; report "},
          // Nothing opened a new session to reconnect.
-         [](CommandWorld &w) { EXPECT_FALSE(w.session.application); }},
+         [](CommandWorld &w, const QStringList &) { EXPECT_FALSE(w.session.application); }},
         {"answered No",
          category({"A"}),
          MessageAnswer::No,
          MoveOutcome::Declined,
          {"Are you ready to move 1 Shared/Personal folder(s) to library LIB_SYB?"},
          {},
+         {{MoveCounter::Read, "7"}},
          {},
-         [](CommandWorld &w) { EXPECT_EQ(w.foldersNamed("LIB_SQL", "A").size(), 1); }},
+         [](CommandWorld &w, const QStringList &) { EXPECT_EQ(w.foldersNamed("LIB_SQL", "A").size(), 1); }},
         {"an empty category",
          category({}),
          MessageAnswer::Yes,
@@ -302,7 +328,11 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
          {"Are you ready to move 0 Shared/Personal folder(s) to library LIB_SYB?",
           "0 folder(s) migrated with 0 error(s)."},
          {},
-         {{MoveCounter::Total, "0"}}},
+         {{MoveCounter::Total, "0"},
+          {MoveCounter::Read, "0"},
+          {MoveCounter::Added, "0"},
+          {MoveCounter::Errors, "0"}},
+         {started, ended + "done - 0 moved, 0 error(s); report "}},
         {"the library command reads its list in its own library and moves it last first",
          [](CommandWorld &w) {
              // LIB_SQL, the current library, holds folders of the same numbers that the user owns too.
@@ -312,7 +342,8 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
              const int beta = w.folder("LIB_ORA", "Beta");
              const int inside = w.folder("LIB_ORA", "Inside");
              w.builder.link("LIB_ORA", alpha, "LIB_ORA", inside);
-             w.folder("LIB_ORA", "Not owned");
+             // LIB_SQL's item of Beta's number filed in LIB_ORA does not make Beta anyone's item.
+             w.builder.link("LIB_ORA", w.folder("LIB_ORA", "Not owned"), "LIB_SQL", beta);
              for (const int folder : {alpha, beta, inside})
                  w.own("LIB_ORA", folder);
              return [](MoveCommand &c, const MoveCommand::RowMoved &) { return c.moveLibrary("LIB_ORA"); };
@@ -322,10 +353,15 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
          {"Are you ready to move 2 folder(s) from library LIB_ORA to library LIB_SYB?",
           "2 folder(s) migrated with 0 error(s)."},
          {},
-         {{MoveCounter::Total, "2"}, {MoveCounter::Read, "2"}, {MoveCounter::Added, "2"}},
-         [](CommandWorld &w) {
+         {{MoveCounter::Total, "2"},
+          {MoveCounter::Read, "2"},
+          {MoveCounter::Added, "2"},
+          {MoveCounter::Errors, "0"}},
+         {"started move-library LIB_ORA LIB_SYB by JSMITH, installation ",
+          "ended move-library LIB_ORA LIB_SYB: done - 2 moved, 0 error(s); report "},
+         [](CommandWorld &w, const QStringList &log) {
              QStringList moved;
-             for (const QString &line : w.lines())
+             for (const QString &line : log)
                  if (line.contains("successfully moved from library"))
                      moved << line.section('"', 1, 1);
              EXPECT_EQ(moved, (QStringList{"Beta", "Alpha"}));
@@ -339,13 +375,28 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
         const auto run = c.plant(w);
         w.window.scriptAnswers({c.answer});
         QList<qsizetype> moved;
+        w.window.setCounter(MoveCounter::Read, "7");
         MoveCommand command = w.command();
         EXPECT_EQ(run(command, [&](qsizetype row) { moved << row; }), c.outcome);
-        EXPECT_EQ(w.texts(), c.texts);
+        // The report's path is a temporary one; its line follows every failure.
+        QStringList texts = w.texts();
+        for (QString &text : texts)
+            if (const qsizetype report = text.indexOf("\nReport: "); report >= 0)
+                text.truncate(report);
+        EXPECT_EQ(texts, c.texts);
         EXPECT_EQ(moved, c.moved);
         EXPECT_EQ(w.window.counters, c.counters);
+        const QStringList log = w.lines();
+        const QStringList audit = log.filter(QRegularExpression("^Move: "));
+        ASSERT_EQ(audit.size(), c.audit.size()) << audit.join('\n').toStdString();
+        for (qsizetype i = 0; i < audit.size(); ++i)
+            EXPECT_TRUE(audit[i].contains(c.audit[i])) << audit[i].toStdString();
+        if (!audit.isEmpty()) {
+            EXPECT_TRUE(audit[0].contains(QDir::toNativeSeparators(w.installation()) + ", "))
+                << audit[0].toStdString();
+        }
         if (c.more)
-            c.more(w);
+            c.more(w, log);
         EXPECT_EQ(w.window.moveRunning, (std::vector<bool>{true, false}));
         EXPECT_EQ(w.window.progressHidden, 1);
         EXPECT_FALSE(w.flags.moveRunning);

@@ -103,6 +103,9 @@ TEST_F(SecurityCopyTest, OutcomesForEachSourceSecurityOnEveryEngine)
                 EXPECT_TRUE(warnings[i].contains(QString(c.warnings[i]).replace("TARGET", target)))
                     << warnings[i].toStdString();
             EXPECT_EQ(problems(lines).size() > warnings.size(), !c.copied);
+            // Rows are counted only when there are some.
+            EXPECT_EQ(lines.filter(" Trustee(s) found for Folder #").size(),
+                      c.source.trustees.isEmpty() ? 0 : 1);
             // The creation's own activity rows are gone, whatever the engine's date condition.
             EXPECT_EQ(
                 builder.db(target)

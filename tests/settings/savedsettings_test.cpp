@@ -137,7 +137,7 @@ TEST_F(SavedSettingsTest, AValueSavedUnchangedDoesNotRewriteTheFile)
         bool uniqueNames;
         bool rewritten;
     } steps[] = {
-        {"LIB_A", true, true}, {"LIB_A", true, false}, {"LIB_A", false, true},
+        {"LIB_A", true, true},   {"LIB_A", true, false}, {"LIB_A", false, true},
         {"LIB_A", false, false}, {"LIB_B", false, true}, {"LIB_B", false, false},
     };
     for (const auto &step : steps) {
@@ -146,5 +146,43 @@ TEST_F(SavedSettingsTest, AValueSavedUnchangedDoesNotRewriteTheFile)
         settings.saveUniqueNameWarning(step.library, step.uniqueNames);
         EXPECT_EQ(inode() != before, step.rewritten);
         EXPECT_EQ(settings.uniqueNameWarningSeen(step.library), step.uniqueNames);
+    }
+}
+
+// A file edited by hand reads [General] as every INI reader does; one an earlier build wrote with
+// [%General] still reads, [General] winning where both hold a key; the next save leaves only [General].
+TEST_F(SavedSettingsTest, GeneralSectionAsWrittenByHand)
+{
+    const struct {
+        const char *name;
+        const char *file;
+        const char *logFile;
+        const char *purge;
+    } cases[] = {
+        {"by hand", "[General]\nLogFile=/hand/K.LOG\nPurgeLogFile=1\n", "/hand/K.LOG", "1"},
+        {"an earlier build", "[%General]\nLogFile=/old/K.LOG\n", "/old/K.LOG", "absent"},
+        {"both", "[%General]\nLogFile=/old/K.LOG\nPurgeLogFile=7\n\n[General]\nLogFile=/hand/K.LOG\n",
+         "/hand/K.LOG", "7"},
+    };
+    const QString file = store.fileName("App");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir().mkpath(dir.path());
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(c.file);
+        out.close();
+        EXPECT_EQ(store.get("App", "General", "LogFile", "absent"), c.logFile);
+        EXPECT_EQ(store.get("App", "General", "PurgeLogFile", "absent"), c.purge);
+
+        store.save("App", "General", "Screen.Top", "120");
+        QFile in(file);
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        const QByteArray written = in.readAll();
+        EXPECT_FALSE(written.contains("%General")) << written.toStdString();
+        EXPECT_TRUE(written.contains("[General]"));
+        EXPECT_EQ(store.get("App", "General", "LogFile", "absent"), c.logFile);
+        EXPECT_EQ(store.get("App", "General", "PurgeLogFile", "absent"), c.purge);
+        EXPECT_EQ(store.get("App", "General", "Screen.Top", "absent"), "120");
     }
 }
