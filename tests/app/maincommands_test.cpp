@@ -32,11 +32,11 @@ namespace {
 class RecordingViewer : public FileViewer {
 public:
     explicit RecordingViewer(std::function<QString()> status) : m_status(std::move(status)) {}
-    bool open(const QString &fileName) override
+    ViewerStart open(const QString &fileName) override
     {
         opened << fileName;
         statusWhileStarting = m_status();
-        return true;
+        return {true, {}};
     }
     QStringList opened;
     QString statusWhileStarting;

@@ -26,10 +26,10 @@ namespace {
 class ListingViewer : public FileViewer {
 public:
     explicit ListingViewer(QStringList &opened) : m_opened(opened) {}
-    bool open(const QString &fileName) override
+    ViewerStart open(const QString &fileName) override
     {
         m_opened << fileName;
-        return true;
+        return {true, {}};
     }
 
 private:
