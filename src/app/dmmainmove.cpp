@@ -19,6 +19,10 @@
 namespace {
 
 constexpr int ProgressSteps = 1000;
+// A folder's share of the bar that its links fill, and the share its check takes after them; the
+// removal takes the rest.
+constexpr double LinkingShare = 0.8;
+constexpr double CheckingShare = 0.1;
 
 void enable(QObject *object, bool enabled)
 {
@@ -76,6 +80,8 @@ void DMMain::setMoveRunning(bool running)
             if (object)
                 enable(object, wasEnabled);
         m_disabledForMove.clear();
+        // A cancel's colour belongs to the move it stopped.
+        m_labelStatus->setPalette(QPalette());
         setLogMenusEnabled(m_logMenusEnabled);
         if (!m_pendingReport.isEmpty())
             offerReport(std::exchange(m_pendingReport, QString()));
@@ -92,21 +98,40 @@ void DMMain::setMoveRunning(bool running)
         for (QAction *action : menu->actions())
             disabled << action;
     for (QObject *object : std::as_const(disabled)) {
+        // A hidden action is inert (no entry, no shortcut) and reports itself disabled whatever it was
+        // set to: saving that and putting it back would leave it disabled once it shows again.
+        if (const auto *action = qobject_cast<const QAction *>(object); action && !action->isVisible())
+            continue;
         m_disabledForMove.append({QPointer<QObject>(object), enabled(object)});
         enable(object, false);
     }
 }
 
+// The bar measures a folder by its links; the check and the removal that follow take the last share of
+// the folder, so that the bar stands short of full while they run and the text names them.
 void DMMain::showProgress(const MoveProgress &progress)
 {
     QString text = QStringLiteral("Folder %1 of %2").arg(progress.folder).arg(progress.folders);
-    double done = progress.folder > 0 ? progress.folder - 1 : 0;
-    if (progress.items > 0) {
+    if (progress.items > 0)
         text += QStringLiteral(", item %1 of %2").arg(progress.item).arg(progress.items);
-        done += double(progress.item) / progress.items;
+    text += QStringLiteral(" - ") + MovePhaseText(progress.phase) + timeLeft(progress.secondsLeft);
+    double inFolder = 0;
+    switch (progress.phase) {
+    case MovePhase::Walking:
+        break;
+    case MovePhase::Linking:
+        inFolder = progress.items > 0 ? LinkingShare * progress.item / progress.items : 0;
+        break;
+    case MovePhase::Checking:
+        inFolder = LinkingShare;
+        break;
+    case MovePhase::Removing:
+        inFolder = LinkingShare + CheckingShare;
+        break;
     }
+    const double done = (progress.folder > 0 ? progress.folder - 1 : 0) + inFolder;
     m_progress->setValue(progress.folders > 0 ? int(done / progress.folders * ProgressSteps) : 0);
-    m_progress->setFormat(text + timeLeft(progress.secondsLeft));
+    m_progress->setFormat(text);
     m_progress->show();
 }
 
@@ -114,6 +139,7 @@ void DMMain::hideProgress()
 {
     m_progress->hide();
     m_progress->reset();
+    m_progress->resetFormat();
 }
 
 // The report is ready before the command hands the window back; it is offered once the window is live

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -174,6 +175,19 @@ TEST_F(DMMainTest, TheTreePopUpOffersTheMoveEntryThatFitsTheNode)
         Qt::LeftButton, tree()->visualItemRect(reinterpret_cast<QTreeWidgetItem *>(budget)).center());
     EXPECT_FALSE(child<QMenu>("MNConvertMain")->isVisible());
     EXPECT_TRUE(shown.empty());
+}
+
+// The bar names the phase, and stands short of full while the last folder is still checked or removed.
+TEST_F(DMMainTest, TheProgressNamesThePhase)
+{
+    auto *bar = child<QProgressBar>("ProgressMove");
+    window.showProgress({2, 5, 40, 120, MovePhase::Linking, 40, 65});
+    EXPECT_EQ(bar->text(), "Folder 2 of 5, item 40 of 120 - linking - about 1 min 5 s left");
+    for (const MovePhase phase : {MovePhase::Checking, MovePhase::Removing}) {
+        window.showProgress({.folder = 1, .folders = 1, .item = 3, .items = 3, .phase = phase});
+        EXPECT_EQ(bar->text(), "Folder 1 of 1, item 3 of 3 - " + MovePhaseText(phase));
+        EXPECT_LT(bar->value(), bar->maximum());
+    }
 }
 
 TEST_F(DMMainTest, TheTreeReportsExpansionsAndClicksAndShowsTheOpenPicture)
