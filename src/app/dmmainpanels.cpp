@@ -60,6 +60,7 @@ void DMMain::buildPanels()
     m_tree->setColumnCount(1);
     m_tree->setUniformRowHeights(true);
     m_tree->setIconSize(QSize(16, 16));
+    m_tree->installEventFilter(this);
     m_tree->viewport()->installEventFilter(this);
     m_folderTree = std::make_unique<FolderTreeWidget>(*m_tree);
     connect(m_tree, &QTreeWidget::itemExpanded, this,
