@@ -8,7 +8,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -99,6 +101,15 @@ void DMMain::closeEvent(QCloseEvent *event)
 
 bool DMMain::eventFilter(QObject *watched, QEvent *event)
 {
+    // The platform turns the Menu key into a keyboard context menu event; Shift+F10 comes as a key.
+    if (watched == m_tree &&
+        ((event->type() == QEvent::ContextMenu &&
+          static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) ||
+         (event->type() == QEvent::KeyPress &&
+          static_cast<QKeyEvent *>(event)->keyCombination() == QKeyCombination(Qt::SHIFT, Qt::Key_F10)))) {
+        TVRootFolder_MenuKey();
+        return true;
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (watched == m_tree->viewport() && mouse->button() == Qt::RightButton) {

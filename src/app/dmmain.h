@@ -19,6 +19,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // The main window: the folder tree, the target library list, the options, the move counters, the
 // status line and the session labels, with the File and Help menus and the two pop-up menus (the
@@ -107,6 +108,8 @@ public:
     // menu that fits the point (in the widget's coordinates), or nothing.
     void TVRootFolder_MouseDown(Qt::MouseButton button, const QPoint &point);
     void LabelLibraryName_MouseDown(Qt::MouseButton button, const QPoint &point);
+    // The Menu key or Shift+F10 in the tree: the right button's menu for the selected node, at the node.
+    void TVRootFolder_MenuKey();
 
 signals:
     // A tree node was expanded or clicked.
@@ -149,6 +152,8 @@ private:
     void buildPanels();
     void buildMenus();
     void showConvertMenu(const ConvertMenuChoice &choice, const QPoint &globalPoint);
+    // The menu that fits the item, at point (in the viewport's coordinates), or nothing.
+    void popUpConvertMenu(QTreeWidgetItem *item, const QPoint &point);
     void buildMoveProgress();
 
     QLabel *counterLabel(MoveCounter which) const;

@@ -130,17 +130,30 @@ void DMMain::showConvertMenu(const ConvertMenuChoice &choice, const QPoint &glob
     m_convertMain->popup(globalPoint);
 }
 
-void DMMain::TVRootFolder_MouseDown(Qt::MouseButton button, const QPoint &point)
+void DMMain::popUpConvertMenu(QTreeWidgetItem *item, const QPoint &point)
 {
-    if (button != Qt::RightButton)
-        return;
-    QTreeWidgetItem *item = m_tree->itemAt(point);
     const std::optional<ConvertMenuChoice> choice =
         ConvertMenuFor(*m_folderTree, FolderTreeWidget::node(item));
     if (!choice)
         return;
     m_tree->setCurrentItem(item);
     showConvertMenu(*choice, m_tree->viewport()->mapToGlobal(point));
+}
+
+void DMMain::TVRootFolder_MouseDown(Qt::MouseButton button, const QPoint &point)
+{
+    if (button == Qt::RightButton)
+        popUpConvertMenu(m_tree->itemAt(point), point);
+}
+
+void DMMain::TVRootFolder_MenuKey()
+{
+    QTreeWidgetItem *item = m_tree->currentItem();
+    if (!item)
+        return;
+    m_tree->scrollToItem(item);
+    const QRect row = m_tree->visualItemRect(item);
+    popUpConvertMenu(item, QPoint(row.left() + m_tree->iconSize().width(), row.center().y()));
 }
 
 void DMMain::LabelLibraryName_MouseDown(Qt::MouseButton button, const QPoint &point)

@@ -76,6 +76,8 @@ void DMMain::setMoveRunning(bool running)
             if (object)
                 enable(object, wasEnabled);
         m_disabledForMove.clear();
+        // A cancel's colour belongs to the move it stopped.
+        m_labelStatus->setPalette(QPalette());
         setLogMenusEnabled(m_logMenusEnabled);
         if (!m_pendingReport.isEmpty())
             offerReport(std::exchange(m_pendingReport, QString()));
@@ -92,20 +94,26 @@ void DMMain::setMoveRunning(bool running)
         for (QAction *action : menu->actions())
             disabled << action;
     for (QObject *object : std::as_const(disabled)) {
+        // A hidden action is inert (no entry, no shortcut) and reports itself disabled whatever it was
+        // set to: saving that and putting it back would leave it disabled once it shows again.
+        if (const auto *action = qobject_cast<const QAction *>(object); action && !action->isVisible())
+            continue;
         m_disabledForMove.append({QPointer<QObject>(object), enabled(object)});
         enable(object, false);
     }
 }
 
+// The bar fills by the share of the command's work that the core counts done, so that it stands short
+// of full while a folder's check and removal still run; the text names the phase.
 void DMMain::showProgress(const MoveProgress &progress)
 {
     QString text = QStringLiteral("Folder %1 of %2").arg(progress.folder).arg(progress.folders);
-    double done = progress.folder > 0 ? progress.folder - 1 : 0;
-    if (progress.items > 0) {
+    if (progress.items > 0 && progress.phase == MovePhase::Linking)
         text += QStringLiteral(", item %1 of %2").arg(progress.item).arg(progress.items);
-        done += double(progress.item) / progress.items;
-    }
-    m_progress->setValue(progress.folders > 0 ? int(done / progress.folders * ProgressSteps) : 0);
+    text += QStringLiteral(" - ") + MovePhaseText(progress.phase);
+    if (progress.items > 0 && progress.phase != MovePhase::Linking)
+        text += QStringLiteral(", folder %1 of %2").arg(progress.item).arg(progress.items);
+    m_progress->setValue(int(progress.share * ProgressSteps));
     m_progress->setFormat(text + timeLeft(progress.secondsLeft));
     m_progress->show();
 }
@@ -114,6 +122,7 @@ void DMMain::hideProgress()
 {
     m_progress->hide();
     m_progress->reset();
+    m_progress->resetFormat();
 }
 
 // The report is ready before the command hands the window back; it is offered once the window is live

@@ -60,6 +60,7 @@ void DMMain::buildPanels()
     m_tree->setColumnCount(1);
     m_tree->setUniformRowHeights(true);
     m_tree->setIconSize(QSize(16, 16));
+    m_tree->installEventFilter(this);
     m_tree->viewport()->installEventFilter(this);
     m_folderTree = std::make_unique<FolderTreeWidget>(*m_tree);
     connect(m_tree, &QTreeWidget::itemExpanded, this,
@@ -145,6 +146,9 @@ void DMMain::buildPanels()
     m_labelStatus = label(QStringLiteral("LabelStatus"), QString(), status);
     m_labelStatus->setMinimumHeight(m_labelStatus->fontMetrics().height() + 4);
     m_labelStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long status (a cancel's says what happens next) wraps instead of widening the window.
+    m_labelStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_labelStatus->setWordWrap(true);
     m_labelInstallation = new ElidedLabel(status);
     m_labelInstallation->setObjectName(QStringLiteral("LabelInstallation"));
     m_labelInstallation->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);

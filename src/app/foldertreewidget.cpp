@@ -1,6 +1,7 @@
 #include "app/foldertreewidget.h"
 
 #include "app/treeimages.h"
+#include "browse/foldertags.h"
 
 #include <QTreeWidget>
 
@@ -8,6 +9,18 @@ namespace {
 constexpr int TagRole = Qt::UserRole;
 constexpr int ImageRole = Qt::UserRole + 1;
 constexpr int ExpandedImageRole = Qt::UserRole + 2;
+// What a node stands for, for the command line, which takes folders by number and library; a library
+// node says nothing its text does not, and a placeholder nothing at all.
+QString toolTip(const QString &text, const QString &tag, const QString &library)
+{
+    if (tag.isEmpty() || tag == LibraryTag(library))
+        return {};
+    const qint32 number = FolderNumber(tag);
+    if (number > 0)
+        return QStringLiteral("Folder #%1 in library %2").arg(number).arg(library);
+    return text + QStringLiteral(" folders of library ") + library;
+}
+
 } // namespace
 
 FolderTreeWidget::FolderTreeWidget(QTreeWidget &tree) : m_tree(tree)
@@ -49,6 +62,10 @@ TreeNode FolderTreeWidget::addNode(TreeNode parent, const QString &text, const Q
     created->setData(0, ImageRole, image);
     created->setData(0, ExpandedImageRole, expandedImage);
     created->setIcon(0, icon(image));
+    QTreeWidgetItem *top = parent == TreeNode::None ? created : item(parent);
+    while (top->parent())
+        top = top->parent();
+    created->setToolTip(0, toolTip(text, tag, top->text(0)));
     if (parent == TreeNode::None)
         m_tree.addTopLevelItem(created);
     else

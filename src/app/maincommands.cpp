@@ -73,5 +73,6 @@ void Program::Button_Cancel_Click()
     m_window.setStatusColor(QColor(0x00, 0x00, 0xC0));
     moveFlags().moveRunning = false;
     moveFlags().cancelRequested = true;
-    m_window.showMessage(CancelMessage(), MessageIcon::Information);
+    // Said, not asked: the move goes on to its next safe point without waiting for the user.
+    m_log.ShowStatus(CancelMessage());
 }

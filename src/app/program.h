@@ -68,7 +68,8 @@ public:
     void MNHelpReadme_Click();
     // The DM settings viewer, modal; the current library is the same before and after it.
     void MNQentOptions_Click();
-    // Cancels the running move: acts only while a move runs and has not been cancelled yet.
+    // Cancels the running move: acts only while a move runs and has not been cancelled yet, and says so
+    // in the status line and the log without waiting for an answer.
     void Button_Cancel_Click();
 
     DMMain &window() { return m_window; }

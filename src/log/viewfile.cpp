@@ -9,10 +9,17 @@ void StartViewer(FileCommandWindow &window, FileViewer &viewer, const QString &f
     window.setMousePointer(MousePointer::Hourglass);
     window.setStatusText(statusText);
     window.processEvents();
-    viewer.open(fileName);
+    const ViewerStart start = viewer.open(fileName);
     window.setStatusText(remembered);
     window.setMousePointer(MousePointer::Default);
     window.processEvents();
+    if (!start.started)
+        window.showMessage(
+            QStringLiteral("No viewer could be started to show ") + fileName + QStringLiteral(".\nTried: ") +
+                start.tried +
+                QStringLiteral(".\nSet KORVEL_VIEWER to a program that shows text files, or open "
+                               "the file yourself."),
+            MessageIcon::Warning);
 }
 
 void ViewFile(FileCommandWindow &window, FileViewer &viewer, const QString &fileName)

@@ -11,12 +11,15 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -40,10 +43,15 @@ protected:
         return list;
     }
 
-    // Right-presses the tree over an item (or a point) and returns the visible entries of the pop-up.
+    // Right-presses the tree over an item (or a point), or presses keys, and returns the visible entries
+    // of the pop-up.
     QStringList popUpAt(const QPoint &point)
     {
-        QTest::mousePress(tree()->viewport(), Qt::RightButton, {}, point);
+        return popUp([&] { QTest::mousePress(tree()->viewport(), Qt::RightButton, {}, point); });
+    }
+    QStringList popUp(const std::function<void()> &press)
+    {
+        press();
         QMenu *menu = child<QMenu>("MNConvertMain");
         QStringList visible;
         if (menu->isVisible())
@@ -115,12 +123,11 @@ TEST_F(DMMainTest, MenusCarryTheirCaptionsAndShortcuts)
               QStringList({"MNQentOptions|Display Current DM Settings|", "MNHelpLine01|-|",
                            "MNHelpReadme|View &Readme|", "MNKorvelHelp|About|F1"}));
     EXPECT_EQ(child<QMenu>("MNConvertMain")->title(), "Main");
-    EXPECT_EQ(
-        entries(child<QMenu>("MNConvertMain")),
-        QStringList({"MNPreviewMove|Preview move…|", "MNConvertFolder|Move Folder|",
-                     "MNConvertAllFolders|Move all folders for this User|",
-                     "MNConvertLibrary|Move all folders from this library|", "MNConvertLine01|-|",
-                     "MNRefresh|Refresh|F5"}));
+    EXPECT_EQ(entries(child<QMenu>("MNConvertMain")),
+              QStringList({"MNPreviewMove|Preview move…|", "MNConvertFolder|Move Folder|",
+                           "MNConvertAllFolders|Move all folders for this User|",
+                           "MNConvertLibrary|Move all folders from this library|", "MNConvertLine01|-|",
+                           "MNRefresh|Refresh|F5"}));
     EXPECT_EQ(child<QMenu>("MNLibMain")->title(), "Libraries");
     EXPECT_EQ(entries(child<QMenu>("MNLibMain")), QStringList({"MNLibList|LibList|"}));
 
@@ -168,12 +175,35 @@ TEST_F(DMMainTest, TheTreePopUpOffersTheMoveEntryThatFitsTheNode)
     ASSERT_EQ(refreshed.count(), 2);
     EXPECT_EQ(refreshed.at(0).at(0).value<TreeNode>(), budget);
     EXPECT_EQ(refreshed.at(1).at(0).value<TreeNode>(), budget);
+    // The Menu key (a keyboard context menu event) and Shift+F10 pop up the same menu at the selected node.
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, {}, {});
+    tree()->setCurrentItem(reinterpret_cast<QTreeWidgetItem *>(shared));
+    EXPECT_EQ(popUp([&] { QApplication::sendEvent(tree(), &menuKey); }), popUpOver(shared));
+    EXPECT_EQ(popUp([&] { QTest::keyClick(tree(), Qt::Key_F10, Qt::ShiftModifier); }), popUpOver(shared));
+    const QRect row = tree()->visualItemRect(reinterpret_cast<QTreeWidgetItem *>(shared));
+    EXPECT_TRUE(row.contains(tree()->viewport()->mapFromGlobal(child<QMenu>("MNConvertMain")->pos())));
+    EXPECT_EQ(reinterpret_cast<QTreeWidgetItem *>(budget)->toolTip(0), "Folder #1001 in library LIB");
+    EXPECT_EQ(reinterpret_cast<QTreeWidgetItem *>(shared)->toolTip(0),
+              "Shared/Personal folders of library LIB");
     EXPECT_TRUE(popUpOver(placeholder).isEmpty());
     EXPECT_TRUE(popUpAt(QPoint(5, tree()->viewport()->height() - 5)).isEmpty());
     window.TVRootFolder_MouseDown(
         Qt::LeftButton, tree()->visualItemRect(reinterpret_cast<QTreeWidgetItem *>(budget)).center());
     EXPECT_FALSE(child<QMenu>("MNConvertMain")->isVisible());
     EXPECT_TRUE(shown.empty());
+}
+
+// The bar names the phase, and stands short of full while the last folder is still checked or removed.
+TEST_F(DMMainTest, TheProgressNamesThePhase)
+{
+    auto *bar = child<QProgressBar>("ProgressMove");
+    window.showProgress({2, 5, 40, 120, MovePhase::Linking, 40, 0.3, 65});
+    EXPECT_EQ(bar->text(), "Folder 2 of 5, item 40 of 120 - linking - about 1 min 5 s left");
+    EXPECT_EQ(bar->value(), bar->maximum() * 3 / 10);
+    for (const MovePhase phase : {MovePhase::Checking, MovePhase::Removing}) {
+        window.showProgress({.folder = 1, .folders = 1, .item = 3, .items = 4, .phase = phase, .share = 0.9});
+        EXPECT_EQ(bar->text(), "Folder 1 of 1 - " + MovePhaseText(phase) + ", folder 3 of 4");
+    }
 }
 
 TEST_F(DMMainTest, TheTreeReportsExpansionsAndClicksAndShowsTheOpenPicture)

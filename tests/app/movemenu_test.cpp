@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -26,10 +27,10 @@ namespace {
 class ListingViewer : public FileViewer {
 public:
     explicit ListingViewer(QStringList &opened) : m_opened(opened) {}
-    bool open(const QString &fileName) override
+    ViewerStart open(const QString &fileName) override
     {
         m_opened << fileName;
-        return true;
+        return {true, {}};
     }
 
 private:
@@ -193,6 +194,8 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
         w.publicFolder("Alpha");
         w.publicFolder("Beta");
         w.start(c.faults);
+        auto *status = w.window().findChild<QLabel *>("LabelStatus");
+        const std::pair idle(status->text(), status->palette().color(QPalette::WindowText));
         c.choose(w);
         // Last, with the window live again, it offers the move's report, and Yes opens it.
         ASSERT_GE(w.shown.size(), 2u);
@@ -213,7 +216,10 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
         EXPECT_EQ(w.counters(), c.counters);
         EXPECT_TRUE(w.tree()->isEnabled());
         EXPECT_TRUE(w.action("MNKorvelExit")->isEnabled());
+        // Back to the idle look, a cancel's included: nothing of the move's progress stays shown.
         EXPECT_FALSE(w.window().findChild<QProgressBar *>("ProgressMove")->isVisible());
+        EXPECT_EQ(w.window().findChild<QProgressBar *>("ProgressMove")->format(), "%p%");
+        EXPECT_EQ(std::pair(status->text(), status->palette().color(QPalette::WindowText)), idle);
         EXPECT_FALSE(QFile::exists(w.dir.filePath("dm/installation.ini.lock")));
         EXPECT_EQ(LibraryCheck(*w.builder->dm()).violations(), QStringList{});
     }
@@ -262,5 +268,41 @@ TEST(MoveMenuTest, PreviewShowsWhatTheMoveWouldDoAndChangesNothing)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
         EXPECT_EQ(QString::fromUtf8(file.readAll()), list + "\n");
         EXPECT_FALSE(dialog->saveTo(w.dir.filePath("no such folder/preview.txt")));
+    }
+}
+
+// Whatever a command did with the pop-up's entries while it ran, the pop-up offers them as before.
+TEST(MoveMenuTest, ThePopUpIsAsBeforeAfterEveryKindOfCommand)
+{
+    // The command's node (the library, Public or folder Beta), its entry and the target; a failure
+    // planted in the category's first folder leaves Alpha to offer its entry.
+    const QList<std::tuple<int, QString, QString, QString>> cases = {
+        {2, "MNPreviewMove", "LIB_B", {}},
+        {2, "MNConvertFolder", "LIB_B", {}},
+        {1, "MNConvertAllFolders", "LIB_B", "save:1"},
+        {0, "MNConvertLibrary", "LIB_B", {}},
+        {2, "MNConvertFolder", "LIB_A", {}}}; // refused: the folder's own library
+    for (const auto &[node, entry, target, faults] : cases) {
+        SCOPED_TRACE(entry.toStdString() + " to " + target.toStdString());
+        MoveMenuWorld w;
+        w.publicFolder("Alpha");
+        w.publicFolder("Beta");
+        w.start(faults);
+        w.window().show();
+        w.publicNode()->setExpanded(true);
+        QTreeWidgetItem *nodes[] = {w.tree()->topLevelItem(0), w.publicNode(), w.publicNode()->child(1)};
+        const auto popUp = [&w](QTreeWidgetItem *item) {
+            w.window().TVRootFolder_MouseDown(Qt::RightButton, w.tree()->visualItemRect(item).center());
+            QStringList seen;
+            for (const QAction *a : w.window().findChild<QMenu *>("MNConvertMain")->actions())
+                if (a->isVisible())
+                    seen << a->text() + (a->isEnabled() ? "" : " disabled");
+            return seen;
+        };
+        const QStringList before = popUp(nodes[0]) + popUp(nodes[1]) + popUp(w.publicNode()->child(0));
+        w.window().findChild<QComboBox *>("ComboTargetLibrary")->setCurrentText(target);
+        popUp(nodes[node]);
+        w.action(entry)->trigger();
+        EXPECT_EQ(popUp(nodes[0]) + popUp(nodes[1]) + popUp(w.publicNode()->child(0)), before);
     }
 }

@@ -17,12 +17,12 @@ class RecordingViewer : public FileViewer {
 public:
     explicit RecordingViewer(const FakeWindow &window) : m_window(window) {}
 
-    bool open(const QString &fileName) override
+    ViewerStart open(const QString &fileName) override
     {
         opened << fileName;
         statusWhileStarting = m_window.statusText();
         pointerWhileStarting = m_window.pointer;
-        return starts;
+        return {starts, starts ? QString() : QStringLiteral("xdg-open (not found)")};
     }
 
     bool starts = true;
@@ -71,7 +71,7 @@ TEST_F(LogFileCommandTest, ViewWithoutANameDoesNothingAndAMissingFileIsReported)
 TEST_F(LogFileCommandTest, ViewStartsTheViewerWithTheFileAndRestoresTheWindow)
 {
     log.WriteLog(QStringLiteral("Error: something to look at"));
-    viewer.starts = false; // a viewer that cannot start changes nothing that the user sees
+    viewer.starts = false; // a viewer that cannot start is said to the user, with what was tried
     for (int round = 0; round < 2; ++round) {
         ViewFile(window, viewer, log.currentLogFileName());
         EXPECT_EQ(viewer.statusWhileStarting, "Loading " + logFile());
@@ -81,30 +81,47 @@ TEST_F(LogFileCommandTest, ViewStartsTheViewerWithTheFileAndRestoresTheWindow)
         viewer.starts = true;
     }
     EXPECT_EQ(viewer.opened, QStringList({logFile(), logFile()}));
-    EXPECT_TRUE(window.messages.empty());
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0].text, "No viewer could be started to show " + logFile() +
+                                           ".\nTried: xdg-open (not found).\nSet KORVEL_VIEWER to a program "
+                                           "that shows text files, or open the file yourself.");
+    EXPECT_EQ(window.messages[0].icon, MessageIcon::Warning);
     // Viewing does not log: the status text is only shown.
     EXPECT_EQ(ReadLogLines(logFile()).size(), 1);
 }
 
-TEST(ViewerCommandTest, TheEnvironmentNamesTheViewer)
+TEST(ViewerCommandTest, TheEnvironmentNamesTheViewers)
 {
+    using Candidate = ViewerCommand::Candidate;
     QProcessEnvironment environment;
-    EXPECT_EQ(ViewerCommand(environment).commandLine("/tmp/a b.LOG"),
-              QStringList({"xdg-open", "/tmp/a b.LOG"}));
     environment.insert("VISUAL", "  ");
-    EXPECT_EQ(ViewerCommand(environment).commandLine("f"), QStringList({"xdg-open", "f"}));
+    EXPECT_EQ(ViewerCommand(environment).candidates("/tmp/a b.LOG").value(2),
+              Candidate({"xdg-open", {"xdg-open", "/tmp/a b.LOG"}}));
     environment.insert("VISUAL", "gedit --new-window");
-    EXPECT_EQ(ViewerCommand(environment).commandLine("f"), QStringList({"gedit", "--new-window", "f"}));
     environment.insert("KORVEL_VIEWER", "\"/opt/my viewer/view\" -r");
-    EXPECT_EQ(ViewerCommand(environment).commandLine("f"), QStringList({"/opt/my viewer/view", "-r", "f"}));
+    EXPECT_EQ(ViewerCommand(environment).candidates("f"),
+              QList<Candidate>({{"$KORVEL_VIEWER", {"/opt/my viewer/view", "-r", "f"}},
+                                {"$VISUAL", {"gedit", "--new-window", "f"}},
+                                {"xdg-open", {"xdg-open", "f"}}}));
 }
 
-TEST(ViewerCommandTest, AViewerThatCannotStartIsReportedToTheCaller)
+// Each viewer is tried in turn, on the environment's own PATH.
+TEST(ViewerCommandTest, AViewerThatCannotStartIsReportedToTheCallerWithWhatWasTried)
 {
     QTemporaryDir dir;
+    QFile broken(dir.filePath("broken")); // executable, but nothing the system can run
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("\x01 not a program") > 0);
+    broken.close();
+    broken.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
     QProcessEnvironment environment;
     environment.insert("KORVEL_VIEWER", dir.filePath("no-such-viewer"));
-    EXPECT_FALSE(ViewerCommand(environment).open(dir.filePath("Korvel.LOG")));
+    environment.insert("VISUAL", broken.fileName() + " -x");
+    environment.insert("PATH", dir.path());
+    const ViewerStart start = ViewerCommand(environment).open(dir.filePath("Korvel.LOG"));
+    EXPECT_FALSE(start.started);
+    EXPECT_EQ(start.tried, "$KORVEL_VIEWER \"" + dir.filePath("no-such-viewer") +
+                               "\" (not found), $VISUAL \"" + broken.fileName() +
+                               " -x\" (could not be started), xdg-open (not found)");
 }
 
 TEST_F(LogFileCommandTest, PurgeAnsweredYesDeletesAndTheNextLineStartsTheFileAgain)
