@@ -35,17 +35,6 @@ bool enabled(const QObject *object)
     return qobject_cast<const QAction *>(object)->isEnabled();
 }
 
-QString timeLeft(qint64 seconds)
-{
-    if (seconds < 0)
-        return {};
-    if (seconds < 60)
-        return QStringLiteral(" - about %1 s left").arg(seconds);
-    if (seconds < 3600)
-        return QStringLiteral(" - about %1 min %2 s left").arg(seconds / 60).arg(seconds % 60);
-    return QStringLiteral(" - about %1 h %2 min left").arg(seconds / 3600).arg(seconds % 3600 / 60);
-}
-
 } // namespace
 
 // The bar takes a row of its own under the status frame, so that showing it never widens the window,
@@ -114,7 +103,9 @@ void DMMain::showProgress(const MoveProgress &progress)
     if (progress.items > 0 && progress.phase != MovePhase::Linking)
         text += QStringLiteral(", folder %1 of %2").arg(progress.item).arg(progress.items);
     m_progress->setValue(int(progress.share * ProgressSteps));
-    m_progress->setFormat(text + timeLeft(progress.secondsLeft));
+    if (const QString left = TimeLeftText(progress.secondsLeft); !left.isEmpty())
+        text += QStringLiteral(" - ") + left;
+    m_progress->setFormat(text);
     m_progress->show();
 }
 

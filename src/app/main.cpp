@@ -13,6 +13,10 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace {
 
 std::unique_ptr<DmFactory> localFactory(const std::shared_ptr<LocalDm> &dm)
@@ -44,14 +48,33 @@ int runBatch(int argc, char **argv, const CommandLine &commandLine)
         err << "Error: " << error.description() << Qt::endl;
         return ExitStartupFailed;
     }
+    QTextStream out(stdout);
+    ConsoleSetup terminal;
+#ifdef Q_OS_UNIX
+    terminal.progressLine = ::isatty(STDERR_FILENO) != 0;
+    if (::isatty(STDIN_FILENO))
+        terminal.ask = []() -> std::optional<QString> {
+            char line[256];
+            // An interrupt ends the wait with nothing read: the answer is No.
+            if (!std::fgets(line, sizeof line, stdin))
+                return std::nullopt;
+            return QString::fromLocal8Bit(line);
+        };
+#endif
     return RunBatch(
         commandLine,
         {QCoreApplication::applicationFilePath(), SettingsStore::defaultDirectory(), installationFile},
-        localFactory(dm), err);
+        localFactory(dm), {out, err, std::move(terminal)});
 }
 
 int runWindow(int argc, char **argv, const CommandLine &commandLine)
 {
+    // Qt would abort without a display; one line says why instead.
+    if (const QString missing = MissingDisplay(QProcessEnvironment::systemEnvironment());
+        !missing.isEmpty()) {
+        QTextStream(stderr) << "korvel: " << missing << Qt::endl;
+        return ExitStartupFailed;
+    }
     QApplication app(argc, argv);
     setApplicationFacts();
     // The program ends through its own unload, never because its last window closed.

@@ -9,11 +9,13 @@
 #include "log/logfilename.h"
 #include "migrate/foldersteps.h"
 #include "migrate/movecommands.h"
+#include "migrate/movereport.h"
 #include "settings/leadingnumber.h"
 #include "settings/product.h"
 
 #include <QFileInfo>
 
+#include <array>
 #include <csignal>
 
 namespace {
@@ -23,19 +25,65 @@ extern "C" void onInterrupt(int)
     InterruptBatch();
 }
 
-// Ctrl+C cancels the move for as long as the batch run lasts.
+// Ctrl+C, and the signals a closing terminal or a service manager send, cancel the move for as long as
+// the batch run lasts. Without SA_RESTART, so that a question read from the terminal ends at once.
 class InterruptGuard {
 public:
-    InterruptGuard() : m_previous(std::signal(SIGINT, onInterrupt)) {}
+    InterruptGuard()
+    {
+#ifdef Q_OS_UNIX
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < Signals.size(); ++i)
+            sigaction(Signals[i], &action, &m_previous[i]);
+#else
+        m_previous = std::signal(SIGINT, onInterrupt);
+#endif
+    }
     ~InterruptGuard()
     {
+#ifdef Q_OS_UNIX
+        for (std::size_t i = 0; i < Signals.size(); ++i)
+            sigaction(Signals[i], &m_previous[i], nullptr);
+#else
         std::signal(SIGINT, m_previous);
+#endif
         ForgetInterrupts();
     }
+    InterruptGuard(const InterruptGuard &) = delete;
+    InterruptGuard &operator=(const InterruptGuard &) = delete;
 
 private:
+#ifdef Q_OS_UNIX
+    static constexpr std::array<int, 3> Signals = {SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> m_previous{};
+#else
     void (*m_previous)(int);
+#endif
 };
+
+int exitCodeOf(MovePreview::Verdict verdict)
+{
+    switch (verdict) {
+    case MovePreview::Verdict::Clean:
+        break;
+    case MovePreview::Verdict::Fails:
+        return ExitFailed;
+    case MovePreview::Verdict::Refused:
+        return ExitRefused;
+    }
+    return ExitDone;
+}
+
+// The plan of a preview in the report's columns, where --report names.
+void reportPlan(Run &run, ConsoleWindow &window, const MovePreview &preview, const QString &fileName)
+{
+    MoveReport report(run.log(), fileName);
+    preview.writeRows(report);
+    if (report.isWritten())
+        window.offerReport(QFileInfo(fileName).absoluteFilePath());
+}
 
 // The folders the tree lists in a category of the library, with the tree's own level query: those
 // the user or one of the user's groups holds any right on. Null when the library cannot be read; the
@@ -95,13 +143,31 @@ MoveOutcome runCommand(const CommandLine &line, Run &run, ConsoleWindow &window,
 } // namespace
 
 int RunBatch(const CommandLine &commandLine, const BatchEnvironment &environment,
-             std::unique_ptr<DmFactory> factory, QTextStream &err, ActivityLog::Clock clock)
+             std::unique_ptr<DmFactory> factory, BatchConsole console, ActivityLog::Clock clock)
 {
-    ConsoleWindow window(err, commandLine.target, commandLine.yes, commandLine.verbose);
+    // Before the lock, a question or a line of the log: a wrong path costs nothing.
+    if (!commandLine.reportFile.isEmpty())
+        if (const QString refusal = ReportFileRefusal(commandLine.reportFile); !refusal.isEmpty()) {
+            console.err << "korvel: --report " << commandLine.reportFile << ": " << refusal << Qt::endl;
+            return ExitUsage;
+        }
+    const InterruptGuard interrupts;
+    ConsoleSetup setup = std::move(console.terminal);
+    setup.target = commandLine.target;
+    setup.confirmMoves = commandLine.yes;
+    setup.printStatus = commandLine.verbose;
+    setup.clock = clock;
+    ConsoleWindow window(console.out, console.err, std::move(setup));
     Run run(environment.settingsDirectory, std::move(factory), window, std::move(clock));
     window.setVerboseLogging(commandLine.logVerbose.value_or(run.settings().checkLogMethod() != 0));
     window.watchMoves(run.moveFlags());
-    const InterruptGuard interrupts;
+    // A preview lists its hazards itself; a move shows its failures as the log hears them.
+    std::optional<MovePreview> preview;
+    if (commandLine.dryRun)
+        preview.emplace(run.dm());
+    else
+        run.log().addFailureListener(
+            [&window](bool error, const QString &text) { window.showLogFailure(error, text); });
 
     run.readRegistryFacts();
     run.openLog(DefaultLogFolder());
@@ -115,13 +181,15 @@ int RunBatch(const CommandLine &commandLine, const BatchEnvironment &environment
                                    QStringLiteral(") - I will end the program now"),
                                MessageIcon::Critical, MessageButtons::Ok);
         else if (!run.libraries().isEmpty() && run.hasUniversalAccess()) {
-            std::optional<MovePreview> preview;
-            if (commandLine.dryRun)
-                preview.emplace(run.dm());
             code = int(runCommand(commandLine, run, window, environment.installationFile,
                                   preview ? &*preview : nullptr));
-            if (preview)
+            if (preview) {
                 preview->publish();
+                if (code != ExitCancelled)
+                    code = exitCodeOf(preview->verdict());
+                if (!commandLine.reportFile.isEmpty())
+                    reportPlan(run, window, *preview, commandLine.reportFile);
+            }
         }
     } catch (const DmError &error) {
         run.log().WriteDashLine();

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 CommandLine only(CommandLine::Mode mode, const QString &error = {})
@@ -17,12 +19,19 @@ CommandLine usageError(const QString &error)
     return only(CommandLine::Mode::UsageError, error);
 }
 
+// Digits only: a sign, an exponent or a hexadecimal prefix would make a script's typo a folder number.
 bool positiveNumber(const QString &text, int &number)
 {
+    if (text.isEmpty() ||
+        !std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return false;
     bool ok = false;
     number = text.toInt(&ok);
     return ok && number > 0;
 }
+
+const QStringList CommandWords = {QStringLiteral("move-folder"), QStringLiteral("move-category"),
+                                  QStringLiteral("move-library")};
 
 // The batch command and its operands; an empty text when they are right.
 QString readCommand(CommandLine &line, const QStringList &words)
@@ -37,7 +46,8 @@ QString readCommand(CommandLine &line, const QStringList &words)
         if (QString wrong = expect(3, QStringLiteral("LIBRARY DOCNUMBER TARGET")); !wrong.isEmpty())
             return wrong;
         if (!positiveNumber(operands[1], line.docNumber))
-            return QStringLiteral("DOCNUMBER must be a document number greater than 0, not ") + operands[1];
+            return QStringLiteral("DOCNUMBER must be a folder number, digits greater than 0, not ") +
+                   operands[1];
         line.library = operands[0];
         line.target = operands[2];
         return {};
@@ -127,6 +137,10 @@ CommandLine ParseCommandLine(const QStringList &arguments)
         }
     }
     if (!batch) {
+        for (const QString &word : std::as_const(plain))
+            if (CommandWords.contains(word))
+                return usageError(word + QStringLiteral(" runs only in batch mode: korvel --batch ") +
+                                  arguments.join(u' '));
         if (!batchOptionsGiven.isEmpty())
             return usageError(batchOptionsGiven.first() + QStringLiteral(" is an option of --batch"));
         line.freeForm = plain.join(u' ');
@@ -150,6 +164,27 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     if (const QString wrong = readCommand(line, words); !wrong.isEmpty())
         return usageError(wrong);
     return line;
+}
+
+QString MissingDisplay(const QProcessEnvironment &environment)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    if (!environment.value(QStringLiteral("DISPLAY")).isEmpty() ||
+        !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty())
+        return {};
+    // "name:options", or a list of names to try in turn; only X11 and Wayland need a display server.
+    for (const QString &platform :
+         environment.value(QStringLiteral("QT_QPA_PLATFORM")).split(u';', Qt::SkipEmptyParts)) {
+        const QString name = platform.section(u':', 0, 0).trimmed();
+        if (!name.isEmpty() && name != u"xcb" && !name.startsWith(QStringLiteral("wayland")))
+            return {};
+    }
+    return QStringLiteral("no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                          "run a move without a window with --batch (see korvel --help)");
+#else
+    Q_UNUSED(environment);
+    return {};
+#endif
 }
 
 QString UsageLines()
@@ -182,25 +217,29 @@ QString HelpText()
                "installation)\n"
                "  --batch         run a command without a window; messages go to standard error\n"
                "  --yes           answer Yes to the move confirmation (without it nothing moves)\n"
-               "  --dry-run       preview: list what the move would do and its hazards, change nothing\n"
+               "  --dry-run       preview: list on standard output what the move would do and its hazards,\n"
+               "                  change nothing; with --report, the plan in the report's columns\n"
                "  --verbose       print the status texts to standard error\n"
                "  --log-verbose   write the verbose log lines, whatever the saved setting says\n"
                "  --log-quiet     write only the \"Error:\" and \"Warning:\" lines to the log\n"
                "  --report FILE   write the CSV report of the move to FILE (default: a new file beside the\n"
-               "                  log, named with its date and the time of the move)\n"
+               "                  log, named with its date and the time of the move); an existing FILE\n"
+               "                  is replaced only when it is such a report\n"
                "  --help          print this help;  --version  print the version\n"
                "  /P              delete the configured log file at start-up (window)\n"
                "  /RV, /XR        accepted; there is no DM view to refresh\n"
-               "  Ctrl+C          in batch mode: cancel after the current folder; a second Ctrl+C ends at "
-               "once\n"
+               "  Ctrl+C          in batch mode: the current folder stops at its next safe point and keeps\n"
+               "                  its source; a second Ctrl+C ends at once. SIGTERM and SIGHUP act as\n"
+               "                  a first Ctrl+C\n"
                "\n"
                "Exit codes:\n"
-               "  0  done (an empty list included); a preview that the checks let through\n"
-               "  1  a folder (or any folder of a list) failed\n"
-               "  2  usage error\n"
+               "  0  done (an empty list included); a preview that foresees a clean move\n"
+               "  1  a folder (or any folder of a list) failed; a preview that foresees a folder failing\n"
+               "  2  usage error; a --report FILE that cannot be written or is not a report of this program\n"
                "  3  refused before anything changed (rights, target equal to source, no such folder or\n"
-               "     library, another move running on the installation)\n"
+               "     library, another move running on the installation); a preview that foresees it\n"
                "  4  a question was answered No\n"
                "  5  cancelled before the list ended\n"
-               "  6  start-up failed (installation, DM session, universal access)\n");
+               "  6  start-up failed (installation, DM session, universal access, no display for the "
+               "window)\n");
 }

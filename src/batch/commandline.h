@@ -2,6 +2,7 @@
 
 #include "dm/exitcode.h"
 
+#include <QProcessEnvironment>
 #include <QStringList>
 
 #include <optional>
@@ -37,3 +38,7 @@ CommandLine ParseCommandLine(const QStringList &arguments);
 // The usage lines, and the whole help with options and exit codes.
 QString UsageLines();
 QString HelpText();
+
+// Why the window cannot start in this environment (no display server to show it on), as one line; empty
+// when it can. A platform that needs no display (QT_QPA_PLATFORM=offscreen) always can.
+QString MissingDisplay(const QProcessEnvironment &environment);

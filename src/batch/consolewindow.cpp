@@ -1,6 +1,7 @@
 #include "batch/consolewindow.h"
 
 #include "batch/commandline.h"
+#include "dm/fusion.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -12,7 +13,14 @@
 namespace {
 
 std::atomic<int> interrupts{0};
-static_assert(std::atomic<int>::is_always_lock_free, "read and written by a signal handler");
+// Whether a live progress line stands unfinished, so that the interrupt's word starts a line of its own.
+std::atomic<bool> liveLine{false};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "read and written by a signal handler");
+
+// Between two lines of a long folder on a terminal, and of a folder on a log file.
+constexpr qint64 LiveLineMs = 200;
+constexpr qint64 PlainLineMs = 60 * 1000;
 
 QString kindOf(MessageIcon icon)
 {
@@ -36,15 +44,32 @@ QString answered(MessageAnswer answer)
                                         : QStringLiteral(" - answered No");
 }
 
+#ifdef Q_OS_UNIX
+void writeError(const char *text, size_t size)
+{
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, text, size);
+}
+#endif
+
 } // namespace
 
 void InterruptBatch()
 {
-    if (interrupts.fetch_add(1) == 0)
+#ifdef Q_OS_UNIX
+    if (liveLine.load())
+        writeError("\n", 1);
+#endif
+    if (interrupts.fetch_add(1) == 0) {
+#ifdef Q_OS_UNIX
+        static const char acknowledged[] =
+            "cancelling: the current folder stops at its next safe point; Ctrl+C again ends at once\n";
+        writeError(acknowledged, sizeof acknowledged - 1);
+#endif
         return;
+    }
 #ifdef Q_OS_UNIX
     static const char message[] = "Interrupted again - ending at once\n";
-    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, message, sizeof message - 1);
+    writeError(message, sizeof message - 1);
 #endif
     std::_Exit(ExitCancelled);
 }
@@ -54,20 +79,29 @@ void ForgetInterrupts()
     interrupts = 0;
 }
 
-ConsoleWindow::ConsoleWindow(QTextStream &err, QString target, bool confirmMoves, bool printStatus)
-    : m_err(err), m_target(std::move(target)), m_confirmMoves(confirmMoves), m_printStatus(printStatus)
+ConsoleWindow::ConsoleWindow(QTextStream &out, QTextStream &err, ConsoleSetup setup)
+    : m_out(out), m_err(err), m_setup(std::move(setup))
 {
+}
+
+void ConsoleWindow::endLiveLine()
+{
+    if (!liveLine.exchange(false))
+        return;
+    m_err << '\n';
+    m_err.flush();
 }
 
 void ConsoleWindow::print(const QString &line)
 {
+    endLiveLine();
     m_err << line << Qt::endl;
 }
 
 void ConsoleWindow::setStatusText(const QString &text)
 {
     // A status put back after a step is not news.
-    if (m_printStatus && !text.isEmpty() && text != m_status)
+    if (m_setup.printStatus && !text.isEmpty() && text != m_status)
         print(text);
     m_status = text;
 }
@@ -80,8 +114,20 @@ void ConsoleWindow::processEvents()
     m_interruptsSeen = interrupts.load();
     m_flags->moveRunning = false;
     m_flags->cancelRequested = true;
-    showMessage(CancelMessage(),
-                MessageIcon::Information, MessageButtons::Ok);
+    showMessage(CancelMessage(), MessageIcon::Information, MessageButtons::Ok);
+}
+
+void ConsoleWindow::showLogFailure(bool error, const QString &text)
+{
+    // The log keeps a DM error's description on a line of its own; the console keeps one line.
+    QStringList parts;
+    for (const QString &part : text.split(u'\n'))
+        if (const QString trimmed = part.trimmed(); !trimmed.isEmpty())
+            parts << trimmed;
+    const QString line =
+        (error ? QStringLiteral("Error: ") : QStringLiteral("Warning: ")) + parts.join(QStringLiteral(" - "));
+    m_failuresShown.insert(line);
+    print(line);
 }
 
 MessageAnswer ConsoleWindow::showMessage(const QString &text, MessageIcon icon, MessageButtons buttons)
@@ -89,26 +135,50 @@ MessageAnswer ConsoleWindow::showMessage(const QString &text, MessageIcon icon, 
     if (buttons == MessageButtons::Ok) {
         // Many texts name their own kind already ("Error: ...", "Warning: ..."); a second prefix
         // would only make the line harder to read.
-        const bool named = text.startsWith(QStringLiteral("Error:")) || text.startsWith(QStringLiteral("Warning:"));
+        const bool named =
+            text.startsWith(QStringLiteral("Error:")) || text.startsWith(QStringLiteral("Warning:"));
+        if (named && m_failuresShown.remove(text.trimmed()))
+            return MessageAnswer::Ok;
         print(named ? text : kindOf(icon) + QStringLiteral(": ") + text);
         return MessageAnswer::Ok;
     }
-    // The one warning question of the core is the lost-session question, which asks whether to end.
-    const MessageAnswer answer = icon == MessageIcon::Warning ? MessageAnswer::Yes : MessageAnswer::No;
+    // Answered by what is asked: the lost-session question asks whether to end, and ending is the
+    // only safe way on without a session; every other question (purging a file) is answered No.
+    const MessageAnswer answer = text.endsWith(ExitNowQuestion()) ? MessageAnswer::Yes : MessageAnswer::No;
     print(QStringLiteral("Question: ") + text + answered(answer));
     return answer;
 }
 
 MessageAnswer ConsoleWindow::confirmMove(const QString &question)
 {
-    const MessageAnswer answer = m_confirmMoves ? MessageAnswer::Yes : MessageAnswer::No;
-    print(QStringLiteral("Question: ") + question + answered(answer));
-    return answer;
+    if (m_setup.confirmMoves) {
+        print(QStringLiteral("Question: ") + question + answered(MessageAnswer::Yes));
+        return MessageAnswer::Yes;
+    }
+    if (!m_setup.ask) {
+        print(QStringLiteral("Question: ") + question + answered(MessageAnswer::No) +
+              QStringLiteral(" (answer Yes with --yes, or look first with --dry-run)"));
+        return MessageAnswer::No;
+    }
+    endLiveLine();
+    m_err << QStringLiteral("Question: ") << question << QStringLiteral(" [y/N] ");
+    m_err.flush();
+    const std::optional<QString> reply = m_setup.ask();
+    if (!reply)
+        m_err << Qt::endl;
+    const QString word = reply.value_or(QString()).trimmed().toLower();
+    return word == u"y" || word == u"yes" ? MessageAnswer::Yes : MessageAnswer::No;
 }
 
 void ConsoleWindow::offerReport(const QString &fileName)
 {
     print(QStringLiteral("Report: ") + fileName);
+}
+
+void ConsoleWindow::showPreview(const QString &text)
+{
+    endLiveLine();
+    m_out << text << Qt::endl;
 }
 
 QString ConsoleWindow::counter(MoveCounter which) const
@@ -117,10 +187,46 @@ QString ConsoleWindow::counter(MoveCounter which) const
     return found == m_counters.end() ? QString() : found->second;
 }
 
+QString ConsoleWindow::progressText(const MoveProgress &progress, const QDateTime &now) const
+{
+    QStringList parts{QStringLiteral("Folder %1 of %2").arg(progress.folder).arg(progress.folders),
+                      QString::number(progress.itemsDone) + QStringLiteral(" item(s) done")};
+    if (const qint64 ms = m_started.msecsTo(now); ms >= 1000)
+        parts << QString::number(double(progress.itemsDone) * 1000 / double(ms), 'f', 1) +
+                     QStringLiteral(" item(s)/s");
+    if (const QString left = TimeLeftText(progress.secondsLeft); !left.isEmpty())
+        parts << left;
+    parts << MovePhaseText(progress.phase);
+    return parts.join(QStringLiteral(" - "));
+}
+
+// On a terminal one line is rewritten in place, often enough to follow and never at every item; on a
+// file, a line per folder and one a minute inside a long folder, which a log reader can still take in.
 void ConsoleWindow::showProgress(const MoveProgress &progress)
 {
-    if (!m_printStatus || progress.folder == m_lastFolder)
-        return;
-    m_lastFolder = progress.folder;
-    print(QStringLiteral("Folder %1 of %2").arg(progress.folder).arg(progress.folders));
+    const QDateTime now = m_setup.clock();
+    if (!m_started.isValid())
+        m_started = now;
+    const bool news = progress.folder != m_shown.folder || progress.folders != m_shown.folders;
+    const qint64 since = m_shownAt.isValid() ? m_shownAt.msecsTo(now) : PlainLineMs;
+    if (m_setup.progressLine) {
+        if (!news && progress.phase == m_shown.phase && since < LiveLineMs)
+            return;
+        m_err << '\r' << progressText(progress, now) << "\x1b[K";
+        m_err.flush();
+        liveLine = true;
+    } else {
+        if (!news && since < PlainLineMs)
+            return;
+        print(progressText(progress, now));
+    }
+    m_shown = progress;
+    m_shownAt = now;
+}
+
+void ConsoleWindow::hideProgress()
+{
+    endLiveLine();
+    m_started = m_shownAt = QDateTime();
+    m_shown = {};
 }

@@ -379,13 +379,22 @@ void warnUniqueNames(DmContext &dm, const QString &library)
         throw DmError(CannotCreateObjectError, QStringLiteral("ConnectLibrary"),
                       QStringLiteral("The library has no property collection"));
     const bool uniqueNames = properties->item(QStringLiteral("DOCSParms.UniqueDocNames"))->value().toBool();
-    if (uniqueNames && !dm.settings.uniqueNameWarningSeen(library))
-        dm.window.showMessage(
-            QStringLiteral("Warning: The library setting Unique Document Names is enabled. ") +
-                QStringLiteral("This will require you to have unique folder names in order to "
-                               "use Korvel in library ") +
-                library + QStringLiteral("."),
-            MessageIcon::Warning);
+    if (!uniqueNames || dm.settings.uniqueNameWarningSeen(library)) {
+        if (!dm.previewWarnings)
+            dm.settings.saveUniqueNameWarning(library, uniqueNames);
+        return;
+    }
+    const QString warning =
+        QStringLiteral("Warning: The library setting Unique Document Names is enabled. ") +
+        QStringLiteral("This will require you to have unique folder names in order to "
+                       "use Korvel in library ") +
+        library + QStringLiteral(".");
+    // A preview only looks: the warning goes into its list and is shown for real at the first move.
+    if (dm.previewWarnings) {
+        dm.previewWarnings->append(warning);
+        return;
+    }
+    dm.window.showMessage(warning, MessageIcon::Warning);
     dm.settings.saveUniqueNameWarning(library, uniqueNames);
 }
 

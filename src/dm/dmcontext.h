@@ -7,6 +7,8 @@
 #include "log/activitylog.h"
 #include "settings/savedsettings.h"
 
+#include <QStringList>
+
 class MoveReport;
 
 // What the DM-facing procedures share for the run, created once by the application and handed to
@@ -20,4 +22,7 @@ struct DmContext {
     SavedSettings &settings;
     // The report of the move command that runs, if one is kept; null otherwise.
     MoveReport *report = nullptr;
+    // While a preview runs: where the library connection puts the warnings it would otherwise show in a
+    // box, none of them recorded as shown; null otherwise.
+    QStringList *previewWarnings = nullptr;
 };

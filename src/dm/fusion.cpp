@@ -189,11 +189,15 @@ bool CheckFusion(DmContext &dm, const QString &callerName)
                             QStringLiteral(" at ") + TwelveHourTime(now.time());
     log.WriteLog(failure);
     log.WriteEqualsLine();
-    const QString question =
-        failure + QStringLiteral("\r\n\r\nDo you want to exit ") + ProductName() + QStringLiteral(" now?");
+    const QString question = failure + QStringLiteral("\r\n\r\n") + ExitNowQuestion();
     if (dm.window.showMessage(question, MessageIcon::Warning, MessageButtons::YesNo) == MessageAnswer::Yes)
         EndProgram(dm);
     return false;
+}
+
+QString ExitNowQuestion()
+{
+    return QStringLiteral("Do you want to exit ") + ProductName() + QStringLiteral(" now?");
 }
 
 void EndProgram(DmContext &dm)

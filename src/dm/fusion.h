@@ -21,3 +21,6 @@ bool CheckFusion(DmContext &dm, const QString &callerName);
 // boxes, target library) is the window's to save before this, so a run without a window never
 // overwrites what the window saved.
 void EndProgram(DmContext &dm);
+
+// How the lost-session question of CheckFusion ends: Yes ends the program.
+QString ExitNowQuestion();

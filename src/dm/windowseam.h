@@ -32,6 +32,18 @@ inline QString MovePhaseText(MovePhase phase)
     return QStringLiteral("removing the sources");
 }
 
+// The time left as a person reads it ("about 3 min 20 s left"); empty while it is not known (negative).
+inline QString TimeLeftText(qint64 seconds)
+{
+    if (seconds < 0)
+        return {};
+    if (seconds < 60)
+        return QStringLiteral("about %1 s left").arg(seconds);
+    if (seconds < 3600)
+        return QStringLiteral("about %1 min %2 s left").arg(seconds / 60).arg(seconds % 60);
+    return QStringLiteral("about %1 h %2 min left").arg(seconds / 3600).arg(seconds % 3600 / 60);
+}
+
 // Where a running move command stands: folder i of n and, inside that folder, its phase and how far
 // the phase has come: while linking, item j of the tree's m items (0 of 0 until the tree has been
 // walked); while checking and removing, folder j of m. Besides: the items of the whole command linked so

@@ -42,6 +42,17 @@ void ActivityLog::setCurrentLogFileName(const QString &fileName)
     m_currentLogFile.setCaching(false);
 }
 
+int ActivityLog::addFailureListener(FailureListener listener)
+{
+    m_failureListeners.emplace_back(++m_lastListenerId, std::move(listener));
+    return m_lastListenerId;
+}
+
+void ActivityLog::removeFailureListener(int id)
+{
+    std::erase_if(m_failureListeners, [id](const auto &entry) { return entry.first == id; });
+}
+
 void ActivityLog::WriteLog(const QString &text)
 {
     try {
@@ -66,8 +77,12 @@ void ActivityLog::writeLine(const QString &text, bool always)
         return;
 
     const qsizetype prefix = alwaysWrittenPrefix(trimmed);
-    if (prefix > 0 && prefix != AuditPrefix.size() && m_failureListener)
-        m_failureListener(prefix == ErrorPrefix.size(), trimmed.mid(prefix));
+    if (prefix > 0 && prefix != AuditPrefix.size()) {
+        // A copy: a listener may remove itself or another while it is told.
+        const auto listeners = m_failureListeners;
+        for (const auto &[id, listener] : listeners)
+            listener(prefix == ErrorPrefix.size(), trimmed.mid(prefix));
+    }
     QString entry = trimmed;
     if (always || prefix > 0 || m_mainWindow.verboseLogging()) {
         const QDateTime now = m_clock();

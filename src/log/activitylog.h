@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 // The activity log: the dated text log that is the only durable record of a run, the status line
 // and the reports of trapped errors. Lines starting "Error:" or "Warning:" (any case), and the "Move:"
@@ -50,10 +52,12 @@ public:
     void SetLogMenus();
 
     // Told every "Error:" and "Warning:" text as it is logged, written to the file or not, so that a record
-    // kept beside the log can name the causes of failures: whether it is an error, and the text after its
-    // prefix. One listener at a time; an empty one ends it.
+    // kept beside the log can name the causes of failures, and a console can show them: whether it is an
+    // error, and the text after its prefix. Listeners are told in the order they were added; the id that
+    // adding returns removes one again.
     using FailureListener = std::function<void(bool error, const QString &text)>;
-    void setFailureListener(FailureListener listener) { m_failureListener = std::move(listener); }
+    int addFailureListener(FailureListener listener);
+    void removeFailureListener(int id);
 
     // The log's clock: the time procedures put into their texts.
     QDateTime now() const { return m_clock(); }
@@ -76,5 +80,6 @@ private:
     QDate m_nameDate; // the day and configured path that m_currentLogFileName was derived from
     QString m_namePath;
     QString m_lastLogEntry;
-    FailureListener m_failureListener;
+    std::vector<std::pair<int, FailureListener>> m_failureListeners;
+    int m_lastListenerId = 0;
 };

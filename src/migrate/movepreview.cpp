@@ -6,6 +6,7 @@
 #include "dmapi/dmerror.h"
 #include "migrate/createfolder.h"
 #include "migrate/foldersteps.h"
+#include "migrate/movereport.h"
 #include "migrate/movewalk.h"
 #include "migrate/securitycopy.h"
 #include "settings/leadingnumber.h"
@@ -38,8 +39,8 @@ struct TargetFolder {
 // the folder, depth first. Every line goes to lines, indented by its depth; hazards are counted.
 class FolderPlan {
 public:
-    FolderPlan(DmContext &dm, MoveWalk &walk, QStringList &lines, int &hazards)
-        : m_dm(dm), m_walk(walk), m_target(walk.target()), m_lines(lines), m_hazards(hazards)
+    FolderPlan(DmContext &dm, MoveWalk &walk, QStringList &lines, int &hazards, QList<PlannedRow> &rows)
+        : m_dm(dm), m_walk(walk), m_target(walk.target()), m_lines(lines), m_hazards(hazards), m_rows(rows)
     {
         for (qsizetype i = 0; i < walk.children.size(); ++i)
             m_below[walk.children[i].parentKey()] << i;
@@ -47,12 +48,16 @@ public:
 
     void run();
 
+    // Whether a hazard met would make the move of the folder fail (it keeps its tree where it is).
+    bool fails() const { return m_fails; }
+    int items() const { return m_items; }
+
 private:
     void chain();
     void tree(const ItemKey &folder, int made, int depth);
     void link(const ChildRow &child, int made, int depth);
     const QSet<ItemKey> &filedIn(int made);
-    void removal(const ChildRow &child, int depth);
+    void removal(const ChildRow &child, int copy, int depth);
     // Makes or takes up a folder under parent (an index of m_made, -1 for the top level); returns its index.
     int place(const QString &name, int parent, bool isRoot, int source, const QString &sourceLib, int depth);
     int takeUp(int found, const QString &name, int parent, bool isRoot,
@@ -77,11 +82,20 @@ private:
     QString mover() const { return m_dm.session.currentLibrary->userId(); }
 
     void line(int depth, const QString &text) { m_lines << QString(2 * depth, u' ') + text; }
-    void hazard(int depth, const QString &text)
+    // "Error:" hazards always fail the folder's move; some warnings do too.
+    void hazard(int depth, const QString &text, bool fails = false)
     {
         line(depth, text);
         ++m_hazards;
+        m_fails = m_fails || fails || text.startsWith(QStringLiteral("Error:"));
+        const bool rowMade = m_itemRow >= 0;
+        QString &result = rowMade ? m_rows[m_itemRow].result : m_pending;
+        result += (result.isEmpty() ? QString() : QStringLiteral("; ")) + text;
     }
+    // The item the next rows and hazards are of; hazards met before it got a row make it a skipped one.
+    void item(int number, const QString &name, const QString &library, ReportKind kind);
+    void planned(ReportAction action, int targetNumber);
+    void flush();
 
     DmContext &m_dm;
     MoveWalk &m_walk;
@@ -92,8 +106,14 @@ private:
     QList<TargetFolder> m_made;
     QHash<std::pair<int, QString>, int> m_byName; // (parent, name upper-cased) -> index of m_made
     QHash<int, QSet<ItemKey>> m_filed;            // items of the target folders that stand there, by index
-    QHash<QString, bool> m_known;                 // trustees looked up in the target
-    QSet<QString> m_namesMade;                    // upper-cased names of the folders the move would make
+    QList<PlannedRow> &m_rows;
+    ReportItem m_item;
+    qsizetype m_itemRow = -1; // the last row of m_item, -1 while it has none
+    QString m_pending;        // its hazards before it had a row
+    bool m_fails = false;
+    int m_items = 0;
+    QHash<QString, bool> m_known; // trustees looked up in the target
+    QSet<QString> m_namesMade;    // upper-cased names of the folders the move would make
     std::optional<bool> m_uniqueNames;
 };
 
@@ -102,6 +122,29 @@ void FolderPlan::run()
     line(0, itemText(QStringLiteral("Folder"), m_walk.number(), m_walk.name(), m_walk.source()) +
                 QStringLiteral(" to library ") + m_target);
     chain();
+    flush();
+}
+
+void FolderPlan::item(int number, const QString &name, const QString &library, ReportKind kind)
+{
+    flush();
+    m_item = {library, number, name, kind, m_target, 0};
+    m_itemRow = -1;
+}
+
+void FolderPlan::planned(ReportAction action, int targetNumber)
+{
+    ReportItem row = m_item;
+    row.targetNumber = targetNumber;
+    m_rows.append({row, action, m_pending});
+    m_pending.clear();
+    m_itemRow = m_rows.size() - 1;
+}
+
+void FolderPlan::flush()
+{
+    if (!m_pending.isEmpty())
+        planned(ReportAction::Skipped, 0);
 }
 
 // Chain rows met twice (a folder reached through two parents) are planned once, as the move makes them
@@ -117,6 +160,7 @@ void FolderPlan::chain()
             continue;
         const QString kind = i == 0 ? QStringLiteral("Folder") : QStringLiteral("Parent folder");
         line(1, itemText(kind, row.number, row.name, row.library));
+        item(row.number, row.name, row.library, ReportKind::Folder);
         if (m_walk.standsForItself(row.library)) {
             line(2, QStringLiteral("Stands in library ") + m_target + QStringLiteral(" already"));
             m_made << TargetFolder{row.number, row.name, {}};
@@ -139,6 +183,8 @@ void FolderPlan::chain()
         }
         line(2, QStringLiteral("Removed from library ") + row.library +
                     QStringLiteral(" once its whole tree is in library ") + m_target);
+        flush();
+        planned(ReportAction::Removed, m_made[folder].number);
         tree(key, folder, 2);
     }
 }
@@ -152,7 +198,10 @@ void FolderPlan::tree(const ItemKey &folder, int made, int depth)
             continue;
         }
         line(depth, itemText(QStringLiteral("Folder"), child.number, child.name, child.library));
+        item(child.number, child.name, child.library, ReportKind::Folder);
+        ++m_items;
         if (child.repeat) {
+            planned(ReportAction::Linked, m_made[made].number);
             hazard(depth + 1,
                    QStringLiteral("Warning: It is filed twice in the moved tree: made once in library ") +
                        m_target + QStringLiteral(" and linked in both places"));
@@ -163,7 +212,7 @@ void FolderPlan::tree(const ItemKey &folder, int made, int depth)
                          QStringLiteral(" and removed from ") + child.library,
                      depth + 1);
         const int placed = place(child.name, made, false, child.number, child.library, depth + 1);
-        removal(child, depth + 1);
+        removal(child, m_made[placed].number, depth + 1);
         tree(child.key(), placed, depth + 1);
     }
 }
@@ -172,16 +221,21 @@ void FolderPlan::tree(const ItemKey &folder, int made, int depth)
 void FolderPlan::link(const ChildRow &child, int made, int depth)
 {
     const QString kind = child.isFolder() ? QStringLiteral("Folder") : QStringLiteral("Document");
-    line(depth, (filedIn(made).contains(child.key()) ? QStringLiteral("Linked already: ")
-                                                     : QStringLiteral("Link ")) +
+    const bool already = filedIn(made).contains(child.key());
+    line(depth, (already ? QStringLiteral("Linked already: ") : QStringLiteral("Link ")) +
                     itemText(kind.toLower(), child.number, child.name, child.library));
+    item(child.number, child.name, child.library,
+         child.isFolder() ? ReportKind::Folder : ReportKind::Document);
+    ++m_items;
+    planned(already ? ReportAction::AlreadyLinked : ReportAction::Linked, m_made[made].number);
     thirdLibrary(kind, child, QStringLiteral("it stays there and is linked from library ") + m_target,
                  depth + 1);
     if (!opens(child))
         hazard(depth + 1,
                QStringLiteral("Warning: It cannot be opened: it would not be linked, and the folders "
                               "of the tree would stay in library ") +
-                   m_walk.source());
+                   m_walk.source(),
+               true);
 }
 
 const QSet<ItemKey> &FolderPlan::filedIn(int made)
@@ -220,8 +274,10 @@ bool FolderPlan::opens(const ChildRow &child)
     }
 }
 
-void FolderPlan::removal(const ChildRow &child, int depth)
+void FolderPlan::removal(const ChildRow &child, int copy, int depth)
 {
+    flush();
+    planned(m_walk.kept.contains(child.key()) ? ReportAction::Kept : ReportAction::Removed, copy);
     if (!m_walk.kept.contains(child.key()))
         line(depth, QStringLiteral("Removed from library ") + child.library);
     else if (m_walk.kept.contains(child.parentKey()))
@@ -268,6 +324,7 @@ int FolderPlan::place(const QString &name, int parent, bool isRoot, int source, 
         if (made.number == 0) {
             line(depth, QStringLiteral("Taken up: the new folder ") + Quoted(made.name) + u' ' +
                             where(parent, isRoot));
+            planned(ReportAction::Reused, 0);
             compare(QStringLiteral("the new folder ") + Quoted(made.name), made.access, sourceAccess, source,
                     sourceLib, depth);
             return *twin;
@@ -283,6 +340,7 @@ int FolderPlan::place(const QString &name, int parent, bool isRoot, int source, 
         placed = takeUp(found, name, parent, isRoot, sourceAccess, source, sourceLib, depth);
     } else {
         line(depth, QStringLiteral("Made as folder ") + Quoted(name) + u' ' + where(parent, isRoot));
+        planned(ReportAction::Created, 0);
         placed = add({0, name, {}}, parent);
     }
     if (parentStands)
@@ -312,6 +370,7 @@ int FolderPlan::takeUp(int found, const QString &name, int parent, bool isRoot,
                !HalfMadeFolders(m_dm, QStringLiteral("PR.DOCNUMBER = ") + NumberText(found)).isEmpty()) {
         line(depth, QStringLiteral("Made anew: ") + folder + u' ' + where(parent, isRoot) +
                         QStringLiteral(", left half-made by an earlier run, is removed first"));
+        planned(ReportAction::Created, 0);
         return add({0, name, trustees(source, name, depth)}, parent);
     } else if (AccessWider(*existing, *source, mover())) {
         hazard(depth,
@@ -321,17 +380,19 @@ int FolderPlan::takeUp(int found, const QString &name, int parent, bool isRoot,
     } else if (existing->isRestrictedTo(mover()) && !source->isRestrictedTo(mover()) &&
                MadeByThisProgram(m_dm, found)) {
         line(depth, takenUp + QStringLiteral(", whose trustees are copied again"));
+        planned(ReportAction::Reused, found);
         existing = trustees(source, name, depth);
     } else {
         line(depth, takenUp + QStringLiteral(", whose trustees stay as they are"));
+        planned(ReportAction::Reused, found);
         compare(folder, existing, source, sourceFolder, sourceLib, depth);
     }
     return add({found, name, existing}, parent);
 }
 
 void FolderPlan::compare(const QString &folder, const std::optional<FolderAccess> &access,
-                         const std::optional<FolderAccess> &source, int sourceFolder, const QString &sourceLib,
-                         int depth)
+                         const std::optional<FolderAccess> &source, int sourceFolder,
+                         const QString &sourceLib, int depth)
 {
     if (!access || !source)
         return;
@@ -339,7 +400,8 @@ void FolderPlan::compare(const QString &folder, const std::optional<FolderAccess
         QStringLiteral("folder #") + NumberText(sourceFolder) + QStringLiteral(" of library ") + sourceLib;
     for (const QString &difference : AccessDifferences(*access, *source, mover(), sourceText,
                                                        [this](const FolderTrustee &t) { return known(t); }))
-        hazard(depth, QStringLiteral("Error: ") + folder.front().toUpper() + folder.mid(1) + u' ' + difference +
+        hazard(depth, QStringLiteral("Error: ") + folder.front().toUpper() + folder.mid(1) + u' ' +
+                          difference +
                           QStringLiteral(" - the check before removal keeps the whole tree where it is"));
 }
 
@@ -468,7 +530,8 @@ void FolderPlan::uniqueName(const QString &name, int depth)
         hazard(depth,
                QStringLiteral("Warning: Library ") + m_target +
                    QStringLiteral(" requires unique document names and holds this name already: the folder "
-                                  "cannot be saved there"));
+                                  "cannot be saved there"),
+               true);
 }
 
 std::optional<FolderAccess> FolderPlan::accessOf(int number, const QString &library)
@@ -480,10 +543,19 @@ std::optional<FolderAccess> FolderPlan::accessOf(int number, const QString &libr
 
 } // namespace
 
-MovePreview::MovePreview(DmContext &dm) : m_dm(dm) {}
+MovePreview::MovePreview(DmContext &dm) : m_dm(dm)
+{
+    m_dm.previewWarnings = &m_warnings;
+}
+
+MovePreview::~MovePreview()
+{
+    m_dm.previewWarnings = nullptr;
+}
 
 void MovePreview::refused(const QString &line)
 {
+    takeWarnings();
     m_lines << line;
     ++m_hazards;
     m_refused = true;
@@ -491,7 +563,20 @@ void MovePreview::refused(const QString &line)
 
 void MovePreview::cancelled(int left)
 {
-    m_lines << QStringLiteral("Preview canceled - ") + NumberText(left) + QStringLiteral(" folder(s) not previewed.");
+    m_lines << QStringLiteral("Preview canceled - ") + NumberText(left) +
+                   QStringLiteral(" folder(s) not previewed.");
+}
+
+void MovePreview::takeWarnings()
+{
+    for (const QString &warning : std::as_const(m_warnings)) {
+        if (m_warningsListed.contains(warning))
+            continue;
+        m_warningsListed.insert(warning);
+        m_lines << warning;
+        ++m_hazards;
+    }
+    m_warnings.clear();
 }
 
 void MovePreview::folder(int docNumber, const QString &sourceLib, const QString &targetLib)
@@ -500,41 +585,75 @@ void MovePreview::folder(int docNumber, const QString &sourceLib, const QString 
     const MousePointer pointer = window.mousePointer();
     const QString status = window.statusText();
     const QString library = m_dm.session.currentLibrary ? m_dm.session.currentLibrary->name() : QString();
+    takeWarnings();
     ++m_folders;
+    bool fails = true;
+    const auto failed = [&](const QString &text) {
+        m_lines << QStringLiteral("  ") + text;
+        ++m_hazards;
+        m_rows.append({{sourceLib, docNumber, QString(), ReportKind::Folder, targetLib, 0},
+                       ReportAction::Skipped,
+                       text});
+    };
     try {
         MoveWalk walk(m_dm, docNumber, sourceLib, targetLib);
         if (walk.walk()) {
-            FolderPlan(m_dm, walk, m_lines, m_hazards).run();
+            FolderPlan plan(m_dm, walk, m_lines, m_hazards, m_rows);
+            plan.run();
+            fails = plan.fails();
+            m_items += plan.items();
         } else {
             m_lines << QStringLiteral("Folder #") + NumberText(docNumber) + QStringLiteral(" of library ") +
                            sourceLib;
-            m_lines << QStringLiteral("  ") + walk.refusal();
-            ++m_hazards;
+            failed(walk.refusal());
         }
     } catch (const DmError &error) {
         m_dm.log.WriteDashLine();
         m_dm.log.WriteLog(QStringLiteral("MovePreview:"));
         m_dm.log.ReportError(error.number(), error.source(), error.description());
-        m_lines << QStringLiteral("  Error: The preview of folder #") + NumberText(docNumber) +
-                       QStringLiteral(" stopped: ") + error.description();
-        ++m_hazards;
+        failed(QStringLiteral("Error: The preview of folder #") + NumberText(docNumber) +
+               QStringLiteral(" stopped: ") + error.description());
     }
+    if (fails)
+        ++m_failing;
     ReleaseSharedSlots(m_dm.session);
     if (!library.isEmpty())
         ConnectLibrary(m_dm, library);
+    takeWarnings();
     window.setMousePointer(pointer);
     window.setStatusText(status);
 }
 
+MovePreview::Verdict MovePreview::verdict() const
+{
+    if (m_refused)
+        return Verdict::Refused;
+    return m_failing > 0 ? Verdict::Fails : Verdict::Clean;
+}
+
 QString MovePreview::text() const
 {
+    QString verdictText;
+    switch (verdict()) {
+    case Verdict::Clean:
+        verdictText = QStringLiteral("the move would go through (exit 0).");
+        break;
+    case Verdict::Fails:
+        verdictText = NumberText(m_failing) + QStringLiteral(" folder(s) would fail (exit 1).");
+        break;
+    case Verdict::Refused:
+        verdictText = QStringLiteral("the move would be refused (exit 3).");
+        break;
+    }
     return m_lines.join(u'\n') + (m_lines.isEmpty() ? QString() : QStringLiteral("\n")) +
-           NumberText(m_folders) + QStringLiteral(" folder(s) previewed with ") + NumberText(m_hazards) +
-           QStringLiteral(" hazard(s); nothing was changed.");
+           NumberText(m_folders) + QStringLiteral(" folder(s) and ") + NumberText(m_items) +
+           QStringLiteral(" item(s) previewed with ") + NumberText(m_hazards) +
+           QStringLiteral(" hazard(s); nothing was changed. Verdict: ") + verdictText;
 }
 
 void MovePreview::publish()
 {
+    takeWarnings();
     ActivityLog &log = m_dm.log;
     const QString list = text();
     log.WriteDashLine();
@@ -543,4 +662,10 @@ void MovePreview::publish()
         log.WriteLogAlways(line);
     log.WriteDashLine();
     m_dm.window.showPreview(list);
+}
+
+void MovePreview::writeRows(MoveReport &report) const
+{
+    for (const PlannedRow &row : m_rows)
+        report.write(row.item, row.action, row.result);
 }

@@ -5,6 +5,14 @@
 
 #include <QFileInfo>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 QString actionText(ReportAction action)
@@ -46,22 +54,48 @@ QString failureText(const QString &text)
 
 } // namespace
 
-MoveReport::MoveReport(ActivityLog &log, const QString &fileName) : m_log(log), m_file(fileName)
+MoveReport::MoveReport(ActivityLog &log, const QString &fileName)
+    : m_log(log), m_fileName(fileName), m_file(fileName)
 {
-    m_log.setFailureListener([this](bool error, const QString &text) { heard(error, text); });
-    // Unbuffered: every row goes to the system as it is written.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    m_listener = m_log.addFailureListener([this](bool error, const QString &text) { heard(error, text); });
+    if (const QString failure = open(); !failure.isEmpty()) {
         m_log.WriteLog(QStringLiteral("Warning: Unable to write the move report ") + fileName +
-                       QStringLiteral(": ") + m_file.errorString());
+                       QStringLiteral(": ") + failure);
         return;
     }
-    writeLine(
-        QStringLiteral("Source library,Source number,Name,Kind,Target library,Target number,Action,Result"));
+    writeLine(MoveReportHeader());
 }
 
 MoveReport::~MoveReport()
 {
-    m_log.setFailureListener({});
+    m_log.removeFailureListener(m_listener);
+}
+
+// Unbuffered: every row goes to the system as it is written. A symbolic link planted under the report's
+// name is not followed, and nothing but a plain file is written to (opening a FIFO never waits).
+QString MoveReport::open()
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(m_fileName).constData(),
+                          O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || ::ftruncate(fd, 0) != 0 ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return QStringLiteral("not a plain file");
+    }
+    if (!m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return m_file.errorString();
+    }
+    return {};
+#else
+    return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)
+               ? QString()
+               : m_file.errorString();
+#endif
 }
 
 void MoveReport::write(const ReportItem &item, ReportAction action, const QString &result)
@@ -92,7 +126,7 @@ void MoveReport::writeLine(const QString &line)
         return;
     const QString reason = m_file.errorString();
     m_file.close();
-    m_log.WriteLog(QStringLiteral("Warning: Unable to write the move report ") + m_file.fileName() +
+    m_log.WriteLog(QStringLiteral("Warning: Unable to write the move report ") + m_fileName +
                    QStringLiteral(": ") + reason + QStringLiteral(" - it ends here"));
 }
 
@@ -165,6 +199,38 @@ ReportedMove::~ReportedMove()
     m_dm.report = nullptr;
     if (m_report.isWritten())
         m_dm.window.offerReport(QFileInfo(m_report.fileName()).absoluteFilePath());
+}
+
+QString MoveReportHeader()
+{
+    return QStringLiteral(
+        "Source library,Source number,Name,Kind,Target library,Target number,Action,Result");
+}
+
+QString ReportFileRefusal(const QString &fileName)
+{
+    const QFileInfo file(fileName);
+    if (file.isSymLink())
+        return QStringLiteral("it is a symbolic link");
+    if (file.isDir())
+        return QStringLiteral("it is a directory");
+    if (file.exists()) {
+        if (!file.isFile())
+            return QStringLiteral("it is not a plain file (a FIFO, a device or a socket)");
+        QFile existing(fileName);
+        if (!existing.open(QIODevice::ReadOnly))
+            return QStringLiteral("it cannot be read: ") + existing.errorString();
+        // Only a report of this program is replaced, so that the same command can run again.
+        if (QString::fromUtf8(existing.readLine(4096)).trimmed() != MoveReportHeader())
+            return QStringLiteral("it exists and is not a move report; choose another name");
+        return file.isWritable() ? QString() : QStringLiteral("it cannot be written");
+    }
+    const QFileInfo directory(file.absolutePath());
+    if (!directory.isDir())
+        return QStringLiteral("its directory ") + directory.filePath() + QStringLiteral(" does not exist");
+    if (!directory.isWritable())
+        return QStringLiteral("it cannot be created in ") + directory.filePath();
+    return {};
 }
 
 QString CsvField(const QString &text)

@@ -39,7 +39,7 @@ public:
 
     // Whether every row so far reached the file.
     bool isWritten() const { return m_file.isOpen(); }
-    QString fileName() const { return m_file.fileName(); }
+    QString fileName() const { return m_fileName; }
 
     // result: "ok", or the cause of a failure.
     void write(const ReportItem &item, ReportAction action, const QString &result);
@@ -59,10 +59,14 @@ public:
 private:
     friend class ReportStep;
 
+    // Empty when the file is open, else why not.
+    QString open();
     void writeLine(const QString &line);
     void heard(bool error, const QString &text);
 
     ActivityLog &m_log;
+    int m_listener = 0;
+    QString m_fileName; // kept apart: a file opened from a descriptor has no name
     QFile m_file;
     struct Failure {
         bool error;
@@ -107,6 +111,14 @@ private:
     DmContext &m_dm;
     MoveReport m_report;
 };
+
+// The first line of every report.
+QString MoveReportHeader();
+
+// Why a report may not be written to the file, as a sentence part ("it is a directory"); empty when it
+// may. A file that exists is replaced only when it is a report (its first line is the header), so that
+// a command run again writes over its own report and never over anything else.
+QString ReportFileRefusal(const QString &fileName);
 
 // A field of a CSV row: as it is, or between double quotes with its own quotes doubled when it holds a
 // comma, a quote or a line break.

@@ -7,12 +7,20 @@
 #include "localdm/localdmfactory.h"
 #include "localdm/localsql.h"
 #include "migrate/movelock.h"
+#include "migrate/movereport.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include <csignal>
+#include <cstdio>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -34,20 +42,23 @@ public:
     // Faults planted here apply to the next run.
     QString faults;
 
-    // The exit code; what the run printed is in err afterwards.
-    int run(const QStringList &arguments)
+    // The exit code; what the run printed is in out and err afterwards.
+    int run(const QStringList &arguments, ActivityLog::Clock clock = &QDateTime::currentDateTime)
     {
         m_dm.reset();
         const CommandLine line = ParseCommandLine(QStringList{"--batch", "--dm", m_file} + arguments);
         EXPECT_EQ(line.mode, CommandLine::Mode::Batch) << line.error.toStdString();
         auto dm = std::make_shared<LocalDm>(Installation::load(m_file));
         dm->faults() = FaultPlan::parse(faults);
+        out.clear();
         err.clear();
-        QTextStream stream(&err);
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
         return RunBatch(line, {m_dir.filePath("bin/korvel"), m_dir.filePath("settings"), m_file},
                         std::make_unique<LocalDmFactory>(dm, [dm] { return std::make_shared<LocalSql>(dm); }),
-                        stream);
+                        {outStream, errStream, {}}, std::move(clock));
     }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
 
     // The top-level folders of a library: those no folder of any library holds.
     QList<std::pair<int, QString>> topFolders(const QString &library)
@@ -93,6 +104,7 @@ public:
     }
     QString settingsDirectory() const { return m_dir.filePath("settings"); }
 
+    QString out;
     QString err;
 
 private:
@@ -142,6 +154,13 @@ TEST(BatchRunTest, ExitCodes)
          ExitFailed,
          "Information: 3 folder(s) migrated with 1 error(s).",
          true},
+        {"a folder whose check keeps its tree, with the reason on standard error",
+         {"--yes", "move-folder", "CORPORATE", "1015", "ARCHIVE"},
+         {},
+         ExitFailed,
+         " in library ARCHIVE does not give group DOCS_USERS the rights 63 that folder #1018 in library "
+         "CORPORATE gives\n",
+         true},
         {"a target without rights",
          {"--yes", "move-folder", "CORPORATE", "1001", "LEGAL"},
          {},
@@ -167,7 +186,8 @@ TEST(BatchRunTest, ExitCodes)
          {"move-folder", "CORPORATE", "1001", "ARCHIVE"},
          {},
          ExitDeclined,
-         "Question: Are you ready to move folder \"Projects\" to library ARCHIVE? - answered No\n",
+         "Question: Are you ready to move folder \"Projects\" to library ARCHIVE? - answered No (answer Yes "
+         "with --yes, or look first with --dry-run)\n",
          false},
         {"Ctrl+C before the first folder",
          {"--yes", "move-category", "CORPORATE", "public", "ARCHIVE"},
@@ -183,6 +203,12 @@ TEST(BatchRunTest, ExitCodes)
          ExitDone,
          "Folder #1001 \"Projects\" of library CORPORATE to library ARCHIVE\n",
          false},
+        {"a preview of a folder whose check would keep its tree",
+         {"--dry-run", "move-folder", "CORPORATE", "1015", "ARCHIVE"},
+         {},
+         ExitFailed,
+         "hazard(s); nothing was changed. Verdict: 1 folder(s) would fail (exit 1).\n",
+         false},
         {"a preview into a target without rights",
          {"--dry-run", "move-folder", "CORPORATE", "1001", "LEGAL"},
          {},
@@ -196,7 +222,8 @@ TEST(BatchRunTest, ExitCodes)
          ExitRefused,
          "Error: The target library ARCHIVE is the library the folders are in - choose another target "
          "library\n"
-         "0 folder(s) previewed with 1 hazard(s); nothing was changed.",
+         "0 folder(s) and 0 item(s) previewed with 1 hazard(s); nothing was changed. Verdict: the move would "
+         "be refused (exit 3).",
          false},
         {"no universal access",
          {"--yes", "move-folder", "CORPORATE", "1001", "ARCHIVE"},
@@ -223,7 +250,9 @@ TEST(BatchRunTest, ExitCodes)
             c.plant(demo);
         const QByteArray before = demo.fingerprint();
         EXPECT_EQ(demo.run(c.arguments), c.code) << demo.err.toStdString();
-        EXPECT_TRUE(demo.err.contains(c.printed)) << demo.err.toStdString();
+        // A preview's list goes to standard output, every message to standard error.
+        const QString &printed = c.arguments.contains("--dry-run") ? demo.out : demo.err;
+        EXPECT_TRUE(printed.contains(c.printed)) << printed.toStdString();
         if (!c.changes) {
             EXPECT_EQ(demo.fingerprint(), before);
         } else {
@@ -339,9 +368,13 @@ TEST(BatchRunTest, EveryDemoFolderPreviewsWithNothingChanged)
                 SCOPED_TRACE((name + " of " + source + " to " + target).toStdString());
                 const int code =
                     demo.run({"--dry-run", "move-folder", source, QString::number(number), target});
-                EXPECT_EQ(code, target == "LEGAL" ? ExitRefused : ExitDone) << demo.err.toStdString();
-                EXPECT_TRUE(demo.err.contains("; nothing was changed.")) << demo.err.toStdString();
-                lists += demo.err;
+                // The case twins of "Finance" would keep its tree (see above).
+                EXPECT_EQ(code, target == "LEGAL"   ? ExitRefused
+                                : name == "Finance" ? ExitFailed
+                                                    : ExitDone)
+                    << demo.out.toStdString();
+                EXPECT_TRUE(demo.out.contains("; nothing was changed.")) << demo.out.toStdString();
+                lists += demo.out;
                 ++previews;
             }
     EXPECT_EQ(demo.fingerprint(), before);
@@ -357,4 +390,129 @@ TEST(BatchRunTest, EveryDemoFolderPreviewsWithNothingChanged)
           "differ only in letter case: they become one folder in library ARCHIVE",
           "Error: JDOE does not have rights to manage folders in library LEGAL"})
         EXPECT_TRUE(lists.contains(planted)) << planted.toStdString();
+}
+
+// A --report file that may not be written is refused before the lock or any question, naming the path,
+// with every library unchanged; a report this program wrote is replaced, so that the same command runs
+// again.
+TEST(BatchRunTest, RefusesAReportFileThatMayNotBeWritten)
+{
+    struct Case {
+        const char *name;
+        std::function<QString(BatchDemo &)> plant; // the report's path
+        QString refusal;                           // empty: the move goes on
+    };
+    const QList<Case> cases = {
+        {"a directory that does not exist", [](BatchDemo &d) { return d.path("missing/r.csv"); },
+         "does not exist"},
+        {"a directory", [](BatchDemo &d) { return d.path("bin"); }, "it is a directory"},
+        {"a FIFO",
+         [](BatchDemo &d) {
+             EXPECT_EQ(mkfifo(QFile::encodeName(d.path("fifo")).constData(), 0600), 0);
+             return d.path("fifo");
+         },
+         "not a plain file"},
+        {"a device", [](BatchDemo &) { return QString("/dev/null"); }, "not a plain file"},
+        {"a symbolic link to a report",
+         [](BatchDemo &d) {
+             QFile report(d.path("old.csv"));
+             EXPECT_TRUE(report.open(QIODevice::WriteOnly));
+             report.write(MoveReportHeader().toUtf8() + "\r\n");
+             report.close();
+             EXPECT_TRUE(QFile::link(d.path("old.csv"), d.path("link.csv")));
+             return d.path("link.csv");
+         },
+         "symbolic link"},
+        {"a library database",
+         [](BatchDemo &d) { return QFileInfo(d.file()).absolutePath() + "/corporate.db"; },
+         "is not a move report"},
+        {"a report of an earlier move",
+         [](BatchDemo &d) {
+             QFile report(d.path("old.csv"));
+             EXPECT_TRUE(report.open(QIODevice::WriteOnly));
+             report.write(MoveReportHeader().toUtf8() + "\r\nLEGAL,7,Old,folder,ARCHIVE,,removed,ok\r\n");
+             return d.path("old.csv");
+         },
+         {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        BatchDemo demo;
+        const QString report = c.plant(demo);
+        const QByteArray before = demo.fingerprint();
+        const int code =
+            demo.run({"--yes", "--report", report, "move-folder", "CORPORATE", "1001", "ARCHIVE"});
+        if (c.refusal.isEmpty()) {
+            EXPECT_EQ(code, ExitDone) << demo.err.toStdString();
+            QFile written(report);
+            ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(written.readAll());
+            EXPECT_TRUE(text.contains("\r\nCORPORATE,1001,Projects,folder,ARCHIVE,")) << text.toStdString();
+            EXPECT_FALSE(text.contains("LEGAL,7,Old")) << text.toStdString();
+            continue;
+        }
+        EXPECT_EQ(code, ExitUsage);
+        EXPECT_TRUE(demo.err.startsWith("korvel: --report " + report + ": ")) << demo.err.toStdString();
+        EXPECT_TRUE(demo.err.contains(c.refusal)) << demo.err.toStdString();
+        EXPECT_EQ(demo.fingerprint(), before);
+        EXPECT_FALSE(QFileInfo::exists(MoveLock::lockFileOf(demo.file())));
+    }
+}
+
+// A preview with --report writes its plan in the report's columns: the planned action, and the hazard
+// where one was met.
+TEST(BatchRunTest, APreviewReportsItsPlan)
+{
+    BatchDemo demo;
+    const QString report = demo.path("plan.csv");
+    EXPECT_EQ(demo.run({"--dry-run", "--report", report, "move-folder", "CORPORATE", "1015", "ARCHIVE"}),
+              ExitFailed)
+        << demo.err.toStdString();
+    QFile written(report);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(written.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_GE(rows.size(), 4);
+    EXPECT_EQ(rows[0], MoveReportHeader());
+    EXPECT_TRUE(rows.contains("CORPORATE,1015,Finance,folder,ARCHIVE,,created,"))
+        << rows.join('\n').toStdString();
+    EXPECT_EQ(rows.filter(QRegularExpression(
+                              ",folder,ARCHIVE,,reused,\".*Error: The new folder \"\"Budget\"\" does "
+                              "not give group DOCS_USERS the rights 63 "))
+                  .size(),
+              1)
+        << rows.join('\n').toStdString();
+    EXPECT_FALSE(rows.filter(",document,ARCHIVE,,linked,").isEmpty()) << rows.join('\n').toStdString();
+    EXPECT_TRUE(demo.err.contains("Report: " + report)) << demo.err.toStdString();
+}
+
+// SIGINT, SIGTERM and SIGHUP each cancel the move: the signal is acknowledged on standard error at once and
+// the move stops at its next safe point, here before its first folder.
+TEST(BatchRunTest, ASignalCancelsTheMove)
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        BatchDemo demo;
+        const QByteArray before = demo.fingerprint();
+        // The handler writes to the process's own standard error, which is caught in a file meanwhile.
+        QTemporaryFile caught;
+        ASSERT_TRUE(caught.open());
+        std::fflush(stderr);
+        const int saved = dup(STDERR_FILENO);
+        dup2(caught.handle(), STDERR_FILENO);
+        bool raised = false;
+        const int code = demo.run({"--yes", "move-category", "CORPORATE", "public", "ARCHIVE"}, [&] {
+            if (!std::exchange(raised, true))
+                std::raise(signal);
+            return QDateTime::currentDateTime();
+        });
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+        EXPECT_EQ(code, ExitCancelled) << demo.err.toStdString();
+        EXPECT_TRUE(demo.err.contains(CancelMessage())) << demo.err.toStdString();
+        QFile acknowledged(caught.fileName());
+        ASSERT_TRUE(acknowledged.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QString::fromUtf8(acknowledged.readAll()),
+                  "cancelling: the current folder stops at its next safe point; Ctrl+C again ends at once\n");
+        EXPECT_EQ(demo.fingerprint(), before);
+    }
 }

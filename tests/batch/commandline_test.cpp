@@ -49,6 +49,15 @@ TEST(CommandLineTest, ReadsEveryForm)
          "move-folder takes LIBRARY DOCNUMBER TARGET"},
         {{"--batch", "move-folder", "LIB", "12x", "T"}, Mode::UsageError, "DOCNUMBER must be"},
         {{"--batch", "move-folder", "LIB", "0", "T"}, Mode::UsageError, "DOCNUMBER must be"},
+        {{"--batch", "move-folder", "LIB", "-5", "T"}, Mode::UsageError, "DOCNUMBER must be"},
+        {{"--batch", "move-folder", "LIB", "+5", "T"}, Mode::UsageError, "DOCNUMBER must be"},
+        {{"--batch", "move-folder", "LIB", "1e3", "T"}, Mode::UsageError, "DOCNUMBER must be"},
+        {{"--batch", "move-folder", "LIB", "0x10", "T"}, Mode::UsageError, "DOCNUMBER must be"},
+        {{"--batch", "move-folder", "LIB", "99999999999", "T"}, Mode::UsageError, "DOCNUMBER must be"},
+        {{"--dm", "a.ini", "move-folder", "CORPORATE", "1001", "ARCHIVE"},
+         Mode::UsageError,
+         "move-folder runs only in batch mode: korvel --batch --dm a.ini move-folder CORPORATE 1001 ARCHIVE"},
+        {{"move-library", "A", "B"}, Mode::UsageError, "move-library runs only in batch mode"},
         {{"--batch", "move-category", "LIB", "private", "T"}, Mode::UsageError, "public or shared"},
         {{"--batch", "move-library", "LIB"}, Mode::UsageError, "move-library takes LIBRARY TARGET"},
         {{"--report", "r.csv"}, Mode::UsageError, "--report is an option of --batch"},
@@ -124,13 +133,21 @@ TEST(CommandLineTest, TheProgramExitsWithItsCodes)
         QString err;
     };
     const QList<Case> cases = {
-        {{"--help"}, 0, "  6  start-up failed (installation, DM session, universal access)\n", {}},
+        {{"--help"},
+         0,
+         "  6  start-up failed (installation, DM session, universal access, no display for the window)\n",
+         {}},
         {{"--version"}, 0, "korvel ", {}},
         {{"--dm"}, 2, {}, "korvel: --dm needs the installation file\nusage: korvel [--dm FILE]"},
         {{"--frobnicate"}, 2, {}, "korvel: unknown option --frobnicate\nusage: "},
         {{"--dm", dir.path()}, 2, {}, " is a directory\nusage: "},
         {{"--batch", "move-library", "A"}, 2, {}, "korvel: move-library takes LIBRARY TARGET\n"},
         {{"--batch", "--dm", dir.filePath("missing.ini"), "move-library", "A", "B"}, 6, {}, "Error: "},
+        {{"--dm", dir.filePath("d.ini"), "move-folder", "CORPORATE", "1001", "ARCHIVE"},
+         2,
+         {},
+         "korvel: move-folder runs only in batch mode: korvel --batch --dm "},
+        {{"--dm", dir.filePath("missing.ini")}, 6, {}, "korvel: no display to open the window on"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
@@ -139,6 +156,7 @@ TEST(CommandLineTest, TheProgramExitsWithItsCodes)
         // No display is needed: a window would fail to start here.
         environment.remove("QT_QPA_PLATFORM");
         environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
         program.setProcessEnvironment(environment);
         program.start(KORVEL_PROGRAM, c.arguments);
         ASSERT_TRUE(program.waitForFinished(60000));
@@ -148,5 +166,32 @@ TEST(CommandLineTest, TheProgramExitsWithItsCodes)
         EXPECT_EQ(out.isEmpty(), c.out.isEmpty()) << out.toStdString();
         EXPECT_TRUE(out.contains(c.out)) << out.toStdString();
         EXPECT_TRUE(err.contains(c.err)) << err.toStdString();
+    }
+}
+
+// The window needs a display server unless the platform chosen needs none.
+TEST(CommandLineTest, TellsAMissingDisplay)
+{
+    struct Case {
+        QStringList variables;
+        bool missing;
+    };
+    const QList<Case> cases = {
+        {{}, true},
+        {{"DISPLAY=:0"}, false},
+        {{"WAYLAND_DISPLAY=wayland-0"}, false},
+        {{"DISPLAY="}, true},
+        {{"QT_QPA_PLATFORM=offscreen"}, false},
+        {{"QT_QPA_PLATFORM=minimal:enable_fonts"}, false},
+        {{"QT_QPA_PLATFORM=xcb"}, true},
+        {{"QT_QPA_PLATFORM=wayland;xcb"}, true},
+        {{"QT_QPA_PLATFORM=wayland;offscreen"}, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.variables.join(' ').toStdString());
+        QProcessEnvironment environment;
+        for (const QString &variable : c.variables)
+            environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
+        EXPECT_EQ(!MissingDisplay(environment).isEmpty(), c.missing);
     }
 }

@@ -22,6 +22,7 @@ public:
     struct Previewed {
         MoveOutcome outcome;
         QString text;
+        MovePreview::Verdict verdict;
     };
     Previewed preview(const QString &source, int folder, const QString &target)
     {
@@ -31,7 +32,7 @@ public:
         const MoveOutcome outcome = MoveCommand(*dm, flags, dir.filePath("installation.ini.lock"), &preview)
                                         .moveFolder(source, folder, {});
         preview.publish();
-        return {outcome, window.previews.value(0)};
+        return {outcome, window.previews.value(0), preview.verdict()};
     }
     int folder(const QString &library, const QString &name, const Access &access = {0, {}},
                bool isPublic = false)
@@ -71,6 +72,7 @@ TEST(MovePreviewTest, NamesEachHazard)
         std::function<Move(PreviewWorld &)> plant;
         QString listed;
         MoveOutcome outcome = MoveOutcome::Done;
+        bool fails = false; // the move would keep the tree where it is
     };
     const QList<Case> cases = {
         {"target equal to source",
@@ -93,7 +95,7 @@ TEST(MovePreviewTest, NamesEachHazard)
              w.file("LIB_SQL", b, a);
              return Move{"LIB_SQL", a};
          },
-         " contains itself through "},
+         " contains itself through ", MoveOutcome::Done, true},
         {"a folder filed twice in the tree",
          [](PreviewWorld &w) {
              const int a = w.folder("LIB_SQL", "A"), b = w.folder("LIB_SQL", "B"),
@@ -146,13 +148,15 @@ TEST(MovePreviewTest, NamesEachHazard)
              w.file("LIB_SQL", a, 4242);
              return Move{"LIB_SQL", a};
          },
-         "Link document #4242 \"\" of library LIB_SQL\n      Warning: It cannot be opened"},
+         "Link document #4242 \"\" of library LIB_SQL\n      Warning: It cannot be opened", MoveOutcome::Done,
+         true},
         {"a same-named folder in the target, wider",
          [](PreviewWorld &w) {
              w.folder("LIB_SYB", "Plans", {0, {}}, true);
              return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans", restricted, true)};
          },
-         "Error: A folder #1001 \"Plans\" stands in library LIB_SYB and gives wider access than its source"},
+         "Error: A folder #1001 \"Plans\" stands in library LIB_SYB and gives wider access than its source",
+         MoveOutcome::Done, true},
         {"a same-named folder in the target, wider, left half-made by an earlier run",
          [](PreviewWorld &w) {
              const int left = w.folder("LIB_SYB", "Plans", {0, {}}, true);
@@ -169,7 +173,8 @@ TEST(MovePreviewTest, NamesEachHazard)
              w.folder("LIB_SYB", "Plans", restricted, true);
              return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans", {0, {}}, true)};
          },
-         "Taken up: folder #1001 \"Plans\" at the top level of library LIB_SYB, public, whose trustees stay"},
+         "Taken up: folder #1001 \"Plans\" at the top level of library LIB_SYB, public, whose trustees stay",
+         MoveOutcome::Done, true},
         {"a folder taken up that an earlier copy left restricted",
          [](PreviewWorld &w) {
              const int left = w.folder("LIB_SYB", "Plans", restricted, true);
@@ -187,7 +192,7 @@ TEST(MovePreviewTest, NamesEachHazard)
              w.file("LIB_SYB", w.folder("LIB_SYB", "Plans", restricted, true), letter, "LIB_SQL");
              return Move{"LIB_SQL", plans};
          },
-         "Linked already: document #1001 \"Letter\" of library LIB_SQL"},
+         "Linked already: document #1001 \"Letter\" of library LIB_SQL", MoveOutcome::Done, true},
         {"a same-named folder in the target, not taken up",
          [](PreviewWorld &w) {
              w.folder("LIB_SYB", "Plans", restricted);
@@ -210,7 +215,7 @@ TEST(MovePreviewTest, NamesEachHazard)
              w.file("LIB_SQL", a, w.folder("LIB_SQL", "BUDGET", {0, {}}));
              return Move{"LIB_SQL", a};
          },
-         "Error: The new folder \"Budget\" is not open to every user as folder #"},
+         "Error: The new folder \"Budget\" is not open to every user as folder #", MoveOutcome::Done, true},
         {"a document of a third library",
          [](PreviewWorld &w) {
              const int a = w.folder("LIB_SQL", "A");
@@ -225,7 +230,8 @@ TEST(MovePreviewTest, NamesEachHazard)
              w.document("LIB_ORA", "plans");
              return Move{"LIB_SQL", w.folder("LIB_SQL", "Plans"), "LIB_ORA"};
          },
-         "Warning: Library LIB_ORA requires unique document names and holds this name already"},
+         "Warning: Library LIB_ORA requires unique document names and holds this name already",
+         MoveOutcome::Done, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -235,7 +241,17 @@ TEST(MovePreviewTest, NamesEachHazard)
         const PreviewWorld::Previewed previewed = w.preview(move.source, move.folder, move.target);
         EXPECT_EQ(previewed.outcome, c.outcome);
         EXPECT_TRUE(previewed.text.contains(c.listed)) << previewed.text.toStdString();
-        EXPECT_TRUE(previewed.text.endsWith("; nothing was changed.")) << previewed.text.toStdString();
+        using Verdict = MovePreview::Verdict;
+        const Verdict verdict = c.outcome == MoveOutcome::Refused ? Verdict::Refused
+                                : c.fails                         ? Verdict::Fails
+                                                                  : Verdict::Clean;
+        EXPECT_EQ(previewed.verdict, verdict);
+        EXPECT_TRUE(
+            previewed.text.contains(QString("; nothing was changed. Verdict: ") +
+                                    (verdict == Verdict::Clean   ? "the move would go through (exit 0)."
+                                     : verdict == Verdict::Fails ? "1 folder(s) would fail (exit 1)."
+                                                                 : "the move would be refused (exit 3).")))
+            << previewed.text.toStdString();
         EXPECT_EQ(w.folderCount(), folders);
         EXPECT_TRUE(w.window.messages.empty());
         EXPECT_TRUE(w.logLines().contains("Preview"));
@@ -255,9 +271,8 @@ TEST(MovePreviewTest, CancelEndsTheListBetweenFolders)
         if (flags.moveRunning && preview.text().contains("\"First\""))
             flags.cancelRequested = true;
     };
-    const MoveOutcome outcome =
-        MoveCommand(*w.dm, flags, w.dir.filePath("installation.ini.lock"), &preview)
-            .moveFolders("LIB_SQL", "Public", {{"First", first}, {"Second", second}});
+    const MoveOutcome outcome = MoveCommand(*w.dm, flags, w.dir.filePath("installation.ini.lock"), &preview)
+                                    .moveFolders("LIB_SQL", "Public", {{"First", first}, {"Second", second}});
     EXPECT_EQ(outcome, MoveOutcome::Cancelled);
     EXPECT_TRUE(preview.text().contains("Folder #" + QString::number(first) + " \"First\""));
     EXPECT_FALSE(preview.text().contains("\"Second\""));
