@@ -262,7 +262,8 @@ QString MoveCommand::failureDetails(int failed) const
                              : QStringLiteral(" holds nothing new of it")) +
         QStringLiteral(". Running the same move again finishes it once the cause is mended.");
     if (m_dm.report && m_dm.report->isWritten())
-        text += QStringLiteral("\nReport: ") + reportPath();
+        text += QStringLiteral("\nThe report of this move lists every item and what became of it: ") +
+                reportPath();
     return text;
 }
 
