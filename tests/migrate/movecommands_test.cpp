@@ -54,11 +54,11 @@ public:
     {
         builder.db(library).exec("DELETE FROM DM_RIGHTS WHERE RIGHT_NAME = ?1", {right});
     }
-    // What a click on Cancel does once the given number of folders has moved.
-    void cancelAfter(int moved)
+    // What a click on Cancel does once the counter has come to the number given.
+    void cancelAfter(MoveCounter counter, int count)
     {
-        window.onEvents = [this, moved] {
-            if (window.counter(MoveCounter::Added) == QString::number(moved) && flags.moveRunning &&
+        window.onEvents = [this, counter, count] {
+            if (window.counter(counter) == QString::number(count) && flags.moveRunning &&
                 !flags.cancelRequested) {
                 flags.moveRunning = false;
                 flags.cancelRequested = true;
@@ -274,7 +274,7 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
          }},
         {"cancel after the first folder",
          [category](CommandWorld &w) {
-             w.cancelAfter(1);
+             w.cancelAfter(MoveCounter::Added, 1);
              return category({"A", "B", "C"})(w);
          },
          MessageAnswer::Yes,
@@ -292,6 +292,27 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
              EXPECT_EQ(w.foldersNamed("LIB_SQL", "C").size(), 1);
              EXPECT_EQ(w.foldersNamed("LIB_SYB", "B"), QList<int>{});
          }},
+        {"cancel after a folder failed: the list failed",
+         [category](CommandWorld &w) {
+             w.cancelAfter(MoveCounter::Errors, 1);
+             return category({"Memo", "A"})(w);
+         },
+         MessageAnswer::Yes,
+         MoveOutcome::Failed,
+         {"Are you ready to move 2 Shared/Personal folder(s) to library LIB_SYB?",
+          "0 folder(s) migrated with 1 error(s). Task Canceled - 1 folder(s) not moved.\n\nFirst reason: "
+          "Document "
+          "#1001 is not a folder of library LIB_SQL - cannot continue with this folder\n\nThe folder that "
+          "failed "
+          "is kept whole in library LIB_SQL. Library LIB_SYB holds nothing new of it. Running the same move "
+          "again "
+          "finishes it once the cause is mended."},
+         {},
+         {{MoveCounter::Total, "2"},
+          {MoveCounter::Read, "0"},
+          {MoveCounter::Added, "0"},
+          {MoveCounter::Errors, "1"}},
+         {started, ended + "failed - 0 moved, 1 error(s), 1 not moved; report "}},
         {"a session the user ended after the first folder",
          [category](CommandWorld &w) {
              w.window.onEvents = [&w] {
