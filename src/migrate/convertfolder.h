@@ -4,11 +4,19 @@
 
 #include <functional>
 
+// How far the move of one folder has come: its phase and, while linking, the items of the tree processed
+// so far out of how many; while checking and removing, the folders read or removed out of how many. The
+// share weighs what the phase has done by what it costs (making a folder costs many links), from 0 to 1.
+struct FolderStep {
+    MovePhase phase = MovePhase::Walking;
+    int done = 0;
+    int total = 0;
+    double share = 0;
+};
+
 // How a move command follows and steers the move of one folder; either part may be left empty.
 struct FolderWatch {
-    // Told the phase and how far it has come: while linking, the items of the tree processed so far out
-    // of how many; while checking and removing, the folders read or removed out of how many.
-    std::function<void(MovePhase phase, int done, int total)> progress;
+    std::function<void(const FolderStep &step)> progress;
     // Asked at each safe point (between the folders the walk reads, between items, before the check and
     // before any removal); true stops the move of the folder there, its source kept whole.
     std::function<bool()> stop;

@@ -112,23 +112,23 @@ public:
     void endFolder() { m_itemsBefore += m_items; }
 
     // Where the folder stands after a report of its move.
-    const MoveProgress &at(MovePhase phase, int done, int total)
+    const MoveProgress &at(const FolderStep &step)
     {
-        if (phase == MovePhase::Linking) {
+        if (step.phase == MovePhase::Linking) {
             if (!m_linkStart.isValid())
                 m_linkStart = m_log.now();
-            m_items = total;
-            m_progress.itemsDone = m_itemsBefore + done;
-            m_share = total > 0 ? 0.75 * done / total : 0;
-        } else if (phase == MovePhase::Checking) {
+            m_items = step.total;
+            m_progress.itemsDone = m_itemsBefore + step.done;
+            m_share = 0.75 * step.share;
+        } else if (step.phase == MovePhase::Checking) {
             m_progress.itemsDone = m_itemsBefore + m_items;
-            m_share = 0.75 + (total > 0 ? 0.125 * done / total : 0);
-        } else if (phase == MovePhase::Removing) {
-            m_share = 0.875 + (total > 0 ? 0.125 * done / total : 0);
+            m_share = 0.75 + 0.125 * step.share;
+        } else if (step.phase == MovePhase::Removing) {
+            m_share = 0.875 + 0.125 * step.share;
         }
-        m_progress.phase = phase;
-        m_progress.item = done;
-        m_progress.items = total;
+        m_progress.phase = step.phase;
+        m_progress.item = step.done;
+        m_progress.items = step.total;
         m_progress.share = (m_position - 1 + m_share) / m_folders;
         m_progress.secondsLeft = secondsLeft();
         return m_progress;
@@ -398,8 +398,8 @@ MoveCommand::Converted MoveCommand::convert(Pace &pace, int position, int docNum
     };
     std::optional<MovePhase> phase; // each new phase is shown at once
     FolderWatch watch;
-    watch.progress = [&](MovePhase at, int done, int total) {
-        show(pace.at(at, done, total), std::exchange(phase, at) != at);
+    watch.progress = [&](const FolderStep &step) {
+        show(pace.at(step), std::exchange(phase, step.phase) != step.phase);
     };
     watch.stop = [&] {
         show(pace.progress(), false);

@@ -65,8 +65,8 @@ struct Move {
     QString top = {}; // the folder that heads the expected tree in the target; by default the moved one
     QString target = "LIB_SYB";
     QString source = "LIB_SQL";
-    std::function<void(MovePhase, int done, int total)> progress = {}; // called as the move goes
-    std::function<bool()> stop = {};                                   // asked at each safe point
+    std::function<void(const FolderStep &)> progress = {}; // called as the move goes
+    std::function<bool()> stop = {};                       // asked at each safe point
 };
 
 struct Case {
@@ -103,8 +103,8 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
         return [phase, at](ConvertWorld &w) {
             Move move{w.folder("LIB_SQL", "X", {w.doc("LIB_SQL", "x1"), w.doc("LIB_SQL", "x2")}), "X"};
             auto reached = std::make_shared<bool>(phase == MovePhase::Walking);
-            move.progress = [phase, at, reached](MovePhase now, int done, int) {
-                *reached = *reached || (now == phase && done == at);
+            move.progress = [phase, at, reached](const FolderStep &step) {
+                *reached = *reached || (step.phase == phase && step.done == at);
             };
             move.stop = [reached] { return *reached; };
             return move;
@@ -353,8 +353,8 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
         {"a document filed into the folder while it moves",
          [](ConvertWorld &w) {
              Move move{w.folder("LIB_SQL", "X", {w.doc("LIB_SQL", "x1")}), "X"};
-             move.progress = [&w, folder = move.folder](MovePhase phase, int done, int) {
-                 if (phase == MovePhase::Linking && done == 0)
+             move.progress = [&w, folder = move.folder](const FolderStep &step) {
+                 if (step.phase == MovePhase::Linking && step.done == 0)
                      w.builder.link("LIB_SQL", folder, "LIB_SQL", w.builder.addDocument("LIB_SQL", "late"));
              };
              return move;
@@ -383,8 +383,8 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
         {"the new folder closed to others before the sources are removed",
          [](ConvertWorld &w) {
              Move move{w.folder("LIB_SQL", "X", {w.doc("LIB_SQL", "x1")}), "X"};
-             move.progress = [&w](MovePhase phase, int done, int total) {
-                 if (phase == MovePhase::Linking && done == total)
+             move.progress = [&w](const FolderStep &step) {
+                 if (step.phase == MovePhase::Linking && step.done == step.total)
                      w.builder.db("LIB_SYB").exec(
                          "UPDATE PROFILE SET DEFAULT_RIGHTS = 1 WHERE DOCNAME = 'X'");
              };
@@ -419,12 +419,12 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
         const int targetFolders = w.folderCount("LIB_SYB");
         const QStringList planted = w.violations();
         w.lines();
-        QList<std::pair<int, int>> steps;
-        FolderWatch watch{[&](MovePhase phase, int done, int total) {
-                              if (phase == MovePhase::Linking)
-                                  steps.append({done, total});
+        QList<FolderStep> steps; // of the linking
+        FolderWatch watch{[&](const FolderStep &step) {
+                              if (step.phase == MovePhase::Linking)
+                                  steps.append(step);
                               if (move.progress)
-                                  move.progress(phase, done, total);
+                                  move.progress(step);
                           },
                           move.stop};
         const bool moved = ConvertFolder(*w.dm, move.folder, move.source, move.target, watch);
@@ -452,7 +452,8 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
             EXPECT_EQ(w.window.counter(MoveCounter::Added), "1");
             EXPECT_EQ(w.window.counter(MoveCounter::Read), "1");
             ASSERT_FALSE(steps.isEmpty());
-            EXPECT_EQ(steps.last().first, steps.last().second);
+            EXPECT_EQ(steps.last().done, steps.last().total);
+            EXPECT_DOUBLE_EQ(steps.last().share, steps.last().total > 0 ? 1 : 0);
         } else {
             // Nothing of the source is removed: every line of its tree is still there.
             const QStringList sourceAfter = w.exists(move.source, move.folder)
