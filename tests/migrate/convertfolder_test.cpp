@@ -399,6 +399,7 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
              w.folder("LIB_SQL", "P", {{"LIB_SQL", x}});
              Move move{x, "X", "P"};
              move.progress = [&w](MovePhase phase, int done, int total) {
+                 // The target's only folder item: the new X, alone in the new P.
                  if (phase == MovePhase::Linking && done == total)
                      w.builder.db("LIB_SYB").exec("DELETE FROM FOLDER_ITEM WHERE NODE_TYPE = 'F'");
              };
@@ -426,6 +427,7 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
                  if (phase == MovePhase::Linking && done == total)
                      w.builder.db("LIB_SYB").exec("DELETE FROM SECURITY WHERE PERSONORGROUP = "
                                                   "(SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = 'MDOE')");
+                 // Every folder is read: the next statement is the lookup of the trustee the copy lacks.
                  if (phase == MovePhase::Checking && done == total)
                      w.plantNow("sql:1");
              };
