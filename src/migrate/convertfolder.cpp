@@ -423,10 +423,19 @@ QString FolderConversion::spelled(const QString &library) const
 }
 
 // A trustee that the target does not know was left out by the copy with a warning: not a difference.
-// Only asked for trustees the new folder lacks, so a clean move asks nothing.
+// One that cannot be looked up may be a trustee the copy lost, so it counts as known, and its absence
+// as a difference that keeps the source. Only asked for trustees the new folder lacks, so a clean move
+// asks nothing.
 bool FolderConversion::knownInTarget(const FolderTrustee &trustee)
 {
-    return !ConnectLibrary(m_dm, m_target) || TrusteeKnown(m_dm, trustee).value_or(true);
+    if (ConnectLibrary(m_dm, m_target))
+        if (const std::optional<bool> known = TrusteeKnown(m_dm, trustee))
+            return *known;
+    m_log.WriteLog(QStringLiteral("Error: Unable to look up ") +
+                   (trustee.group ? QStringLiteral("group ") : QStringLiteral("user ")) + trustee.id +
+                   QStringLiteral(" in library ") + m_target +
+                   QStringLiteral(" - it counts as a trustee that the new folder lacks"));
+    return true;
 }
 
 // Each folder is removed with its own library current, so the log names it and the move ends in the

@@ -392,6 +392,49 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
          },
          false, R"(F LIB_SYB "X" | >D LIB_SQL "x1")",
          shape("is not open to every user as folder #1002 in library LIB_SQL is"), 1},
+        // Changes made once every item is linked, which only the check before removal can see.
+        {"the new folder taken out of its new parent before the sources are removed",
+         [](ConvertWorld &w) {
+             const int x = w.folder("LIB_SQL", "X", {w.doc("LIB_SQL", "x1")});
+             w.folder("LIB_SQL", "P", {{"LIB_SQL", x}});
+             Move move{x, "X", "P"};
+             move.progress = [&w](MovePhase phase, int done, int total) {
+                 // The target's only folder item: the new X, alone in the new P.
+                 if (phase == MovePhase::Linking && done == total)
+                     w.builder.db("LIB_SYB").exec("DELETE FROM FOLDER_ITEM WHERE NODE_TYPE = 'F'");
+             };
+             return move;
+         },
+         false, R"(F LIB_SYB "P")", shape("is not filed in its new parent folder #"), 2},
+        {"a document of another library with the folder's own number filed into it while it moves",
+         [](ConvertWorld &w) {
+             Move move{w.folder("LIB_SQL", "X", {w.doc("LIB_SQL", "x1")}), "X"};
+             int twin = 0;
+             while (twin < move.folder)
+                 twin = w.builder.addDocument("LIB_ORA", "Twin of X");
+             move.progress = [&w, folder = move.folder, twin](MovePhase phase, int done, int total) {
+                 if (phase == MovePhase::Linking && done == total)
+                     w.builder.link("LIB_SQL", folder, "LIB_ORA", twin);
+             };
+             return move;
+         },
+         false, R"(F LIB_SYB "X" | >D LIB_SQL "x1")",
+         shape("does not hold item #1002 of library LIB_ORA that folder #1002 in library LIB_SQL holds"), 1},
+        {"a trustee the new folder lost, whose lookup in the target fails",
+         [](ConvertWorld &w) {
+             Move move{w.folderWith("LIB_SQL", "X", {1, {{"U:MDOE", 127}, {"G:LEGAL", 63}}}), "X"};
+             move.progress = [&w](MovePhase phase, int done, int total) {
+                 if (phase == MovePhase::Linking && done == total)
+                     w.builder.db("LIB_SYB").exec("DELETE FROM SECURITY WHERE PERSONORGROUP = "
+                                                  "(SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = 'MDOE')");
+                 // Every folder is read: the next statement is the lookup of the trustee the copy lacks.
+                 if (phase == MovePhase::Checking && done == total)
+                     w.plantNow("sql:1");
+             };
+             return move;
+         },
+         false, R"(F LIB_SYB "X")",
+         shape("Unable to look up user MDOE in library LIB_SYB\ndoes not give user MDOE the rights 127")},
         // A cancel is no failure: no "Error:" line, the source whole, and the same move run again finishes.
         {"cancelled while the tree is walked", cancelled(MovePhase::Walking, 0), false, "", {}, 0, again},
         {"cancelled between items",
