@@ -398,9 +398,9 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
              const int x = w.folder("LIB_SQL", "X", {w.doc("LIB_SQL", "x1")});
              w.folder("LIB_SQL", "P", {{"LIB_SQL", x}});
              Move move{x, "X", "P"};
-             move.progress = [&w](MovePhase phase, int done, int total) {
+             move.progress = [&w](const FolderStep &step) {
                  // The target's only folder item: the new X, alone in the new P.
-                 if (phase == MovePhase::Linking && done == total)
+                 if (step.phase == MovePhase::Linking && step.done == step.total)
                      w.builder.db("LIB_SYB").exec("DELETE FROM FOLDER_ITEM WHERE NODE_TYPE = 'F'");
              };
              return move;
@@ -412,8 +412,8 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
              int twin = 0;
              while (twin < move.folder)
                  twin = w.builder.addDocument("LIB_ORA", "Twin of X");
-             move.progress = [&w, folder = move.folder, twin](MovePhase phase, int done, int total) {
-                 if (phase == MovePhase::Linking && done == total)
+             move.progress = [&w, folder = move.folder, twin](const FolderStep &step) {
+                 if (step.phase == MovePhase::Linking && step.done == step.total)
                      w.builder.link("LIB_SQL", folder, "LIB_ORA", twin);
              };
              return move;
@@ -423,12 +423,12 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
         {"a trustee the new folder lost, whose lookup in the target fails",
          [](ConvertWorld &w) {
              Move move{w.folderWith("LIB_SQL", "X", {1, {{"U:MDOE", 127}, {"G:LEGAL", 63}}}), "X"};
-             move.progress = [&w](MovePhase phase, int done, int total) {
-                 if (phase == MovePhase::Linking && done == total)
+             move.progress = [&w](const FolderStep &step) {
+                 if (step.phase == MovePhase::Linking && step.done == step.total)
                      w.builder.db("LIB_SYB").exec("DELETE FROM SECURITY WHERE PERSONORGROUP = "
                                                   "(SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = 'MDOE')");
                  // Every folder is read: the next statement is the lookup of the trustee the copy lacks.
-                 if (phase == MovePhase::Checking && done == total)
+                 if (step.phase == MovePhase::Checking && step.done == step.total)
                      w.plantNow("sql:1");
              };
              return move;
