@@ -1,5 +1,6 @@
 #include "migrate/addfolderitem.h"
 
+#include "dm/fusion.h"
 #include "dmapi/dmerror.h"
 #include "migrate/foldersteps.h"
 #include "migrate/movereport.h"
@@ -286,9 +287,7 @@ bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const 
             }
         }
     } catch (const DmError &error) {
-        log.WriteDashLine();
-        log.WriteLog(QStringLiteral("AddFolderItem:"));
-        log.ReportError(error.number(), error.source(), error.description());
+        ReportTrapped(log, QStringLiteral("AddFolderItem"), error);
         log.WriteLog(QStringLiteral("Error: Adding Folder Item to folder"));
         result = false;
     }

@@ -1,6 +1,7 @@
 #include "migrate/convertfolder.h"
 
 #include "dm/connectlibrary.h"
+#include "dm/fusion.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
@@ -113,9 +114,7 @@ bool FolderConversion::run()
     try {
         m_result = m_walk.walk() && recreateChain() && recreateChildren() && removeSources();
     } catch (const DmError &error) {
-        m_log.WriteDashLine();
-        m_log.WriteLog(QStringLiteral("ConvertFolder:"));
-        m_log.ReportError(error.number(), error.source(), error.description());
+        ReportTrapped(m_log, QStringLiteral("ConvertFolder"), error);
         m_result = false;
     }
     leave();

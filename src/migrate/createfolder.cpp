@@ -1,6 +1,7 @@
 #include "migrate/createfolder.h"
 
 #include "dm/connectlibrary.h"
+#include "dm/fusion.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
@@ -260,24 +261,23 @@ SqlRows FoldersNamed(DmContext &dm, const QString &FolderName, int ParentDocNumb
     return QueryRows(dm, statement);
 }
 
-
 SqlRows HalfMadeFolders(DmContext &dm, const QString &match)
 {
     const DmSession &s = dm.session;
     return QueryRows(
-        dm, QStringLiteral(
-                "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
-                "A.SYSTEM_ID = PR.APPLICATION LEFT OUTER JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = PR.TYPIST "
-                "WHERE A.APPLICATION = 'FOLDER' AND ") +
-                match + QStringLiteral(" AND UPPER(T.USER_ID) = '") +
-                SqlEscape(s.currentLibrary->userId().toUpper()) +
-                QStringLiteral(
-                    "' AND PR.DOCNUMBER NOT IN (SELECT FI.PARENT FROM [OWNER].FOLDER_ITEM FI) "
-                    "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F WHERE F.PATH = '") +
-                SqlEscape(ProductName()) +
-                QStringLiteral("' OR (F.PATH IS NULL AND F.DOCNUMBER IN (SELECT AL.DOCNUMBER FROM "
-                               "[OWNER].ACTIVITYLOG AL WHERE AL.DOCNUMBER = F.DOCNUMBER") +
-                TodaysActivityOfMover(s) + QStringLiteral(")))"));
+        dm,
+        QStringLiteral(
+            "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
+            "A.SYSTEM_ID = PR.APPLICATION LEFT OUTER JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = PR.TYPIST "
+            "WHERE A.APPLICATION = 'FOLDER' AND ") +
+            match + QStringLiteral(" AND UPPER(T.USER_ID) = '") +
+            SqlEscape(s.currentLibrary->userId().toUpper()) +
+            QStringLiteral("' AND PR.DOCNUMBER NOT IN (SELECT FI.PARENT FROM [OWNER].FOLDER_ITEM FI) "
+                           "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F WHERE F.PATH = '") +
+            SqlEscape(ProductName()) +
+            QStringLiteral("' OR (F.PATH IS NULL AND F.DOCNUMBER IN (SELECT AL.DOCNUMBER FROM "
+                           "[OWNER].ACTIVITYLOG AL WHERE AL.DOCNUMBER = F.DOCNUMBER") +
+            TodaysActivityOfMover(s) + QStringLiteral(")))"));
 }
 
 namespace {
@@ -663,9 +663,7 @@ bool FolderCreation::link()
 
 void FolderCreation::trapped(const DmError &error)
 {
-    m_log.WriteDashLine();
-    m_log.WriteLog(QStringLiteral("CreateFolder:"));
-    m_log.ReportError(error.number(), error.source(), error.description());
+    ReportTrapped(m_log, QStringLiteral("CreateFolder"), error);
     m_log.WriteLog(QStringLiteral("Error: Unable to create folder ") + m_quoted);
     m_result = 0;
 }
@@ -699,8 +697,8 @@ void FolderCreation::leave()
 
 bool MadeByThisProgram(DmContext &dm, int docNumber)
 {
-    const SqlRows path = QueryRows(
-        dm, QStringLiteral("SELECT PATH FROM [OWNER].FOLDER WHERE DOCNUMBER = ") + NumberText(docNumber));
+    const SqlRows path = QueryRows(dm, QStringLiteral("SELECT PATH FROM [OWNER].FOLDER WHERE DOCNUMBER = ") +
+                                           NumberText(docNumber));
     return !path.failed() && path.value(0, 1).toString().trimmed() == ProductName();
 }
 

@@ -1,6 +1,7 @@
 #include "migrate/movepreview.h"
 
 #include "dm/connectlibrary.h"
+#include "dm/fusion.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
@@ -608,9 +609,7 @@ void MovePreview::folder(int docNumber, const QString &sourceLib, const QString 
             failed(walk.refusal());
         }
     } catch (const DmError &error) {
-        m_dm.log.WriteDashLine();
-        m_dm.log.WriteLog(QStringLiteral("MovePreview:"));
-        m_dm.log.ReportError(error.number(), error.source(), error.description());
+        ReportTrapped(m_dm.log, QStringLiteral("MovePreview"), error);
         failed(QStringLiteral("Error: The preview of folder #") + NumberText(docNumber) +
                QStringLiteral(" stopped: ") + error.description());
     }
