@@ -3,6 +3,7 @@
 #include "dm/connectlibrary.h"
 #include "dm/fusion.h"
 #include "dm/runsql.h"
+#include "dm/sessionguard.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
 #include "migrate/deletefolder.h"
@@ -38,7 +39,7 @@ class FolderCreation {
 public:
     FolderCreation(DmContext &dm, const QString &name, int parent, bool isRoot, const QString &targetLib,
                    int sourceDoc, const QString &sourceLib, ParentSort parentSort)
-        : m_dm(dm), m_s(dm.session), m_log(dm.log), m_name(name), m_quoted(Quoted(name)),
+        : m_dm(dm), m_s(dm.session), m_log(dm.log), m_entry(dm), m_name(name), m_quoted(Quoted(name)),
           m_parent(parent), m_isRoot(isRoot), m_target(targetLib), m_sourceDoc(sourceDoc),
           m_sourceLib(sourceLib), m_parentSort(parentSort)
     {
@@ -73,6 +74,8 @@ private:
     DmContext &m_dm;
     DmSession &m_s;
     ActivityLog &m_log;
+    // The library only: the status line and the pointer are the calling move's.
+    SessionGuard m_entry;
     const QString m_name;
     const QString m_quoted;
     const int m_parent;
@@ -82,7 +85,6 @@ private:
     const QString m_sourceLib;
     const ParentSort m_parentSort;
 
-    QString m_entryLibrary;
     QList<std::pair<QString, QVariant>> m_sourceColumns;
     int m_number = 0;
     // False from the moment a new profile exists until its security has been settled.
@@ -95,7 +97,6 @@ private:
 int FolderCreation::run()
 {
     try {
-        m_entryLibrary = m_s.currentLibrary->name();
         if (mayCreate() && findInParent() && findBySql() && removeLeftover() && createObject() &&
             readSourceColumns() && fillColumns() && save() && correctRows() && inheritFromParent() &&
             copySecurity() && link()) {
@@ -689,7 +690,7 @@ void FolderCreation::leave()
                 RestrictToMover(m_dm, m_number, QStringLiteral("anyone else until the folder is made again"));
         });
     }
-    ignoringErrors([&] { ConnectLibrary(m_dm, m_entryLibrary); });
+    m_entry.restoreLibrary();
     m_log.WriteDashLine();
 }
 

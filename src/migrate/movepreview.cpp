@@ -3,6 +3,7 @@
 #include "dm/connectlibrary.h"
 #include "dm/fusion.h"
 #include "dm/runsql.h"
+#include "dm/sessionguard.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
 #include "migrate/createfolder.h"
@@ -582,10 +583,7 @@ void MovePreview::takeWarnings()
 
 void MovePreview::folder(int docNumber, const QString &sourceLib, const QString &targetLib)
 {
-    WindowSeam &window = m_dm.window;
-    const MousePointer pointer = window.mousePointer();
-    const QString status = window.statusText();
-    const QString library = m_dm.session.currentLibrary ? m_dm.session.currentLibrary->name() : QString();
+    SessionGuard entry(m_dm, SessionGuard::Window::Restore);
     takeWarnings();
     ++m_folders;
     bool fails = true;
@@ -616,11 +614,9 @@ void MovePreview::folder(int docNumber, const QString &sourceLib, const QString 
     if (fails)
         ++m_failing;
     ReleaseSharedSlots(m_dm.session);
-    if (!library.isEmpty())
-        ConnectLibrary(m_dm, library);
+    // What reconnecting warns of belongs to this folder's lines.
+    entry.restoreLibrary();
     takeWarnings();
-    window.setMousePointer(pointer);
-    window.setStatusText(status);
 }
 
 MovePreview::Verdict MovePreview::verdict() const
