@@ -27,12 +27,6 @@ template <typename Call> void ignoringErrors(Call call)
     }
 }
 
-bool libraryRight(const DmLibrary &library, const QString &right)
-{
-    const std::shared_ptr<DmProperties> properties = library.properties();
-    return properties && properties->item(right)->value().toBool();
-}
-
 // One call of CreateFolder after its entry checks. Each step returns false once the call is over: the
 // result is then whatever m_result holds.
 class FolderCreation {
@@ -144,17 +138,13 @@ void FolderCreation::noteDuration(const QDateTime &started)
 
 bool FolderCreation::mayCreate()
 {
-    const std::shared_ptr<DmLibrary> current = m_s.currentLibrary;
-    if (current->name() != m_target && !libraryRight(*current, QStringLiteral("User.SaveToRemoteLibrary")))
-        return fail(QStringLiteral("Error: ") + current->userId() +
-                    QStringLiteral(" does not have rights to save folders to the (remote) ") +
-                    QStringLiteral("Library ") + m_target + QStringLiteral(" from library ") +
-                    current->name());
+    if (!MaySaveInto(m_dm, m_target))
+        return false;
     if (m_target.isEmpty())
-        m_target = current->name();
+        m_target = m_s.currentLibrary->name();
     const std::shared_ptr<DmLibrary> target = FindLibrary(m_s, m_target);
-    if (target && (!libraryRight(*target, QStringLiteral("User.CreateFolder")) ||
-                   (m_isRoot && !libraryRight(*target, QStringLiteral("User.ManageRootFolders")))))
+    if (target && (!LibraryFlag(*target, QStringLiteral("User.CreateFolder")) ||
+                   (m_isRoot && !LibraryFlag(*target, QStringLiteral("User.ManageRootFolders")))))
         return fail(QStringLiteral("Error: ") + target->userId() +
                     QStringLiteral(" does not have rights to manage folders in library ") + target->name());
     return true;

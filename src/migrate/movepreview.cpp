@@ -510,9 +510,7 @@ void FolderPlan::uniqueName(const QString &name, int depth)
         m_uniqueNames = false;
         try {
             const std::shared_ptr<DmLibrary> library = FindLibrary(m_dm.session, m_target);
-            const std::shared_ptr<DmProperties> properties = library ? library->properties() : nullptr;
-            m_uniqueNames =
-                properties && properties->item(QStringLiteral("DOCSParms.UniqueDocNames"))->value().toBool();
+            m_uniqueNames = library && LibraryFlag(*library, QStringLiteral("DOCSParms.UniqueDocNames"));
         } catch (const DmError &) {
             // A library that does not say is taken as allowing repeated names.
         }
