@@ -608,6 +608,7 @@ OwnerLookup CheckSQLSettings(DmContext &dm, const QString &libraryName)
         if (!CheckFusion(dm, QStringLiteral("CheckSQLSettings")) || !s.currentLibrary)
             return OwnerLookup::NotMade;
         const QString current = s.currentLibrary->name();
+        // Case-sensitive on purpose: a library spelled otherwise is looked up all the same.
         if (current == libraryName)
             return OwnerLookup::Listed;
         log.WriteLog(QStringLiteral("Checking SQL connection settings in ") + current +

@@ -150,6 +150,7 @@ public:
             throw DmError(ObjectNotSetError, QStringLiteral("AddFolderItem"),
                           QStringLiteral("Object variable or With block variable not set"));
         const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
+        // Case-sensitive on purpose: only "F" marks a folder; any other type is linked as a document.
         const bool isFolder = m_itemType == QStringLiteral("F");
         const QString kind = isFolder ? QStringLiteral("FolderItem") : QStringLiteral("ProfileItem");
         m_log.WriteLog(QStringLiteral("Setting ") + kind + QStringLiteral(" object for ") +

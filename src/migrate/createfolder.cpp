@@ -161,6 +161,7 @@ std::optional<int> SubfolderNamed(DmContext &dm, const QString &FolderName, int 
     const int count = s.libraries ? s.libraries->count() : 0;
     for (int i = 1; i <= count; ++i) {
         const std::shared_ptr<DmLibrary> library = s.libraries->item(i);
+        // Case-sensitive on purpose: the DM's own spelling of the library is the one looked in.
         if (library && library->name() == TargetLib) {
             s.sharedFolder = library->openFolder(ParentDocNumber);
             break;

@@ -429,6 +429,7 @@ void FolderPlan::sameNamed(const QString &name, int parentNumber, int found, int
     if (parentNumber != 0) {
         if (const std::optional<SqlRows> rows = m_walk.contentsOf(parentNumber, m_target))
             for (qsizetype r = 0; r < rows->size(); ++r)
+                // Case-sensitive on purpose, as the walk reads the node type.
                 if (rows->value(r, 4).toString() == u"F" &&
                     rows->value(r, 3).toString().compare(name, Qt::CaseInsensitive) == 0)
                     others << leadingInt32(rows->value(r, 1).toString());
