@@ -57,9 +57,7 @@ bool FolderBrowser::GetFolders(TreeNode node, const QString &libraryName, const 
         window.processEvents();
         loaded = ConnectLibrary(m_dm, libraryName) && loadLevel(node, libraryName, tag);
     } catch (const DmError &error) {
-        log.WriteDashLine();
-        log.WriteLog(QStringLiteral("GetFolders:"));
-        log.ReportError(error.number(), error.source(), error.description());
+        ReportTrapped(log, QStringLiteral("GetFolders"), error);
     }
     // A level that did not load shows as not loaded, so that opening it again tries again.
     if (!loaded) {

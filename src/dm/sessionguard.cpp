@@ -18,11 +18,6 @@ SessionGuard::SessionGuard(DmContext &dm, Window window)
     }
 }
 
-SessionGuard::~SessionGuard()
-{
-    restore();
-}
-
 void SessionGuard::restoreLibrary()
 {
     if (!m_libraryPending)
@@ -36,8 +31,9 @@ void SessionGuard::restoreLibrary()
     }
 }
 
-void SessionGuard::restoreWindow()
+void SessionGuard::restore()
 {
+    restoreLibrary();
     if (!m_windowPending)
         return;
     m_windowPending = false;

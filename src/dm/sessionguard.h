@@ -2,17 +2,16 @@
 
 #include "dm/dmcontext.h"
 
-// What a procedure saves of the session on entry and puts back on every path out: the library current
-// on entry and, when asked, the window's status text and mouse pointer. Each is put back once, never
-// throwing: a procedure whose log depends on when the library comes back calls restoreLibrary() at that
-// point, and the destructor puts back whatever is left, the library before the window. A library that
-// cannot tell its name on entry is not switched back to. Borrows the DM context, which must outlive it.
+// Saves the library current on entry and, when asked, the window's status text and pointer, and puts
+// them back once, the library first, never throwing: where a procedure's log depends on the moment, at
+// its call of restoreLibrary() or restore(), else on destruction. A library that cannot tell its name on
+// entry is not switched back to. Borrows the DM context, which must outlive it.
 class SessionGuard {
 public:
     enum class Window { Keep, Restore };
 
     explicit SessionGuard(DmContext &dm, Window window = Window::Keep);
-    ~SessionGuard();
+    ~SessionGuard() { restore(); }
     SessionGuard(const SessionGuard &) = delete;
     SessionGuard &operator=(const SessionGuard &) = delete;
 
@@ -20,12 +19,7 @@ public:
     const QString &library() const { return m_library; }
 
     void restoreLibrary();
-    void restoreWindow();
-    void restore()
-    {
-        restoreLibrary();
-        restoreWindow();
-    }
+    void restore();
 
 private:
     DmContext &m_dm;

@@ -571,8 +571,7 @@ void FolderConversion::leave()
         m_log.WriteLog(EqualsLine());
         ReleaseSharedSlots(m_s);
     } catch (const DmError &) {
-        // The leave step goes on past every failure: the window must get its library, pointer and status
-        // back.
+        // The leave step goes on past every failure: the session and the window must get their state back.
     }
     m_entry.restore();
     m_dm.window.processEvents();
