@@ -3,6 +3,7 @@
 #include "batch/consolewindow.h"
 #include "browse/folderqueries.h"
 #include "dm/connectlibrary.h"
+#include "dm/fusion.h"
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
@@ -192,9 +193,7 @@ int RunBatch(const CommandLine &commandLine, const BatchEnvironment &environment
             }
         }
     } catch (const DmError &error) {
-        run.log().WriteDashLine();
-        run.log().WriteLog(QStringLiteral("Batch:"));
-        run.log().ReportError(error.number(), error.source(), error.description());
+        ReportTrapped(run.log(), QStringLiteral("Batch"), error);
         window.showMessage(QStringLiteral("Error: ") + error.description(), MessageIcon::Critical,
                            MessageButtons::Ok);
     }

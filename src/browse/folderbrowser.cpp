@@ -4,6 +4,7 @@
 #include "browse/foldertags.h"
 #include "dm/connectlibrary.h"
 #include "dm/fusion.h"
+#include "dm/sessionguard.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
 #include "settings/leadingnumber.h"
@@ -46,33 +47,23 @@ bool FolderBrowser::GetFolders(TreeNode node, const QString &libraryName, const 
     }
 
     window.processEvents();
-    const QString status = window.statusText();
-    const MousePointer pointer = window.mousePointer();
-    QString rememberedLibrary;
+    // The browsed library is only borrowed for the query: every later statement expects the library the
+    // user chose.
+    const SessionGuard entry(m_dm, SessionGuard::Window::Restore);
     bool loaded = false;
     try {
-        rememberedLibrary = s.currentLibrary->name();
         window.setMousePointer(MousePointer::Hourglass);
         window.setStatusText(QStringLiteral("Retrieving folders from library ") + libraryName);
         window.processEvents();
         loaded = ConnectLibrary(m_dm, libraryName) && loadLevel(node, libraryName, tag);
     } catch (const DmError &error) {
-        log.WriteDashLine();
-        log.WriteLog(QStringLiteral("GetFolders:"));
-        log.ReportError(error.number(), error.source(), error.description());
+        ReportTrapped(log, QStringLiteral("GetFolders"), error);
     }
     // A level that did not load shows as not loaded, so that opening it again tries again.
     if (!loaded) {
         addPlaceholder(node);
         m_tree.collapse(node);
     }
-
-    // The browsed library was only borrowed for the query: every later statement expects the
-    // library the user chose.
-    if (!rememberedLibrary.isEmpty())
-        ConnectLibrary(m_dm, rememberedLibrary);
-    window.setStatusText(status);
-    window.setMousePointer(pointer);
     return false;
 }
 

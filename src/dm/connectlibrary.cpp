@@ -196,13 +196,6 @@ void librariesProblemTail(DmContext &dm)
         dm.window.showMessage(message, MessageIcon::Critical);
 }
 
-void runtimeErrorTail(DmContext &dm, qint32 number, const QString &source, const QString &description)
-{
-    dm.log.WriteDashLine();
-    dm.log.WriteLog(QStringLiteral("ConnectLibrary:"));
-    dm.log.ReportError(number, source, description);
-}
-
 void warnRowMissing(DmContext &dm, const QString &name)
 {
     dm.log.WriteLog(QStringLiteral("Warning: Unable to define library ") + name +
@@ -517,7 +510,7 @@ bool switchTo(DmContext &dm, SwitchGuard &guard, const QString &name)
     }
     const QString library = s.currentLibrary->name();
     if (!bindPassThrough(dm, library)) {
-        runtimeErrorTail(dm, 0, QString(), QString());
+        ReportTrapped(dm.log, QStringLiteral("ConnectLibrary"), DmError(0, QString(), QString()));
         restoreTail(dm, guard, name);
         return false;
     }
@@ -598,7 +591,7 @@ bool ConnectLibrary(DmContext &dm, const QString &libraryName)
         guard.commit();
         return true;
     } catch (const DmError &error) {
-        runtimeErrorTail(dm, error.number(), error.source(), error.description());
+        ReportTrapped(dm.log, QStringLiteral("ConnectLibrary"), error);
         restoreTail(dm, guard, name);
         return false;
     }
@@ -615,6 +608,7 @@ OwnerLookup CheckSQLSettings(DmContext &dm, const QString &libraryName)
         if (!CheckFusion(dm, QStringLiteral("CheckSQLSettings")) || !s.currentLibrary)
             return OwnerLookup::NotMade;
         const QString current = s.currentLibrary->name();
+        // Case-sensitive on purpose: a library spelled otherwise is looked up all the same.
         if (current == libraryName)
             return OwnerLookup::Listed;
         log.WriteLog(QStringLiteral("Checking SQL connection settings in ") + current +
@@ -652,9 +646,7 @@ OwnerLookup CheckSQLSettings(DmContext &dm, const QString &libraryName)
             c.owner = owner;
         return OwnerLookup::Listed;
     } catch (const DmError &error) {
-        log.WriteDashLine();
-        log.WriteLog(QStringLiteral("CheckSQLSettings:"));
-        log.ReportError(error.number(), error.source(), error.description());
+        ReportTrapped(log, QStringLiteral("CheckSQLSettings"), error);
         log.WriteDashLine();
         return OwnerLookup::NotMade;
     }

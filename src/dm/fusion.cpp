@@ -29,6 +29,13 @@ void ignoringErrors(const std::function<void()> &step)
 
 } // namespace
 
+void ReportTrapped(ActivityLog &log, const QString &procedureName, const DmError &error)
+{
+    log.WriteDashLine();
+    log.WriteLog(procedureName + u':');
+    log.ReportError(error.number(), error.source(), error.description());
+}
+
 bool StartFusion(DmContext &dm, QString *cause)
 {
     DmSession &s = dm.session;
@@ -93,15 +100,10 @@ bool StartFusion(DmContext &dm, QString *cause)
             log.WriteDashLine();
             result = true;
         }();
-        if (!result) {
-            log.WriteDashLine();
-            log.WriteLog(QStringLiteral("StartFusion:"));
-            log.ReportError(0, QString(), QString());
-        }
+        if (!result)
+            ReportTrapped(log, QStringLiteral("StartFusion"), DmError(0, QString(), QString()));
     } catch (const DmError &error) {
-        log.WriteDashLine();
-        log.WriteLog(QStringLiteral("StartFusion:"));
-        log.ReportError(error.number(), error.source(), error.description());
+        ReportTrapped(log, QStringLiteral("StartFusion"), error);
         log.ReportCause(error.description());
         if (cause)
             *cause = error.description();

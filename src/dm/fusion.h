@@ -2,6 +2,8 @@
 
 #include "dm/dmcontext.h"
 
+class DmError;
+
 // Opens the DM session once at start-up: creates the application object, logs the user in, reads
 // the libraries collection and connects to the user's current library. False when the session
 // could not be opened; the reason is logged (and the cannot-start messages shown). When the DM raised
@@ -15,6 +17,10 @@ bool StartFusion(DmContext &dm, QString *cause = nullptr);
 // letter case); every other missing piece is a failure, which is logged and answered by asking the
 // user whether to end the program (Yes runs EndProgram). False means: do no DM work.
 bool CheckFusion(DmContext &dm, const QString &callerName);
+
+// How a procedure reports a runtime error it trapped: a dash line, its name followed by ":", then
+// ReportError with the error's number, source and description.
+void ReportTrapped(ActivityLog &log, const QString &procedureName, const DmError &error);
 
 // The orderly end of the run: releases the DM objects, writes the end-of-run line and asks the window
 // to end the program. Every step goes on past a failure. The window's own state (position, option

@@ -50,6 +50,7 @@ QString resolveOwner(const QString &statement, const QString &owner)
         if (token.kind != SqlTokenKind::BracketIdentifier ||
             token.text.compare(u"[OWNER]", Qt::CaseInsensitive) != 0)
             continue;
+        // Case-sensitive on purpose: ".qs_" gets the library owner.
         const bool qsTable = QStringView(statement).mid(token.offset + token.text.size(), 4) == u".QS_";
         lexer.replace(i, qsTable ? QStringLiteral("dbo") : owner);
     }

@@ -73,6 +73,7 @@ void ActivityLog::WriteLogAlways(const QString &text)
 void ActivityLog::writeLine(const QString &text, bool always)
 {
     const QString trimmed = text.trimmed();
+    // Case-sensitive on purpose: a repeat in other letter case is a new line.
     if (trimmed.isEmpty() || trimmed == m_lastLogEntry)
         return;
 

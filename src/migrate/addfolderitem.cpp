@@ -1,5 +1,6 @@
 #include "migrate/addfolderitem.h"
 
+#include "dm/fusion.h"
 #include "dmapi/dmerror.h"
 #include "migrate/foldersteps.h"
 #include "migrate/movereport.h"
@@ -21,8 +22,7 @@ bool LinkMemo::savesToRemoteLibrary(const std::shared_ptr<DmLibrary> &current)
     const QString name = current->name();
     if (const auto known = m_remoteSaves.constFind(name); known != m_remoteSaves.cend())
         return *known;
-    const bool may =
-        current->properties()->item(QStringLiteral("User.SaveToRemoteLibrary"))->value().toBool();
+    const bool may = LibraryFlag(*current, QStringLiteral("User.SaveToRemoteLibrary"));
     m_remoteSaves.insert(name, may);
     return may;
 }
@@ -33,6 +33,22 @@ std::shared_ptr<DmFolder> LinkMemo::savedFolder(int number, const QString &libra
         m_folder->libraryName().compare(libraryName, Qt::CaseInsensitive) == 0)
         return m_folder;
     return nullptr;
+}
+
+bool MaySaveInto(DmContext &dm, const QString &library, LinkMemo *memo)
+{
+    const std::shared_ptr<DmLibrary> current = dm.session.currentLibrary;
+    // Case-sensitive on purpose: a library spelled otherwise than the current one needs the right too.
+    if (current->name() == library ||
+        (memo ? memo->savesToRemoteLibrary(current)
+              : LibraryFlag(*current, QStringLiteral("User.SaveToRemoteLibrary"))))
+        return true;
+    dm.log.WriteLog(QStringLiteral("Error: ") + current->userId() +
+                    QStringLiteral(" does not have rights to save folders to the (remote) ") +
+                    QStringLiteral("Library ") + library + QStringLiteral(" from library ") +
+                    current->name());
+    dm.log.WriteDashLine();
+    return false;
 }
 
 namespace {
@@ -46,22 +62,6 @@ public:
         : m_dm(dm), m_s(dm.session), m_log(dm.log), m_item(item), m_parent(parent), m_itemType(itemType),
           m_parentLib(parentLib), m_itemLib(itemLib), m_memo(memo)
     {
-    }
-
-    bool mayWriteToParentLibrary()
-    {
-        const std::shared_ptr<DmLibrary> current = m_s.currentLibrary;
-        if (current->name() == m_parentLib ||
-            (m_memo
-                 ? m_memo->savesToRemoteLibrary(current)
-                 : current->properties()->item(QStringLiteral("User.SaveToRemoteLibrary"))->value().toBool()))
-            return true;
-        m_log.WriteLog(QStringLiteral("Error: ") + current->userId() +
-                       QStringLiteral(" does not have rights to save folders to the (remote) ") +
-                       QStringLiteral("Library ") + m_parentLib + QStringLiteral(" from library ") +
-                       current->name());
-        m_log.WriteDashLine();
-        return false;
     }
 
     bool openItemProfile()
@@ -150,6 +150,7 @@ public:
             throw DmError(ObjectNotSetError, QStringLiteral("AddFolderItem"),
                           QStringLiteral("Object variable or With block variable not set"));
         const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
+        // Case-sensitive on purpose: only "F" marks a folder; any other type is linked as a document.
         const bool isFolder = m_itemType == QStringLiteral("F");
         const QString kind = isFolder ? QStringLiteral("FolderItem") : QStringLiteral("ProfileItem");
         m_log.WriteLog(QStringLiteral("Setting ") + kind + QStringLiteral(" object for ") +
@@ -274,7 +275,7 @@ bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const 
     bool result = false;
     try {
         ItemLink link(dm, ItemDocNumber, ParentDocNumber, ItemType, ParentLib, ItemLib, memo);
-        if (link.mayWriteToParentLibrary() && link.openItemProfile()) {
+        if (MaySaveInto(dm, ParentLib, memo) && link.openItemProfile()) {
             if (link.alreadyInFolder()) {
                 NoteForReport(dm, ReportAction::AlreadyLinked);
                 result = true;
@@ -286,9 +287,7 @@ bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const 
             }
         }
     } catch (const DmError &error) {
-        log.WriteDashLine();
-        log.WriteLog(QStringLiteral("AddFolderItem:"));
-        log.ReportError(error.number(), error.source(), error.description());
+        ReportTrapped(log, QStringLiteral("AddFolderItem"), error);
         log.WriteLog(QStringLiteral("Error: Adding Folder Item to folder"));
         result = false;
     }

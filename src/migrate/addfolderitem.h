@@ -30,6 +30,11 @@ private:
     std::shared_ptr<DmFolder> m_folder;
 };
 
+// Whether folders may be saved into the library from the current library: always into the current
+// library itself, into another one with the current library's "User.SaveToRemoteLibrary" right (its
+// answer kept in the memo when one is given). False after an "Error:" line and a dash line.
+bool MaySaveInto(DmContext &dm, const QString &library, LinkMemo *memo = nullptr);
+
 // Puts an item (a document, or a folder when ItemType is exactly "F") of ItemLib into the folder
 // ParentDocNumber of ParentLib, through the DM objects: the folder receives a reference to the item
 // where it lives. Works in whatever library is current and reaches the others through the libraries

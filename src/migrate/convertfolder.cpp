@@ -1,7 +1,9 @@
 #include "migrate/convertfolder.h"
 
 #include "dm/connectlibrary.h"
+#include "dm/fusion.h"
 #include "dm/runsql.h"
+#include "dm/sessionguard.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
 #include "migrate/createfolder.h"
@@ -31,8 +33,8 @@ class FolderConversion {
 public:
     FolderConversion(DmContext &dm, int docNumber, const QString &sourceLib, const QString &targetLib,
                      const FolderWatch &watch)
-        : m_dm(dm), m_s(dm.session), m_log(dm.log), m_walk(dm, docNumber, sourceLib, targetLib),
-          m_watch(watch)
+        : m_dm(dm), m_s(dm.session), m_log(dm.log), m_entry(dm, SessionGuard::Window::Restore),
+          m_walk(dm, docNumber, sourceLib, targetLib), m_watch(watch)
     {
         m_walk.setStop(watch.stop);
     }
@@ -72,6 +74,7 @@ private:
     DmContext &m_dm;
     DmSession &m_s;
     ActivityLog &m_log;
+    SessionGuard m_entry;
     MoveWalk m_walk;
     const int m_number = m_walk.number();
     const QString &m_source = m_walk.source();
@@ -81,9 +84,6 @@ private:
     QList<ChildRow> &m_children = m_walk.children;
     const FolderWatch &m_watch;
 
-    QString m_entryLibrary;
-    QString m_entryStatus;
-    MousePointer m_entryPointer = MousePointer::Default;
     QHash<ItemKey, int> m_made; // where each folder of the chain and the tree stands in the target
     QList<int> m_toSort;        // target folders that received links, in the order of their first link
     QSet<int> m_sortPending;    // the same folders, to look up
@@ -107,16 +107,11 @@ private:
 
 bool FolderConversion::run()
 {
-    m_entryPointer = m_dm.window.mousePointer();
-    m_entryStatus = m_dm.window.statusText();
-    m_entryLibrary = m_s.currentLibrary->name();
     reportProgress(MovePhase::Walking, 0, 0, 0);
     try {
         m_result = m_walk.walk() && recreateChain() && recreateChildren() && removeSources();
     } catch (const DmError &error) {
-        m_log.WriteDashLine();
-        m_log.WriteLog(QStringLiteral("ConvertFolder:"));
-        m_log.ReportError(error.number(), error.source(), error.description());
+        ReportTrapped(m_log, QStringLiteral("ConvertFolder"), error);
         m_result = false;
     }
     leave();
@@ -149,8 +144,8 @@ bool FolderConversion::recreateChain()
 {
     // The walks leave whichever library they searched last current; the writes run from the library the
     // move started in, whose rights the move commands checked.
-    if (!ConnectLibrary(m_dm, m_entryLibrary))
-        return refuse(QStringLiteral("Error: Unable to connect to library ") + m_entryLibrary +
+    if (!ConnectLibrary(m_dm, m_entry.library()))
+        return refuse(QStringLiteral("Error: Unable to connect to library ") + m_entry.library() +
                       QStringLiteral(" to move folder #") + NumberText(m_number) +
                       QStringLiteral(" from it - cannot continue with this folder"));
     m_log.ShowStatus(QStringLiteral("Processing ") + NumberText(int(m_chain.size())) +
@@ -598,12 +593,10 @@ void FolderConversion::leave()
         reportLeftInPlace();
         m_log.WriteLog(EqualsLine());
         ReleaseSharedSlots(m_s);
-        ConnectLibrary(m_dm, m_entryLibrary);
     } catch (const DmError &) {
-        // The leave step goes on past every failure: the window must get its pointer and status back.
+        // The leave step goes on past every failure: the session and the window must get their state back.
     }
-    m_dm.window.setMousePointer(m_entryPointer);
-    m_dm.window.setStatusText(m_entryStatus);
+    m_entry.restore();
     m_dm.window.processEvents();
 }
 

@@ -1,7 +1,9 @@
 #include "migrate/createfolder.h"
 
 #include "dm/connectlibrary.h"
+#include "dm/fusion.h"
 #include "dm/runsql.h"
+#include "dm/sessionguard.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
 #include "migrate/deletefolder.h"
@@ -25,19 +27,13 @@ template <typename Call> void ignoringErrors(Call call)
     }
 }
 
-bool libraryRight(const DmLibrary &library, const QString &right)
-{
-    const std::shared_ptr<DmProperties> properties = library.properties();
-    return properties && properties->item(right)->value().toBool();
-}
-
 // One call of CreateFolder after its entry checks. Each step returns false once the call is over: the
 // result is then whatever m_result holds.
 class FolderCreation {
 public:
     FolderCreation(DmContext &dm, const QString &name, int parent, bool isRoot, const QString &targetLib,
                    int sourceDoc, const QString &sourceLib, ParentSort parentSort)
-        : m_dm(dm), m_s(dm.session), m_log(dm.log), m_name(name), m_quoted(Quoted(name)),
+        : m_dm(dm), m_s(dm.session), m_log(dm.log), m_entry(dm), m_name(name), m_quoted(Quoted(name)),
           m_parent(parent), m_isRoot(isRoot), m_target(targetLib), m_sourceDoc(sourceDoc),
           m_sourceLib(sourceLib), m_parentSort(parentSort)
     {
@@ -72,6 +68,8 @@ private:
     DmContext &m_dm;
     DmSession &m_s;
     ActivityLog &m_log;
+    // The library only: the status line and the pointer are the calling move's.
+    SessionGuard m_entry;
     const QString m_name;
     const QString m_quoted;
     const int m_parent;
@@ -81,7 +79,6 @@ private:
     const QString m_sourceLib;
     const ParentSort m_parentSort;
 
-    QString m_entryLibrary;
     QList<std::pair<QString, QVariant>> m_sourceColumns;
     int m_number = 0;
     // False from the moment a new profile exists until its security has been settled.
@@ -94,7 +91,6 @@ private:
 int FolderCreation::run()
 {
     try {
-        m_entryLibrary = m_s.currentLibrary->name();
         if (mayCreate() && findInParent() && findBySql() && removeLeftover() && createObject() &&
             readSourceColumns() && fillColumns() && save() && correctRows() && inheritFromParent() &&
             copySecurity() && link()) {
@@ -142,17 +138,13 @@ void FolderCreation::noteDuration(const QDateTime &started)
 
 bool FolderCreation::mayCreate()
 {
-    const std::shared_ptr<DmLibrary> current = m_s.currentLibrary;
-    if (current->name() != m_target && !libraryRight(*current, QStringLiteral("User.SaveToRemoteLibrary")))
-        return fail(QStringLiteral("Error: ") + current->userId() +
-                    QStringLiteral(" does not have rights to save folders to the (remote) ") +
-                    QStringLiteral("Library ") + m_target + QStringLiteral(" from library ") +
-                    current->name());
+    if (!MaySaveInto(m_dm, m_target))
+        return false;
     if (m_target.isEmpty())
-        m_target = current->name();
+        m_target = m_s.currentLibrary->name();
     const std::shared_ptr<DmLibrary> target = FindLibrary(m_s, m_target);
-    if (target && (!libraryRight(*target, QStringLiteral("User.CreateFolder")) ||
-                   (m_isRoot && !libraryRight(*target, QStringLiteral("User.ManageRootFolders")))))
+    if (target && (!LibraryFlag(*target, QStringLiteral("User.CreateFolder")) ||
+                   (m_isRoot && !LibraryFlag(*target, QStringLiteral("User.ManageRootFolders")))))
         return fail(QStringLiteral("Error: ") + target->userId() +
                     QStringLiteral(" does not have rights to manage folders in library ") + target->name());
     return true;
@@ -169,6 +161,7 @@ std::optional<int> SubfolderNamed(DmContext &dm, const QString &FolderName, int 
     const int count = s.libraries ? s.libraries->count() : 0;
     for (int i = 1; i <= count; ++i) {
         const std::shared_ptr<DmLibrary> library = s.libraries->item(i);
+        // Case-sensitive on purpose: the DM's own spelling of the library is the one looked in.
         if (library && library->name() == TargetLib) {
             s.sharedFolder = library->openFolder(ParentDocNumber);
             break;
@@ -260,24 +253,23 @@ SqlRows FoldersNamed(DmContext &dm, const QString &FolderName, int ParentDocNumb
     return QueryRows(dm, statement);
 }
 
-
 SqlRows HalfMadeFolders(DmContext &dm, const QString &match)
 {
     const DmSession &s = dm.session;
     return QueryRows(
-        dm, QStringLiteral(
-                "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
-                "A.SYSTEM_ID = PR.APPLICATION LEFT OUTER JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = PR.TYPIST "
-                "WHERE A.APPLICATION = 'FOLDER' AND ") +
-                match + QStringLiteral(" AND UPPER(T.USER_ID) = '") +
-                SqlEscape(s.currentLibrary->userId().toUpper()) +
-                QStringLiteral(
-                    "' AND PR.DOCNUMBER NOT IN (SELECT FI.PARENT FROM [OWNER].FOLDER_ITEM FI) "
-                    "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F WHERE F.PATH = '") +
-                SqlEscape(ProductName()) +
-                QStringLiteral("' OR (F.PATH IS NULL AND F.DOCNUMBER IN (SELECT AL.DOCNUMBER FROM "
-                               "[OWNER].ACTIVITYLOG AL WHERE AL.DOCNUMBER = F.DOCNUMBER") +
-                TodaysActivityOfMover(s) + QStringLiteral(")))"));
+        dm,
+        QStringLiteral(
+            "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
+            "A.SYSTEM_ID = PR.APPLICATION LEFT OUTER JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = PR.TYPIST "
+            "WHERE A.APPLICATION = 'FOLDER' AND ") +
+            match + QStringLiteral(" AND UPPER(T.USER_ID) = '") +
+            SqlEscape(s.currentLibrary->userId().toUpper()) +
+            QStringLiteral("' AND PR.DOCNUMBER NOT IN (SELECT FI.PARENT FROM [OWNER].FOLDER_ITEM FI) "
+                           "AND PR.DOCNUMBER IN (SELECT F.DOCNUMBER FROM [OWNER].FOLDER F WHERE F.PATH = '") +
+            SqlEscape(ProductName()) +
+            QStringLiteral("' OR (F.PATH IS NULL AND F.DOCNUMBER IN (SELECT AL.DOCNUMBER FROM "
+                           "[OWNER].ACTIVITYLOG AL WHERE AL.DOCNUMBER = F.DOCNUMBER") +
+            TodaysActivityOfMover(s) + QStringLiteral(")))"));
 }
 
 namespace {
@@ -663,9 +655,7 @@ bool FolderCreation::link()
 
 void FolderCreation::trapped(const DmError &error)
 {
-    m_log.WriteDashLine();
-    m_log.WriteLog(QStringLiteral("CreateFolder:"));
-    m_log.ReportError(error.number(), error.source(), error.description());
+    ReportTrapped(m_log, QStringLiteral("CreateFolder"), error);
     m_log.WriteLog(QStringLiteral("Error: Unable to create folder ") + m_quoted);
     m_result = 0;
 }
@@ -691,7 +681,7 @@ void FolderCreation::leave()
                 RestrictToMover(m_dm, m_number, QStringLiteral("anyone else until the folder is made again"));
         });
     }
-    ignoringErrors([&] { ConnectLibrary(m_dm, m_entryLibrary); });
+    m_entry.restoreLibrary();
     m_log.WriteDashLine();
 }
 
@@ -699,8 +689,8 @@ void FolderCreation::leave()
 
 bool MadeByThisProgram(DmContext &dm, int docNumber)
 {
-    const SqlRows path = QueryRows(
-        dm, QStringLiteral("SELECT PATH FROM [OWNER].FOLDER WHERE DOCNUMBER = ") + NumberText(docNumber));
+    const SqlRows path = QueryRows(dm, QStringLiteral("SELECT PATH FROM [OWNER].FOLDER WHERE DOCNUMBER = ") +
+                                           NumberText(docNumber));
     return !path.failed() && path.value(0, 1).toString().trimmed() == ProductName();
 }
 

@@ -1,8 +1,8 @@
 #include "migrate/foldersteps.h"
 
-#include "dmapi/dmerror.h"
 #include "dm/fusion.h"
 #include "dm/sqlrows.h"
+#include "dmapi/dmerror.h"
 #include "settings/leadingnumber.h"
 
 bool FolderStepMayStart(DmContext &dm, const QString &procedureName)
@@ -24,6 +24,13 @@ QString NumberText(int number)
 QString DmErrorLine(qint32 number, const QString &description)
 {
     return QStringLiteral("Error: (") + QString::number(number) + QStringLiteral(") - ") + description;
+}
+
+bool LibraryFlag(const DmLibrary &library, const QString &name)
+{
+    const std::shared_ptr<DmProperties> properties = library.properties();
+    const std::shared_ptr<DmProperty> property = properties ? properties->item(name) : nullptr;
+    return property && property->value().toBool();
 }
 
 std::shared_ptr<DmLibrary> FindLibrary(const DmSession &session, const QString &libraryName)
@@ -59,8 +66,8 @@ bool CommitChanges(DmContext &dm)
     const SqlRows committed = QueryRows(dm, QStringLiteral("COMMIT"));
     if (!committed.failed())
         return true;
-    dm.log.WriteLog(QStringLiteral("Error: Unable to commit the changes in library ") + dm.session.sql.library() +
-                    QStringLiteral(": ") + committed.errorText());
+    dm.log.WriteLog(QStringLiteral("Error: Unable to commit the changes in library ") +
+                    dm.session.sql.library() + QStringLiteral(": ") + committed.errorText());
     return false;
 }
 

@@ -23,6 +23,12 @@ void RaiseCounter(WindowSeam &window, MoveCounter which);
 // "Error: (number) - description", the line that carries a DM object's own error.
 QString DmErrorLine(qint32 number, const QString &description);
 
+// A right of the user in the library ("User.CreateFolder") or a flag parameter of the library
+// ("DOCSParms.UniqueDocNames"), as its properties hold it: false when the library gives no properties.
+// Raises DmError as the DM does, for a name the DM does not know too: the caller's error style decides
+// what that means.
+bool LibraryFlag(const DmLibrary &library, const QString &name);
+
 // The first library of the session's libraries collection whose name equals the given one ignoring
 // case; null when there is none.
 std::shared_ptr<DmLibrary> FindLibrary(const DmSession &session, const QString &libraryName);

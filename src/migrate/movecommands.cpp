@@ -20,13 +20,11 @@ namespace {
 // often enough that Cancel answers at once, seldom enough to cost nothing beside the move.
 constexpr qint64 EventInterval = 50;
 
-// A right the library's properties hold as true; a right the DM does not know is not held.
+// A right the DM cannot tell, one it does not know included, is not held: the command refuses.
 bool holds(const DmLibrary &library, const QString &right)
 {
     try {
-        const std::shared_ptr<DmProperties> properties = library.properties();
-        const std::shared_ptr<DmProperty> property = properties ? properties->item(right) : nullptr;
-        return property && property->value().toBool();
+        return LibraryFlag(library, right);
     } catch (const DmError &) {
         return false;
     }

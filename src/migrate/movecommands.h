@@ -1,20 +1,20 @@
 #pragma once
 
 #include "dm/dmcontext.h"
+#include "dm/exitcode.h"
 #include "dm/moveflags.h"
 #include "migrate/movepreview.h"
 
 #include <functional>
 #include <optional>
 
-// How a move command ended. The values are the program's exit codes, shared by the window and the
-// unattended front end.
+// How a move command ended, as the program's exit code.
 enum class MoveOutcome {
-    Done = 0,      // every folder moved; an empty list too
-    Failed = 1,    // a folder, or any folder of a list, did not move
-    Refused = 3,   // refused before anything changed: rights, target, folder, library, another move
-    Declined = 4,  // the confirmation was answered No
-    Cancelled = 5, // cancelled before the list ended, with no folder failed
+    Done = ExitDone,
+    Failed = ExitFailed,
+    Refused = ExitRefused, // rights, target, folder, library, another move
+    Declined = ExitDeclined,
+    Cancelled = ExitCancelled, // with no folder failed
 };
 
 // A folder of a list command, as the list gives it.

@@ -1,7 +1,9 @@
 #include "migrate/movepreview.h"
 
 #include "dm/connectlibrary.h"
+#include "dm/fusion.h"
 #include "dm/runsql.h"
+#include "dm/sessionguard.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
 #include "migrate/createfolder.h"
@@ -427,6 +429,7 @@ void FolderPlan::sameNamed(const QString &name, int parentNumber, int found, int
     if (parentNumber != 0) {
         if (const std::optional<SqlRows> rows = m_walk.contentsOf(parentNumber, m_target))
             for (qsizetype r = 0; r < rows->size(); ++r)
+                // Case-sensitive on purpose, as the walk reads the node type.
                 if (rows->value(r, 4).toString() == u"F" &&
                     rows->value(r, 3).toString().compare(name, Qt::CaseInsensitive) == 0)
                     others << leadingInt32(rows->value(r, 1).toString());
@@ -508,9 +511,7 @@ void FolderPlan::uniqueName(const QString &name, int depth)
         m_uniqueNames = false;
         try {
             const std::shared_ptr<DmLibrary> library = FindLibrary(m_dm.session, m_target);
-            const std::shared_ptr<DmProperties> properties = library ? library->properties() : nullptr;
-            m_uniqueNames =
-                properties && properties->item(QStringLiteral("DOCSParms.UniqueDocNames"))->value().toBool();
+            m_uniqueNames = library && LibraryFlag(*library, QStringLiteral("DOCSParms.UniqueDocNames"));
         } catch (const DmError &) {
             // A library that does not say is taken as allowing repeated names.
         }
@@ -581,10 +582,7 @@ void MovePreview::takeWarnings()
 
 void MovePreview::folder(int docNumber, const QString &sourceLib, const QString &targetLib)
 {
-    WindowSeam &window = m_dm.window;
-    const MousePointer pointer = window.mousePointer();
-    const QString status = window.statusText();
-    const QString library = m_dm.session.currentLibrary ? m_dm.session.currentLibrary->name() : QString();
+    SessionGuard entry(m_dm, SessionGuard::Window::Restore);
     takeWarnings();
     ++m_folders;
     bool fails = true;
@@ -608,20 +606,16 @@ void MovePreview::folder(int docNumber, const QString &sourceLib, const QString 
             failed(walk.refusal());
         }
     } catch (const DmError &error) {
-        m_dm.log.WriteDashLine();
-        m_dm.log.WriteLog(QStringLiteral("MovePreview:"));
-        m_dm.log.ReportError(error.number(), error.source(), error.description());
+        ReportTrapped(m_dm.log, QStringLiteral("MovePreview"), error);
         failed(QStringLiteral("Error: The preview of folder #") + NumberText(docNumber) +
                QStringLiteral(" stopped: ") + error.description());
     }
     if (fails)
         ++m_failing;
     ReleaseSharedSlots(m_dm.session);
-    if (!library.isEmpty())
-        ConnectLibrary(m_dm, library);
+    // What reconnecting warns of belongs to this folder's lines.
+    entry.restoreLibrary();
     takeWarnings();
-    window.setMousePointer(pointer);
-    window.setStatusText(status);
 }
 
 MovePreview::Verdict MovePreview::verdict() const

@@ -42,6 +42,7 @@ struct ChildRow {
     bool repeat = false; // a subfolder filed a second time inside the tree: walked, made and removed once
     bool done = false;   // linked or made in the target
 
+    // Case-sensitive on purpose: only "F" marks a subfolder; any other node type is an item to link.
     bool isFolder() const { return type == u"F"; }
     ItemKey key() const { return keyOf(number, library); }
     ItemKey parentKey() const { return keyOf(parent, parentLib); }

@@ -257,6 +257,7 @@ bool FolderAccess::isOpen() const
         return defaultRights == 0;
     case 1:
         if (trustees.size() == 1)
+            // Case-sensitive on purpose: a group "docs_users" is another group, not everyone.
             return trustees[0].group && trustees[0].id == DocsUsers && trustees[0].rights == FullRights;
         return everyoneRows.size() == 1 && everyoneRows[0] == FullRights && defaultRights == 0;
     default:

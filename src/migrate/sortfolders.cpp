@@ -1,6 +1,7 @@
 #include "migrate/sortfolders.h"
 
 #include "dm/connectlibrary.h"
+#include "dm/sessionguard.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
 #include "migrate/foldersteps.h"
@@ -194,10 +195,11 @@ bool SortFolders(DmContext &dm, int parentDocNumber, const QString &libraryName)
     DmSession &s = dm.session;
     ActivityLog &log = dm.log;
 
-    QString savedLibrary;
+    // Back to the library current on entry once the closing dash line is written; the status line and
+    // the pointer are the caller's.
+    const SessionGuard entry(dm);
     bool result = false;
     try {
-        savedLibrary = s.currentLibrary->name();
         log.ShowStatus(QStringLiteral("Preparing to sort folders in library ") + libraryName);
         log.WriteDashLine();
         if (!ConnectLibrary(dm, libraryName)) {
@@ -213,11 +215,5 @@ bool SortFolders(DmContext &dm, int parentDocNumber, const QString &libraryName)
         result = false;
     }
     log.WriteDashLine();
-    try {
-        if (!savedLibrary.isEmpty())
-            ConnectLibrary(dm, savedLibrary);
-    } catch (const DmError &) {
-        // The caller goes on in whatever library is current, as ConnectLibrary leaves it consistent.
-    }
     return result;
 }
