@@ -221,7 +221,7 @@ QString HelpText()
                "                  change nothing; with --report, the plan in the report's columns\n"
                "  --verbose       print the status texts to standard error\n"
                "  --log-verbose   write the verbose log lines, whatever the saved setting says\n"
-               "  --log-quiet     write only the \"Error:\" and \"Warning:\" lines to the log\n"
+               "  --log-quiet     write only the \"Error:\", \"Warning:\" and \"Move:\" lines to the log\n"
                "  --report FILE   write the CSV report of the move to FILE (default: a new file beside the\n"
                "                  log, named with its date and the time of the move); an existing FILE\n"
                "                  is replaced only when it is such a report\n"
