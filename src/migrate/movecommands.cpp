@@ -88,11 +88,12 @@ private:
     bool m_running = false;
 };
 
-// The pace of a command, by the log's clock, for its progress and the time left. A folder's work is
-// weighed in items: each item it links counts one, and the check and the removal together half as much
-// again (both read or unlink every item once more), so that the bar and the time left do not stand at
-// their end while the check and the removal still run. The time a folder's walk takes is known only once
-// it has been walked, so the folder's own pace is taken from the moment its linking begins.
+// The pace of a command, by the log's clock, for its progress and the time left. Of a folder's work the
+// linking takes three quarters (by the share the folder's move reports, which weighs what each item
+// costs), the check and the removal an eighth each (both read or unlink every item once more), so that the
+// bar and the time left do not stand at their end while the check and the removal still run. The time a
+// folder's walk takes is known only once it has been walked, so the folder's own pace is taken from the
+// moment its linking begins.
 class MoveCommand::Pace {
 public:
     Pace(ActivityLog &log, int folders) : m_log(log), m_folders(folders), m_start(log.now()) {}
@@ -259,9 +260,8 @@ QString MoveCommand::failureDetails(int failed) const
                                    QStringLiteral(" folder(s) of its new tree, made or taken up by this move")
                              : QStringLiteral(" holds nothing new of it")) +
         QStringLiteral(". Running the same move again finishes it once the cause is mended.");
-    if (m_dm.report && m_dm.report->isWritten())
-        text += QStringLiteral("\nThe report of this move lists every item and what became of it: ") +
-                reportPath();
+    if (const QString report = reportPath(); report != u"none")
+        text += QStringLiteral("\nThe report of this move lists every item and what became of it: ") + report;
     return text;
 }
 
@@ -294,7 +294,6 @@ MoveOutcome MoveCommand::preview(const QString &sourceLib, const QList<MoveListR
 // the rights. On true the move counts as running and sourceLib carries the DM's spelling.
 bool MoveCommand::begin(Frame &frame, QString &sourceLib)
 {
-    m_target.clear();
     switch (frame.lock().acquire()) {
     case MoveLock::Outcome::Taken:
         break;
@@ -399,15 +398,19 @@ MoveCommand::Converted MoveCommand::convert(Pace &pace, int position, int docNum
     watch.progress = [&](const FolderStep &step) {
         show(pace.at(step), std::exchange(phase, step.phase) != step.phase);
     };
+    // Only a folder that stopped at a safe point counts as cancelled: one that failed before the next safe
+    // point failed, whenever Cancel was pressed.
+    bool stopped = false;
     watch.stop = [&] {
         show(pace.progress(), false);
-        return m_flags.cancelRequested;
+        stopped = m_flags.cancelRequested;
+        return stopped;
     };
     const bool moved = ConvertFolder(m_dm, docNumber, sourceLib, m_target, watch);
     pace.endFolder();
     if (moved)
         return Converted::Moved;
-    if (m_flags.cancelRequested)
+    if (stopped)
         return Converted::Cancelled;
     RaiseCounter(m_dm.window, MoveCounter::Errors);
     if (m_dm.report) {
