@@ -264,7 +264,8 @@ private:
 } // namespace
 
 bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const QString &ItemType,
-                   const QString &ParentLib, const QString &ItemLib, ParentSort sort, LinkMemo *memo)
+                   const QString &ParentLib, const QString &ItemLib, ParentSort sort, LinkMemo *memo,
+                   bool *alreadyThere)
 {
     if (!FolderStepMayStart(dm, QStringLiteral("AddFolderItem")))
         return false;
@@ -277,7 +278,8 @@ bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const 
         ItemLink link(dm, ItemDocNumber, ParentDocNumber, ItemType, ParentLib, ItemLib, memo);
         if (MaySaveInto(dm, ParentLib, memo) && link.openItemProfile()) {
             if (link.alreadyInFolder()) {
-                NoteForReport(dm, ReportAction::AlreadyLinked);
+                if (alreadyThere)
+                    *alreadyThere = true;
                 result = true;
             } else if (link.openParentFolder() && link.addItem() && link.saveFolder()) {
                 if (sort == ParentSort::Sort)

@@ -40,8 +40,8 @@ bool MaySaveInto(DmContext &dm, const QString &library, LinkMemo *memo = nullptr
 // where it lives. Works in whatever library is current and reaches the others through the libraries
 // collection; uses the session's shared folder and profile slots and leaves both empty (except when
 // the session check fails or a number is 0). With a memo, what it holds is taken from there. True when the
-// item is in the folder at the end, newly added or already there; a failed sort of the folder is logged and
-// does not fail the link.
+// item is in the folder at the end, newly added or already there (alreadyThere, when given, tells which);
+// a failed sort of the folder is logged and does not fail the link.
 bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const QString &ItemType,
                    const QString &ParentLib, const QString &ItemLib, ParentSort sort = ParentSort::Sort,
-                   LinkMemo *memo = nullptr);
+                   LinkMemo *memo = nullptr, bool *alreadyThere = nullptr);

@@ -9,6 +9,7 @@
 #include "migrate/createfolder.h"
 #include "migrate/deletefolder.h"
 #include "migrate/foldersteps.h"
+#include "migrate/moveplan.h"
 #include "migrate/movereport.h"
 #include "migrate/movewalk.h"
 #include "migrate/securitycopy.h"
@@ -27,8 +28,17 @@ struct TreeFolder {
     std::optional<FolderAccess> access;
 };
 
-// One call of ConvertFolder after its entry checks: the walk, then the writing passes. Each pass returns
-// false once the move of the folder is over; m_result then says how it ended.
+// How far the move of one folder has come.
+enum class Stage {
+    Reading,  // nothing is written yet
+    Writing,  // the target is being written to: folders made, items linked
+    Checking, // every item is in the target; the new tree is being compared with its source
+    Removing, // the removal of the sources has begun
+};
+
+// One call of ConvertFolder after its entry checks: the walk and the plan, then the writing passes, which
+// carry the plan out. Each pass returns false once the move of the folder is over; m_result then says how
+// it ended.
 class FolderConversion {
 public:
     FolderConversion(DmContext &dm, int docNumber, const QString &sourceLib, const QString &targetLib,
@@ -42,20 +52,23 @@ public:
     bool run();
 
 private:
+    bool plan();
     bool recreateChain();
     bool recreateChildren();
     bool removeSources();
     void leave();
 
-    void handDown(int number, const QString &library, int made);
-    int create(const QString &name, int newParent, bool isRoot, int number, const QString &library);
-    bool linkInto(const ChildRow &child, int item, const QString &itemLib);
-    bool newParentKnown(int newParent, int number, const QString &name);
-    int twinOf(const ChildRow &child);
+    const MovePlan &thePlan() const { return *m_plan; }
+    void handDown(int folder, int made);
+    int create(int folder, int newParent);
+    int newParentOf(int folder, int number, const QString &name);
+    bool linkInto(qsizetype child, int item, const QString &itemLib);
+    int joinTwin(const ChildRow &child, const PlannedFolder &folder);
     void toSort(int folder);
     void sortLinked();
     bool remove(int number, const QString &library, const QString &name);
     bool removeFolder(int number, const QString &library, const QString &name);
+    int newNumberOf(const ItemKey &key) const;
     bool verifyNewTree();
     bool readTree(const QString &library, const QList<ItemKey> &folders, QHash<ItemKey, TreeFolder> &into);
     int compareFolder(const ItemKey &source, const TreeFolder &old, const TreeFolder &made);
@@ -64,7 +77,7 @@ private:
     bool refuse(const QString &line) { return m_walk.refuse(line); }
     bool standsForItself(const QString &library) const { return m_walk.standsForItself(library); }
     void reportProgress(MovePhase phase, int done, int total, double share);
-    double linkCost(const ChildRow &child) const;
+    double linkCost(qsizetype child) const;
     QString stopReason() const;
     ReportItem reportItem(const QString &library, int number, const QString &name, bool folder,
                           int target) const;
@@ -80,28 +93,22 @@ private:
     const QString &m_source = m_walk.source();
     const QString &m_target = m_walk.target();
     const QString &m_name = m_walk.name();
-    QList<ChainRow> &m_chain = m_walk.chain;
-    QList<ChildRow> &m_children = m_walk.children;
     const FolderWatch &m_watch;
+    std::optional<const MovePlan> m_plan;
 
-    QHash<ItemKey, int> m_made; // where each folder of the chain and the tree stands in the target
-    QList<int> m_toSort;        // target folders that received links, in the order of their first link
-    QSet<int> m_sortPending;    // the same folders, to look up
-    LinkMemo m_links;           // what every link of this move learns once
-    int m_processed = 0;
-    int m_checked = 0; // folders read back for the check, of m_checkTotal
-    int m_checkTotal = 0;
-    // What the report needs besides the walk's rows.
-    const ReportStep m_reportFrom{m_dm.report};
-    QSet<ItemKey> m_createRows; // folders whose creation has a row
-    // The subfolders made in the target, by (new parent, name upper-cased): where a case twin goes.
-    QHash<std::pair<int, QString>, const ChildRow *> m_madeByName;
+    // What carrying out the plan has come to, by the plan's folders and the walk's children.
+    Stage m_stage = Stage::Reading;
+    QList<int> m_numbers;        // each folder's number in the target once placed, else 0
+    QList<bool> m_placingRows;   // whose placing has a report row
+    QList<bool> m_linked;        // the children linked or placed in the target
+    qsizetype m_childRows = 0;   // the children, in order, that have a row
     QSet<ItemKey> m_removalRows; // folders whose removal has a row
-    int m_childRows = 0;         // the children, in order, that have a row
-    bool m_failedItems = false;
-    bool m_writing = false;   // the target has been written to
-    bool m_verifying = false; // every item is in the target; the new tree is being compared
-    bool m_removing = false;  // the removal of the sources has begun
+    QList<int> m_toSort;         // target folders that received links, in the order of their first link
+    QSet<int> m_sortPending;     // the same folders, to look up
+    LinkMemo m_links;            // what every link of this move learns once
+    int m_checked = 0;           // folders read back for the check, of m_checkTotal
+    int m_checkTotal = 0;
+    const ReportStep m_reportFrom{m_dm.report};
     bool m_result = false;
 };
 
@@ -109,7 +116,7 @@ bool FolderConversion::run()
 {
     reportProgress(MovePhase::Walking, 0, 0, 0);
     try {
-        m_result = m_walk.walk() && recreateChain() && recreateChildren() && removeSources();
+        m_result = m_walk.walk() && plan() && recreateChain() && recreateChildren() && removeSources();
     } catch (const DmError &error) {
         ReportTrapped(m_log, QStringLiteral("ConvertFolder"), error);
         m_result = false;
@@ -118,28 +125,42 @@ bool FolderConversion::run()
     return m_result;
 }
 
-void FolderConversion::handDown(int number, const QString &library, int made)
+// The plan reads only what its decisions need; the hazards a preview lists besides are met, and logged,
+// by the steps themselves.
+bool FolderConversion::plan()
 {
-    const ItemKey folder = keyOf(number, library);
-    for (ChildRow &child : m_children)
-        if (child.parentKey() == folder) {
-            m_log.WriteLog(QStringLiteral("Child item #") + NumberText(child.number) + u' ' +
-                           Quoted(child.name) + QStringLiteral(" will have parent folder #") +
+    if (m_walk.stopAsked())
+        return false;
+    m_plan.emplace(m_dm, m_walk, PlanReading::Decisions);
+    m_numbers = QList<int>(thePlan().folders().size(), 0);
+    m_placingRows = QList<bool>(thePlan().folders().size(), false);
+    m_linked = QList<bool>(thePlan().children().size(), false);
+    return true;
+}
+
+void FolderConversion::handDown(int folder, int made)
+{
+    const QList<ChildRow> &children = m_walk.children();
+    for (qsizetype i = 0; i < children.size(); ++i)
+        if (thePlan().children()[i].into == folder)
+            m_log.WriteLog(QStringLiteral("Child item #") + NumberText(children[i].number) + u' ' +
+                           Quoted(children[i].name) + QStringLiteral(" will have parent folder #") +
                            NumberText(made));
-            child.newParent = made;
-        }
 }
 
-bool FolderConversion::newParentKnown(int newParent, int number, const QString &name)
+// The number of the new folder that the plan's folder goes into: 0 at the top level, and after an
+// "Error:" line when that folder has none.
+int FolderConversion::newParentOf(int folder, int number, const QString &name)
 {
-    if (newParent != 0)
-        return true;
-    return refuse(QStringLiteral("Error: The new parent of item #") + NumberText(number) + u' ' +
-                  Quoted(name) + QStringLiteral(" is not known in library ") + m_target +
-                  QStringLiteral(" - cannot continue."));
+    if (folder < 0)
+        return 0;
+    if (const int made = m_numbers[folder]; made != 0)
+        return made;
+    refuse(QStringLiteral("Error: The new parent of item #") + NumberText(number) + u' ' + Quoted(name) +
+           QStringLiteral(" is not known in library ") + m_target + QStringLiteral(" - cannot continue."));
+    return -1;
 }
 
-// A chain folder met twice (a folder reached through two parents) is made once.
 bool FolderConversion::recreateChain()
 {
     // The walks leave whichever library they searched last current; the writes run from the library the
@@ -148,64 +169,67 @@ bool FolderConversion::recreateChain()
         return refuse(QStringLiteral("Error: Unable to connect to library ") + m_entry.library() +
                       QStringLiteral(" to move folder #") + NumberText(m_number) +
                       QStringLiteral(" from it - cannot continue with this folder"));
-    m_log.ShowStatus(QStringLiteral("Processing ") + NumberText(int(m_chain.size())) +
+    m_log.ShowStatus(QStringLiteral("Processing ") + NumberText(int(m_walk.chain().size())) +
                      QStringLiteral(" parent folder(s)"));
     m_log.WriteDashLine();
-    m_writing = true;
-    for (int i = int(m_chain.size()) - 1; i >= 0; --i) {
-        const ChainRow row = m_chain[i];
-        const ItemKey key = keyOf(row.number, row.library);
-        int number = m_made.value(key);
-        if (number == 0 && standsForItself(row.library)) {
-            number = row.number;
-        } else if (number == 0) {
-            if (row.parent != 0 && !newParentKnown(row.newParent, row.number, row.name))
+    m_stage = Stage::Writing;
+    const QList<PlannedFolder> &folders = thePlan().folders();
+    for (int i = 0; i <= thePlan().selected(); ++i) {
+        const PlannedFolder &folder = folders[i];
+        int number = folder.number;
+        if (folder.decision != FolderDecision::Stands) {
+            const int newParent = newParentOf(folder.parent, folder.number, folder.name);
+            if (newParent < 0)
                 return false;
-            number = create(row.name, row.newParent, row.isRoot, row.number, row.library);
-            if (number != 0 && row.newParent != 0)
-                toSort(row.newParent);
+            number = create(i, newParent);
             if (number == 0)
                 return refuse(QStringLiteral("Error: Unable to create this folder - cannot continue."));
+            if (newParent != 0)
+                toSort(newParent);
         }
-        m_made.insert(key, number);
-        for (int below = i - 1; i > 0 && below >= 0; --below)
-            if (keyOf(m_chain[below].parent, m_chain[below].parentLib) == key) {
-                m_log.WriteLog(QStringLiteral("Parent item #") + NumberText(m_chain[below].number) + u' ' +
-                               Quoted(m_chain[below].name) + QStringLiteral(" will have parent folder #") +
+        m_numbers[i] = number;
+        for (int below = i + 1; below <= thePlan().selected(); ++below)
+            if (folders[below].parent == i)
+                m_log.WriteLog(QStringLiteral("Parent item #") + NumberText(folders[below].number) + u' ' +
+                               Quoted(folders[below].name) + QStringLiteral(" will have parent folder #") +
                                NumberText(number));
-                m_chain[below].newParent = number;
-            }
-        handDown(row.number, row.library, number);
+        handDown(i, number);
         m_log.WriteDashLine();
     }
     return true;
 }
 
-// Made, or found standing in its place; either way the report gets the row.
-int FolderConversion::create(const QString &name, int newParent, bool isRoot, int number,
-                             const QString &library)
+// Made, taken up or refused as the plan decided, the creation checking that the decision still holds;
+// the report gets the plan's row with its outcome.
+int FolderConversion::create(int folder, int newParent)
 {
+    const PlannedFolder &planned = thePlan().folders()[folder];
+    const PlannedCreation expected{
+        planned.found != 0 || planned.twin < 0 ? planned.found : m_numbers[planned.twin], planned.choice};
     const ReportStep step(m_dm.report);
-    const int made =
-        CreateFolder(m_dm, name, newParent, isRoot, m_target, number, library, ParentSort::Defer);
-    step.write(reportItem(library, number, name, true, made),
-               step.noted(ReportAction::Reused) ? ReportAction::Reused : ReportAction::Created, made != 0);
-    m_createRows.insert(keyOf(number, library));
+    const int made = CreateFolder(m_dm, planned.name, newParent, planned.isRoot, m_target, planned.number,
+                                  planned.library, ParentSort::Defer, &expected);
+    step.write(reportItem(planned.library, planned.number, planned.name, true, made), *planned.placing(),
+               made != 0);
+    m_placingRows[folder] = true;
     return made;
 }
 
 // The child is named in the report as the walk found it, also when the item linked is its copy.
-bool FolderConversion::linkInto(const ChildRow &child, int item, const QString &itemLib)
+bool FolderConversion::linkInto(qsizetype child, int item, const QString &itemLib)
 {
+    const ChildRow &row = m_walk.children()[child];
+    const PlannedChild &planned = thePlan().children()[child];
+    const int into = m_numbers[planned.into];
     const ReportStep step(m_dm.report);
-    const bool linked = AddFolderItem(m_dm, item, child.newParent, child.type, m_target, itemLib,
-                                      ParentSort::Defer, &m_links);
-    step.write(reportItem(child.library, child.number, child.name, child.isFolder(), child.newParent),
-               step.noted(ReportAction::AlreadyLinked) ? ReportAction::AlreadyLinked : ReportAction::Linked,
-               linked);
-    m_childRows = m_processed + 1;
+    bool already = false;
+    const bool linked =
+        AddFolderItem(m_dm, item, into, row.type, m_target, itemLib, ParentSort::Defer, &m_links, &already);
+    step.write(reportItem(row.library, row.number, row.name, row.isFolder(), into),
+               already ? ReportAction::AlreadyLinked : planned.reported(), linked);
+    m_childRows = child + 1;
     if (linked)
-        toSort(child.newParent);
+        toSort(into);
     return linked;
 }
 
@@ -222,67 +246,71 @@ void FolderConversion::toSort(int folder)
 // the folder the first one made for a leftover of an earlier run and copy its own access over the first
 // one's. Its items go into the first one's folder, and the check before removal compares that folder's
 // access with each of them.
-int FolderConversion::twinOf(const ChildRow &child)
+int FolderConversion::joinTwin(const ChildRow &child, const PlannedFolder &folder)
 {
-    const ChildRow *sibling = m_madeByName.value({child.newParent, child.name.trimmed().toUpper()});
-    if (!sibling)
-        return 0;
-    const int twin = m_made.value(sibling->key());
+    const int twin = m_numbers[folder.twin];
     m_log.WriteLog(QStringLiteral("Warning: Folder #") + NumberText(child.number) + u' ' +
                    Quoted(child.name) + QStringLiteral(" in library ") + child.library +
                    QStringLiteral(" becomes one with folder #") + NumberText(twin) + u' ' +
-                   Quoted(sibling->name) + QStringLiteral(" in library ") + m_target +
+                   Quoted(thePlan().folders()[folder.twin].name) + QStringLiteral(" in library ") + m_target +
                    QStringLiteral(": their names differ only in letter case"));
     ReportStep(m_dm.report)
         .write(reportItem(child.library, child.number, child.name, true, twin), ReportAction::Reused, true);
-    m_createRows.insert(child.key());
     return twin;
 }
 
 // A failed link does not stop the others; it only keeps the sources from being removed.
 bool FolderConversion::recreateChildren()
 {
-    m_log.ShowStatus(QStringLiteral("Processing ") + NumberText(int(m_children.size())) +
+    const QList<ChildRow> &children = m_walk.children();
+    m_log.ShowStatus(QStringLiteral("Processing ") + NumberText(int(children.size())) +
                      QStringLiteral(" child item(s)"));
     m_log.WriteDashLine();
     double cost = 0;
-    for (const ChildRow &child : std::as_const(m_children))
-        cost += linkCost(child);
+    for (qsizetype i = 0; i < children.size(); ++i)
+        cost += linkCost(i);
     double done = 0;
-    reportProgress(MovePhase::Linking, 0, int(m_children.size()), 0);
-    for (ChildRow &child : m_children) {
+    bool failedItems = false;
+    reportProgress(MovePhase::Linking, 0, int(children.size()), 0);
+    for (qsizetype i = 0; i < children.size(); ++i) {
+        const ChildRow &child = children[i];
+        const PlannedChild &planned = thePlan().children()[i];
         if (m_walk.stopAsked())
             return false;
-        if (!newParentKnown(child.newParent, child.number, child.name))
+        if (newParentOf(planned.into, child.number, child.name) <= 0)
             return false;
-        if (!child.isFolder() || standsForItself(child.library)) {
-            child.done = linkInto(child, child.number, child.library);
-        } else if (child.repeat) {
-            child.done = linkInto(child, m_made.value(child.key()), m_target);
-        } else {
-            const int twin = twinOf(child);
-            const int number =
-                twin != 0 ? twin : create(child.name, child.newParent, false, child.number, child.library);
-            m_childRows = m_processed + 1;
+        switch (planned.action) {
+        case ChildAction::Link:
+        case ChildAction::AlreadyLinked:
+            m_linked[i] = linkInto(i, child.number, child.library);
+            break;
+        case ChildAction::LinkCopy:
+            m_linked[i] = linkInto(i, m_numbers[planned.folder], m_target);
+            break;
+        case ChildAction::Place: {
+            const PlannedFolder &folder = thePlan().folders()[planned.folder];
+            const int newParent = m_numbers[planned.into];
+            const bool twin = folder.decision == FolderDecision::JoinTwin;
+            const int number = twin ? joinTwin(child, folder) : create(planned.folder, newParent);
+            m_placingRows[planned.folder] = true;
+            m_childRows = i + 1;
             if (number == 0)
                 return refuse(QStringLiteral("Error: Unable to create this folder - cannot continue."));
-            if (twin == 0) {
-                toSort(child.newParent);
-                m_madeByName.insert({child.newParent, child.name.trimmed().toUpper()}, &child);
-            }
-            child.done = true;
-            m_made.insert(child.key(), number);
-            handDown(child.number, child.library, number);
+            if (!twin)
+                toSort(newParent);
+            m_linked[i] = true;
+            m_numbers[planned.folder] = number;
+            handDown(planned.folder, number);
             m_log.WriteDashLine();
+            break;
         }
-        if (!child.done)
-            m_failedItems = true;
-        ++m_processed;
-        done += linkCost(child);
-        reportProgress(MovePhase::Linking, m_processed, int(m_children.size()), done / cost);
+        }
+        failedItems = failedItems || !m_linked[i];
+        done += linkCost(i);
+        reportProgress(MovePhase::Linking, int(i + 1), int(children.size()), done / cost);
     }
     sortLinked();
-    return !m_failedItems;
+    return !failedItems;
 }
 
 void FolderConversion::sortLinked()
@@ -296,26 +324,32 @@ void FolderConversion::sortLinked()
     m_sortPending.clear();
 }
 
+// Where a folder of the tree stands in the target; 0 for an item that is linked as it is.
+int FolderConversion::newNumberOf(const ItemKey &key) const
+{
+    const int folder = thePlan().folderOf(key);
+    return folder < 0 ? 0 : m_numbers[folder];
+}
+
 // The source tree is read again and the new tree read back, both from the DM, so that an item filed in
 // a source folder after the walk, a link the DM did not keep or a copy of access that did not land
 // keeps every source folder in place.
 bool FolderConversion::verifyNewTree()
 {
-    m_verifying = true;
-    const int moved = m_made.value(keyOf(m_number, m_source));
+    m_stage = Stage::Checking;
+    const int selected = thePlan().selected();
+    const int moved = m_numbers[selected];
     m_log.ShowStatus(QStringLiteral("Verifying folder #") + NumberText(moved) +
                      QStringLiteral(" and its subfolders in library ") + m_target);
     m_log.WriteDashLine();
     QHash<QString, QList<ItemKey>> byLibrary; // the source folders, by their library
     QList<ItemKey> made;                      // the new folders, as keys of the target
     QList<ItemKey> sources;
-    for (const ChildRow &child : std::as_const(m_children))
-        if (child.isFolder() && !child.repeat && !standsForItself(child.library))
-            sources << child.key();
-    sources.prepend(keyOf(m_number, m_source));
-    for (const ItemKey &source : std::as_const(sources)) {
+    for (int i = selected; i < thePlan().folders().size(); ++i) {
+        const ItemKey source = thePlan().folders()[i].key();
+        sources << source;
         byLibrary[source.second] << source;
-        made << keyOf(m_made.value(source), m_target);
+        made << keyOf(m_numbers[i], m_target);
     }
     QHash<ItemKey, TreeFolder> old, now;
     m_checkTotal = int(sources.size() + made.size());
@@ -329,20 +363,18 @@ bool FolderConversion::verifyNewTree()
     int differences = 0;
     for (const ItemKey &source : std::as_const(sources))
         differences +=
-            compareFolder(source, old.value(source), now.value(keyOf(m_made.value(source), m_target)));
-    const ChainRow &selected = m_chain.first();
-    if (selected.newParent != 0) {
-        const std::optional<SqlRows> rows = m_walk.contentsOf(selected.newParent, m_target);
-        if (!rows)
+            compareFolder(source, old.value(source), now.value(keyOf(newNumberOf(source), m_target)));
+    if (const int parent = thePlan().folders()[selected].parent; parent >= 0) {
+        const std::optional<QList<FolderEntry>> entries = m_walk.contentsOf(m_numbers[parent], m_target);
+        if (!entries)
             return false;
-        bool filed = false;
-        for (qsizetype r = 0; r < rows->size() && !filed; ++r)
-            filed = leadingInt32(rows->value(r, 1).toString()) == moved &&
-                    sameLibrary(rows->value(r, 2).toString(), m_target);
+        const bool filed = std::any_of(entries->cbegin(), entries->cend(), [&](const FolderEntry &entry) {
+            return entry.number == moved && sameLibrary(entry.library, m_target);
+        });
         if (!filed) {
             m_log.WriteLog(QStringLiteral("Error: Folder #") + NumberText(moved) +
                            QStringLiteral(" is not filed in its new parent folder #") +
-                           NumberText(selected.newParent) + QStringLiteral(" in library ") + m_target);
+                           NumberText(m_numbers[parent]) + QStringLiteral(" in library ") + m_target);
             ++differences;
         }
     }
@@ -359,13 +391,13 @@ bool FolderConversion::readTree(const QString &library, const QList<ItemKey> &fo
                                 QHash<ItemKey, TreeFolder> &into)
 {
     for (const ItemKey &folder : folders) {
-        const std::optional<SqlRows> rows = m_walk.contentsOf(folder.first, library);
-        if (!rows)
+        const std::optional<QList<FolderEntry>> entries = m_walk.contentsOf(folder.first, library);
+        if (!entries)
             return false;
         TreeFolder &read = into[folder];
-        for (qsizetype r = 0; r < rows->size(); ++r)
-            if (const int item = leadingInt32(rows->value(r, 1).toString()); item != 0)
-                read.items.insert(keyOf(item, rows->value(r, 2).toString()));
+        for (const FolderEntry &entry : *entries)
+            if (entry.number != 0)
+                read.items.insert(entry.key());
         read.access = ReadFolderAccess(m_dm, folder.first);
         if (!read.access)
             return refuse(QStringLiteral("Error: Unable to compare the access of folder #") +
@@ -382,7 +414,7 @@ bool FolderConversion::readTree(const QString &library, const QList<ItemKey> &fo
 // source that the target library knows but the new folder lacks or holds with other rights.
 int FolderConversion::compareFolder(const ItemKey &source, const TreeFolder &old, const TreeFolder &made)
 {
-    const int number = m_made.value(source);
+    const int number = newNumberOf(source);
     const QString folder =
         QStringLiteral("Error: Folder #") + NumberText(number) + QStringLiteral(" in library ") + m_target;
     const QString from = QStringLiteral("folder #") + NumberText(source.first) +
@@ -391,7 +423,7 @@ int FolderConversion::compareFolder(const ItemKey &source, const TreeFolder &old
     for (const ItemKey &item : old.items) {
         if (item == source)
             continue;
-        const int newNumber = m_made.value(item);
+        const int newNumber = newNumberOf(item);
         const ItemKey expected = newNumber != 0 ? keyOf(newNumber, m_target) : item;
         if (made.items.contains(expected))
             continue;
@@ -449,7 +481,7 @@ bool FolderConversion::removeFolder(int number, const QString &library, const QS
     const ReportStep step(m_dm.report);
     const bool removed = DeleteFolder(m_dm, number, library);
     const ItemKey key = keyOf(number, library);
-    step.write(reportItem(library, number, name, true, m_made.value(key)), ReportAction::Removed, removed);
+    step.write(reportItem(library, number, name, true, newNumberOf(key)), ReportAction::Removed, removed);
     m_removalRows.insert(key);
     return removed;
 }
@@ -460,11 +492,13 @@ bool FolderConversion::removeSources()
 {
     if (m_walk.stopAsked() || !verifyNewTree() || m_walk.stopAsked())
         return false;
-    m_removing = true;
+    m_stage = Stage::Removing;
+    // Deepest first, each folder once, by the last of its rows when it is filed twice.
     QList<const ChildRow *> toRemove;
     QSet<ItemKey> removed;
-    for (auto child = m_children.crbegin(); child != m_children.crend(); ++child)
-        if (child->isFolder() && !standsForItself(child->library) && !m_walk.kept.contains(child->key()) &&
+    const QList<ChildRow> &children = m_walk.children();
+    for (auto child = children.crbegin(); child != children.crend(); ++child)
+        if (child->isFolder() && !standsForItself(child->library) && !m_walk.kept().contains(child->key()) &&
             !removed.contains(child->key())) {
             toRemove << &*child;
             removed.insert(child->key());
@@ -498,9 +532,9 @@ void FolderConversion::reportProgress(MovePhase phase, int done, int total, doub
 
 // What linking the item costs, in links: making a folder (its profile, its security, its link) takes
 // about as long as fifteen links of documents, so a tree of many folders is not promised too soon.
-double FolderConversion::linkCost(const ChildRow &child) const
+double FolderConversion::linkCost(qsizetype child) const
 {
-    return child.isFolder() && !child.repeat && !standsForItself(child.library) ? 15 : 1;
+    return thePlan().children()[child].action == ChildAction::Place ? 15 : 1;
 }
 
 // Why the rows of what the move did not come to were skipped.
@@ -517,27 +551,25 @@ ReportItem FolderConversion::reportItem(const QString &library, int number, cons
     return {library, number, name, folder ? ReportKind::Folder : ReportKind::Document, m_target, target};
 }
 
-// What a stopped move did not come to, in the order the move takes it, with the reason it stopped.
+// What a stopped move did not come to, in the order the plan takes it, with the reason it stopped.
 void FolderConversion::reportUnprocessed()
 {
     if (!m_dm.report || m_result)
         return;
     const QString reason = stopReason();
-    if (!m_writing) {
+    if (m_stage == Stage::Reading) {
         m_dm.report->write(reportItem(m_source, m_number, m_name, true, 0), ReportAction::Skipped, reason);
         return;
     }
-    QSet<ItemKey> seen;
-    for (auto row = m_chain.crbegin(); row != m_chain.crend(); ++row) {
-        const ItemKey key = keyOf(row->number, row->library);
-        if (standsForItself(row->library) || m_createRows.contains(key) || seen.contains(key))
-            continue;
-        seen.insert(key);
-        m_dm.report->write(reportItem(row->library, row->number, row->name, true, 0), ReportAction::Skipped,
-                           reason);
+    for (int i = 0; i <= thePlan().selected(); ++i) {
+        const PlannedFolder &folder = thePlan().folders()[i];
+        if (folder.decision != FolderDecision::Stands && !m_placingRows[i])
+            m_dm.report->write(reportItem(folder.library, folder.number, folder.name, true, 0),
+                               ReportAction::Skipped, reason);
     }
-    for (qsizetype i = m_childRows; i < m_children.size(); ++i) {
-        const ChildRow &child = m_children[i];
+    const QList<ChildRow> &children = m_walk.children();
+    for (qsizetype i = m_childRows; i < children.size(); ++i) {
+        const ChildRow &child = children[i];
         m_dm.report->write(reportItem(child.library, child.number, child.name, child.isFolder(), 0),
                            ReportAction::Skipped, reason);
     }
@@ -547,25 +579,21 @@ void FolderConversion::reportUnprocessed()
 // purpose, or left because the move stopped before their removal.
 void FolderConversion::reportLeftInPlace()
 {
-    if (!m_dm.report || !m_writing)
+    if (!m_dm.report || m_stage == Stage::Reading)
         return;
     const QString reason = stopReason();
-    QSet<ItemKey> seen;
-    const auto left = [&](const QString &library, int number, const QString &name) {
-        const ItemKey key = keyOf(number, library);
-        if (standsForItself(library) || !m_made.contains(key) || seen.contains(key))
-            return;
-        seen.insert(key);
-        const ReportItem item = reportItem(library, number, name, true, m_made.value(key));
-        if (m_walk.kept.contains(key))
+    const QList<PlannedFolder> &folders = thePlan().folders();
+    for (int i = int(folders.size()) - 1; i >= thePlan().selected(); --i) {
+        const PlannedFolder &folder = folders[i];
+        const ItemKey key = folder.key();
+        if (m_numbers[i] == 0)
+            continue;
+        const ReportItem item = reportItem(folder.library, folder.number, folder.name, true, m_numbers[i]);
+        if (folder.fate == FolderFate::Kept)
             m_dm.report->write(item, ReportAction::Kept, QStringLiteral("ok"));
         else if (!m_result && !m_removalRows.contains(key))
             m_dm.report->write(item, ReportAction::Skipped, reason);
-    };
-    for (auto child = m_children.crbegin(); child != m_children.crend(); ++child)
-        if (child->isFolder())
-            left(child->library, child->number, child->name);
-    left(m_source, m_number, m_name);
+    }
 }
 
 // Every path ends here: folders that received links are sorted also when the move stopped early, and a
@@ -575,18 +603,18 @@ void FolderConversion::leave()
     try {
         reportUnprocessed();
         sortLinked();
-        const auto unlinked = std::count_if(m_children.cbegin(), m_children.cend(),
-                                            [](const ChildRow &child) { return !child.done; });
+        const qsizetype items = m_walk.children().size();
+        const auto unlinked = items - m_linked.count(true);
         if (!m_result && m_walk.stopped())
             m_log.WriteLog(QStringLiteral("Folder #") + NumberText(m_number) + u' ' + Quoted(m_name) +
                            QStringLiteral(" was not moved: cancelled with ") + NumberText(int(unlinked)) +
-                           QStringLiteral(" of ") + NumberText(int(m_children.size())) +
+                           QStringLiteral(" of ") + NumberText(int(items)) +
                            QStringLiteral(" item(s) not linked in library ") + m_target +
                            QStringLiteral(" - its source in library ") + m_source +
                            QStringLiteral(" is kept whole; run the move again to finish it"));
-        else if (!m_result && m_writing && !m_verifying)
+        else if (!m_result && m_stage == Stage::Writing)
             m_log.WriteLog(QStringLiteral("Error: ") + NumberText(int(unlinked)) + QStringLiteral(" of ") +
-                           NumberText(int(m_children.size())) + QStringLiteral(" item(s) of folder #") +
+                           NumberText(int(items)) + QStringLiteral(" item(s) of folder #") +
                            NumberText(m_number) + u' ' + Quoted(m_name) +
                            QStringLiteral(" were not linked in library ") + m_target +
                            QStringLiteral(" - nothing of it is removed from library ") + m_source);

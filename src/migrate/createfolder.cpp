@@ -32,10 +32,11 @@ template <typename Call> void ignoringErrors(Call call)
 class FolderCreation {
 public:
     FolderCreation(DmContext &dm, const QString &name, int parent, bool isRoot, const QString &targetLib,
-                   int sourceDoc, const QString &sourceLib, ParentSort parentSort)
+                   int sourceDoc, const QString &sourceLib, ParentSort parentSort,
+                   const PlannedCreation *planned)
         : m_dm(dm), m_s(dm.session), m_log(dm.log), m_entry(dm), m_name(name), m_quoted(Quoted(name)),
           m_parent(parent), m_isRoot(isRoot), m_target(targetLib), m_sourceDoc(sourceDoc),
-          m_sourceLib(sourceLib), m_parentSort(parentSort)
+          m_sourceLib(sourceLib), m_parentSort(parentSort), m_planned(planned)
     {
     }
 
@@ -49,6 +50,7 @@ private:
     bool removeLeftovers(const QList<int> &folders);
     bool removeLeftover();
     bool reuse(int found);
+    bool asPlanned(int found, std::optional<TakeUpChoice> choice);
     bool createObject();
     bool readSourceColumns();
     bool fillColumns();
@@ -78,6 +80,8 @@ private:
     const int m_sourceDoc;
     const QString m_sourceLib;
     const ParentSort m_parentSort;
+    const PlannedCreation *m_planned;
+    bool m_planHeld = false; // what the plan found in the folder's place was found again
 
     QList<std::pair<QString, QVariant>> m_sourceColumns;
     int m_number = 0;
@@ -100,8 +104,6 @@ int FolderCreation::run()
         trapped(error);
     }
     leave();
-    if (m_result != 0 && m_number == 0)
-        NoteForReport(m_dm, ReportAction::Reused);
     return m_result;
 }
 
@@ -291,7 +293,7 @@ bool FolderCreation::findBySql()
     }
     const int found = rows.isEmpty() ? 0 : leadingInt32(rows.value(0, 1).toString());
     if (found == 0)
-        return true;
+        return asPlanned(0, std::nullopt);
     m_log.WriteLog(
         QStringLiteral("Folder ") + m_quoted + QStringLiteral(" already exists as item #") +
         NumberText(found) +
@@ -361,31 +363,64 @@ bool FolderCreation::reuse(int found)
     if (!ConnectLibrary(m_dm, m_target))
         return refuse(QStringLiteral("library ") + m_target + QStringLiteral(" cannot be connected"));
     const std::optional<FolderAccess> existing = ReadFolderAccess(m_dm, found);
-    if (!source || !existing)
+    const SqlRows halfMade = HalfMadeFolders(m_dm, QStringLiteral("PR.DOCNUMBER = ") + NumberText(found));
+    const TakeUpChoice choice =
+        ChooseTakeUp(existing, source, m_s.currentLibrary->userId(),
+                     halfMade.failed() ? std::nullopt : std::optional<bool>(!halfMade.isEmpty()),
+                     MadeByThisProgram(m_dm, found));
+    if (!asPlanned(found, choice))
+        return false;
+    switch (choice) {
+    case TakeUpChoice::CannotCompare:
+        if (source && existing)
+            return fail(QStringLiteral("Error: Unable to look for a folder ") + m_quoted +
+                        QStringLiteral(" left half-made by an earlier run in library ") + m_target +
+                        QStringLiteral(": SQL error ") + halfMade.errorText());
         return refuse(QStringLiteral("its access cannot be compared with that of folder #") +
                       NumberText(m_sourceDoc) + QStringLiteral(" in library ") + m_sourceLib);
-    const QString mover = m_s.currentLibrary->userId();
-    if (AccessWider(*existing, *source, mover)) {
-        // Found before its security was copied: made anew in its place.
-        const std::optional<QList<int>> halfMade =
-            leftovers(QStringLiteral("PR.DOCNUMBER = ") + NumberText(found));
-        if (!halfMade)
-            return false;
-        if (!halfMade->isEmpty()) {
-            m_result = 0;
-            return removeLeftovers(*halfMade);
-        }
+    case TakeUpChoice::Wider:
         return refuse(QStringLiteral("it gives wider access than folder #") + NumberText(m_sourceDoc) +
                       QStringLiteral(" in library ") + m_sourceLib);
-    }
-    if (!existing->isRestrictedTo(mover) || source->isRestrictedTo(mover))
-        return false;
-    // Left restricted by an earlier failed copy, if this program made it: copy the security again.
-    if (!MadeByThisProgram(m_dm, found))
-        return false;
-    if (CopyFolderSecurity(m_dm, m_sourceLib, m_sourceDoc, m_target, found) != SecurityOutcome::Copied)
+    case TakeUpChoice::MakeAnew:
+        // Found before its security was copied: made anew in its place.
         m_result = 0;
+        return removeLeftovers({found});
+    case TakeUpChoice::TakeUpAndCopy:
+        if (CopyFolderSecurity(m_dm, m_sourceLib, m_sourceDoc, m_target, found) != SecurityOutcome::Copied)
+            m_result = 0;
+        return false;
+    case TakeUpChoice::TakeUp:
+        break;
+    }
     return false;
+}
+
+// Another user may have made, removed or changed a folder in this place since the move's plan was read.
+bool FolderCreation::asPlanned(int found, std::optional<TakeUpChoice> choice)
+{
+    if (!m_planned || m_planHeld)
+        return true;
+    const QString expected = NumberText(m_planned->found);
+    QString change;
+    if (found != m_planned->found)
+        change = m_planned->found == 0 ? QStringLiteral("folder #") + NumberText(found) +
+                                             QStringLiteral(" of its name stands there now")
+                 : found == 0
+                     ? QStringLiteral("folder #") + expected +
+                           QStringLiteral(" of its name, which the move was to take up, is gone")
+                     : QStringLiteral("folder #") + NumberText(found) +
+                           QStringLiteral(" of its name stands there instead of folder #") + expected;
+    else if (choice && *choice != m_planned->choice)
+        change =
+            QStringLiteral("the access of folder #") + expected + QStringLiteral(" or of its source changed");
+    if (change.isEmpty()) {
+        m_planHeld = true;
+        return true;
+    }
+    m_result = 0;
+    return fail(QStringLiteral("Error: The place of folder ") + m_quoted + QStringLiteral(" in library ") +
+                m_target + QStringLiteral(" is not as the move found it: ") + change +
+                QStringLiteral(" - another user changed the library while the move ran"));
 }
 
 bool FolderCreation::createObject()
@@ -696,7 +731,7 @@ bool MadeByThisProgram(DmContext &dm, int docNumber)
 
 int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,
                  const QString &TargetLib, int SourceDocNumber, const QString &SourceLib,
-                 ParentSort parentSort)
+                 ParentSort parentSort, const PlannedCreation *planned)
 {
     if (!FolderStepMayStart(dm, QStringLiteral("CreateFolder")))
         return 0;
@@ -706,6 +741,6 @@ int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, 
         return 0;
     }
     return FolderCreation(dm, FolderName, ParentDocNumber, IsRoot, TargetLib, SourceDocNumber, SourceLib,
-                          parentSort)
+                          parentSort, planned)
         .run();
 }

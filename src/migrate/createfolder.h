@@ -3,6 +3,7 @@
 #include "dm/dmcontext.h"
 #include "dm/sqlrows.h"
 #include "migrate/addfolderitem.h"
+#include "migrate/moveplan.h"
 
 #include <optional>
 
@@ -11,18 +12,26 @@
 // SourceDocNumber of SourceLib (none when either is empty), and links it into its parent. Returns the
 // document number of the folder that now stands there, or 0 on every failure.
 //
-// A folder of the same name already in that place is reused instead, unless its access is wider than
-// the source's; a reused folder that this program made and whose security copy failed gets the copy
-// again. The link defers the parent's sort when parentSort says so (the caller then sorts the parent).
+// A folder of the same name already in that place is reused instead, as ChooseTakeUp says: unless its
+// access is wider than the source's; a reused folder that this program made and whose security copy failed
+// gets the copy again. The link defers the parent's sort when parentSort says so (the caller then sorts the
+// parent). With a plan, what is found in the folder's place must be what the plan found there; otherwise
+// the library changed since it was read, and the creation fails with an "Error:" line saying what changed.
 //
 // What a failure leaves behind: nothing, before the profile is saved; afterwards the new folder stays
 // in the target library, restricted to the user running the move unless its security was copied. A
 // failure before the security copy leaves it unlinked; one of the copy itself does not stop the link,
 // so that a later run finds the folder and copies again. Uses the session's shared folder and profile
 // slots and leaves both empty; reconnects to the library current on entry.
+// What a move's plan found in a folder's place: the folder it takes up (0 when it makes one), and the choice.
+struct PlannedCreation {
+    int found = 0;
+    TakeUpChoice choice = TakeUpChoice::TakeUp;
+};
+
 int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,
                  const QString &TargetLib, int SourceDocNumber, const QString &SourceLib,
-                 ParentSort parentSort = ParentSort::Sort);
+                 ParentSort parentSort = ParentSort::Sort, const PlannedCreation *planned = nullptr);
 
 // Where CreateFolder looks for a folder to take up instead of making one; both read only.
 //

@@ -150,15 +150,8 @@ QString MoveReport::failureSince(qsizetype mark, bool last) const
 
 ReportStep::ReportStep(MoveReport *report) : m_report(report)
 {
-    if (m_report) {
+    if (m_report)
         m_mark = m_report->mark();
-        m_report->m_notes = 0;
-    }
-}
-
-bool ReportStep::noted(ReportAction action) const
-{
-    return m_report && (m_report->m_notes & (1u << unsigned(action))) != 0;
 }
 
 void ReportStep::write(const ReportItem &item, ReportAction action, bool done) const
@@ -178,12 +171,6 @@ QString ReportStep::lastFailureOr(const QString &otherwise) const
 {
     const QString failure = m_report ? m_report->failureSince(m_mark, true) : QString();
     return failure.isEmpty() ? otherwise : failure;
-}
-
-void NoteForReport(DmContext &dm, ReportAction action)
-{
-    if (dm.report)
-        dm.report->note(action);
 }
 
 ReportedMove::ReportedMove(DmContext &dm, const QString &fileName)

@@ -48,17 +48,12 @@ public:
     // tells the user it left behind.
     int succeeded(ReportAction action) const { return m_succeeded.value(action); }
 
-    // What a step learns that its caller cannot see from the step's result.
-    void note(ReportAction action) { m_notes |= 1u << unsigned(action); }
-
     // Failures the log was told of from a mark on: the first explains a failed step, the last why a move
     // stopped. An "Error:" line is preferred to a "Warning:" line; empty when there was neither.
     qsizetype mark() const { return m_failures.size(); }
     QString failureSince(qsizetype mark, bool last) const;
 
 private:
-    friend class ReportStep;
-
     // Empty when the file is open, else why not.
     QString open();
     void writeLine(const QString &line);
@@ -74,16 +69,14 @@ private:
     };
     QList<Failure> m_failures;
     QHash<ReportAction, int> m_succeeded;
-    unsigned m_notes = 0;
 };
 
-// One step of a move that gets a row: from its start, what the wrapped procedure notes and what it logs
-// as failures go into that row. Does nothing without a report.
+// One step of a move that gets a row: from its start, what the wrapped procedure logs as failures go into
+// that row. Does nothing without a report.
 class ReportStep {
 public:
     explicit ReportStep(MoveReport *report);
 
-    bool noted(ReportAction action) const;
     // Result "ok" when done, else the first failure logged since the step began.
     void write(const ReportItem &item, ReportAction action, bool done) const;
     // The last failure logged since the step began, or the given text.
@@ -93,9 +86,6 @@ private:
     MoveReport *m_report;
     qsizetype m_mark = 0;
 };
-
-// Lets the move's report know what a step learnt; nothing when no report is kept.
-void NoteForReport(DmContext &dm, ReportAction action);
 
 // The report of one move command, kept while this lives and handed to the procedures through the DM
 // context; when the command ends the context lets go of it and the window offers it to the user, if it

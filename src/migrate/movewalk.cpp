@@ -102,8 +102,8 @@ bool MoveWalk::identify()
                       QStringLiteral(" is not a folder of library ") + m_source +
                       QStringLiteral(" - cannot continue with this folder"));
     m_name = name.value(0, 1).toString();
-    chain.append({0, {}, m_number, m_name, m_source});
-    tree.insert(keyOf(m_number, m_source));
+    m_chain.append({0, {}, m_number, m_name, m_source});
+    m_tree.insert(keyOf(m_number, m_source));
     return true;
 }
 
@@ -170,8 +170,8 @@ bool MoveWalk::cycle(int number, const QString &name, const QString &library, co
 // A row of the target library is not walked further up: it is used as it stands.
 bool MoveWalk::walkParents()
 {
-    for (int i = 0; i < chain.size(); ++i) {
-        const ChainRow row = chain[i];
+    for (int i = 0; i < m_chain.size(); ++i) {
+        const ChainRow row = m_chain[i];
         if (standsForItself(row.library))
             continue;
         if (stopAsked())
@@ -192,18 +192,18 @@ bool MoveWalk::walkParents()
                                QStringLiteral(" parent folders for this item - will only use the first one"));
                 m_log.WriteDashLine();
             }
-            chain[i].parent = found.first().number;
-            chain[i].parentLib = found.first().library;
+            m_chain[i].parent = found.first().number;
+            m_chain[i].parentLib = found.first().library;
         }
         for (const ParentRow &parent : std::as_const(found)) {
-            for (int on = i; on >= 0; on = chain[on].foundFrom)
-                if (keyOf(parent.number, parent.library) == keyOf(chain[on].number, chain[on].library))
+            for (int on = i; on >= 0; on = m_chain[on].foundFrom)
+                if (keyOf(parent.number, parent.library) == keyOf(m_chain[on].number, m_chain[on].library))
                     return cycle(parent.number, parent.name, parent.library,
                                  QStringLiteral("its subfolder #") + NumberText(row.number) +
                                      QStringLiteral(" in library ") + row.library);
             m_log.WriteLog(QStringLiteral("Found parent folder #") + NumberText(parent.number) + u' ' +
                            Quoted(parent.name) + QStringLiteral(" in library ") + parent.library);
-            chain.append({0, {}, parent.number, parent.name, parent.library, 0, false, i});
+            m_chain.append({0, {}, parent.number, parent.name, parent.library, false, i});
         }
         m_log.WriteDashLine();
         if (found.isEmpty()) {
@@ -216,13 +216,13 @@ bool MoveWalk::walkParents()
             if (root.failed())
                 return walkFailed(QStringLiteral("the root status of folder #") + NumberText(row.number),
                                   row.library, root);
-            chain[i].isRoot = leadingInt32(root.value(0, 1).toString()) != 0;
+            m_chain[i].isRoot = leadingInt32(root.value(0, 1).toString()) != 0;
         }
     }
     return true;
 }
 
-std::optional<SqlRows> MoveWalk::contentsOf(int folder, const QString &library)
+std::optional<QList<FolderEntry>> MoveWalk::contentsOf(int folder, const QString &library)
 {
     const QString what = QStringLiteral("the contents of folder #") + NumberText(folder);
     if (!connectForWalk(library, what))
@@ -236,45 +236,45 @@ std::optional<SqlRows> MoveWalk::contentsOf(int folder, const QString &library)
                        "WHERE FI.PARENT = ") +
             NumberText(folder) + QStringLiteral(" AND UPPER(PL.LIBRARY_NAME) = '") +
             SqlEscape(library.toUpper()) + QStringLiteral("' ORDER BY FI.DISPLAYNAME"));
-    if (!rows.failed())
-        return rows;
-    walkFailed(what, library, rows);
-    return std::nullopt;
+    if (rows.failed()) {
+        walkFailed(what, library, rows);
+        return std::nullopt;
+    }
+    QList<FolderEntry> entries;
+    for (qsizetype r = 0; r < rows.size(); ++r)
+        entries.append({leadingInt32(rows.value(r, 1).toString()), rows.value(r, 2).toString(),
+                        rows.value(r, 3).toString(), rows.value(r, 4).toString()});
+    return entries;
 }
 
 // A subfolder's contents are searched in the library it lives in. A subfolder met a second time is
 // walked once only.
 bool MoveWalk::walkChildren()
 {
-    for (int i = -1; i < children.size(); ++i) {
-        const int folder = i < 0 ? m_number : children[i].number;
-        const QString library = i < 0 ? m_source : children[i].library;
-        if (i >= 0 && (!children[i].isFolder() || children[i].repeat || standsForItself(library)))
+    for (int i = -1; i < m_children.size(); ++i) {
+        const int folder = i < 0 ? m_number : m_children[i].number;
+        const QString library = i < 0 ? m_source : m_children[i].library;
+        if (i >= 0 && (!m_children[i].isFolder() || m_children[i].repeat || standsForItself(library)))
             continue;
         if (stopAsked())
             return false;
         m_log.ShowStatus(QStringLiteral("Identifying children for folder #") + NumberText(folder) +
                          QStringLiteral(" in library ") + library);
         m_log.WriteDashLine();
-        const std::optional<SqlRows> rows = contentsOf(folder, library);
-        if (!rows)
+        const std::optional<QList<FolderEntry>> entries = contentsOf(folder, library);
+        if (!entries)
             return false;
-        for (qsizetype r = 0; r < rows->size(); ++r) {
-            ChildRow child{folder,
-                           library,
-                           leadingInt32(rows->value(r, 1).toString()),
-                           rows->value(r, 3).toString(),
-                           rows->value(r, 4).toString(),
-                           rows->value(r, 2).toString()};
+        for (const FolderEntry &entry : *entries) {
+            ChildRow child{folder, library, entry.number, entry.name, entry.type, entry.library};
             if (child.number == 0 || child.key() == keyOf(folder, library))
                 continue;
             if (child.isFolder() && !standsForItself(child.library)) {
-                child.repeat = tree.contains(child.key());
-                tree.insert(child.key());
+                child.repeat = m_tree.contains(child.key());
+                m_tree.insert(child.key());
             }
             m_log.WriteLog(QStringLiteral("Found child item #") + NumberText(child.number) + u' ' +
                            Quoted(child.name) + QStringLiteral(" in library ") + child.library);
-            children.append(child);
+            m_children.append(child);
         }
         m_log.WriteDashLine();
     }
@@ -286,7 +286,7 @@ bool MoveWalk::walkChildren()
 bool MoveWalk::containsItself(const ItemKey &folder)
 {
     m_open.insert(folder);
-    for (const ChildRow &child : std::as_const(children)) {
+    for (const ChildRow &child : std::as_const(m_children)) {
         if (child.parentKey() != folder || !child.isFolder() || standsForItself(child.library) ||
             m_closed.contains(child.key()))
             continue;
@@ -308,7 +308,7 @@ bool MoveWalk::containsItself(const ItemKey &folder)
 // below it; it is made in the target all the same and loses only its links inside the tree.
 bool MoveWalk::findOutsideParents()
 {
-    for (const ChildRow &child : std::as_const(children)) {
+    for (const ChildRow &child : std::as_const(m_children)) {
         if (!child.isFolder() || child.repeat || standsForItself(child.library))
             continue;
         if (stopAsked())
@@ -317,22 +317,22 @@ bool MoveWalk::findOutsideParents()
         if (!parents)
             return false;
         for (const ParentRow &parent : *parents) {
-            if (parent.number == 0 || tree.contains(keyOf(parent.number, parent.library)))
+            if (parent.number == 0 || m_tree.contains(keyOf(parent.number, parent.library)))
                 continue;
             m_log.WriteLog(QStringLiteral("Warning: Folder #") + NumberText(child.number) + u' ' +
                            Quoted(child.name) + QStringLiteral(" in library ") + child.library +
                            QStringLiteral(" is also filed in folder #") + NumberText(parent.number) + u' ' +
                            Quoted(parent.name) + QStringLiteral(" in library ") + parent.library +
                            QStringLiteral(" - it is kept there"));
-            kept.insert(child.key());
+            m_kept.insert(child.key());
             break;
         }
     }
     for (bool grown = true; grown;) {
         grown = false;
-        for (const ChildRow &child : std::as_const(children))
-            if (child.isFolder() && kept.contains(child.parentKey()) && !kept.contains(child.key())) {
-                kept.insert(child.key());
+        for (const ChildRow &child : std::as_const(m_children))
+            if (child.isFolder() && m_kept.contains(child.parentKey()) && !m_kept.contains(child.key())) {
+                m_kept.insert(child.key());
                 grown = true;
             }
     }

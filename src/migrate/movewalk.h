@@ -25,9 +25,23 @@ struct ChainRow {
     int number = 0;
     QString name;
     QString library;
-    int newParent = 0;
     bool isRoot = false;
     int foundFrom = -1; // the row this one is a parent of
+
+    ItemKey key() const { return keyOf(number, library); }
+    ItemKey parentKey() const { return keyOf(parent, parentLib); }
+};
+
+// A row of a folder: an item it holds, with the library the item lives in.
+struct FolderEntry {
+    int number = 0;
+    QString library;
+    QString name;
+    QString type;
+
+    // Case-sensitive on purpose: only "F" marks a subfolder; any other node type is an item to link.
+    bool isFolder() const { return type == u"F"; }
+    ItemKey key() const { return keyOf(number, library); }
 };
 
 // An item of the content tree, breadth-first.
@@ -38,9 +52,7 @@ struct ChildRow {
     QString name;
     QString type;
     QString library;
-    int newParent = 0;
     bool repeat = false; // a subfolder filed a second time inside the tree: walked, made and removed once
-    bool done = false;   // linked or made in the target
 
     // Case-sensitive on purpose: only "F" marks a subfolder; any other node type is an item to link.
     bool isFolder() const { return type == u"F"; }
@@ -80,7 +92,7 @@ public:
     // The parents of an item found in every library, its own first; nullopt after a logged failure.
     std::optional<QList<ParentRow>> parentsOf(int number, const QString &library);
     // The rows of a folder in its own library, by display name; nullopt after a logged failure.
-    std::optional<SqlRows> contentsOf(int folder, const QString &library);
+    std::optional<QList<FolderEntry>> contentsOf(int folder, const QString &library);
 
     int number() const { return m_number; }
     // The libraries and the folder's name as the DM spells them, once the walk has found them.
@@ -88,13 +100,10 @@ public:
     const QString &target() const { return m_target; }
     const QString &name() const { return m_name; }
 
-    QList<ChainRow> chain;
-    QList<ChildRow> children;
-    // The folders of the moved tree that are walked, made and removed: the selected one and its
-    // subfolders outside the target library.
-    QSet<ItemKey> tree;
+    const QList<ChainRow> &chain() const { return m_chain; }
+    const QList<ChildRow> &children() const { return m_children; }
     // Subfolders also filed outside the tree, with everything below them: they stay in their library.
-    QSet<ItemKey> kept;
+    const QSet<ItemKey> &kept() const { return m_kept; }
 
 private:
     bool checkTarget();
@@ -115,6 +124,12 @@ private:
     QString m_target;
     QString m_name;
     QString m_refusal;
+    QList<ChainRow> m_chain;
+    QList<ChildRow> m_children;
+    // The folders of the moved tree that are walked, made and removed: the selected one and its
+    // subfolders outside the target library.
+    QSet<ItemKey> m_tree;
+    QSet<ItemKey> m_kept;
     std::function<bool()> m_stop;
     bool m_stopped = false;
     QSet<ItemKey> m_open, m_closed; // folders of the tree being searched for a cycle, and those done

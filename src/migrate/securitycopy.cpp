@@ -5,6 +5,7 @@
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
 #include "migrate/foldersteps.h"
+#include "migrate/moveplan.h"
 #include "settings/leadingnumber.h"
 #include "settings/product.h"
 
@@ -181,7 +182,7 @@ bool SecurityCopy::restrictedOutcome()
         m_failure = QStringLiteral("the trustees of the new folder could not be replaced");
         return false;
     }
-    int added = 0;
+    QList<const FolderTrustee *> added;
     for (const FolderTrustee &trustee : std::as_const(m_source->trustees)) {
         m_log.WriteLog((trustee.group ? QStringLiteral("Adding group ") : QStringLiteral("Adding user ")) +
                        trustee.id);
@@ -192,7 +193,7 @@ bool SecurityCopy::restrictedOutcome()
             return false;
         }
         if (inserted > 0) {
-            ++added;
+            added << &trustee;
             continue;
         }
         m_log.WriteLog(QStringLiteral("Warning: ") +
@@ -201,7 +202,10 @@ bool SecurityCopy::restrictedOutcome()
                        QStringLiteral(" and has no access to folder #") + m_n);
         m_log.WriteDashLine();
     }
-    if (added == 0) {
+    // The insert is the lookup: a trustee it added is one the target knows.
+    if (PlanTrustees(*m_source, [&](const FolderTrustee &trustee) {
+            return added.contains(&trustee);
+        }).restricted()) {
         m_failure = QStringLiteral("no trustee of the source folder exists in library ") + m_targetLib;
         return false;
     }
