@@ -1,4 +1,5 @@
 #include "createfixture.h"
+#include "reportcsv.h"
 
 #include "migrate/movecommands.h"
 #include "migrate/movereport.h"
@@ -6,54 +7,6 @@
 #include <QFile>
 
 namespace {
-
-// The rows of a CSV file as RFC 4180 reads them: fields split at commas outside quotes, quoted fields
-// with their doubled quotes undone, records ended by CRLF outside quotes. A bare LF or CR outside quotes,
-// or a quote inside an unquoted field, makes the whole file unreadable (empty).
-QList<QStringList> readCsv(const QString &fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QString text = QString::fromUtf8(file.readAll());
-    const auto at = [&](qsizetype i) { return i < text.size() ? text[i] : QChar(); };
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    bool wasQuoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == u'"' && at(i + 1) == u'"')
-                field += text[++i];
-            else if (c == u'"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == u'"' && field.isEmpty() && !wasQuoted) {
-            quoted = wasQuoted = true;
-        } else if (c == u',') {
-            row << field;
-            field.clear();
-            wasQuoted = false;
-        } else if (c == u'\r' && at(i + 1) == u'\n') {
-            row << field;
-            rows << row;
-            row.clear();
-            field.clear();
-            wasQuoted = false;
-            ++i;
-        } else if (c == u'"' || c == u'\r' || c == u'\n' || wasQuoted) {
-            return {};
-        } else {
-            field += c;
-        }
-    }
-    return quoted || !row.isEmpty() || !field.isEmpty() ? QList<QStringList>{} : rows;
-}
-
-enum Column { SourceLibrary, SourceNumber, Name, Kind, TargetLibrary, TargetNumber, Action, Result };
 
 class ReportWorld : public CreateWorld {
 public:
@@ -127,7 +80,7 @@ public:
     MoveFlags flags;
 };
 
-QStringList column(const QList<QStringList> &rows, Column which)
+QStringList column(const QList<QStringList> &rows, ReportColumn which)
 {
     QStringList values;
     for (const QStringList &row : rows.mid(1))
@@ -185,7 +138,7 @@ TEST(MoveReportTest, RowsMatchTheLibrariesWhateverFailedAndAfterTheSecondRun)
 
         const QString first = w.dir.filePath("first.csv");
         EXPECT_EQ(w.move(top, first, c.faults), c.outcome);
-        const QList<QStringList> rows = readCsv(first);
+        const QList<QStringList> rows = ReadReportCsv(first);
         ASSERT_GT(rows.size(), 1);
         EXPECT_EQ(rows[0], QStringList({"Source library", "Source number", "Name", "Kind", "Target library",
                                         "Target number", "Action", "Result"}));
@@ -210,7 +163,7 @@ TEST(MoveReportTest, RowsMatchTheLibrariesWhateverFailedAndAfterTheSecondRun)
             continue;
         const QString second = w.dir.filePath("second.csv");
         EXPECT_EQ(w.move(top, second), MoveOutcome::Done);
-        const QList<QStringList> again = readCsv(second);
+        const QList<QStringList> again = ReadReportCsv(second);
         EXPECT_EQ(w.contradictions(again), QStringList());
         EXPECT_EQ(column(again, Result).count("ok"), again.size() - 1);
         EXPECT_EQ(tally(again), c.again);
@@ -246,7 +199,7 @@ TEST(MoveReportTest, QuotesNamesAsRfc4180Has)
                          "ok");
         }
     }
-    const QList<QStringList> rows = readCsv(file);
+    const QList<QStringList> rows = ReadReportCsv(file);
     ASSERT_EQ(rows.size(), std::size(cases) + 1);
     for (size_t i = 0; i < std::size(cases); ++i)
         EXPECT_EQ(rows[i + 1],
