@@ -280,6 +280,15 @@ bool MovePlan::fails() const
                        [&](const PlannedChild &child) { return failing(child.hazards); });
 }
 
+int MovePlan::stopsAt() const
+{
+    const auto stop = std::find_if(m_folders.cbegin(), m_folders.cend(), [](const PlannedFolder &folder) {
+        return std::any_of(folder.hazards.cbegin(), folder.hazards.cend(),
+                           [](const PlanHazard &hazard) { return hazard.stops; });
+    });
+    return stop == m_folders.cend() ? -1 : int(stop - m_folders.cbegin());
+}
+
 // Chain rows met twice (a folder reached through two parents) are placed once, as the move makes them
 // once; the parents come first, so that each finds the folder it goes into placed.
 void MovePlan::planChain(Reader &reader)
@@ -367,7 +376,7 @@ void MovePlan::planTree(Reader &reader)
                 folder.hazards << PlanHazard{
                     QStringLiteral("Warning: It is also filed outside the moved tree: it stays in library ") +
                         child.library + QStringLiteral(" as well"),
-                    false, PlanHazard::About::Fate};
+                    false, false, PlanHazard::About::Fate};
             planned.folder = place(reader, folder);
             m_byKey.insert(child.key(), planned.folder);
         }
@@ -381,9 +390,10 @@ int MovePlan::place(Reader &reader, PlannedFolder folder)
 {
     const QString target = m_walk.target();
     folder.sourceAccess = reader.access(folder.number, folder.library);
-    const auto hazard = [&](const QString &text, bool fails = false,
+    // A hazard that stops the move at this folder: its creation fails.
+    const auto hazard = [&](const QString &text, bool stops = false,
                             PlanHazard::About about = PlanHazard::About::Placing) {
-        folder.hazards << PlanHazard{text, fails || isError(text), about};
+        folder.hazards << PlanHazard{text, stops || isError(text), stops, about};
     };
     const auto compare = [&](const QString &what, const std::optional<FolderAccess> &access) {
         if (!access || !folder.sourceAccess)
@@ -400,8 +410,8 @@ int MovePlan::place(Reader &reader, PlannedFolder folder)
         if (!folder.sourceAccess) {
             hazard(QStringLiteral("Warning: The trustees of its source cannot be read: the folder would be "
                                   "restricted to ") +
-                       m_mover,
-                   false, PlanHazard::About::Trustees);
+                       m_mover + QStringLiteral(" and the move of this folder stops there"),
+                   true, PlanHazard::About::Trustees);
             folder.access = TrusteePlan{}.access({}, m_mover);
             return;
         }
@@ -417,8 +427,9 @@ int MovePlan::place(Reader &reader, PlannedFolder folder)
                    false, PlanHazard::About::Trustees);
         if (folder.trustees->restricted())
             hazard(QStringLiteral("Warning: No trustee of its source is known in library ") + target +
-                       QStringLiteral(": the folder would be restricted to ") + m_mover,
-                   false, PlanHazard::About::Trustees);
+                       QStringLiteral(": the folder would be restricted to ") + m_mover +
+                       QStringLiteral(" and the move of this folder stops there"),
+                   true, PlanHazard::About::Trustees);
     };
 
     // Twins are sought in the target folder they would share, whichever folder of the plan leads there.
@@ -455,7 +466,7 @@ int MovePlan::place(Reader &reader, PlannedFolder folder)
                        : parentStands ? reader.found(folder.name, parentNumber, folder.isRoot, failure)
                                       : 0;
         if (!failure.isEmpty())
-            hazard(failure);
+            hazard(failure, true);
         if (folder.found == 0) {
             folder.decision = FolderDecision::Make;
         } else {
@@ -478,16 +489,20 @@ int MovePlan::place(Reader &reader, PlannedFolder folder)
                 break;
             case TakeUpChoice::Wider:
                 folder.decision = FolderDecision::Refuse;
-                hazard(QStringLiteral("Error: A ") + found + QStringLiteral(" stands in library ") + target +
-                       QStringLiteral(" and gives wider access than its source, so it is not taken up - the "
-                                      "move of this folder stops there"));
+                hazard(
+                    QStringLiteral("Error: A ") + found + QStringLiteral(" stands in library ") + target +
+                        QStringLiteral(" and gives wider access than its source, so it is not taken up - the "
+                                       "move of this folder stops there"),
+                    true);
                 break;
             case TakeUpChoice::CannotCompare:
                 folder.decision = FolderDecision::Refuse;
                 hazard(QStringLiteral("Error: The access of ") + found + QStringLiteral(" of library ") +
-                       target +
-                       QStringLiteral(" cannot be compared with its source's - the move of this folder stops "
-                                      "there"));
+                           target +
+                           QStringLiteral(
+                               " cannot be compared with its source's - the move of this folder stops "
+                               "there"),
+                       true);
                 break;
             }
         }

@@ -69,6 +69,7 @@ struct PlanHazard {
     enum class About { Placing, Trustees, Fate };
     QString text;
     bool fails = false; // the move of the folder would keep its tree where it is
+    bool stops = false; // and it would end at this step: nothing after it is done
     About about = About::Placing;
 };
 
@@ -139,6 +140,8 @@ public:
     // The folder whose target folder this one shares: the first of its twins, or itself.
     int sharedWith(int folder) const;
     bool fails() const;
+    // The first folder, in the order they are placed, at which the move would end; -1 when none.
+    int stopsAt() const;
 
 private:
     class Reader;

@@ -30,8 +30,12 @@ public:
         : m_plan(plan), m_walk(plan.walk()), m_target(m_walk.target()), m_lines(lines), m_hazards(hazards),
           m_rows(rows)
     {
-        for (qsizetype i = 0; i < plan.children().size(); ++i)
+        for (qsizetype i = 0; i < plan.children().size(); ++i) {
             m_below[plan.children()[i].into] << i;
+            if (m_stop > plan.selected() && plan.children()[i].folder == m_stop &&
+                plan.children()[i].action == ChildAction::Place)
+                m_stopChild = i;
+        }
     }
 
     void run();
@@ -46,7 +50,17 @@ private:
     void row(const QString &library, int number, const QString &name, ReportKind kind, ReportAction action,
              int target, const QString &result)
     {
-        m_rows.append({{library, number, name, kind, m_target, target}, action, result});
+        if (!m_quiet)
+            m_rows.append({{library, number, name, kind, m_target, target}, action, result});
+    }
+    // An item the move would not come to has one row, skipped; its lines are listed all the same.
+    void reach(bool unreached, const QString &library, int number, const QString &name, ReportKind kind)
+    {
+        m_quiet = false;
+        if (unreached)
+            row(library, number, name, kind, ReportAction::Skipped, 0,
+                QStringLiteral("the move of the folder would stop before it"));
+        m_quiet = unreached;
     }
     void line(int depth, const QString &text) { m_lines << QString(2 * depth, u' ') + text; }
 
@@ -57,6 +71,21 @@ private:
     int &m_hazards;
     QList<PlannedRow> &m_rows;
     QHash<int, QList<qsizetype>> m_below; // the tree's rows by the plan's folder receiving them
+    // Where the move would end, and what it would not come to: the rows of a report are those of the
+    // steps it would take.
+    const int m_stop = m_plan.stopsAt();
+    qsizetype m_stopChild = -1;
+    bool m_quiet = false;
+    bool unreachedFolder(int folder) const
+    {
+        return m_stop >= 0 && folder > m_stop && folder <= m_plan.selected();
+    }
+    bool unreachedChild(qsizetype child) const
+    {
+        return (m_stop >= 0 && m_stop <= m_plan.selected()) || (m_stopChild >= 0 && child > m_stopChild);
+    }
+    // A move that fails leaves every folder it made in the target and removes none.
+    ReportAction removal() const { return m_plan.fails() ? ReportAction::Skipped : ReportAction::Removed; }
 };
 
 void PlanPrinter::run()
@@ -72,14 +101,17 @@ void PlanPrinter::run()
             line(2, QStringLiteral("Stands in library ") + m_target + QStringLiteral(" already"));
             continue;
         }
+        reach(unreachedFolder(i), folder.library, folder.number, folder.name, ReportKind::Folder);
         placing(i, 2);
+        if (i == m_stop)
+            continue;
         if (i < selected) {
             line(2, QStringLiteral("Stays in library ") + folder.library);
             continue;
         }
         line(2, QStringLiteral("Removed from library ") + folder.library +
                     QStringLiteral(" once its whole tree is in library ") + m_target);
-        row(folder.library, folder.number, folder.name, ReportKind::Folder, ReportAction::Removed,
+        row(folder.library, folder.number, folder.name, ReportKind::Folder, removal(),
             m_plan.standingNumber(i), {});
         tree(i, 2);
     }
@@ -90,6 +122,8 @@ void PlanPrinter::tree(int folder, int depth)
     for (const qsizetype i : m_below.value(folder)) {
         const ChildRow &child = m_walk.children()[i];
         const PlannedChild &planned = m_plan.children()[i];
+        reach(unreachedChild(i), child.library, child.number, child.name,
+              child.isFolder() ? ReportKind::Folder : ReportKind::Document);
         if (planned.action == ChildAction::Link || planned.action == ChildAction::AlreadyLinked) {
             link(child, planned, depth);
             continue;
@@ -102,7 +136,8 @@ void PlanPrinter::tree(int folder, int depth)
             continue;
         }
         placing(planned.folder, depth + 1);
-        fate(m_plan.folders()[planned.folder], planned.folder, depth + 1);
+        if (planned.folder != m_stop)
+            fate(m_plan.folders()[planned.folder], planned.folder, depth + 1);
         tree(planned.folder, depth + 1);
     }
 }
@@ -172,8 +207,8 @@ void PlanPrinter::fate(const PlannedFolder &folder, int index, int depth)
         line(depth, QStringLiteral("Stays in library ") + folder.library +
                         QStringLiteral(" with the folder above it"));
     row(folder.library, folder.number, folder.name, ReportKind::Folder,
-        folder.fate == FolderFate::Kept ? ReportAction::Kept : ReportAction::Removed,
-        m_plan.standingNumber(index), hazards(folder.hazards, PlanHazard::About::Fate, depth));
+        folder.fate == FolderFate::Kept ? ReportAction::Kept : removal(), m_plan.standingNumber(index),
+        hazards(folder.hazards, PlanHazard::About::Fate, depth));
 }
 
 // Lists the hazards of one kind, counts them and gives them as a row's result.

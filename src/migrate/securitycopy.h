@@ -48,7 +48,8 @@ bool AccessWider(const FolderAccess &target, const FolderAccess &source, const Q
 // of the source that the target knows (known is asked only for the missing ones) absent or with other
 // rights.
 QStringList AccessDifferences(const FolderAccess &copy, const FolderAccess &source, const QString &moverId,
-                              const QString &sourceText, const std::function<bool(const FolderTrustee &)> &known);
+                              const QString &sourceText,
+                              const std::function<bool(const FolderTrustee &)> &known);
 
 // Whether the current library has the user or group that a trustee names, looked up by id as the copy
 // inserts trustees; nullopt when the query was refused.

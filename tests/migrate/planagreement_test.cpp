@@ -168,9 +168,8 @@ void fileFolders(PreviewWorld &w, const QString &library, int parent, const QStr
 } // namespace
 
 // The demo that `korvel-dm init-demo` makes: each move, on a fresh copy, does what its preview planned.
-// The demo is small enough for the whole matrix. The moves of CORPORATE's "Finance" disagree with their plan
-// today: its subfolders "Budget" and "BUDGET" give different access, so the check before removal keeps the
-// tree, yet the plan lists every folder of it as removed.
+// The demo is small enough for the whole matrix. CORPORATE's "Finance" fails on purpose: its subfolders
+// "Budget" and "BUDGET" give different access, so the check before removal keeps the tree.
 TEST(PlanAgreementTest, DemoMoves)
 {
     QTemporaryDir dir;
@@ -195,8 +194,6 @@ TEST(PlanAgreementTest, HazardsAndCaseTwins)
         if (hazard.outcome != MoveOutcome::Refused)
             cases.append({hazard.name, hazard.plant});
     cases += {
-        // The move disagrees with its plan today: the plan makes "finance " apart, the move takes up the
-        // "Finance" it has just made.
         {"twins \"Finance\" and \"finance \"",
          [](PreviewWorld &w) {
              const int a = w.folder("LIB_SQL", "A", JsmithOnly);
