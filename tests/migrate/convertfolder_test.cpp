@@ -435,6 +435,41 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
          },
          false, R"(F LIB_SYB "X")",
          shape("Unable to look up user MDOE in library LIB_SYB\ndoes not give user MDOE the rights 127")},
+        // Another user changes the place of a subfolder between the plan and its creation.
+        {"a folder of the subfolder's name made in its new place after the plan",
+         [](ConvertWorld &w) {
+             const int sub = w.folder("LIB_SQL", "Sub", {w.doc("LIB_SQL", "s1")});
+             Move move{w.folder("LIB_SQL", "X", {{"LIB_SQL", sub}}), "X"};
+             move.progress = [&w](const FolderStep &step) {
+                 if (step.phase == MovePhase::Linking && step.done == 0)
+                     w.builder.link("LIB_SYB", w.foldersNamed("LIB_SYB", "X").last(), "LIB_SYB",
+                                    w.folder("LIB_SYB", "Sub"));
+             };
+             return move;
+         },
+         false, R"(F LIB_SYB "X" | >F LIB_SYB "Sub")",
+         shape("is not as the move found it: folder #1002 of its name stands there now")},
+        {"the subfolder the plan takes up renamed after the plan",
+         [](ConvertWorld &w) {
+             const CreateFixture::Access access{1, {{"U:MDOE", 127}}};
+             const int sub = w.folderWith("LIB_SQL", "Sub", access);
+             const int x = w.folderWith("LIB_SQL", "X", access, true);
+             w.builder.link("LIB_SQL", x, "LIB_SQL", sub);
+             const int standing = w.folderWith("LIB_SYB", "Sub", access);
+             w.builder.link("LIB_SYB", w.folderWith("LIB_SYB", "X", access, true), "LIB_SYB", standing);
+             Move move{x, "X"};
+             move.progress = [&w, standing](const FolderStep &step) {
+                 if (step.phase == MovePhase::Linking && step.done == 0) {
+                     w.builder.db("LIB_SYB").exec("UPDATE PROFILE SET DOCNAME = 'Other' WHERE DOCNUMBER = ?1",
+                                                  {standing});
+                     w.builder.db("LIB_SYB").exec(
+                         "UPDATE FOLDER_ITEM SET DISPLAYNAME = 'Other' WHERE DOCNUMBER = ?1", {standing});
+                 }
+             };
+             return move;
+         },
+         false, R"(F LIB_SYB "X" | >F LIB_SYB "Other")",
+         shape("is not as the move found it: folder #1001 of its name, which the move was to take up, is gone")},
         // A cancel is no failure: no "Error:" line, the source whole, and the same move run again finishes.
         {"cancelled while the tree is walked", cancelled(MovePhase::Walking, 0), false, "", {}, 0, again},
         {"cancelled between items",
