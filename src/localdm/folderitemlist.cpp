@@ -65,25 +65,31 @@ qint64 append(LibraryDatabase &db, int parent, int docNumber, qint64 library, co
               QStringLiteral("SELECT (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM WHERE PARENT = ?1 AND "
                              "ISFIRST = 'Y' LIMIT 2)), (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM "
                              "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 2)), (SELECT SYSTEM_ID FROM FOLDER_ITEM "
-                             "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 1)"),
+                             "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 1), EXISTS (SELECT 1 FROM FOLDER_ITEM "
+                             "WHERE PARENT = ?1)"),
               {parent})
             .first();
     const int firsts = found[0].toInt();
     const int ends = found[1].toInt();
     std::optional<qint64> last;
+    bool first = !found[3].toBool();
     if (firsts == 1 && ends == 1) {
         last = found[2].toLongLong();
-    } else if (firsts != 0 || ends != 0) {
+    } else if (!first) {
         const Order walked = order(db, parent);
         if (!walked.chain.isEmpty())
             last = walked.chain.last().systemId;
+        else if (ends > 0)
+            // No first row: a new one would put itself before every row the folder has. The new row
+            // follows the end of the list instead, and the rows are listed by SYSTEM_ID as before.
+            last = found[2].toLongLong();
     }
     const qint64 id = db.nextNumber(QStringLiteral("FOLDER_ITEM.SYSTEM_ID"));
     db.exec(
         QStringLiteral("INSERT INTO FOLDER_ITEM (SYSTEM_ID, PARENT, PARENT_LIBRARY, DOCNUMBER, LIBRARY, "
                        "DISPLAYNAME, NODE_TYPE, ISFIRST, NEXT) VALUES (?1, ?2, 0, ?3, ?4, ?5, ?6, ?7, 0)"),
         {id, parent, docNumber, library, displayName, nodeType,
-         last ? QStringLiteral("N") : QStringLiteral("Y")});
+         first ? QStringLiteral("Y") : QStringLiteral("N")});
     if (last)
         db.exec(QStringLiteral("UPDATE FOLDER_ITEM SET NEXT = ?1 WHERE SYSTEM_ID = ?2"), {id, *last});
     return id;

@@ -5,6 +5,7 @@
 #include "localdm/localerror.h"
 #include "localdm/locallibrary.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -399,5 +400,51 @@ TEST_F(LocalFolderTest, AppendingAndRemovingKeepTheListWholeWithOrWithoutItsInde
             EXPECT_EQ(LibraryCheck(*dm).violations(), QStringList());
         }
         EXPECT_EQ(indexes(), indexed ? 2 : 0);
+    }
+}
+
+// An item appended to a damaged list comes last in the display order, every earlier item is still listed
+// in its place, and the library check finds no damage it did not find before (numbers aside).
+TEST_F(LocalFolderTest, AppendingToADamagedListKeepsEveryItemAndAddsNoDamage)
+{
+    const struct {
+        const char *name;
+        const char *damage; // ?1: the folder
+    } cases[] = {
+        {"no first row, a last one", "UPDATE FOLDER_ITEM SET ISFIRST = 'N' WHERE PARENT = ?1"},
+        {"a first row, no last one: a NEXT to no row",
+         "UPDATE FOLDER_ITEM SET NEXT = 999999 WHERE PARENT = ?1 AND NEXT = 0"},
+        {"a first row, no last one: a cycle",
+         "UPDATE FOLDER_ITEM SET NEXT = (SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = ?1 AND ISFIRST = "
+         "'Y') WHERE PARENT = ?1 AND NEXT = 0"},
+        {"two first rows", "UPDATE FOLDER_ITEM SET ISFIRST = 'Y' WHERE PARENT = ?1 AND DISPLAYNAME = 'b'"},
+        {"no first row and no last one",
+         "UPDATE FOLDER_ITEM SET ISFIRST = 'N', NEXT = CASE NEXT WHEN 0 THEN (SELECT MIN(SYSTEM_ID) FROM "
+         "FOLDER_ITEM WHERE PARENT = ?1) ELSE NEXT END WHERE PARENT = ?1"},
+    };
+    const auto masked = [&] {
+        QStringList lines = LibraryCheck(*dm).violations();
+        for (QString &line : lines)
+            line.replace(QRegularExpression("\\d+"), "N");
+        return QSet<QString>(lines.cbegin(), lines.cend());
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const int folder = builder.addFolder("LIB_A", c.name);
+        for (const QString name : {"a", "b", "c"})
+            builder.link("LIB_A", folder, "LIB_A", builder.addDocument("LIB_A", name));
+        builder.db("LIB_A").exec(c.damage, {folder});
+        const QStringList before = names(library("LIB_A").openFolder(folder)->items());
+        const QSet<QString> damage = masked();
+        ASSERT_FALSE(damage.isEmpty());
+
+        const auto opened = library("LIB_A").openFolder(folder);
+        ASSERT_TRUE(
+            opened->addDocument(*library("LIB_A").openProfileItem(builder.addDocument("LIB_A", "new"))));
+        ASSERT_TRUE(opened->save(3)) << opened->errorDescription().toStdString();
+
+        EXPECT_EQ(names(library("LIB_A").openFolder(folder)->items()), before + QStringList{"new@LIB_A"});
+        EXPECT_TRUE(damage.contains(masked())) << masked().values().join('\n').toStdString();
+        builder.db("LIB_A").exec("DELETE FROM FOLDER_ITEM WHERE PARENT = ?1", {folder});
     }
 }
