@@ -133,6 +133,41 @@ BenchFolder addBenchFolder(const Installation &installation, int n)
     return folder;
 }
 
+// A public folder of CORPORATE with a chain of n - 1 subfolders below it, one in the other; the deepest
+// holds one document. Moving the deepest recreates the whole chain above it.
+BenchFolder addBenchChain(const Installation &installation, int n)
+{
+    LibraryDatabase db(*installation.library(Source));
+    LibraryDatabase::Transaction transaction(db);
+    LibraryBuilder builder(db);
+    const qint64 user =
+        db.scalar(QStringLiteral("SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = ?1"), {BenchUser})
+            .toLongLong();
+    BenchFolder deepest;
+    for (int level = 0; level < n; ++level) {
+        LibraryBuilder::NewProfile profile;
+        profile.name = QStringLiteral("Level %1").arg(level, 5, 10, QChar(u'0'));
+        profile.application = LibraryBuilder::FolderApplication;
+        profile.author = user;
+        const int number = int(builder.addFolder(profile).docNumber);
+        if (level == 0)
+            builder.addRootObject(number, profile.name);
+        else
+            builder.fileItem(deepest.number, number, profile.name, u'F');
+        deepest.number = number;
+    }
+    LibraryBuilder::NewProfile document;
+    document.name = documentName(0, 1);
+    document.application = LibraryBuilder::AcrobatApplication;
+    document.author = user;
+    const int number = int(builder.addDocument(document).docNumber);
+    builder.fileItem(deepest.number, number, document.name, u'D');
+    deepest.documents << number;
+    builder.finish();
+    transaction.commit();
+    return deepest;
+}
+
 // The public folder of CORPORATE with the most items below it, and its folder and document counts.
 struct Tree {
     int number = 0;
@@ -308,8 +343,11 @@ int runCase(const QString &kind, int n, bool verbose)
     }
     BenchFolder folder;
     Tree tree;
+    const bool chain = kind == QStringLiteral("chain");
     if (large)
         tree = biggestPublicTree(installation);
+    else if (chain)
+        folder = addBenchChain(installation, n);
     else
         folder = addBenchFolder(installation, n);
 
@@ -355,8 +393,15 @@ int runCase(const QString &kind, int n, bool verbose)
         logLines = lineCount(run.log().currentLogFileName()) - startLines;
     }
     QTextStream(stdout) << "RESULT " << seconds << ' ' << cpu << ' ' << statements << ' ' << logLines << ' '
-                        << peakKilobytes() << ' ' << (large ? tree.folders : 1) << ' '
-                        << (large ? tree.documents : n) << ' ' << (ok ? 1 : 0) << Qt::endl;
+                        << peakKilobytes() << ' '
+                        << (large   ? tree.folders
+                            : chain ? n
+                                    : 1)
+                        << ' '
+                        << (large   ? tree.documents
+                            : chain ? 1
+                                    : n)
+                        << ' ' << (ok ? 1 : 0) << Qt::endl;
     return ok ? 0 : 1;
 }
 
@@ -534,6 +579,24 @@ int main(int argc, char **argv)
         row({name, QString(), fixed(r->seconds, 3), fixed(r->cpu, 3), fixed(r->documents / r->seconds, 0),
              QString::number(r->statements), QString::number(r->logLines), fixed(r->peakMb, 1),
              fixed(r->folders / r->seconds, 0)});
+    }
+    out << Qt::endl
+        << "A chain of n folders, one in the other, in CORPORATE: the deepest moved to ARCHIVE, its chain "
+           "made there"
+        << Qt::endl;
+    row({QStringLiteral("case"), QStringLiteral("n"), QStringLiteral("seconds"), QStringLiteral("cpu s"),
+         QStringLiteral("levels/s"), QStringLiteral("statements"), QStringLiteral("log lines"),
+         QStringLiteral("peak MB"), QStringLiteral("growth"), QStringLiteral("cpu growth")});
+    for (const int n : {750, 1500, 3000}) {
+        const std::optional<Result> r = measure(QStringLiteral("chain"), n, false);
+        if (!r) {
+            failed(QStringLiteral("chain, verbose off"), n);
+            continue;
+        }
+        const Result half = find(QStringLiteral("chain"), n / 2, false);
+        row({QStringLiteral("chain, verbose off"), QString::number(n), fixed(r->seconds, 3), fixed(r->cpu, 3),
+             fixed(n / r->seconds, 0), QString::number(r->statements), QString::number(r->logLines),
+             fixed(r->peakMb, 1), growth(r->seconds, half.seconds), growth(r->cpu, half.cpu)});
     }
     const Result tree = find(QStringLiteral("tree"), 0, false);
     out << Qt::endl

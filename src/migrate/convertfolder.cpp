@@ -98,9 +98,12 @@ private:
 
     // What carrying out the plan has come to, by the plan's folders and the walk's children.
     Stage m_stage = Stage::Reading;
-    QList<int> m_numbers;        // each folder's number in the target once placed, else 0
-    QList<bool> m_placingRows;   // whose placing has a report row
-    QList<bool> m_linked;        // the children linked or placed in the target
+    QList<int> m_numbers;      // each folder's number in the target once placed, else 0
+    QList<bool> m_placingRows; // whose placing has a report row
+    QList<bool> m_linked;      // the children linked or placed in the target
+    // What each folder of the plan receives: the children, and the folders of the chain below it.
+    QHash<int, QList<qsizetype>> m_childrenOf;
+    QHash<int, QList<int>> m_chainBelow;
     qsizetype m_childRows = 0;   // the children, in order, that have a row
     QSet<ItemKey> m_removalRows; // folders whose removal has a row
     QList<int> m_toSort;         // target folders that received links, in the order of their first link
@@ -135,17 +138,20 @@ bool FolderConversion::plan()
     m_numbers = QList<int>(thePlan().folders().size(), 0);
     m_placingRows = QList<bool>(thePlan().folders().size(), false);
     m_linked = QList<bool>(thePlan().children().size(), false);
+    for (qsizetype i = 0; i < thePlan().children().size(); ++i)
+        m_childrenOf[thePlan().children()[i].into] << i;
+    for (int i = 0; i <= thePlan().selected(); ++i)
+        m_chainBelow[thePlan().folders()[i].parent] << i;
     return true;
 }
 
 void FolderConversion::handDown(int folder, int made)
 {
     const QList<ChildRow> &children = m_walk.children();
-    for (qsizetype i = 0; i < children.size(); ++i)
-        if (thePlan().children()[i].into == folder)
-            m_log.WriteLog(QStringLiteral("Child item #") + NumberText(children[i].number) + u' ' +
-                           Quoted(children[i].name) + QStringLiteral(" will have parent folder #") +
-                           NumberText(made));
+    for (const qsizetype i : m_childrenOf.value(folder))
+        m_log.WriteLog(QStringLiteral("Child item #") + NumberText(children[i].number) + u' ' +
+                       Quoted(children[i].name) + QStringLiteral(" will have parent folder #") +
+                       NumberText(made));
 }
 
 // The number of the new folder that the plan's folder goes into: 0 at the top level, and after an
@@ -188,11 +194,10 @@ bool FolderConversion::recreateChain()
                 toSort(newParent);
         }
         m_numbers[i] = number;
-        for (int below = i + 1; below <= thePlan().selected(); ++below)
-            if (folders[below].parent == i)
-                m_log.WriteLog(QStringLiteral("Parent item #") + NumberText(folders[below].number) + u' ' +
-                               Quoted(folders[below].name) + QStringLiteral(" will have parent folder #") +
-                               NumberText(number));
+        for (const int below : m_chainBelow.value(i))
+            m_log.WriteLog(QStringLiteral("Parent item #") + NumberText(folders[below].number) + u' ' +
+                           Quoted(folders[below].name) + QStringLiteral(" will have parent folder #") +
+                           NumberText(number));
         handDown(i, number);
         m_log.WriteDashLine();
     }

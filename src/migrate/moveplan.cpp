@@ -294,6 +294,9 @@ int MovePlan::stopsAt() const
 void MovePlan::planChain(Reader &reader)
 {
     const QList<ChainRow> &rows = m_walk.chain();
+    QHash<qsizetype, int> parentsFound; // by the row they are parents of
+    for (const ChainRow &row : rows)
+        ++parentsFound[row.foundFrom];
     for (qsizetype i = rows.size() - 1; i >= 0; --i) {
         const ChainRow &row = rows[i];
         if (m_byKey.contains(row.key()))
@@ -312,8 +315,7 @@ void MovePlan::planChain(Reader &reader)
             m_folders << folder;
             continue;
         }
-        folder.parents = int(
-            std::count_if(rows.cbegin(), rows.cend(), [&](const ChainRow &up) { return up.foundFrom == i; }));
+        folder.parents = parentsFound.value(i);
         if (folder.parents > 1)
             folder.hazards << PlanHazard{QStringLiteral("Warning: It has ") + NumberText(folder.parents) +
                                          QStringLiteral(" parent folders: only folder #") +

@@ -103,6 +103,7 @@ bool MoveWalk::identify()
                       QStringLiteral(" - cannot continue with this folder"));
     m_name = name.value(0, 1).toString();
     m_chain.append({0, {}, m_number, m_name, m_source});
+    m_chainKeys.insert(keyOf(m_number, m_source));
     m_tree.insert(keyOf(m_number, m_source));
     return true;
 }
@@ -196,11 +197,15 @@ bool MoveWalk::walkParents()
             m_chain[i].parentLib = found.first().library;
         }
         for (const ParentRow &parent : std::as_const(found)) {
-            for (int on = i; on >= 0; on = m_chain[on].foundFrom)
-                if (keyOf(parent.number, parent.library) == keyOf(m_chain[on].number, m_chain[on].library))
-                    return cycle(parent.number, parent.name, parent.library,
-                                 QStringLiteral("its subfolder #") + NumberText(row.number) +
-                                     QStringLiteral(" in library ") + row.library);
+            // Only a parent met before can close a cycle: a long chain is walked in linear time.
+            const ItemKey key = keyOf(parent.number, parent.library);
+            if (m_chainKeys.contains(key))
+                for (int on = i; on >= 0; on = m_chain[on].foundFrom)
+                    if (key == m_chain[on].key())
+                        return cycle(parent.number, parent.name, parent.library,
+                                     QStringLiteral("its subfolder #") + NumberText(row.number) +
+                                         QStringLiteral(" in library ") + row.library);
+            m_chainKeys.insert(key);
             m_log.WriteLog(QStringLiteral("Found parent folder #") + NumberText(parent.number) + u' ' +
                            Quoted(parent.name) + QStringLiteral(" in library ") + parent.library);
             m_chain.append({0, {}, parent.number, parent.name, parent.library, false, i});

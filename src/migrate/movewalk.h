@@ -130,6 +130,7 @@ private:
     // subfolders outside the target library.
     QSet<ItemKey> m_tree;
     QSet<ItemKey> m_kept;
+    QSet<ItemKey> m_chainKeys; // every folder the chain holds
     std::function<bool()> m_stop;
     bool m_stopped = false;
     QSet<ItemKey> m_open, m_closed; // folders of the tree being searched for a cycle, and those done
