@@ -596,6 +596,12 @@ bool FolderCreation::save()
 
 bool FolderCreation::correctRows()
 {
+    if (FolderNameChange(m_name) == NameChange::Trimmed) {
+        m_log.WriteLog(QStringLiteral("Warning: Folder ") + m_quoted + QStringLiteral(" is saved as ") +
+                       Quoted(m_name.trimmed()) + QStringLiteral(" in library ") + m_target +
+                       QStringLiteral(": a name keeps no blanks at either end"));
+        m_log.WriteDashLine();
+    }
     if (!sqlStep(QStringLiteral("UPDATE [OWNER].FOLDER SET PATH = '") + SqlEscape(ProductName()) +
                  QStringLiteral("' WHERE DOCNUMBER = ") + n()) ||
         !sqlStep(QStringLiteral("UPDATE [OWNER].PROFILE SET DOCNAME = '") + SqlSafe(m_name) +
@@ -737,6 +743,14 @@ int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, 
         return 0;
     if (FolderName.trimmed().isEmpty()) {
         dm.log.WriteLog(QStringLiteral("Folder Name is not specified"));
+        dm.log.WriteDashLine();
+        return 0;
+    }
+    if (FolderNameChange(FolderName) == NameChange::LineBreak) {
+        dm.log.WriteLog(QStringLiteral("Error: Folder name ") + ShownName(FolderName) +
+                        QStringLiteral(" holds a line break, which a folder name cannot keep - the folder is "
+                                       "not made in library ") +
+                        TargetLib);
         dm.log.WriteDashLine();
         return 0;
     }

@@ -41,6 +41,18 @@ QString TwinKey(const QString &name)
     return name.trimmed().toUpper();
 }
 
+NameChange FolderNameChange(const QString &name)
+{
+    if (name.contains(u'\n') || name.contains(u'\r'))
+        return NameChange::LineBreak;
+    return name.trimmed() != name ? NameChange::Trimmed : NameChange::None;
+}
+
+QString ShownName(const QString &name)
+{
+    return Quoted(QString(name).replace(u'\n', QStringLiteral("\\n")).replace(u'\r', QStringLiteral("\\r")));
+}
+
 FolderAccess TrusteePlan::access(const FolderAccess &source, const QString &moverId) const
 {
     if (open)
@@ -443,6 +455,16 @@ int MovePlan::place(Reader &reader, PlannedFolder folder)
         u'/' + TwinKey(folder.name);
     const auto twin = m_byName.constFind(place);
     const bool twinPlaced = twin != m_byName.cend();
+    const NameChange nameChange = FolderNameChange(folder.name);
+    if (nameChange == NameChange::LineBreak) {
+        folder.decision = FolderDecision::Refuse;
+        hazard(QStringLiteral("Error: Its name ") + ShownName(folder.name) +
+                   QStringLiteral(" holds a line break, which library ") + target +
+                   QStringLiteral(" cannot keep in a name - the move of this folder stops there"),
+               true);
+        m_folders << folder;
+        return int(m_folders.size()) - 1;
+    }
     if (twinPlaced) {
         folder.twin = *twin;
         const PlannedFolder &first = m_folders[*twin];
@@ -520,8 +542,11 @@ int MovePlan::place(Reader &reader, PlannedFolder folder)
                     QStringLiteral(" requires unique document names and holds this name already: the folder "
                                    "cannot be saved there"),
                 true);
-        if (folder.decision == FolderDecision::Make || folder.decision == FolderDecision::MakeAnew ||
-            folder.choice == TakeUpChoice::TakeUpAndCopy)
+        const bool made = folder.decision == FolderDecision::Make || folder.decision == FolderDecision::MakeAnew;
+        if (made && nameChange == NameChange::Trimmed)
+            hazard(QStringLiteral("Warning: It is saved as ") + Quoted(folder.name.trimmed()) +
+                   QStringLiteral(" in library ") + target + QStringLiteral(": a name keeps no blanks at either end"));
+        if (made || folder.choice == TakeUpChoice::TakeUpAndCopy)
             copy();
     }
     const int index = int(m_folders.size());

@@ -34,6 +34,14 @@ TakeUpChoice ChooseTakeUp(const std::optional<FolderAccess> &standing,
 // finds an existing folder by its name ignoring case, and a blank at either end does not make another.
 QString TwinKey(const QString &name);
 
+// What saving a folder under this name does to it: the profile keeps no blanks at either end of a name and
+// turns a line break into a blank. A name that would read otherwise is not saved; dropped blanks are
+// warned of.
+enum class NameChange { None, Trimmed, LineBreak };
+NameChange FolderNameChange(const QString &name);
+// The name as a log line shows it: a line break as "\n".
+QString ShownName(const QString &name);
+
 // The access a copy gives a folder from its source: open access for an open source; else the source's
 // trustees that the target knows, or, when it knows none of them, the user running the move alone.
 struct TrusteePlan {

@@ -271,8 +271,10 @@ bool MoveWalk::walkChildren()
             return false;
         for (const FolderEntry &entry : *entries) {
             ChildRow child{folder, library, entry.number, entry.name, entry.type, entry.library};
-            if (child.number == 0 || child.key() == keyOf(folder, library))
+            if (child.number == 0)
                 continue;
+            if (child.key() == keyOf(folder, library))
+                return cycle(child.number, child.name, child.library, QStringLiteral("a link to itself"));
             if (child.isFolder() && !standsForItself(child.library)) {
                 child.repeat = m_tree.contains(child.key());
                 m_tree.insert(child.key());

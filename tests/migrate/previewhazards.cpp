@@ -163,6 +163,26 @@ const QList<PreviewHazard> &PreviewHazards()
          },
          "Warning: Library LIB_ORA requires unique document names and holds this name already",
          MoveOutcome::Done, true},
+        {"a subfolder filed in itself",
+         [](PreviewWorld &w) {
+             const int a = w.folder("LIB_SQL", "A"), b = w.folder("LIB_SQL", "B");
+             w.file("LIB_SQL", a, b);
+             w.file("LIB_SQL", b, b);
+             return PreviewMove{"LIB_SQL", a};
+         },
+         "\"B\" in library LIB_SQL contains itself through a link to itself", MoveOutcome::Done, true},
+        {"a subfolder whose name holds a line break",
+         [](PreviewWorld &w) {
+             const int a = w.folder("LIB_SQL", "A");
+             w.file("LIB_SQL", a, w.folder("LIB_SQL", "line1\nline2"));
+             return PreviewMove{"LIB_SQL", a};
+         },
+         "Error: Its name \"line1\\nline2\" holds a line break", MoveOutcome::Done, true},
+        {"a name with a blank at its end",
+         [](PreviewWorld &w) {
+             return PreviewMove{"LIB_SQL", w.folder("LIB_SQL", "Plans ")};
+         },
+         "Warning: It is saved as \"Plans\" in library LIB_SYB: a name keeps no blanks at either end"},
     };
     return hazards;
 }
