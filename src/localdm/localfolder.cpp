@@ -210,7 +210,10 @@ LocalFolder::PendingLink LocalFolder::checkedLink(int docNumber, const QString &
 }
 
 // A folder may not become its own subfolder, directly or through the folders that hold it in any
-// library: the tree would have no top, and moving or deleting it would never end.
+// library: the tree would have no top, and moving or deleting it would never end. The folders above
+// this one and those below the new item are searched a step at a time each, so that whichever search
+// ends first decides: a new, empty subfolder at the foot of a deep chain costs one step, and so does a
+// big tree filed into a top-level folder.
 void LocalFolder::refuseCycle(int docNumber, const QString &itemLibrary) const
 {
     const auto refuse = [&] {
@@ -222,20 +225,40 @@ void LocalFolder::refuseCycle(int docNumber, const QString &itemLibrary) const
     };
     if (m_document->isNew())
         return;
-    QList<std::pair<QString, int>> pending = {{libraryName(), documentNumber()}};
-    QSet<std::pair<QString, int>> seen(pending.cbegin(), pending.cend());
-    while (!pending.isEmpty()) {
-        const auto [library, number] = pending.takeFirst();
-        if (library == itemLibrary && number == docNumber)
-            refuse();
-        for (const LocalItemEntry &parent :
-             LocalItemCollection::containingEntries(m_document->dm(), library, number)) {
-            const std::pair<QString, int> key = {parent.rowLibrary, parent.docNumber};
-            if (!seen.contains(key)) {
-                seen.insert(key);
-                pending << key;
-            }
+    using Key = std::pair<QString, int>;
+    LocalDm &dm = m_document->dm();
+    const Key self = {libraryName().toUpper(), documentNumber()};
+    const Key item = {itemLibrary.toUpper(), docNumber};
+    if (self == item)
+        refuse();
+    struct Search {
+        QList<std::pair<QString, int>> pending;
+        QSet<Key> seen;
+    };
+    Search up{{{libraryName(), documentNumber()}}, {self}};
+    Search down{{{itemLibrary, docNumber}}, {item}};
+    const auto reach = [](Search &search, const QString &library, int number) {
+        if (!search.seen.contains({library.toUpper(), number})) {
+            search.seen.insert({library.toUpper(), number});
+            search.pending << std::pair<QString, int>{library, number};
         }
+    };
+    while (!up.pending.isEmpty() && !down.pending.isEmpty()) {
+        const auto [above, number] = up.pending.takeFirst();
+        for (const LocalItemEntry &parent : LocalItemCollection::containingEntries(dm, above, number))
+            reach(up, parent.rowLibrary, parent.docNumber);
+        const auto [below, folder] = down.pending.takeFirst();
+        const LibraryConfig *config = dm.installation().library(below);
+        if (config)
+            for (const QVariantList &row :
+                 dm.database(config->name)
+                     .query(QStringLiteral("SELECT FI.DOCNUMBER, RL.LIBRARY_NAME FROM FOLDER_ITEM FI "
+                                           "LEFT JOIN REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
+                                           "WHERE FI.PARENT = ?1 AND FI.NODE_TYPE = 'F'"),
+                            {folder}))
+                reach(down, row[1].toString(), row[0].toInt());
+        if (up.seen.contains(item) || down.seen.contains(self))
+            refuse();
     }
 }
 
