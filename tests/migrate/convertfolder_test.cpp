@@ -469,7 +469,8 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
              return move;
          },
          false, R"(F LIB_SYB "X" | >F LIB_SYB "Other")",
-         shape("is not as the move found it: folder #1001 of its name, which the move was to take up, is gone")},
+         shape("is not as the move found it: folder #1001 of its name, which the move was to take up, is "
+               "gone")},
         // A cancel is no failure: no "Error:" line, the source whole, and the same move run again finishes.
         {"cancelled while the tree is walked", cancelled(MovePhase::Walking, 0), false, "", {}, 0, again},
         {"cancelled between items",
@@ -680,4 +681,26 @@ TEST(ConvertFolderTest, AMovedFolderIsLinkedAsAFullRewriteLeavesItAndASecondSort
             EXPECT_FALSE(line.startsWith("UPDATE ")) << line.toStdString();
         EXPECT_EQ(stored(), before);
     }
+}
+
+// A deep chain is walked, planned and made level by level; the ctest timeout guards it against a walk that
+// grows with the square of its depth.
+TEST(ConvertFolderTest, TheDeepestFolderOfALongChainMovesWithItsWholeChain)
+{
+    ConvertWorld w;
+    const int levels = 300;
+    int deepest = w.folder("LIB_SQL", "Level 0");
+    for (int level = 1; level < levels; ++level) {
+        const int below = w.folder("LIB_SQL", QString("Level %1").arg(level));
+        w.builder.link("LIB_SQL", deepest, "LIB_SQL", below);
+        deepest = below;
+    }
+    w.builder.link("LIB_SQL", deepest, "LIB_SQL", w.doc("LIB_SQL", "Letter").second);
+    ASSERT_TRUE(ConvertFolder(*w.dm, deepest, "LIB_SQL", "LIB_SYB"))
+        << w.problems(w.lines()).join('\n').toStdString();
+    const QStringList made = w.tree("LIB_SYB", w.foldersNamed("LIB_SYB", "Level 0").value(0)).split(" | ");
+    ASSERT_EQ(made.size(), levels + 1);
+    EXPECT_EQ(made.last(), QString(levels, '>') + R"(D LIB_SQL "Letter")");
+    EXPECT_EQ(w.folderCount("LIB_SQL"), levels - 1);
+    EXPECT_EQ(w.violations(), QStringList());
 }
