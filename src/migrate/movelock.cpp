@@ -70,9 +70,9 @@ QString userName()
     return account ? QString::fromLocal8Bit(account->pw_name) : QString();
 }
 
-QString native(const QString &fileName)
+QString theLockFile(const QString &fileName)
 {
-    return QDir::toNativeSeparators(fileName);
+    return QStringLiteral("the lock file ") + QDir::toNativeSeparators(fileName);
 }
 
 QString errorText(int error)
@@ -95,13 +95,28 @@ QString kindOf(mode_t mode)
 
 QString notRegular(const QString &fileName, mode_t mode)
 {
-    return QStringLiteral("the lock file ") + native(fileName) + QStringLiteral(" is ") + kindOf(mode) +
+    return theLockFile(fileName) + QStringLiteral(" is ") + kindOf(mode) +
            QStringLiteral(", not a regular file");
 }
 
 bool sameFile(const struct stat &a, const struct stat &b)
 {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Who holds the lock of fd that a lock of that mode was refused. Only a move writes its details; when
+// every holder's lock is shared, the holders are previews.
+QString heldBy(int fd, MoveLock::Mode mode, const QString &fileName)
+{
+    if (mode == MoveLock::Mode::Exclusive && ::flock(fd, LOCK_SH | LOCK_NB) == 0)
+        return QStringLiteral("a preview of a move, which only reads");
+    const Details details = parse(readDetails(fd));
+    if (details.pid <= 0)
+        return QStringLiteral("a move that has not yet named itself in ") +
+               QDir::toNativeSeparators(fileName);
+    return QStringLiteral("process ") + QString::number(details.pid) + QStringLiteral(" of user ") +
+           orUnknown(details.user) + QStringLiteral(" on host ") + orUnknown(details.host) +
+           QStringLiteral(" since ") + orUnknown(details.since);
 }
 
 } // namespace
@@ -152,12 +167,11 @@ MoveLock::Step MoveLock::lockOne(const QString &fileName, Mode mode, Held &held)
                 return Step::Failed;
             }
             if (!exists && mode == Mode::Shared && (error == EACCES || error == EROFS)) {
-                m_warnings << QStringLiteral("the lock file ") + native(fileName) +
-                                  QStringLiteral(" cannot be created: ") + errorText(error);
+                m_warnings << theLockFile(fileName) + QStringLiteral(" cannot be created: ") +
+                                  errorText(error);
                 return Step::Skipped;
             }
-            m_holder = QStringLiteral("the lock file ") + native(fileName) +
-                       QStringLiteral(" cannot be opened: ") + errorText(error);
+            m_holder = theLockFile(fileName) + QStringLiteral(" cannot be opened: ") + errorText(error);
             return Step::Failed;
         }
         struct stat opened {};
@@ -169,34 +183,28 @@ MoveLock::Step MoveLock::lockOne(const QString &fileName, Mode mode, Held &held)
         int locked = ::flock(fd, operation);
         if (locked != 0 && errno == EBADF) {
             const int writable = ::open(path.constData(), O_RDWR | OpenFlags);
+            const int error = errno;
             ::close(fd);
+            if (writable < 0) {
+                m_holder = theLockFile(fileName) +
+                           QStringLiteral(
+                               " cannot be opened for writing, which its file system needs to lock it: ") +
+                           errorText(error);
+                return Step::Failed;
+            }
             fd = writable;
             struct stat reopened {};
-            if (fd < 0 || ::fstat(fd, &reopened) != 0 || !sameFile(reopened, opened)) {
-                if (fd >= 0)
-                    ::close(fd);
+            if (::fstat(fd, &reopened) != 0 || !sameFile(reopened, opened)) {
+                ::close(fd);
                 continue;
             }
             locked = ::flock(fd, operation);
         }
         if (locked != 0) {
             const int error = errno;
-            if (error == EWOULDBLOCK) {
-                // Only a move writes its details; a file whose locks are all shared is read by previews.
-                const Details details = parse(readDetails(fd));
-                if (mode == Mode::Exclusive && ::flock(fd, LOCK_SH | LOCK_NB) == 0)
-                    m_holder = QStringLiteral("a preview of a move, which only reads");
-                else if (details.pid > 0)
-                    m_holder = QStringLiteral("process ") + QString::number(details.pid) +
-                               QStringLiteral(" of user ") + orUnknown(details.user) +
-                               QStringLiteral(" on host ") + orUnknown(details.host) +
-                               QStringLiteral(" since ") + orUnknown(details.since);
-                else
-                    m_holder = QStringLiteral("a move that has not yet named itself in ") + native(fileName);
-            } else {
-                m_holder = QStringLiteral("the lock file ") + native(fileName) +
-                           QStringLiteral(" cannot be locked: ") + errorText(error);
-            }
+            m_holder = error == EWOULDBLOCK
+                           ? heldBy(fd, mode, fileName)
+                           : theLockFile(fileName) + QStringLiteral(" cannot be locked: ") + errorText(error);
             ::close(fd);
             return error == EWOULDBLOCK ? Step::Busy : Step::Failed;
         }
@@ -209,8 +217,7 @@ MoveLock::Step MoveLock::lockOne(const QString &fileName, Mode mode, Held &held)
         held = {fileName, fd, -1};
         return Step::Locked;
     }
-    m_holder = QStringLiteral("the lock file ") + native(fileName) +
-               QStringLiteral(" is replaced by another file each time it is locked");
+    m_holder = theLockFile(fileName) + QStringLiteral(" is replaced by another file each time it is locked");
     return Step::Failed;
 }
 
