@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
