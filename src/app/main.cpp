@@ -37,12 +37,13 @@ int runBatch(int argc, char **argv, const CommandLine &commandLine)
     setApplicationFacts();
     QTextStream err(stderr);
     std::shared_ptr<LocalDm> dm;
-    QString installationFile;
+    MoveInstallation located;
     try {
-        installationFile = LocateInstallation(commandLine.installation);
-        Installation installation = Installation::load(installationFile);
+        located.file = LocateInstallation(commandLine.installation);
+        Installation installation = Installation::load(located.file);
         for (LibraryConfig &library : installation.libraries)
             library.readOnly = commandLine.dryRun;
+        located.databases = installation.databaseFiles();
         dm = std::make_shared<LocalDm>(installation);
     } catch (const DmError &error) {
         err << "Error: " << error.description() << Qt::endl;
@@ -63,7 +64,7 @@ int runBatch(int argc, char **argv, const CommandLine &commandLine)
 #endif
     return RunBatch(
         commandLine,
-        {QCoreApplication::applicationFilePath(), SettingsStore::defaultDirectory(), installationFile},
+        {QCoreApplication::applicationFilePath(), SettingsStore::defaultDirectory(), std::move(located)},
         localFactory(dm), {out, err, std::move(terminal)});
 }
 
@@ -82,9 +83,12 @@ int runWindow(int argc, char **argv, const CommandLine &commandLine)
 
     std::shared_ptr<LocalDm> dm;
     LocatedInstallation installation;
+    QStringList databases;
     try {
         installation = FindInstallation(commandLine.installation);
-        dm = std::make_shared<LocalDm>(Installation::load(installation.fileName));
+        const Installation loaded = Installation::load(installation.fileName);
+        databases = loaded.databaseFiles();
+        dm = std::make_shared<LocalDm>(loaded);
     } catch (const DmError &error) {
         QMessageBox::critical(nullptr, ApplicationTitle(), error.description());
         return ExitStartupFailed;
@@ -94,6 +98,7 @@ int runWindow(int argc, char **argv, const CommandLine &commandLine)
                                    commandLine.freeForm,
                                    SettingsStore::defaultDirectory(),
                                    installation.fileName,
+                                   databases,
                                    installation.demo,
                                    installation.created,
                                    {LocalDmVersion(), LocalDmPatchLevel()}};

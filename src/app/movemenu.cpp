@@ -3,9 +3,9 @@
 #include "browse/foldertags.h"
 
 MoveMenu::MoveMenu(DmContext &dm, MoveFlags &flags, FolderBrowser &browser, FolderTreeView &tree,
-                   SelectedNode selected, const QString &installationFile)
-    : m_dm(dm), m_flags(flags), m_installationFile(installationFile), m_browser(browser), m_tree(tree),
-      m_selected(std::move(selected)), m_command(dm, flags, installationFile)
+                   SelectedNode selected, const MoveInstallation &installation)
+    : m_dm(dm), m_flags(flags), m_installation(installation), m_browser(browser), m_tree(tree),
+      m_selected(std::move(selected)), m_command(dm, flags, installation)
 {
 }
 
@@ -37,7 +37,7 @@ std::optional<MoveOutcome> MoveMenu::MNPreviewMove_Click()
     if (!choice)
         return std::nullopt;
     MovePreview preview(m_dm);
-    MoveCommand command(m_dm, m_flags, m_installationFile, &preview);
+    MoveCommand command(m_dm, m_flags, m_installation, &preview);
     std::optional<MoveOutcome> outcome;
     switch (choice->entry) {
     case ConvertMenuChoice::Folder:

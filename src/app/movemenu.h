@@ -13,7 +13,7 @@ public:
     using SelectedNode = std::function<TreeNode()>;
 
     MoveMenu(DmContext &dm, MoveFlags &flags, FolderBrowser &browser, FolderTreeView &tree,
-             SelectedNode selected, const QString &installationFile);
+             SelectedNode selected, const MoveInstallation &installation);
 
     // Nothing without a selected node; otherwise how the command ended.
     std::optional<MoveOutcome> MNConvertFolder_Click();
@@ -32,7 +32,7 @@ private:
 
     DmContext &m_dm;
     MoveFlags &m_flags;
-    QString m_installationFile;
+    MoveInstallation m_installation;
     FolderBrowser &m_browser;
     FolderTreeView &m_tree;
     SelectedNode m_selected;

@@ -14,7 +14,8 @@ Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> fact
       m_browser(m_dm, m_window.folderTree()),
       m_moveMenu(
           m_dm, m_run.moveFlags(), m_browser, m_window.folderTree(),
-          [this] { return m_window.selectedNode(); }, m_environment.installationFile),
+          [this] { return m_window.selectedNode(); },
+          MoveInstallation{m_environment.installationFile, m_environment.libraryDatabases}),
       m_viewer(std::move(viewer))
 {
     QObject::connect(&m_window, &DMMain::programEnded, &m_window, [this] { saveWindowState(); });

@@ -23,6 +23,8 @@ struct ProgramEnvironment {
     // The DM installation the program runs on, named in the status area and the log; whether it is
     // the demo, and whether this start created it.
     QString installationFile{};
+    // The database file of each of its libraries, beside which the move locks lie.
+    QStringList libraryDatabases{};
     bool demoInstallation = false;
     bool demoCreated = false;
     // What the DM in use says of its version, shown where a DM client's would be when the registry

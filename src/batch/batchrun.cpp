@@ -109,10 +109,10 @@ std::optional<QList<MoveListRow>> categoryFolders(DmContext &dm, const QString &
 }
 
 MoveOutcome runCommand(const CommandLine &line, Run &run, ConsoleWindow &window,
-                       const QString &installationFile, MovePreview *preview)
+                       const MoveInstallation &installation, MovePreview *preview)
 {
     DmContext &dm = run.dm();
-    MoveCommand command(dm, run.moveFlags(), installationFile, preview);
+    MoveCommand command(dm, run.moveFlags(), installation, preview);
     command.setReportFile(line.reportFile);
     switch (line.command) {
     case CommandLine::Command::MoveFolder:
@@ -182,7 +182,7 @@ int RunBatch(const CommandLine &commandLine, const BatchEnvironment &environment
                                    QStringLiteral(") - I will end the program now"),
                                MessageIcon::Critical, MessageButtons::Ok);
         else if (!run.libraries().isEmpty() && run.hasUniversalAccess()) {
-            code = int(runCommand(commandLine, run, window, environment.installationFile,
+            code = int(runCommand(commandLine, run, window, environment.installation,
                                   preview ? &*preview : nullptr));
             if (preview) {
                 preview->publish();

@@ -3,14 +3,15 @@
 #include "batch/commandline.h"
 #include "batch/consolewindow.h"
 #include "dm/run.h"
+#include "migrate/movelock.h"
 
 #include <QTextStream>
 
 // Where and how a batch run was started.
 struct BatchEnvironment {
-    QString programPath;       // the executable
-    QString settingsDirectory; // the per-user settings store, read and never written
-    QString installationFile;  // the move lock lies beside it
+    QString programPath;           // the executable
+    QString settingsDirectory;     // the per-user settings store, read and never written
+    MoveInstallation installation; // the move locks lie beside its library databases
 };
 
 // The streams of a batch run and what of a terminal they have (the console's target, --yes and

@@ -154,6 +154,14 @@ const LibraryConfig *Installation::library(const QString &name) const
     return nullptr;
 }
 
+QStringList Installation::databaseFiles() const
+{
+    QStringList files;
+    for (const LibraryConfig &library : libraries)
+        files << library.databaseFile;
+    return files;
+}
+
 QString Installation::demoFileName()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // One library of a local DM installation.
 struct LibraryConfig {
@@ -63,6 +64,8 @@ struct Installation {
 
     // The library of that name, compared case-insensitively; null when there is none.
     const LibraryConfig *library(const QString &name) const;
+    // The database file of every library, in collection order.
+    QStringList databaseFiles() const;
 
     // Where the program looks for an installation: --dm FILE, else $KORVEL_DM, else the demo
     // installation in the user's data directory (which may not exist yet).

@@ -6,7 +6,6 @@
 #include "dmapi/dmerror.h"
 #include "migrate/convertfolder.h"
 #include "migrate/foldersteps.h"
-#include "migrate/movelock.h"
 #include "migrate/movereport.h"
 #include "settings/leadingnumber.h"
 
@@ -35,9 +34,8 @@ bool holds(const DmLibrary &library, const QString &right)
 // The common frame of the commands: what it saves at the start it puts back on every path out.
 class MoveCommand::Frame {
 public:
-    Frame(DmContext &dm, MoveFlags &flags, const QString &installationFile)
-        : m_dm(dm), m_flags(flags), m_lock(MoveLock::lockFileOf(installationFile)),
-          m_status(dm.window.statusText())
+    Frame(DmContext &dm, MoveFlags &flags, const MoveInstallation &installation)
+        : m_dm(dm), m_flags(flags), m_lock(installation.databases), m_status(dm.window.statusText())
     {
         try {
             if (m_dm.session.currentLibrary)
@@ -164,8 +162,8 @@ private:
     MoveProgress m_progress;
 };
 
-MoveCommand::MoveCommand(DmContext &dm, MoveFlags &flags, QString installationFile, MovePreview *preview)
-    : m_dm(dm), m_flags(flags), m_installationFile(std::move(installationFile)), m_preview(preview)
+MoveCommand::MoveCommand(DmContext &dm, MoveFlags &flags, MoveInstallation installation, MovePreview *preview)
+    : m_dm(dm), m_flags(flags), m_installation(std::move(installation)), m_preview(preview)
 {
 }
 
@@ -215,7 +213,7 @@ void MoveCommand::started(int folders)
     const QString user = m_dm.session.currentLibrary ? m_dm.session.currentLibrary->userId() : QString();
     m_dm.log.WriteLog(QStringLiteral("Move: started ") + commandText() + QStringLiteral(" by ") + user +
                       QStringLiteral(", installation ") +
-                      QDir::toNativeSeparators(QFileInfo(m_installationFile).absoluteFilePath()) +
+                      QDir::toNativeSeparators(QFileInfo(m_installation.file).absoluteFilePath()) +
                       QStringLiteral(", ") + NumberText(folders) + QStringLiteral(" folder(s)"));
 }
 
@@ -294,13 +292,24 @@ MoveOutcome MoveCommand::preview(const QString &sourceLib, const QList<MoveListR
 // the rights. On true the move counts as running and sourceLib carries the DM's spelling.
 bool MoveCommand::begin(Frame &frame, QString &sourceLib)
 {
-    switch (frame.lock().acquire()) {
-    case MoveLock::Outcome::Taken:
+    // A preview only reads: it shares the locks with other previews, and a lock file it cannot create
+    // leaves it unlocked rather than stopped.
+    switch (
+        frame.lock().acquire(m_preview ? MoveLock::Mode::Shared : MoveLock::Mode::Exclusive, commandText())) {
+    case MoveLock::Outcome::Taken: {
+        // On standard error too, as the log's warnings go there; a preview lists them among its hazards.
+        const auto warn = [this](const QString &text) {
+            m_dm.log.WriteLog(text);
+            if (m_dm.previewWarnings)
+                m_dm.previewWarnings->append(text);
+        };
+        for (const QString &move : frame.lock().interrupted())
+            warn(QStringLiteral("Warning: The move ") + move +
+                 QStringLiteral(", was interrupted - running it again finishes it"));
+        for (const QString &warning : frame.lock().warnings())
+            warn(QStringLiteral("Warning: The preview goes on without a lock: ") + warning);
         break;
-    case MoveLock::Outcome::TakenOver:
-        m_dm.log.WriteLog(QStringLiteral("Warning: The move lock of ") + frame.lock().holder() +
-                          QStringLiteral(", which no longer runs, was taken over"));
-        break;
+    }
     case MoveLock::Outcome::Held:
         refuse(QStringLiteral("Error: Another move is running on this DM installation (") +
                frame.lock().holder() + QStringLiteral(") - try again when it has ended"));
@@ -427,7 +436,7 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
                                     const RowMoved &moved)
 {
     startCommand(QStringLiteral("move-folder"), sourceLib, NumberText(docNumber));
-    Frame frame(m_dm, m_flags, m_installationFile);
+    Frame frame(m_dm, m_flags, m_installation);
     if (docNumber == 0)
         return refuse(QStringLiteral("Error: Folder Document # not identified for ") + name);
     QString source = sourceLib;
@@ -475,7 +484,7 @@ MoveOutcome MoveCommand::moveFolders(const QString &sourceLib, const QString &ca
 {
     startCommand(QStringLiteral("move-category"), sourceLib,
                  category == u"Shared/Personal" ? QStringLiteral("shared") : QStringLiteral("public"));
-    Frame frame(m_dm, m_flags, m_installationFile);
+    Frame frame(m_dm, m_flags, m_installation);
     QString source = sourceLib;
     if (!begin(frame, source))
         return MoveOutcome::Refused;
@@ -520,7 +529,7 @@ std::optional<QList<MoveListRow>> MoveCommand::libraryList(const QString &librar
 MoveOutcome MoveCommand::moveLibrary(const QString &sourceLib)
 {
     startCommand(QStringLiteral("move-library"), sourceLib, QString());
-    Frame frame(m_dm, m_flags, m_installationFile);
+    Frame frame(m_dm, m_flags, m_installation);
     QString source = sourceLib;
     if (!begin(frame, source))
         return MoveOutcome::Refused;

@@ -3,6 +3,7 @@
 #include "dm/dmcontext.h"
 #include "dm/exitcode.h"
 #include "dm/moveflags.h"
+#include "migrate/movelock.h"
 #include "migrate/movepreview.h"
 
 #include <functional>
@@ -29,12 +30,14 @@ struct MoveListRow {
 //
 // Every command runs in one frame: the current library and the status text are put back, the wait
 // pointer cleared, the progress hidden and the lock released on every path. Before any question a
-// command takes the installation's move lock and refuses (with a warning, an "Error:" line and nothing
-// changed) a target that is empty, unknown or the source library itself, an unknown source library,
-// missing rights, and a number that is not a folder of the source library; from then on libraries
-// carry the DM's own spelling of their names. While the command runs the move-running flag is set
-// and the window keeps only Cancel live, its events running at least every tenth of a second; a cancel
-// takes effect at the running folder's next safe point, which keeps that folder's source whole.
+// command takes the move locks of the installation's libraries (shared for a preview), names a move
+// they show was interrupted, and refuses (with a warning, an "Error:" line and nothing changed) a lock
+// another command holds or a lock file it cannot open as one, a target that is empty, unknown or the source
+// library itself, an unknown source library, missing rights, and a number that is not a folder of the source
+// library; from then on libraries carry the DM's own spelling of their names. While the command runs the
+// move-running flag is set and the window keeps only Cancel live, its events running at least every tenth of
+// a second; a cancel takes effect at the running folder's next safe point, which keeps that folder's source
+// whole.
 //
 // Every command that gets past its question starts its counters from 0 and writes a "Move: started"
 // and a "Move: ended" line to the log whatever Verbose Logging says; a refusal writes "Move: refused".
@@ -48,8 +51,8 @@ public:
     // Told the position, in the list given, of each folder that moved.
     using RowMoved = std::function<void(qsizetype row)>;
 
-    // The move lock lies beside the installation file.
-    MoveCommand(DmContext &dm, MoveFlags &flags, QString installationFile, MovePreview *preview = nullptr);
+    MoveCommand(DmContext &dm, MoveFlags &flags, MoveInstallation installation,
+                MovePreview *preview = nullptr);
 
     // Where the report of a command that gets past its question goes; empty (the default): a new file
     // beside the log.
@@ -97,7 +100,7 @@ private:
 
     DmContext &m_dm;
     MoveFlags &m_flags;
-    QString m_installationFile;
+    MoveInstallation m_installation;
     QString m_verb; // the command, its source library and its operand as the command line names them
     QString m_source;
     QString m_operand;

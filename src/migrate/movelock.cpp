@@ -2,133 +2,293 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSysInfo>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
-#include <signal.h>
-#endif
+#include <cstring>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// The locks are flock() locks, not fcntl() ones: an fcntl lock belongs to the process and is dropped
+// unseen when any descriptor of the file closes, and an fcntl write lock (OFD locks included) needs a
+// descriptor opened for writing, which another user's lock file may not give. A flock lock belongs to
+// its open file and is taken through a read-only descriptor. Where the system emulates flock with
+// byte-range locks (NFS) a read-only descriptor is refused (EBADF), and the file is opened for writing.
 
 namespace {
 
-struct LockInfo {
+// Never through a symbolic link, never kept by a child process, and never waiting: a FIFO opens at once
+// and is refused by what it is.
+constexpr int OpenFlags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
+// As many times a lock file replaced under us is opened again before the lock gives up.
+constexpr int Attempts = 3;
+
+struct Details {
     qint64 pid = 0;
     QString host;
     QString user;
     QString since;
+    QString command;
 };
 
-LockInfo parse(const QByteArray &contents)
+Details parse(const QByteArray &contents)
 {
     const QList<QByteArray> lines = contents.split('\n');
-    LockInfo info;
-    info.pid = lines.value(0).trimmed().toLongLong();
-    info.host = QString::fromUtf8(lines.value(1).trimmed());
-    info.user = QString::fromUtf8(lines.value(2).trimmed());
-    info.since = QString::fromUtf8(lines.value(3).trimmed());
-    return info;
+    return {lines.value(0).trimmed().toLongLong(), QString::fromUtf8(lines.value(1).trimmed()),
+            QString::fromUtf8(lines.value(2).trimmed()), QString::fromUtf8(lines.value(3).trimmed()),
+            QString::fromUtf8(lines.value(4).trimmed())};
 }
 
-QString describe(const LockInfo &info)
+QByteArray readDetails(int fd)
 {
-    return QStringLiteral("process ") + QString::number(info.pid) + QStringLiteral(" of user ") +
-           (info.user.isEmpty() ? QStringLiteral("(unknown)") : info.user) + QStringLiteral(" on host ") +
-           info.host + QStringLiteral(" since ") + info.since;
+    QByteArray contents(4096, Qt::Uninitialized);
+    const ssize_t read = ::pread(fd, contents.data(), contents.size(), 0);
+    contents.truncate(read > 0 ? qsizetype(read) : 0);
+    return contents;
 }
 
+QString orUnknown(const QString &text)
+{
+    return text.isEmpty() ? QStringLiteral("(unknown)") : text;
+}
+
+// A service or a container often sets none of the variables; the account still has a name.
 QString userName()
 {
     for (const char *variable : {"USER", "USERNAME", "LOGNAME"})
         if (const QString name = qEnvironmentVariable(variable).trimmed(); !name.isEmpty())
             return name;
-    return {};
+    const struct passwd *account = ::getpwuid(::geteuid());
+    return account ? QString::fromLocal8Bit(account->pw_name) : QString();
 }
 
-// Only a process of this host can be looked for; elsewhere the lock is taken as alive.
-bool stale(const LockInfo &info)
+QString theLockFile(const QString &fileName)
 {
-    if (info.pid <= 0)
-        return true;
-    if (info.host != QSysInfo::machineHostName())
-        return false;
-#ifdef Q_OS_UNIX
-    return ::kill(pid_t(info.pid), 0) != 0 && errno == ESRCH;
-#else
-    return false;
-#endif
+    return QStringLiteral("the lock file ") + QDir::toNativeSeparators(fileName);
 }
 
-QByteArray readAll(const QString &fileName)
+QString errorText(int error)
 {
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString kindOf(mode_t mode)
+{
+    if (S_ISLNK(mode))
+        return QStringLiteral("a symbolic link");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO");
+    if (S_ISDIR(mode))
+        return QStringLiteral("a directory");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("a device");
+}
+
+QString notRegular(const QString &fileName, mode_t mode)
+{
+    return theLockFile(fileName) + QStringLiteral(" is ") + kindOf(mode) +
+           QStringLiteral(", not a regular file");
+}
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Who holds the lock of fd that a lock of that mode was refused. Only a move writes its details; when
+// every holder's lock is shared, the holders are previews.
+QString heldBy(int fd, MoveLock::Mode mode, const QString &fileName)
+{
+    if (mode == MoveLock::Mode::Exclusive && ::flock(fd, LOCK_SH | LOCK_NB) == 0)
+        return QStringLiteral("a preview of a move, which only reads");
+    const Details details = parse(readDetails(fd));
+    if (details.pid <= 0)
+        return QStringLiteral("a move that has not yet named itself in ") +
+               QDir::toNativeSeparators(fileName);
+    return QStringLiteral("process ") + QString::number(details.pid) + QStringLiteral(" of user ") +
+           orUnknown(details.user) + QStringLiteral(" on host ") + orUnknown(details.host) +
+           QStringLiteral(" since ") + orUnknown(details.since);
 }
 
 } // namespace
 
-MoveLock::MoveLock(QString fileName) : m_fileName(std::move(fileName)) {}
+MoveLock::MoveLock(const QStringList &databases) : m_files(lockFilesOf(databases)) {}
 
 MoveLock::~MoveLock()
 {
     release();
 }
 
-QString MoveLock::lockFileOf(const QString &installationFile)
+QString MoveLock::lockFileOf(const QString &databaseFile)
 {
-    return installationFile + QStringLiteral(".lock");
+    const QFileInfo database(databaseFile);
+    QString real = database.canonicalFilePath();
+    if (real.isEmpty()) {
+        // A database that is missing is reported by the DM; its lock still lies where it would be.
+        const QString folder = database.absoluteDir().canonicalPath();
+        real = folder.isEmpty() ? database.absoluteFilePath() : folder + u'/' + database.fileName();
+    }
+    return real + QStringLiteral(".lock");
 }
 
-bool MoveLock::place(const QByteArray &contents)
+// Taken in the order of their names, so that of moves started together over the same databases the one
+// that gets the first lock meets no other on the rest.
+QStringList MoveLock::lockFilesOf(const QStringList &databases)
 {
-    const QString aside =
-        m_fileName + QStringLiteral(".") + QString::number(QCoreApplication::applicationPid());
-    QFile file(aside);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(contents) != contents.size()) {
-        m_holder = QStringLiteral("the lock file ") + aside + QStringLiteral(" cannot be written: ") +
-                   file.errorString();
-        file.remove();
-        return false;
-    }
-    file.close();
-    // rename() never replaces an existing file: of two processes, one gets the lock.
-    if (QFile::rename(aside, m_fileName)) {
-        m_contents = contents;
-        return true;
-    }
-    QFile::remove(aside);
-    return false;
+    QStringList files;
+    for (const QString &database : databases)
+        files << lockFileOf(database);
+    files.sort();
+    files.removeDuplicates();
+    return files;
 }
 
-MoveLock::Outcome MoveLock::acquire()
+MoveLock::Step MoveLock::lockOne(const QString &fileName, Mode mode, Held &held)
 {
-    LockInfo mine{QCoreApplication::applicationPid(), QSysInfo::machineHostName(), userName(),
-                  QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))};
-    const QByteArray contents = QByteArray::number(mine.pid) + '\n' + mine.host.toUtf8() + '\n' +
-                                mine.user.toUtf8() + '\n' + mine.since.toUtf8() + '\n';
-    if (place(contents))
-        return Outcome::Taken;
-    if (!QFile::exists(m_fileName))
-        return Outcome::Failed;
-    const QByteArray found = readAll(m_fileName);
-    const LockInfo holder = parse(found);
-    m_holder = describe(holder);
-    if (!stale(holder))
-        return Outcome::Held;
-    // Removed only when it is still the stale lock just read, not one placed since by another taker.
-    if (readAll(m_fileName) == found && QFile::remove(m_fileName) && place(contents))
-        return Outcome::TakenOver;
-    if (!QFile::exists(m_fileName))
-        return Outcome::Failed;
-    m_holder = describe(parse(readAll(m_fileName)));
-    return Outcome::Held;
+    const QByteArray path = QFile::encodeName(fileName);
+    const int operation = (mode == Mode::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    for (int attempt = 0; attempt < Attempts; ++attempt) {
+        int fd = ::open(path.constData(), O_RDONLY | O_CREAT | OpenFlags, 0666);
+        if (fd < 0) {
+            const int error = errno;
+            struct stat found {};
+            const bool exists = ::lstat(path.constData(), &found) == 0;
+            if (exists && !S_ISREG(found.st_mode)) {
+                m_holder = notRegular(fileName, found.st_mode);
+                return Step::Failed;
+            }
+            if (!exists && mode == Mode::Shared && (error == EACCES || error == EROFS)) {
+                m_warnings << theLockFile(fileName) + QStringLiteral(" cannot be created: ") +
+                                  errorText(error);
+                return Step::Skipped;
+            }
+            m_holder = theLockFile(fileName) + QStringLiteral(" cannot be opened: ") + errorText(error);
+            return Step::Failed;
+        }
+        struct stat opened {};
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            ::close(fd);
+            m_holder = notRegular(fileName, opened.st_mode);
+            return Step::Failed;
+        }
+        int locked = ::flock(fd, operation);
+        if (locked != 0 && errno == EBADF) {
+            const int writable = ::open(path.constData(), O_RDWR | OpenFlags);
+            const int error = errno;
+            ::close(fd);
+            if (writable < 0) {
+                m_holder = theLockFile(fileName) +
+                           QStringLiteral(
+                               " cannot be opened for writing, which its file system needs to lock it: ") +
+                           errorText(error);
+                return Step::Failed;
+            }
+            fd = writable;
+            struct stat reopened {};
+            if (::fstat(fd, &reopened) != 0 || !sameFile(reopened, opened)) {
+                ::close(fd);
+                continue;
+            }
+            locked = ::flock(fd, operation);
+        }
+        if (locked != 0) {
+            const int error = errno;
+            m_holder = error == EWOULDBLOCK
+                           ? heldBy(fd, mode, fileName)
+                           : theLockFile(fileName) + QStringLiteral(" cannot be locked: ") + errorText(error);
+            ::close(fd);
+            return error == EWOULDBLOCK ? Step::Busy : Step::Failed;
+        }
+        // A lock file removed or replaced since it was opened is not the one the next taker meets.
+        struct stat current {};
+        if (::lstat(path.constData(), &current) != 0 || !sameFile(current, opened)) {
+            ::close(fd);
+            continue;
+        }
+        held = {fileName, fd, -1};
+        return Step::Locked;
+    }
+    m_holder = theLockFile(fileName) + QStringLiteral(" is replaced by another file each time it is locked");
+    return Step::Failed;
+}
+
+// The details are for messages only: a lock file another user made without write rights for us keeps
+// none, and the lock holds all the same.
+void MoveLock::writeDetails(Held &held, const QByteArray &details)
+{
+    const int fd = ::open(QFile::encodeName(held.file).constData(), O_WRONLY | OpenFlags);
+    struct stat written {};
+    struct stat locked {};
+    // Written over the old text and cut after, so that a reader never finds the file empty between.
+    if (fd >= 0 && ::fstat(fd, &written) == 0 && ::fstat(held.fd, &locked) == 0 &&
+        sameFile(written, locked) && ::pwrite(fd, details.constData(), details.size(), 0) == details.size() &&
+        ::ftruncate(fd, details.size()) == 0) {
+        held.detailsFd = fd;
+        return;
+    }
+    if (fd >= 0)
+        ::close(fd);
+}
+
+MoveLock::Outcome MoveLock::acquire(Mode mode, const QString &command)
+{
+    release();
+    m_holder.clear();
+    m_interrupted.clear();
+    m_warnings.clear();
+    for (const QString &file : std::as_const(m_files)) {
+        Held held;
+        switch (lockOne(file, mode, held)) {
+        case Step::Locked:
+            m_held.append(held);
+            break;
+        case Step::Skipped:
+            break;
+        case Step::Busy:
+            release();
+            return Outcome::Held;
+        case Step::Failed:
+            release();
+            return Outcome::Failed;
+        }
+    }
+    // Details under a lock that was free were left by a move whose process ended before it cleared them.
+    for (const Held &held : std::as_const(m_held)) {
+        const Details found = parse(readDetails(held.fd));
+        const QString move = orUnknown(found.command) + QStringLiteral(" by ") + orUnknown(found.user) +
+                             QStringLiteral(", started ") + orUnknown(found.since);
+        if (found.pid > 0 && !m_interrupted.contains(move))
+            m_interrupted << move;
+    }
+    if (mode == Mode::Exclusive) {
+        const QByteArray details =
+            QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+            QSysInfo::machineHostName().toUtf8() + '\n' + userName().toUtf8() + '\n' +
+            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8() + '\n' +
+            command.toUtf8() + '\n';
+        for (Held &held : m_held)
+            writeDetails(held, details);
+    }
+    return Outcome::Taken;
 }
 
 void MoveLock::release()
 {
-    if (m_contents.isEmpty())
-        return;
-    if (readAll(m_fileName) == m_contents)
-        QFile::remove(m_fileName);
-    m_contents.clear();
+    for (const Held &held : std::as_const(m_held)) {
+        if (held.detailsFd >= 0) {
+            // A file left uncleared makes the next move name this one as interrupted, which is harmless.
+            [[maybe_unused]] const int cleared = ::ftruncate(held.detailsFd, 0);
+            ::close(held.detailsFd);
+        }
+        ::close(held.fd);
+    }
+    m_held.clear();
 }

@@ -1,39 +1,78 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
-// One move at a time per DM installation: a lock file beside the installation file names the process
-// that holds it (process id, host, user, since when). A lock whose process no longer runs on this
-// host is stale and is taken over; a lock of a process that runs, or of another host, is respected.
-// The lock is released when the object goes or release() is called; a lock file is never left
-// half-written, because it is written aside and renamed into place without replacing one.
+// A DM installation as a move command knows it: its file, named in the log, and the database file of
+// every library, beside each of which a move lock lies. Filled by whoever loaded the installation.
+struct MoveInstallation {
+    QString file;
+    QStringList databases;
+};
+
+// One move at a time over the same library databases: an advisory lock of the operating system on a
+// lock file beside each database ("corporate.db.lock" beside "corporate.db", after the database's
+// symbolic links are resolved), so every installation file and every path that names the same
+// databases meets the same locks. The system releases them when the process ends, however it ends;
+// no lock is ever judged stale. A move holds them exclusively, a preview shared. Acquiring never waits.
+//
+// The lock files only ever hold the details of their exclusive holder (process, host, user, start,
+// command), written for the messages of those refused; a move that ends clears them, so details found
+// under a free lock name a move that was interrupted. Lock files are never removed: a removed file
+// would let a second taker lock a new file of the same name. A lock file is made with the rights of
+// everyone the umask allows, and only ever opened as a regular file: a symbolic link, a FIFO, a directory
+// or a device at its name is refused and nothing is written through it.
+//
+// Released when the object goes or release() is called.
 class MoveLock {
 public:
+    enum class Mode { Exclusive, Shared };
     enum class Outcome {
-        Taken,     // the lock is ours
-        TakenOver, // ours, after a stale lock of holder() was removed
-        Held,      // holder() holds it; nothing changed
-        Failed,    // the lock file cannot be written (holder() says why)
+        Taken,  // every lock is ours (a shared one may have been left out: warnings())
+        Held,   // holder() holds one of them; nothing is held
+        Failed, // a lock file cannot be opened as one (holder() says which and why); nothing is held
     };
 
-    explicit MoveLock(QString fileName);
+    explicit MoveLock(const QStringList &databases);
     ~MoveLock();
     MoveLock(const MoveLock &) = delete;
     MoveLock &operator=(const MoveLock &) = delete;
 
-    Outcome acquire();
+    // The command is written among the holder's details of an exclusive lock.
+    Outcome acquire(Mode mode, const QString &command);
     void release();
-    // Who holds or held the lock, as a user reads it: "process 4711 of user pat on host ws12 since
-    // 2026-12-07 11:20:05"; after Failed, the reason.
+    // Who holds the lock, as a user reads it: "process 4711 of user pat on host ws12 since
+    // 2026-12-07 11:20:05"; after Failed, the reason, naming the lock file.
     QString holder() const { return m_holder; }
+    // After Taken, the moves whose details were found under a free lock, each once, as "move-folder
+    // CORPORATE 1001 ARCHIVE by pat, started 2026-12-07 11:20:05".
+    QStringList interrupted() const { return m_interrupted; }
+    // After a shared Taken, why lock files were left out: one that cannot be created in a directory
+    // without write rights does not stop a preview, which changes nothing.
+    QStringList warnings() const { return m_warnings; }
 
-    // The lock file of an installation file.
-    static QString lockFileOf(const QString &installationFile);
+    // The lock file of a library database, and those of an installation's databases, each once, in the
+    // order they are taken.
+    static QString lockFileOf(const QString &databaseFile);
+    static QStringList lockFilesOf(const QStringList &databases);
 
 private:
-    bool place(const QByteArray &contents);
+    // A lock file we hold: the locked descriptor, and while our details stand in it the one they were
+    // written through.
+    struct Held {
+        QString file;
+        int fd = -1;
+        int detailsFd = -1;
+    };
+    enum class Step { Locked, Busy, Failed, Skipped };
 
-    QString m_fileName;
+    Step lockOne(const QString &fileName, Mode mode, Held &held);
+    static void writeDetails(Held &held, const QByteArray &details);
+
+    QStringList m_files;
+    QList<Held> m_held;
     QString m_holder;
-    QByteArray m_contents; // what we wrote, while we hold the lock
+    QStringList m_interrupted;
+    QStringList m_warnings;
 };

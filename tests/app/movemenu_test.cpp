@@ -4,6 +4,7 @@
 #include "app/program.h"
 #include "localdm/librarycheck.h"
 #include "localdm/localdmfactory.h"
+#include "migrate/movelock.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -83,7 +84,7 @@ public:
     {
         program = std::make_unique<Program>(
             ProgramEnvironment{dir.filePath("bin/korvel"), QString(), dir.filePath("settings"),
-                               dir.filePath("dm/installation.ini")},
+                               dir.filePath("dm/installation.ini"), builder->installation().databaseFiles()},
             std::make_unique<LocalDmFactory>(builder->dm(faults)),
             [this](const QString &text, MessageIcon, MessageButtons buttons) {
                 auto *progress = window().findChild<QProgressBar *>("ProgressMove");
@@ -220,7 +221,12 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
         EXPECT_FALSE(w.window().findChild<QProgressBar *>("ProgressMove")->isVisible());
         EXPECT_EQ(w.window().findChild<QProgressBar *>("ProgressMove")->format(), "%p%");
         EXPECT_EQ(std::pair(status->text(), status->palette().color(QPalette::WindowText)), idle);
-        EXPECT_FALSE(QFile::exists(w.dir.filePath("dm/installation.ini.lock")));
+        // The locks' files stay, cleared of the move's details.
+        for (const QString &database : w.builder->installation().databaseFiles()) {
+            QFile lock(MoveLock::lockFileOf(database));
+            ASSERT_TRUE(lock.open(QIODevice::ReadOnly));
+            EXPECT_EQ(lock.readAll(), "");
+        }
         EXPECT_EQ(LibraryCheck(*w.builder->dm()).violations(), QStringList{});
     }
 }

@@ -12,6 +12,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -54,11 +55,13 @@ public:
         err.clear();
         QTextStream outStream(&out);
         QTextStream errStream(&err);
-        return RunBatch(line, {m_dir.filePath("bin/korvel"), m_dir.filePath("settings"), m_file},
+        return RunBatch(line,
+                        {m_dir.filePath("bin/korvel"), m_dir.filePath("settings"), {m_file, databases()}},
                         std::make_unique<LocalDmFactory>(dm, [dm] { return std::make_shared<LocalSql>(dm); }),
                         {outStream, errStream, {}}, std::move(clock));
     }
     QString path(const QString &name) const { return m_dir.filePath(name); }
+    QStringList databases() const { return Installation::load(m_file).databaseFiles(); }
 
     // The top-level folders of a library: those no folder of any library holds.
     QList<std::pair<int, QString>> topFolders(const QString &library)
@@ -176,8 +179,9 @@ TEST(BatchRunTest, ExitCodes)
         {"another move running",
          {"--yes", "move-library", "CORPORATE", "ARCHIVE"},
          [&](BatchDemo &d) {
-             otherMove = std::make_unique<MoveLock>(MoveLock::lockFileOf(d.file()));
-             ASSERT_EQ(otherMove->acquire(), MoveLock::Outcome::Taken);
+             otherMove = std::make_unique<MoveLock>(d.databases());
+             ASSERT_EQ(otherMove->acquire(MoveLock::Mode::Exclusive, "move-folder CORPORATE 1001 ARCHIVE"),
+                       MoveLock::Outcome::Taken);
          },
          ExitRefused,
          "Error: Another move is running on this DM installation (process ",
@@ -455,7 +459,8 @@ TEST(BatchRunTest, RefusesAReportFileThatMayNotBeWritten)
         EXPECT_TRUE(demo.err.startsWith("korvel: --report " + report + ": ")) << demo.err.toStdString();
         EXPECT_TRUE(demo.err.contains(c.refusal)) << demo.err.toStdString();
         EXPECT_EQ(demo.fingerprint(), before);
-        EXPECT_FALSE(QFileInfo::exists(MoveLock::lockFileOf(demo.file())));
+        for (const QString &database : demo.databases())
+            EXPECT_FALSE(QFileInfo::exists(MoveLock::lockFileOf(database)));
     }
 }
 
@@ -515,4 +520,41 @@ TEST(BatchRunTest, ASignalCancelsTheMove)
                   "cancelling: the current folder stops at its next safe point; Ctrl+C again ends at once\n");
         EXPECT_EQ(demo.fingerprint(), before);
     }
+}
+
+// Twenty moves of one folder started together, through three paths to the same databases (the
+// installation file, the same file through a symbolic link to its folder, and a second installation file
+// naming the databases through that link): one moves the folder, every other exits 3, and the target
+// holds one copy.
+TEST(BatchRunTest, TwentyMovesAtOnceMoveOnce)
+{
+    BatchDemo demo;
+    ASSERT_TRUE(QFile::link(QFileInfo(demo.file()).absolutePath(), demo.path("linked")));
+    const QString linked = demo.path("linked/installation.ini");
+    QDir().mkpath(demo.path("second"));
+    Installation::load(linked).save(demo.path("second/installation.ini"));
+    const QStringList files = {demo.file(), linked, demo.path("second/installation.ini")};
+    const auto projects = [&demo] {
+        return demo.db("ARCHIVE")
+            .scalar("SELECT COUNT(*) FROM PROFILE P JOIN FOLDER F ON F.DOCNUMBER = P.DOCNUMBER "
+                    "WHERE P.DOCNAME = 'Projects'")
+            .toInt();
+    };
+    const int before = projects();
+    std::vector<std::unique_ptr<QProcess>> moves;
+    for (int i = 0; i < 20; ++i) {
+        moves.push_back(std::make_unique<QProcess>());
+        moves.back()->start(KORVEL_PROGRAM, {"--batch", "--dm", files[i % files.size()], "--yes",
+                                             "--log-quiet", "move-folder", "CORPORATE", "1001", "ARCHIVE"});
+    }
+    QList<int> codes;
+    for (const std::unique_ptr<QProcess> &move : moves) {
+        ASSERT_TRUE(move->waitForFinished(300000));
+        codes << move->exitCode();
+        if (move->exitCode() != ExitDone)
+            EXPECT_EQ(move->exitCode(), ExitRefused) << move->readAllStandardError().toStdString();
+    }
+    EXPECT_EQ(codes.count(ExitDone), 1);
+    EXPECT_EQ(projects(), before + 1);
+    EXPECT_EQ(demo.violations(), QStringList{});
 }

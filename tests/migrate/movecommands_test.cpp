@@ -27,9 +27,16 @@ public:
     using CreateFixture::foldersNamed, CreateFixture::violations;
     using SessionFixture::builder, SessionFixture::dm, SessionFixture::session, SessionFixture::window;
 
-    MoveCommand command() { return MoveCommand(*dm, flags, installation()); }
+    MoveCommand command() { return MoveCommand(*dm, flags, {installation(), databases()}); }
     QString installation() const { return dir.filePath("installation.ini"); }
-    QString lockFile() const { return dir.filePath("installation.ini.lock"); }
+    QStringList databases() { return builder.installation().databaseFiles(); }
+    // No command holds the locks, and none left its details in them.
+    bool locksFree()
+    {
+        MoveLock probe(databases());
+        return probe.acquire(MoveLock::Mode::Exclusive, "probe") == MoveLock::Outcome::Taken &&
+               probe.interrupted().isEmpty();
+    }
     QString current() const { return session.currentLibrary->name(); }
     QStringList lines() { return newLogLines(); }
     int folderCount(const QString &library)
@@ -138,8 +145,9 @@ TEST(MoveCommandTest, RefusesBeforeAnyQuestion)
          "Error: JSMITH does not have rights to save folders to Remote libraries", everyCommand},
         {"another move holds the lock",
          [](CommandWorld &w) {
-             w.otherMove = std::make_unique<MoveLock>(w.lockFile());
-             ASSERT_EQ(w.otherMove->acquire(), MoveLock::Outcome::Taken);
+             w.otherMove = std::make_unique<MoveLock>(w.databases());
+             ASSERT_EQ(w.otherMove->acquire(MoveLock::Mode::Exclusive, "move-library LIB_ORA LIB_SYB"),
+                       MoveLock::Outcome::Taken);
          },
          "LIB_SQL", "LIB_SYB", same,
          "Error: Another move is running on this DM installation (process " +
@@ -201,7 +209,7 @@ TEST(MoveCommandTest, RefusesBeforeAnyQuestion)
             ASSERT_EQ(audit.size(), 1) << audit.join('\n').toStdString();
             EXPECT_TRUE(audit[0].contains(" refused move-")) << audit[0].toStdString();
             EXPECT_TRUE(audit[0].endsWith(": " + logged)) << audit[0].toStdString();
-            EXPECT_EQ(QFile::exists(w.lockFile()), w.otherMove != nullptr);
+            EXPECT_EQ(w.locksFree(), w.otherMove == nullptr);
             EXPECT_FALSE(w.flags.moveRunning);
             EXPECT_EQ(w.current(), "LIB_SQL");
             EXPECT_EQ(w.window.pointer, MousePointer::Default);
@@ -421,7 +429,7 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
         EXPECT_EQ(w.window.moveRunning, (std::vector<bool>{true, false}));
         EXPECT_EQ(w.window.progressHidden, 1);
         EXPECT_FALSE(w.flags.moveRunning);
-        EXPECT_FALSE(QFile::exists(w.lockFile()));
+        EXPECT_TRUE(w.locksFree());
         EXPECT_EQ(w.current(), "LIB_SQL");
         EXPECT_EQ(w.violations(), QStringList{});
     }

@@ -42,8 +42,10 @@ TEST(MovePreviewTest, CancelEndsTheListBetweenFolders)
         if (flags.moveRunning && preview.text().contains("\"First\""))
             flags.cancelRequested = true;
     };
-    const MoveOutcome outcome = MoveCommand(*w.dm, flags, w.dir.filePath("installation.ini.lock"), &preview)
-                                    .moveFolders("LIB_SQL", "Public", {{"First", first}, {"Second", second}});
+    const MoveOutcome outcome =
+        MoveCommand(*w.dm, flags,
+                    {w.dir.filePath("installation.ini"), w.builder.installation().databaseFiles()}, &preview)
+            .moveFolders("LIB_SQL", "Public", {{"First", first}, {"Second", second}});
     EXPECT_EQ(outcome, MoveOutcome::Cancelled);
     EXPECT_TRUE(preview.text().contains("Folder #" + QString::number(first) + " \"First\""));
     EXPECT_FALSE(preview.text().contains("\"Second\""));

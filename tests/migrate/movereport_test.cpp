@@ -24,7 +24,8 @@ public:
     {
         localDm->faults() = FaultPlan::parse(faults);
         window.scriptAnswers({MessageAnswer::Yes});
-        MoveCommand command(*dm, flags, dir.filePath("installation.ini.lock"));
+        MoveCommand command(*dm, flags,
+                            {dir.filePath("installation.ini"), builder.installation().databaseFiles()});
         command.setReportFile(report);
         return command.moveFolder("LIB_SQL", folder, {});
     }

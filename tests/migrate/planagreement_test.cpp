@@ -74,13 +74,13 @@ QStringList compareRows(const QString &planFile, const QString &doneFile)
 // Previews the move and writes its plan to plan.csv in dir, then moves the folder for real with its
 // report in done.csv. A move the preview refuses is not confirmed, so that a move command that does
 // not refuse it asks an unscripted question.
-Agreement planAndMove(DmContext &dm, FakeWindow &window, const QString &installationFile, const QString &dir,
-                      const PreviewMove &move)
+Agreement planAndMove(DmContext &dm, FakeWindow &window, const MoveInstallation &installation,
+                      const QString &dir, const PreviewMove &move)
 {
     window.target = move.target;
     MoveFlags flags;
     MovePreview preview(dm);
-    MoveCommand(dm, flags, installationFile, &preview).moveFolder(move.source, move.folder, {});
+    MoveCommand(dm, flags, installation, &preview).moveFolder(move.source, move.folder, {});
     {
         MoveReport plan(dm.log, dir + "/plan.csv");
         preview.writeRows(plan);
@@ -88,7 +88,7 @@ Agreement planAndMove(DmContext &dm, FakeWindow &window, const QString &installa
     const MovePreview::Verdict verdict = preview.verdict();
     if (verdict != MovePreview::Verdict::Refused)
         window.scriptAnswers({MessageAnswer::Yes});
-    MoveCommand command(dm, flags, installationFile);
+    MoveCommand command(dm, flags, installation);
     command.setReportFile(dir + "/done.csv");
     const MoveOutcome outcome = command.moveFolder(move.source, move.folder, {});
     return {verdict, outcome,
@@ -181,7 +181,9 @@ TEST(PlanAgreementTest, DemoMoves)
             QString("#%1 of %2 into %3").arg(move.folder).arg(move.source, move.target).toStdString());
         const WorldCopy copy(demo);
         CopySession run(copy);
-        expectAgreement(planAndMove(run.dm, run.window, copy.installation().fileName, copy.path(), move));
+        expectAgreement(planAndMove(run.dm, run.window,
+                                    {copy.installation().fileName, copy.installation().databaseFiles()},
+                                    copy.path(), move));
     }
 }
 
@@ -226,6 +228,8 @@ TEST(PlanAgreementTest, HazardsAndCaseTwins)
         SCOPED_TRACE(name.toStdString());
         PreviewWorld w;
         const PreviewMove move = plant(w);
-        expectAgreement(planAndMove(*w.dm, w.window, w.dir.filePath("installation.ini"), w.dir.path(), move));
+        expectAgreement(planAndMove(
+            *w.dm, w.window, {w.dir.filePath("installation.ini"), w.builder.installation().databaseFiles()},
+            w.dir.path(), move));
     }
 }

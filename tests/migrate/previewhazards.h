@@ -28,8 +28,10 @@ public:
         window.target = target;
         MoveFlags flags;
         MovePreview preview(*dm);
-        const MoveOutcome outcome = MoveCommand(*dm, flags, dir.filePath("installation.ini.lock"), &preview)
-                                        .moveFolder(source, folder, {});
+        const MoveOutcome outcome =
+            MoveCommand(*dm, flags,
+                        {dir.filePath("installation.ini"), builder.installation().databaseFiles()}, &preview)
+                .moveFolder(source, folder, {});
         preview.publish();
         return {outcome, window.previews.value(0), preview.verdict()};
     }
