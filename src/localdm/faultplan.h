@@ -19,14 +19,17 @@ constexpr std::array<FaultKind, 6> FailingFaultKinds = {FaultKind::Sql, FaultKin
 QString FaultKindName(FaultKind kind);
 // The plan that fails the given call of a kind, as "kind:call".
 QString FaultAt(FaultKind kind, qint64 call);
+// The plan that fails that call of a kind and every later one, as "kind:call+".
+QString FaultFrom(FaultKind kind, qint64 call);
 
 // The exit code of a process ended by a planted exit.
 constexpr int PlantedExitCode = 86;
 
 // Failures planted for tests, without rebuilding: "sql:12, save:2" makes the 12th SQL statement
-// and the 2nd DM save of the run fail; "exit:30" ends the process before the 30th statement runs. The same
-// kind may be named more than once. Read from the installation file's "Faults" entry and from
-// $KORVEL_DM_FAULTS, which add up.
+// and the 2nd DM save of the run fail; "exit:30" ends the process before the 30th statement runs;
+// "save:3+" fails the 3rd save and every later one to the end of the run, as a full disk or a lost
+// connection does. The same kind may be named more than once. Read from the installation file's "Faults"
+// entry and from $KORVEL_DM_FAULTS, which add up.
 class FaultPlan {
 public:
     // Throws DmError for text that is not a list of kind:number pairs.
@@ -38,9 +41,10 @@ public:
     // and then plants a failure at each of them.
     qint64 calls(FaultKind kind) const { return m_calls.value(int(kind)); }
 
-    bool empty() const { return m_planted.isEmpty(); }
+    bool empty() const { return m_planted.isEmpty() && m_failingFrom.isEmpty(); }
 
 private:
     QMultiHash<int, qint64> m_planted;
+    QHash<int, qint64> m_failingFrom; // the first call of a failure that persists, per kind
     QHash<int, qint64> m_calls;
 };

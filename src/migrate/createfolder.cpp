@@ -46,9 +46,8 @@ private:
     bool mayCreate();
     bool findInParent();
     bool findBySql();
-    std::optional<QList<int>> leftovers(const QString &match);
-    bool removeLeftovers(const QList<int> &folders);
-    bool removeLeftover();
+    bool removeHalfMade(const QList<int> &folders);
+    bool removeLeftovers();
     bool reuse(int found);
     bool asPlanned(int found, std::optional<TakeUpChoice> choice);
     bool createObject();
@@ -95,7 +94,7 @@ private:
 int FolderCreation::run()
 {
     try {
-        if (mayCreate() && findInParent() && findBySql() && removeLeftover() && createObject() &&
+        if (mayCreate() && findInParent() && findBySql() && removeLeftovers() && createObject() &&
             readSourceColumns() && fillColumns() && save() && correctRows() && inheritFromParent() &&
             copySecurity() && link()) {
             ClearCreationActivity(m_dm, m_target, m_number);
@@ -274,6 +273,19 @@ SqlRows HalfMadeFolders(DmContext &dm, const QString &match)
             TodaysActivityOfMover(s) + QStringLiteral(")))"));
 }
 
+SqlRows LeftoversNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber)
+{
+    return HalfMadeFolders(
+        dm,
+        QStringLiteral("UPPER(PR.DOCNAME) = '") + SqlSafe(FolderName.toUpper()) +
+            QStringLiteral("' AND PR.DOCNUMBER <> ") + NumberText(ParentDocNumber) +
+            QStringLiteral(" AND PR.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
+                           "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
+                           "WHERE FI.NODE_TYPE = 'F' AND RL.LIBRARY_NAME = '") +
+            SqlEscape(dm.session.currentLibrary->name()) +
+            QStringLiteral("') AND PR.DOCNUMBER NOT IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO)"));
+}
+
 namespace {
 
 bool FolderCreation::findBySql()
@@ -293,7 +305,7 @@ bool FolderCreation::findBySql()
     }
     const int found = rows.isEmpty() ? 0 : leadingInt32(rows.value(0, 1).toString());
     if (found == 0)
-        return asPlanned(0, std::nullopt);
+        return true;
     m_log.WriteLog(
         QStringLiteral("Folder ") + m_quoted + QStringLiteral(" already exists as item #") +
         NumberText(found) +
@@ -302,23 +314,7 @@ bool FolderCreation::findBySql()
     return reuse(found);
 }
 
-// Null after a failure.
-std::optional<QList<int>> FolderCreation::leftovers(const QString &match)
-{
-    const SqlRows rows = HalfMadeFolders(m_dm, match);
-    if (rows.failed()) {
-        fail(QStringLiteral("Error: Unable to look for a folder ") + m_quoted +
-             QStringLiteral(" left half-made by an earlier run in library ") + m_target +
-             QStringLiteral(": SQL error ") + rows.errorText());
-        return std::nullopt;
-    }
-    QList<int> found;
-    for (qsizetype r = 0; r < rows.size(); ++r)
-        found << leadingInt32(rows.value(r, 1).toString());
-    return found;
-}
-
-bool FolderCreation::removeLeftovers(const QList<int> &folders)
+bool FolderCreation::removeHalfMade(const QList<int> &folders)
 {
     for (const int leftover : folders) {
         m_log.WriteLog(QStringLiteral("Removing folder #") + NumberText(leftover) + u' ' + m_quoted +
@@ -331,20 +327,21 @@ bool FolderCreation::removeLeftovers(const QList<int> &folders)
     return true;
 }
 
-// A subfolder saved but not yet filed when its run ended is in no folder, where nothing finds it: it goes
-// before its successor is made.
-bool FolderCreation::removeLeftover()
+// Nothing stands in the folder's place to be taken up. A folder saved but never filed or made public when
+// its run ended is where nothing finds it: it goes before its successor is made.
+bool FolderCreation::removeLeftovers()
 {
-    if (m_parent == 0)
-        return true;
-    const std::optional<QList<int>> found = leftovers(
-        QStringLiteral("UPPER(PR.DOCNAME) = '") + SqlSafe(m_name.toUpper()) +
-        QStringLiteral("' AND PR.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
-                       "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
-                       "WHERE FI.NODE_TYPE = 'F' AND RL.LIBRARY_NAME = '") +
-        SqlEscape(m_s.currentLibrary->name()) +
-        QStringLiteral("') AND PR.DOCNUMBER NOT IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO)"));
-    return found && removeLeftovers(*found);
+    const SqlRows rows = LeftoversNamed(m_dm, m_name, m_parent);
+    if (rows.failed())
+        return fail(QStringLiteral("Error: Unable to look for a folder ") + m_quoted +
+                    QStringLiteral(" left half-made by an earlier run in library ") + m_target +
+                    QStringLiteral(": SQL error ") + rows.errorText());
+    QList<int> found;
+    for (qsizetype r = 0; r < rows.size(); ++r)
+        found << leadingInt32(rows.value(r, 1).toString());
+    return asPlanned(found.value(0),
+                     found.isEmpty() ? std::nullopt : std::optional<TakeUpChoice>(TakeUpChoice::MakeAnew)) &&
+           removeHalfMade(found);
 }
 
 // Ends the call with the found folder, unless it would give access its source does not.
@@ -384,7 +381,7 @@ bool FolderCreation::reuse(int found)
     case TakeUpChoice::MakeAnew:
         // Found before its security was copied: made anew in its place.
         m_result = 0;
-        return removeLeftovers({found});
+        return removeHalfMade({found});
     case TakeUpChoice::TakeUpAndCopy:
         if (CopyFolderSecurity(m_dm, m_sourceLib, m_sourceDoc, m_target, found) != SecurityOutcome::Copied)
             m_result = 0;

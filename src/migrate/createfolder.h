@@ -14,9 +14,11 @@
 //
 // A folder of the same name already in that place is reused instead, as ChooseTakeUp says: unless its
 // access is wider than the source's; a reused folder that this program made and whose security copy failed
-// gets the copy again. The link defers the parent's sort when parentSort says so (the caller then sorts the
-// parent). With a plan, what is found in the folder's place must be what the plan found there; otherwise
-// the library changed since it was read, and the creation fails with an "Error:" line saying what changed.
+// gets the copy again; where none is found, the folders of its name that an earlier run left half-made
+// where nothing finds them (LeftoversNamed) are removed before it is made. The link defers the parent's sort
+// when parentSort says so (the caller then sorts the parent). With a plan, what is found in the folder's
+// place must be what the plan found there; otherwise the library changed since it was read, and the creation
+// fails with an "Error:" line saying what changed.
 //
 // What a failure leaves behind: nothing, before the profile is saved; afterwards the new folder stays
 // in the target library, restricted to the user running the move unless its security was copied. A
@@ -54,3 +56,9 @@ SqlRows FoldersNamed(DmContext &dm, const QString &FolderName, int ParentDocNumb
 // program's folder path, or an unset one and creation rows of today still in the activity log. A folder
 // the user made by hand on an earlier day is never among them. CreateFolder removes them.
 SqlRows HalfMadeFolders(DmContext &dm, const QString &match);
+// The half-made folders named FolderName (ignoring case) that no search for a folder to take up finds:
+// private, filed in no folder of the current library, and not the folder ParentDocNumber that the new one
+// goes into. CreateFolder removes them all before it makes the folder, wherever it makes it, so that a run
+// that failed and could not remove what it left leaves no duplicate after a later run; a move's plan names
+// the first of them as the folder made anew.
+SqlRows LeftoversNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber);

@@ -197,13 +197,18 @@ bool DeleteFolder(DmContext &dm, int docNumber, const QString &libraryName)
         removal.attempt([&] { return removal.openProfile(); },
                         QStringLiteral("Unable to open profile object #") + NumberText(docNumber) +
                             QStringLiteral(" in library ") + libraryName)) {
-        result = removal.attempt([&] { return removal.clearParents(); },
-                                 QStringLiteral("Unable to clear the parent folders of ") + folderText) &&
-                 removal.attempt([&] { return removal.saveProfile(); },
-                                 QStringLiteral("Unable to save the profile of ") + folderText) &&
-                 removal.attempt([&] { return removal.deleteFolder(); },
-                                 QStringLiteral("Unable to delete folder #") + NumberText(docNumber) +
-                                     QStringLiteral(" from library ") + libraryName);
+        const bool cut =
+            removal.attempt([&] { return removal.clearParents(); },
+                            QStringLiteral("Unable to clear the parent folders of ") + folderText);
+        // A profile that cannot be saved once its parents are cut still goes on to the delete: what fails
+        // the save (a full disk, a lost connection) may well fail filing it back too, and the folder,
+        // empty and in no folder, is best gone as the removal meant.
+        if (cut)
+            removal.attempt([&] { return removal.saveProfile(); },
+                            QStringLiteral("Unable to save the profile of ") + folderText);
+        result = cut && removal.attempt([&] { return removal.deleteFolder(); },
+                                        QStringLiteral("Unable to delete folder #") + NumberText(docNumber) +
+                                            QStringLiteral(" from library ") + libraryName);
         if (!result)
             removal.fileBack(docNumber);
     }

@@ -7,7 +7,7 @@
 // profile and deletes it, through the DM objects and the session's shared slots, which are empty
 // again when it returns. True only when the folder is gone.
 //
-// A failure before the parent links are cut leaves the folder filed where it was. A failure after
-// they are cut (its profile save or the delete) files it back into those folders, so that a folder
-// that is still there never turns into a top-level one.
+// A failure before the parent links are cut leaves the folder filed where it was. Once they are cut, a
+// failed profile save still goes on to the delete, and a failed delete files the folder back into those
+// folders, so that a folder that is still there never turns into a top-level one.
 bool DeleteFolder(DmContext &dm, int docNumber, const QString &libraryName);

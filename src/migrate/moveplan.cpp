@@ -145,6 +145,31 @@ public:
         return leadingInt32(rows.value(0, 1).toString());
     }
 
+    // The first folder left half-made by an earlier run that the creation of a folder of this name in that
+    // place removes, with any others of its name; 0 when there is none. The first creation of the name
+    // removes them all, so a later folder of the plan finds none.
+    int leftover(const QString &name, int parentNumber, QString &failure)
+    {
+        if (!ConnectLibrary(m_dm, m_target)) {
+            failure = QStringLiteral("Error: Library ") + m_target + QStringLiteral(" cannot be connected");
+            return 0;
+        }
+        const SqlRows rows = LeftoversNamed(m_dm, name, parentNumber);
+        if (rows.failed())
+            failure = QStringLiteral("Error: Library ") + m_target +
+                      QStringLiteral(" cannot be searched for a folder left half-made by an earlier run: SQL "
+                                     "error ") +
+                      rows.errorText();
+        int first = 0;
+        for (qsizetype r = 0; r < rows.size(); ++r) {
+            const int number = leadingInt32(rows.value(r, 1).toString());
+            if (!m_removed.contains(number) && first == 0)
+                first = number;
+            m_removed.insert(number);
+        }
+        return first;
+    }
+
     struct Standing {
         std::optional<FolderAccess> access;
         std::optional<bool> halfMade;
@@ -248,6 +273,7 @@ private:
     QHash<int, QSet<ItemKey>> m_filed;
     QSet<QString> m_namesMade;
     std::optional<bool> m_uniqueNames;
+    QSet<int> m_removed; // leftovers that a folder of the plan removes
 };
 
 MovePlan::MovePlan(DmContext &dm, MoveWalk &walk, PlanReading reading)
@@ -489,9 +515,15 @@ int MovePlan::place(Reader &reader, PlannedFolder folder)
         folder.found = twinPlaced     ? standingNumber(folder.twin)
                        : parentStands ? reader.found(folder.name, parentNumber, folder.isRoot, failure)
                                       : 0;
+        const int leftover =
+            folder.found == 0 && failure.isEmpty() ? reader.leftover(folder.name, parentNumber, failure) : 0;
         if (!failure.isEmpty())
             hazard(failure, true);
-        if (folder.found == 0) {
+        if (leftover != 0) {
+            folder.found = leftover;
+            folder.decision = FolderDecision::MakeAnew;
+            folder.choice = TakeUpChoice::MakeAnew;
+        } else if (folder.found == 0) {
             folder.decision = FolderDecision::Make;
         } else {
             const Reader::Standing standing = reader.standing(folder.found);

@@ -87,7 +87,8 @@ TEST_F(InstallationTest, BadFilesAreRefusedNamingTheFileAndTheFault)
         {"[Installation]\nUser=U\n", "no Libraries"},
         {"[Installation]\nUser=U\nLibraries=A\n", "no section [A]"},
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nEngine=10\n", "no Database for library A"},
-        {"[Installation]\nUser=U\nLibraries=A\n[A]\nDatabase=a.db\nEngine=ten\n", "Engine is not a whole number"},
+        {"[Installation]\nUser=U\nLibraries=A\n[A]\nDatabase=a.db\nEngine=ten\n",
+         "Engine is not a whole number"},
         {"[Installation]\nUser=U\nLibraries=A, a\n[A]\nDatabase=a.db\n", "listed twice"},
         {"[Installation]\nUser=U\nLibraries=A\nCurrentLibrary=B\n[A]\nDatabase=a.db\n", "CurrentLibrary B"},
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nDatabase=a.db\nOwner=main\n", "unusable Owner"},
@@ -126,7 +127,12 @@ TEST(FaultPlan, FailsExactlyThePlantedCallsOfEachKind)
         EXPECT_TRUE(FaultPlan::parse(QString::fromUtf8(empty)).empty()) << empty;
     FaultPlan gaps = FaultPlan::parse(", ,sql:1");
     EXPECT_TRUE(gaps.failsNow(FaultKind::Sql));
-    for (const char *bad : {"sql", "sql:0", "sql:x", "drop:1", "sql:1:2", ", :1", "sql:1, :"})
+    // A failure that persists fails its call and every later one; the earliest of two counts.
+    FaultPlan persisting = FaultPlan::parse("save:3+, save:1, save: 2 +");
+    for (int call = 1; call <= 4; ++call)
+        EXPECT_TRUE(persisting.failsNow(FaultKind::Save)) << call;
+    for (const char *bad : {"sql", "sql:0", "sql:x", "drop:1", "sql:1:2", ", :1", "sql:1, :", "sql:+",
+                            "sql:0+", "sql:1++", "sql+:1"})
         EXPECT_THROW(FaultPlan::parse(QString::fromUtf8(bad)), DmError) << bad;
 }
 

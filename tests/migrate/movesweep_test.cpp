@@ -91,7 +91,14 @@ CleanMove MoveCleanly(MoveWorld &world, FaultKind kind)
     return clean;
 }
 
-class MoveSweep : public testing::TestWithParam<FaultKind> {
+// A failure at one call of a kind, or from that call to the end of the run, as a full disk or a lost
+// connection fails (a full disk fails the saves that would remove a half-made folder too).
+struct Failure {
+    FaultKind kind;
+    bool persists = false;
+};
+
+class MoveSweep : public testing::TestWithParam<Failure> {
 protected:
     static void SetUpTestSuite() { s_world = SmallWorld(); }
     static void TearDownTestSuite() { s_world.reset(); }
@@ -116,17 +123,19 @@ QString difference(const QStringList &got, const QStringList &expected)
 
 } // namespace
 
-// A failure planted at each call of one kind that a clean move of the tree makes: whatever the move did,
-// no document is left unfiled, no folder of the tree left without a parent, no folder of the target more
-// open than its source, the library check is clean, and the same move run again ends as a clean move.
+// A failure planted at each call of one kind that a clean move of the tree makes, failing that call or
+// every call from it on: whatever the move did, no document is left unfiled, no folder of the tree left
+// without a parent, no folder of the target more open than its source, the library check is clean, and
+// the same move run again ends as a clean move.
 TEST_P(MoveSweep, EveryFailurePointIsSafeAndARerunEndsAsACleanMove)
 {
-    const FaultKind kind = GetParam();
+    const Failure failure = GetParam();
+    const FaultKind kind = failure.kind;
     const CleanMove clean = MoveCleanly(*s_world, kind);
     ASSERT_GT(clean.last, clean.first);
     int failed = 0;
     for (qint64 call = clean.first + 1; call <= clean.last; ++call) {
-        const QString faults = FaultAt(kind, call);
+        const QString faults = failure.persists ? FaultFrom(kind, call) : FaultAt(kind, call);
         SCOPED_TRACE(faults.toStdString());
         SweepPoint point(*s_world);
         const bool moved = point.move(faults);
@@ -136,14 +145,21 @@ TEST_P(MoveSweep, EveryFailurePointIsSafeAndARerunEndsAsACleanMove)
         EXPECT_EQ(point.broken(), QStringList());
         EXPECT_EQ(point.state(), clean.state) << difference(point.state(), clean.state).toStdString();
     }
-    std::cout << FaultKindName(kind).toStdString() << ": " << (clean.last - clean.first) << " failure points tried, " << failed
+    std::cout << testing::UnitTest::GetInstance()->current_test_info()->name() << ": "
+              << (clean.last - clean.first) << " failure points tried, " << failed
               << " of them stopped the move\n";
     EXPECT_GT(failed, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryKind, MoveSweep, testing::ValuesIn(FailingFaultKinds),
-                         [](const testing::TestParamInfo<FaultKind> &info) {
-                             return FaultKindName(info.param).toStdString();
+INSTANTIATE_TEST_SUITE_P(EveryKind, MoveSweep, testing::ValuesIn([] {
+                             QList<Failure> failures;
+                             for (const FaultKind kind : FailingFaultKinds)
+                                 failures << Failure{kind} << Failure{kind, true};
+                             return failures;
+                         }()),
+                         [](const testing::TestParamInfo<Failure> &info) {
+                             return FaultKindName(info.param.kind).toStdString() +
+                                    (info.param.persists ? "_onwards" : "");
                          });
 
 namespace {
