@@ -283,7 +283,14 @@ SqlRows LeftoversNamed(DmContext &dm, const QString &FolderName, int ParentDocNu
                            "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
                            "WHERE FI.NODE_TYPE = 'F' AND RL.LIBRARY_NAME = '") +
             SqlEscape(dm.session.currentLibrary->name()) +
-            QStringLiteral("') AND PR.DOCNUMBER NOT IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO)"));
+            QStringLiteral("') AND PR.DOCNUMBER NOT IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO)") +
+            // At the top level a folder a finished move made, emptied since, looks the same: only one whose
+            // creation never finished still has the creation's activity rows of today.
+            (ParentDocNumber != 0
+                 ? QString()
+                 : QStringLiteral(" AND PR.DOCNUMBER IN (SELECT AL.DOCNUMBER FROM [OWNER].ACTIVITYLOG "
+                                  "AL WHERE AL.DOCNUMBER = PR.DOCNUMBER") +
+                       TodaysActivityOfMover(dm.session) + u')'));
 }
 
 namespace {

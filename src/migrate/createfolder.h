@@ -58,7 +58,8 @@ SqlRows FoldersNamed(DmContext &dm, const QString &FolderName, int ParentDocNumb
 SqlRows HalfMadeFolders(DmContext &dm, const QString &match);
 // The half-made folders named FolderName (ignoring case) that no search for a folder to take up finds:
 // private, filed in no folder of the current library, and not the folder ParentDocNumber that the new one
-// goes into. CreateFolder removes them all before it makes the folder, wherever it makes it, so that a run
-// that failed and could not remove what it left leaves no duplicate after a later run; a move's plan names
-// the first of them as the folder made anew.
+// goes into; at the top level (ParentDocNumber 0) also still holding today's activity rows of its creation,
+// which a finished creation clears. CreateFolder removes them all before it makes the folder, wherever it
+// makes it, so that a run that failed and could not remove what it left leaves no duplicate after a later
+// run; a move's plan names the first of them as the folder made anew.
 SqlRows LeftoversNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber);
