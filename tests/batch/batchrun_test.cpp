@@ -551,8 +551,9 @@ TEST(BatchRunTest, TwentyMovesAtOnceMoveOnce)
     for (const std::unique_ptr<QProcess> &move : moves) {
         ASSERT_TRUE(move->waitForFinished(300000));
         codes << move->exitCode();
-        if (move->exitCode() != ExitDone)
+        if (move->exitCode() != ExitDone) {
             EXPECT_EQ(move->exitCode(), ExitRefused) << move->readAllStandardError().toStdString();
+        }
     }
     EXPECT_EQ(codes.count(ExitDone), 1);
     EXPECT_EQ(projects(), before + 1);
