@@ -78,7 +78,8 @@ int runWindow(int argc, char **argv, const CommandLine &commandLine)
     }
     QApplication app(argc, argv);
     setApplicationFacts();
-    // The desktop's icon theme may hold the installed icon, or a theme's own; the bundled one otherwise.
+    // Every window of the program shows the icon of its menu entry: the icon theme's "korvel" (installed
+    // with the program, or a theme's own), else the bundled one.
     QIcon bundled;
     for (const int size : {32, 64, 256})
         bundled.addFile(QStringLiteral(":/icons/korvel-%1.png").arg(size));
