@@ -2,7 +2,6 @@
 
 #include "app/elidedlabel.h"
 #include "app/foldertreewidget.h"
-#include "app/treeimages.h"
 #include "settings/product.h"
 
 #include <QCheckBox>
@@ -20,7 +19,6 @@ DMMain::DMMain(MessagePresenter presenter) : m_presenter(std::move(presenter))
 {
     setObjectName(QStringLiteral("DMMain"));
     setWindowTitle(ApplicationTitle());
-    setWindowIcon(QIcon(SplashLogo(64)));
     buildPanels();
     buildMenus();
     buildMoveProgress();

@@ -9,6 +9,7 @@
 #include "settings/product.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 
 #include <cstdio>
@@ -78,6 +79,12 @@ int runWindow(int argc, char **argv, const CommandLine &commandLine)
     }
     QApplication app(argc, argv);
     setApplicationFacts();
+    // Every window of the program shows the icon of its menu entry: the icon theme's "korvel" (installed
+    // with the program, or a theme's own), else the bundled one.
+    QIcon bundled;
+    for (const int size : {32, 64, 256})
+        bundled.addFile(QStringLiteral(":/icons/korvel-%1.png").arg(size));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("korvel"), bundled));
     // The program ends through its own unload, never because its last window closed.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -122,9 +129,12 @@ int main(int argc, char **argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
     switch (commandLine.mode) {
-    case CommandLine::Mode::Help:
-        out << HelpText();
+    case CommandLine::Mode::Help: {
+        // The program's own folder is known only to an application object.
+        const QCoreApplication app(argc, argv);
+        out << HelpText(ReadmeFile(QCoreApplication::applicationDirPath()));
         return ExitDone;
+    }
     case CommandLine::Mode::Version:
         out << "korvel " << KORVEL_VERSION << Qt::endl;
         return ExitDone;

@@ -7,6 +7,14 @@
 #include <QDir>
 #include <QFileInfo>
 
+QString ReadmeFile(const QString &programFolder)
+{
+    const QString name = QStringLiteral("/Korvel_Skerrow_Readme.txt");
+    const QString installed =
+        QDir::cleanPath(programFolder + QStringLiteral("/" KORVEL_DATA_FROM_BIN) + name);
+    return QDir::toNativeSeparators(QFileInfo::exists(installed) ? installed : programFolder + name);
+}
+
 Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> factory,
                  DMMain::MessagePresenter presenter, std::unique_ptr<FileViewer> viewer)
     : m_environment(std::move(environment)), m_window(std::move(presenter)),
@@ -57,7 +65,7 @@ QString Program::programFolder() const
 
 QString Program::readmePath() const
 {
-    return QDir::toNativeSeparators(programFolder() + QStringLiteral("/Korvel_Skerrow_Readme.txt"));
+    return ReadmeFile(programFolder());
 }
 
 void Program::Form_Unload()

@@ -11,6 +11,11 @@
 
 class QentSplash;
 
+// The readme that Help/View Readme opens for the program in programFolder: the installed one in the
+// data folder beside the program's bin folder (so a relocated installation finds its own), else the one
+// the build copies beside the program. The second when neither exists.
+QString ReadmeFile(const QString &programFolder);
+
 // Where and how the program was started.
 struct ProgramEnvironment {
     // Full path of the executable; its folder is the program's folder.
@@ -66,7 +71,7 @@ public:
     void ButtonLogDir_Click();
     void MNLogView_Click();
     void MNLogPurge_Click();
-    // Shows the readme beside the program in the viewer; nothing when there is none.
+    // Shows the readme (ReadmeFile) in the viewer; nothing when there is none.
     void MNHelpReadme_Click();
     // The DM settings viewer, modal; the current library is the same before and after it.
     void MNQentOptions_Click();

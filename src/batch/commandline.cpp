@@ -196,7 +196,7 @@ QString UsageLines()
         "       korvel --help | --version\n");
 }
 
-QString HelpText()
+QString HelpText(const QString &readmeFile)
 {
     return UsageLines() +
            QStringLiteral(
@@ -241,5 +241,8 @@ QString HelpText()
                "  4  a question was answered No\n"
                "  5  cancelled before the list ended\n"
                "  6  start-up failed (installation, DM session, universal access, no display for the "
-               "window)\n");
+               "window)\n"
+               "\n"
+               "Readme (Help/View Readme): ") +
+           readmeFile + (QFileInfo::exists(readmeFile) ? QString() : QStringLiteral(" (missing)")) + u'\n';
 }

@@ -35,9 +35,10 @@ struct CommandLine {
 // Reads the arguments after the program name.
 CommandLine ParseCommandLine(const QStringList &arguments);
 
-// The usage lines, and the whole help with options and exit codes.
+// The usage lines, and the whole help with options, exit codes and where the readme is (readmeFile; the
+// help says when it is missing).
 QString UsageLines();
-QString HelpText();
+QString HelpText(const QString &readmeFile);
 
 // Why the window cannot start in this environment (no display server to show it on), as one line; empty
 // when it can. A platform that needs no display (QT_QPA_PLATFORM=offscreen) always can.
