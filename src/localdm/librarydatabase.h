@@ -17,7 +17,8 @@ struct sqlite3_stmt;
 // object_id, serverproperty, GETUTCDATE, SYSDATE and TO_DATE, and the collation DMNOCASE
 // (Unicode, case-insensitive) for the personalities that order names that way.
 //
-// Every failure raises DmError with SQLite's message. Owned by one thread; not copyable.
+// Every failure raises DmError with SQLite's message; a file that cannot be opened is reported with the
+// system's reason too. Owned by one thread; not copyable.
 class LibraryDatabase {
 public:
     // Opens the library's existing database file.
@@ -48,6 +49,12 @@ public:
     // one statement, and none more within the same write transaction.
     QVariant lookup(const QString &sql, const QVariantList &binds = {});
     qint64 lastInsertRowId() const;
+
+    // Raises DmError, naming the library and its file, once that file was moved, deleted or replaced
+    // under this connection, and for every statement after that: SQLite goes on with the file it opened,
+    // wherever it went, so what a move writes and reads back would no longer be the library's. Every
+    // statement run through this connection checks first; it costs one stat() of the path.
+    void checkFileInPlace();
 
     // The next value of a number counter named "TABLE.COLUMN" ("PROFILE.DOCNUMBER"). Numbers are
     // never handed out twice, also after the rows that held them were deleted.
@@ -88,6 +95,7 @@ private:
     QByteArray m_ownerName;
     QString m_dataVersionSql;
     sqlite3 *m_db = nullptr;
+    bool m_fileGone = false; // the file was seen moved away: this connection is done with
     QHash<QString, sqlite3_stmt *> m_statements;
 
     QHash<QString, QHash<QString, QVariant>> m_lookups; // answers by statement, then by bound values

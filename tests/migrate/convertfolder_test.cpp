@@ -4,9 +4,12 @@
 #include "migrate/convertfolder.h"
 #include "migrate/sortfolders.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include <functional>
+
+#include <unistd.h>
 
 namespace {
 
@@ -56,6 +59,15 @@ public:
     }
     QStringList lines() { return newLogLines(); }
     void plantNow(const QString &faults) { localDm->faults() = FaultPlan::parse(faults); }
+    // A session of its own on the same files, as the next run of the program has.
+    void restart()
+    {
+        session = {};
+        connection = {};
+        plant({});
+        startInEveryLibrary();
+    }
+    QString fileOf(const QString &library) { return localDm->installation().library(library)->databaseFile; }
 };
 
 // What a case moves, and where the test finds what it made.
@@ -469,7 +481,8 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
              return move;
          },
          false, R"(F LIB_SYB "X" | >F LIB_SYB "Other")",
-         shape("is not as the move found it: folder #1001 of its name, which the move was to take up, is gone")},
+         shape("is not as the move found it: folder #1001 of its name, which the move was to take up, is "
+               "gone")},
         // A cancel is no failure: no "Error:" line, the source whole, and the same move run again finishes.
         {"cancelled while the tree is walked", cancelled(MovePhase::Walking, 0), false, "", {}, 0, again},
         {"cancelled between items",
@@ -550,6 +563,55 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
         EXPECT_EQ(w.session.currentLibrary->name(), "LIB_SQL");
         EXPECT_EQ(w.window.pointer, MousePointer::Default);
         EXPECT_EQ(w.violations(), planted);
+    }
+}
+
+// A library's file deleted, or renamed away with other bytes written in its place, under the move's
+// open connection once the linking is done (the source's or the target's; the current library's is the
+// session's, and its loss ends the session): the folder fails naming the library and the file, and its
+// source is kept; with the file back, the check passes and the move run again in a new session ends.
+TEST(ConvertFolderTest, ALibraryFileGoneDuringTheMoveFailsTheFolderUntilItIsBack)
+{
+    for (const auto &[library, replaced] :
+         {std::pair{"LIB_ORA", false}, {"LIB_ORA", true}, {"LIB_SYB", false}, {"LIB_SYB", true}}) {
+        SCOPED_TRACE(std::string(library) + (replaced ? " replaced" : " deleted"));
+        ConvertWorld w;
+        const int x = w.folder("LIB_ORA", "X", {w.doc("LIB_ORA", "x1"), w.doc("LIB_ORA", "x2")});
+        const QString source = w.tree("LIB_ORA", x);
+        const QString file = w.fileOf(library);
+        const QString away = file + ".away";
+        // A deleted file is kept under a second name (a hard link) to be put back.
+        const FolderWatch watch{
+            [&](const FolderStep &step) {
+                if (step.phase != MovePhase::Linking || step.done != step.total || QFile::exists(away))
+                    return;
+                ASSERT_TRUE(replaced
+                                ? QFile::rename(file, away)
+                                : ::link(qPrintable(file), qPrintable(away)) == 0 && QFile::remove(file));
+                QFile garbage(file);
+                ASSERT_TRUE(!replaced ||
+                            (garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(8192, 'x')) > 0));
+            },
+            {}};
+        EXPECT_FALSE(ConvertFolder(*w.dm, x, "LIB_ORA", "LIB_SYB", watch));
+        // The DM's description stands on the line after its "Error:" line.
+        const QString log = w.lines().join('\n');
+        EXPECT_TRUE(
+            log.contains(QStringLiteral("Library %1: database file %2 was moved, deleted or replaced while "
+                                        "open - nothing more is read from it or written to it until the "
+                                        "program is started again")
+                             .arg(library, file)))
+            << log.toStdString();
+
+        QFile::remove(file);
+        ASSERT_TRUE(QFile::rename(away, file));
+        w.restart();
+        EXPECT_EQ(w.tree("LIB_ORA", x), source);
+        EXPECT_EQ(w.violations(), QStringList());
+        EXPECT_TRUE(ConvertFolder(*w.dm, x, "LIB_ORA", "LIB_SYB"));
+        EXPECT_EQ(w.tree("LIB_SYB", w.foldersNamed("LIB_SYB", "X").last()),
+                  R"(F LIB_SYB "X" | >D LIB_ORA "x1" | >D LIB_ORA "x2")");
+        EXPECT_FALSE(w.exists("LIB_ORA", x));
     }
 }
 
