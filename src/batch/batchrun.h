@@ -11,6 +11,7 @@ struct BatchEnvironment {
     QString programPath;       // the executable
     QString settingsDirectory; // the per-user settings store, read and never written
     QString installationFile;  // the move lock lies beside it
+    DmClientFacts dmClient{};  // what the DM in use says of itself, when the registry names no DM client
 };
 
 // The streams of a batch run and what of a terminal they have (the console's target, --yes and
