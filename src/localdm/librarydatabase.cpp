@@ -281,7 +281,7 @@ QString whyNotOpened(const QString &fileName)
     errno = 0;
     if (std::FILE *file = std::fopen(QFile::encodeName(fileName).constData(), "r+b")) {
         std::fclose(file);
-        return QStringLiteral("the file opens, but not as a database");
+        return QStringLiteral("the file itself opens for reading and writing");
     }
     return QString::fromLocal8Bit(std::strerror(errno));
 }
