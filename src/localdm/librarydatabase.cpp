@@ -597,6 +597,11 @@ void LibraryDatabase::checkFileInPlace()
                          SQLITE_OK &&
                      moved != 0;
     }
+    refuseIfGone();
+}
+
+void LibraryDatabase::refuseIfGone() const
+{
     if (m_fileGone)
         throw DmError(
             DatabaseError, Source,
@@ -608,8 +613,10 @@ void LibraryDatabase::checkFileInPlace()
 
 QList<QVariantList> LibraryDatabase::query(const QString &sql, const QVariantList &binds)
 {
-    checkFileInPlace();
+    refuseIfGone();
     sqlite3_stmt *statement = prepared(sql);
+    if (!sqlite3_stmt_readonly(statement) && sqlite3_get_autocommit(m_db))
+        checkFileInPlace();
     // Parameters left without a value are NULL, not the value of the statement's last run.
     if (binds.size() < sqlite3_bind_parameter_count(statement))
         sqlite3_clear_bindings(statement);
@@ -695,6 +702,8 @@ void LibraryDatabase::raise(const QString &context) const
 LibraryDatabase::Transaction::Transaction(LibraryDatabase &db)
     : m_db(db), m_nested(!sqlite3_get_autocommit(db.handle()))
 {
+    if (!m_nested)
+        m_db.checkFileInPlace();
     m_db.exec(m_nested ? QStringLiteral("SAVEPOINT DM_CALL") : QStringLiteral("BEGIN IMMEDIATE"));
 }
 
@@ -707,6 +716,8 @@ LibraryDatabase::Transaction::~Transaction()
 
 void LibraryDatabase::Transaction::commit()
 {
+    if (!m_nested)
+        m_db.checkFileInPlace();
     m_db.exec(m_nested ? QStringLiteral("RELEASE DM_CALL") : QStringLiteral("COMMIT"));
     m_done = true;
 }

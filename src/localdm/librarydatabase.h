@@ -52,8 +52,10 @@ public:
 
     // Raises DmError, naming the library and its file, once that file was moved, deleted or replaced
     // under this connection, and for every statement after that: SQLite goes on with the file it opened,
-    // wherever it went, so what a move writes and reads back would no longer be the library's. Every
-    // statement run through this connection checks first; it costs one stat() of the path.
+    // wherever it went, so what a move writes and reads back would no longer be the library's. A check
+    // costs one stat() of the path, so it is made where a change could land in the wrong file: before a
+    // write outside a transaction, when a transaction begins and before it commits; the SQL pass-through
+    // checks before each of its statements, so every read of a move's check is checked.
     void checkFileInPlace();
 
     // The next value of a number counter named "TABLE.COLUMN" ("PROFILE.DOCNUMBER"). Numbers are
@@ -81,6 +83,8 @@ public:
 
 private:
     sqlite3_stmt *prepared(const QString &sql);
+    // Raises the error of checkFileInPlace() when the file was seen gone already; costs nothing.
+    void refuseIfGone() const;
     void setUpCatalog();
     void watchLookupTables();
     // Whether another connection may have committed since the lookups were kept; forgets them if so.
