@@ -67,7 +67,6 @@ public:
         plant({});
         startInEveryLibrary();
     }
-    QString fileOf(const QString &library) { return localDm->installation().library(library)->databaseFile; }
 };
 
 // What a case moves, and where the test finds what it made.
@@ -566,10 +565,9 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
     }
 }
 
-// A library's file deleted, or renamed away with other bytes written in its place, under the move's
-// open connection once the linking is done (the source's or the target's; the current library's is the
-// session's, and its loss ends the session): the folder fails naming the library and the file, and its
-// source is kept; with the file back, the check passes and the move run again in a new session ends.
+// A library's file deleted (kept under a second name), or renamed away with other bytes written in its
+// place, once the linking is done: the folder fails naming the library and the file, its source is kept,
+// and with the file back the check passes and the move run again in a new session ends.
 TEST(ConvertFolderTest, ALibraryFileGoneDuringTheMoveFailsTheFolderUntilItIsBack)
 {
     for (const auto &[library, replaced] :
@@ -578,31 +576,23 @@ TEST(ConvertFolderTest, ALibraryFileGoneDuringTheMoveFailsTheFolderUntilItIsBack
         ConvertWorld w;
         const int x = w.folder("LIB_ORA", "X", {w.doc("LIB_ORA", "x1"), w.doc("LIB_ORA", "x2")});
         const QString source = w.tree("LIB_ORA", x);
-        const QString file = w.fileOf(library);
-        const QString away = file + ".away";
-        // A deleted file is kept under a second name (a hard link) to be put back.
-        const FolderWatch watch{
-            [&](const FolderStep &step) {
-                if (step.phase != MovePhase::Linking || step.done != step.total || QFile::exists(away))
-                    return;
-                ASSERT_TRUE(replaced
-                                ? QFile::rename(file, away)
-                                : ::link(qPrintable(file), qPrintable(away)) == 0 && QFile::remove(file));
-                QFile garbage(file);
-                ASSERT_TRUE(!replaced ||
-                            (garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(8192, 'x')) > 0));
-            },
-            {}};
-        EXPECT_FALSE(ConvertFolder(*w.dm, x, "LIB_ORA", "LIB_SYB", watch));
-        // The DM's description stands on the line after its "Error:" line.
+        const QString file = w.builder.installation().library(library)->databaseFile, away = file + ".away";
+        QFile garbage(file);
+        const auto vanish = [&](const FolderStep &step) {
+            if (step.phase != MovePhase::Linking || step.done != step.total)
+                return;
+            ASSERT_TRUE(replaced ? QFile::rename(file, away) && garbage.open(QIODevice::WriteOnly) &&
+                                       garbage.write(QByteArray(8192, 'x')) > 0
+                                 : ::link(qPrintable(file), qPrintable(away)) == 0 && QFile::remove(file));
+        };
+        EXPECT_FALSE(ConvertFolder(*w.dm, x, "LIB_ORA", "LIB_SYB", {vanish, {}}));
         const QString log = w.lines().join('\n');
         EXPECT_TRUE(
-            log.contains(QStringLiteral("Library %1: database file %2 was moved, deleted or replaced while "
-                                        "open - nothing more is read from it or written to it until the "
-                                        "program is started again")
+            log.contains(QString("Library %1: database file %2 was moved, deleted or replaced while open")
                              .arg(library, file)))
             << log.toStdString();
 
+        garbage.close();
         QFile::remove(file);
         ASSERT_TRUE(QFile::rename(away, file));
         w.restart();
