@@ -80,13 +80,7 @@ Program::StartupOutcome Program::startUp()
 
     if (!m_run.startSession()) {
         const StatusWindow *status = m_log.statusWindow() ? m_log.statusWindow() : &m_window;
-        m_window.showMessage(withCause(QStringLiteral("Error: Unable to start the DM ") +
-                                           m_run.dmClientVersion() + QStringLiteral(" (patch ") +
-                                           m_run.dmClientPatchLevel() + QStringLiteral(") application (") +
-                                           status->statusText() +
-                                           QStringLiteral(") - I will end the program now"),
-                                       m_run.startFailureCause()),
-                             MessageIcon::Critical);
+        m_window.showMessage(StartFailureMessage(m_run, status->statusText()), MessageIcon::Critical);
         return StartupOutcome::FusionFailed;
     }
 

@@ -63,10 +63,12 @@ int runBatch(int argc, char **argv, const CommandLine &commandLine)
             return QString::fromLocal8Bit(line);
         };
 #endif
-    return RunBatch(
-        commandLine,
-        {QCoreApplication::applicationFilePath(), SettingsStore::defaultDirectory(), std::move(located)},
-        localFactory(dm), {out, err, std::move(terminal)});
+    return RunBatch(commandLine,
+                    {QCoreApplication::applicationFilePath(),
+                     SettingsStore::defaultDirectory(),
+                     std::move(located),
+                     {LocalDmVersion(), LocalDmPatchLevel()}},
+                    localFactory(dm), {out, err, std::move(terminal)});
 }
 
 int runWindow(int argc, char **argv, const CommandLine &commandLine)

@@ -108,6 +108,16 @@ std::optional<QList<MoveListRow>> categoryFolders(DmContext &dm, const QString &
     return folders;
 }
 
+bool opens(DmLibrary &library)
+{
+    try {
+        library.open();
+        return true;
+    } catch (const DmError &) {
+        return false;
+    }
+}
+
 MoveOutcome runCommand(const CommandLine &line, Run &run, ConsoleWindow &window,
                        const MoveInstallation &installation, MovePreview *preview)
 {
@@ -124,8 +134,9 @@ MoveOutcome runCommand(const CommandLine &line, Run &run, ConsoleWindow &window,
         break;
     }
     QList<MoveListRow> rows;
-    // An unknown library is the command's to refuse.
-    if (FindLibrary(dm.session, line.library)) {
+    // An unknown library, and one that does not open, is the command's to refuse, with the cause.
+    if (const std::shared_ptr<DmLibrary> library = FindLibrary(dm.session, line.library);
+        library && opens(*library)) {
         const std::optional<QList<MoveListRow>> found =
             categoryFolders(dm, line.library, line.sharedCategory);
         if (!found) {
@@ -170,17 +181,14 @@ int RunBatch(const CommandLine &commandLine, const BatchEnvironment &environment
         run.log().addFailureListener(
             [&window](bool error, const QString &text) { window.showLogFailure(error, text); });
 
-    run.readRegistryFacts();
+    run.readRegistryFacts(environment.dmClient);
     run.openLog(DefaultLogFolder());
     run.writeStartLine();
     int code = ExitStartupFailed;
     try {
         if (!run.startSession())
-            window.showMessage(QStringLiteral("Error: Unable to start the DM ") + run.dmClientVersion() +
-                                   QStringLiteral(" (patch ") + run.dmClientPatchLevel() +
-                                   QStringLiteral(") application (") + window.statusText() +
-                                   QStringLiteral(") - I will end the program now"),
-                               MessageIcon::Critical, MessageButtons::Ok);
+            window.showMessage(StartFailureMessage(run, window.statusText()), MessageIcon::Critical,
+                               MessageButtons::Ok);
         else if (!run.libraries().isEmpty() && run.hasUniversalAccess()) {
             code = int(runCommand(commandLine, run, window, environment.installation,
                                   preview ? &*preview : nullptr));

@@ -12,6 +12,7 @@ struct BatchEnvironment {
     QString programPath;           // the executable
     QString settingsDirectory;     // the per-user settings store, read and never written
     MoveInstallation installation; // the move locks lie beside its library databases
+    DmClientFacts dmClient{};      // what the DM in use says of itself, when the registry names no DM client
 };
 
 // The streams of a batch run and what of a terminal they have (the console's target, --yes and

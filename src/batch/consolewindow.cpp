@@ -12,6 +12,16 @@
 
 namespace {
 
+// The log keeps a DM error's description on a line of its own; the console keeps one line.
+QString oneLine(const QString &text)
+{
+    QStringList parts;
+    for (const QString &part : text.split(u'\n'))
+        if (const QString trimmed = part.trimmed(); !trimmed.isEmpty())
+            parts << trimmed;
+    return parts.join(QStringLiteral(" - "));
+}
+
 std::atomic<int> interrupts{0};
 // Whether a live progress line stands unfinished, so that the interrupt's word starts a line of its own.
 std::atomic<bool> liveLine{false};
@@ -119,13 +129,7 @@ void ConsoleWindow::processEvents()
 
 void ConsoleWindow::showLogFailure(bool error, const QString &text)
 {
-    // The log keeps a DM error's description on a line of its own; the console keeps one line.
-    QStringList parts;
-    for (const QString &part : text.split(u'\n'))
-        if (const QString trimmed = part.trimmed(); !trimmed.isEmpty())
-            parts << trimmed;
-    const QString line =
-        (error ? QStringLiteral("Error: ") : QStringLiteral("Warning: ")) + parts.join(QStringLiteral(" - "));
+    const QString line = (error ? QStringLiteral("Error: ") : QStringLiteral("Warning: ")) + oneLine(text);
     m_failuresShown.insert(line);
     print(line);
 }
@@ -137,7 +141,7 @@ MessageAnswer ConsoleWindow::showMessage(const QString &text, MessageIcon icon, 
         // would only make the line harder to read.
         const bool named =
             text.startsWith(QStringLiteral("Error:")) || text.startsWith(QStringLiteral("Warning:"));
-        if (named && m_failuresShown.remove(text.trimmed()))
+        if (named && m_failuresShown.remove(oneLine(text)))
             return MessageAnswer::Ok;
         print(named ? text : kindOf(icon) + QStringLiteral(": ") + text);
         return MessageAnswer::Ok;

@@ -119,6 +119,7 @@ bool CheckFusion(DmContext &dm, const QString &callerName)
     DmSession &s = dm.session;
     ActivityLog &log = dm.log;
     const QString caller = callerName.toUpper();
+    QString cause; // the DM's description of a runtime error that failed the check
     try {
         const bool ok = [&] {
             if (caller == QStringLiteral("CONNECTLIBRARY") && !s.application) {
@@ -180,15 +181,17 @@ bool CheckFusion(DmContext &dm, const QString &callerName)
         }();
         if (ok)
             return true;
-    } catch (const DmError &) {
+    } catch (const DmError &error) {
         // Any runtime error inside the check is a failed check.
+        cause = error.description();
     }
 
     log.WriteDashLine();
     const QDateTime now = log.now();
     const QString failure = QStringLiteral("Error: CheckFusion failed on ") + callerName +
                             QStringLiteral(" on ") + QLocale().toString(now.date(), QLocale::LongFormat) +
-                            QStringLiteral(" at ") + TwelveHourTime(now.time());
+                            QStringLiteral(" at ") + TwelveHourTime(now.time()) +
+                            (cause.isEmpty() ? QString() : QStringLiteral("\r\n") + cause);
     log.WriteLog(failure);
     log.WriteEqualsLine();
     const QString question = failure + QStringLiteral("\r\n\r\n") + ExitNowQuestion();

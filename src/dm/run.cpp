@@ -125,3 +125,13 @@ void Run::end()
 {
     EndProgram(m_dm);
 }
+
+QString StartFailureMessage(const Run &run, const QString &status)
+{
+    const QString message = QStringLiteral("Error: Unable to start the DM ") + run.dmClientVersion() +
+                            QStringLiteral(" (patch ") + run.dmClientPatchLevel() +
+                            QStringLiteral(") application (") + status +
+                            QStringLiteral(") - I will end the program now");
+    const QString cause = run.startFailureCause();
+    return cause.isEmpty() ? message : message + u'\n' + cause;
+}

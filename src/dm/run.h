@@ -85,3 +85,7 @@ private:
     QString m_dmClientPatchLevel;
     QString m_startFailureCause;
 };
+
+// The message of a start that failed at the step the status line names, the DM's description of the
+// cause (when it gave one) on a line of its own.
+QString StartFailureMessage(const Run &run, const QString &status);

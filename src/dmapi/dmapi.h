@@ -164,6 +164,10 @@ public:
     virtual std::shared_ptr<DmFolderItem> openFolderItem(int documentNumber) = 0;
     // Makes this library the one the DM session works in.
     virtual void activate() = 0;
+    // Opens the library, when it is not open yet; raises DmError, naming the library, its database and
+    // the cause, when it cannot be opened. Asked before the library is asked anything else, so that a
+    // library out of reach is not taken for one where the user lacks rights or a folder.
+    virtual void open() = 0;
 };
 
 class DmLibraries {

@@ -47,6 +47,19 @@ Installation Installation::load(const QString &fileName)
     QSettings ini(info.absoluteFilePath(), QSettings::IniFormat);
     if (ini.status() != QSettings::NoError)
         fail(fileName, QStringLiteral("not a readable INI file"));
+    // An INI value with a '"' that is not closed takes the lines after it, other sections and keys
+    // included, into itself: said of that key, before a key it swallowed is missed.
+    for (const QString &key : ini.allKeys()) {
+        const QVariant value = ini.value(key);
+        const QString text =
+            value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',') : value.toString();
+        if (text.contains(u'\n'))
+            fail(fileName,
+                 QStringLiteral("the value of %1 in section [%2] runs on past its line: a '\"' in it "
+                                "is not closed")
+                     .arg(key.section(u'/', -1),
+                          key.contains(u'/') ? key.section(u'/', 0, 0) : QStringLiteral("General")));
+    }
 
     Installation result;
     result.fileName = info.absoluteFilePath();

@@ -5,12 +5,16 @@
 #include "localdm/schema.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QUrl>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include <sqlite3.h>
 
@@ -270,6 +274,18 @@ void registerNoCaseCollation(sqlite3 *db)
     sqlite3_create_collation_v2(db, "DMNOCASE", SQLITE_UTF8, nullptr, &noCaseCollation, nullptr);
 }
 
+// Why the system does not open a file for reading and writing: SQLite says only that it could not, and
+// the error number it keeps may be that of an earlier step of its search for the file.
+QString whyNotOpened(const QString &fileName)
+{
+    errno = 0;
+    if (std::FILE *file = std::fopen(QFile::encodeName(fileName).constData(), "r+b")) {
+        std::fclose(file);
+        return QStringLiteral("the file itself opens for reading and writing");
+    }
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
 QString quotedLiteral(const QString &text)
 {
     QString doubled = text;
@@ -282,14 +298,10 @@ LibraryDatabase::LibraryDatabase(const LibraryConfig &config)
     : m_config(config), m_ownerName(config.owner.toUtf8()),
       m_dataVersionSql(QStringLiteral("PRAGMA %1.data_version").arg(config.owner))
 {
-    if (!QFileInfo(config.databaseFile).isFile())
-        throw DmError(
-            DatabaseError, Source,
-            QStringLiteral("Library %1: database file %2 not found").arg(config.name, config.databaseFile));
-    // One thread owns the connection, so SQLite need not lock it on every call.
+    // One thread owns the connection, so SQLite need not lock it on every call. The library's file is
+    // attached by URI so that a missing one is an error rather than a new, empty library.
     if (sqlite3_open_v2(":memory:", &m_db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX |
-                            (config.readOnly ? SQLITE_OPEN_URI : 0),
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI,
                         nullptr) != SQLITE_OK) {
         const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
         sqlite3_close(m_db);
@@ -300,9 +312,8 @@ LibraryDatabase::LibraryDatabase(const LibraryConfig &config)
     registerNoCaseCollation(m_db);
     try {
         exec(QStringLiteral("ATTACH DATABASE ?1 AS ") + m_config.owner,
-             {m_config.readOnly ? QUrl::fromLocalFile(m_config.databaseFile).toString(QUrl::FullyEncoded) +
-                                      QStringLiteral("?mode=ro")
-                                : m_config.databaseFile});
+             {QUrl::fromLocalFile(m_config.databaseFile).toString(QUrl::FullyEncoded) +
+              (m_config.readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw"))});
         // A file that is not a library database shows here, not at the first DM call.
         if (!scalar(QStringLiteral(
                         "SELECT COUNT(*) FROM %1.sqlite_master WHERE type = 'table' AND name = 'PROFILE'")
@@ -324,9 +335,13 @@ LibraryDatabase::LibraryDatabase(const LibraryConfig &config)
         watchLookupTables();
     } catch (const DmError &error) {
         // SQLite's own words say what is wrong with the file ("file is not a database", "database is
-        // locked"); the statement that met it says nothing more.
+        // locked"), and the system's why a file cannot be opened at all (missing, a directory, a symlink
+        // loop); the statement that met it says nothing more.
         const bool sqliteFailed = sqlite3_errcode(m_db) != SQLITE_OK;
-        const QString reason = QString::fromUtf8(sqlite3_errmsg(m_db));
+        const QString reason = (sqlite3_errcode(m_db) & 0xff) == SQLITE_CANTOPEN
+                                   ? QString::fromUtf8(sqlite3_errstr(SQLITE_CANTOPEN)) +
+                                         QStringLiteral(" (%1)").arg(whyNotOpened(m_config.databaseFile))
+                                   : QString::fromUtf8(sqlite3_errmsg(m_db));
         for (sqlite3_stmt *statement : std::as_const(m_statements))
             sqlite3_finalize(statement);
         sqlite3_close(m_db);
@@ -573,9 +588,35 @@ QVariant LibraryDatabase::columnValue(sqlite3_stmt *statement, int column)
     }
 }
 
+void LibraryDatabase::checkFileInPlace()
+{
+    if (!m_fileGone) {
+        int moved = 0;
+        // Before the library's file is attached its schema is unknown and nothing can have moved.
+        m_fileGone = sqlite3_file_control(m_db, m_ownerName.constData(), SQLITE_FCNTL_HAS_MOVED, &moved) ==
+                         SQLITE_OK &&
+                     moved != 0;
+    }
+    refuseIfGone();
+}
+
+void LibraryDatabase::refuseIfGone() const
+{
+    if (m_fileGone)
+        throw DmError(
+            DatabaseError, Source,
+            QStringLiteral("Library %1: database file %2 was moved, deleted or replaced while open - "
+                           "nothing more is read from it or written to it until the program is "
+                           "started again")
+                .arg(m_config.name, m_config.databaseFile));
+}
+
 QList<QVariantList> LibraryDatabase::query(const QString &sql, const QVariantList &binds)
 {
+    refuseIfGone();
     sqlite3_stmt *statement = prepared(sql);
+    if (!sqlite3_stmt_readonly(statement) && sqlite3_get_autocommit(m_db))
+        checkFileInPlace();
     // Parameters left without a value are NULL, not the value of the statement's last run.
     if (binds.size() < sqlite3_bind_parameter_count(statement))
         sqlite3_clear_bindings(statement);
@@ -661,6 +702,8 @@ void LibraryDatabase::raise(const QString &context) const
 LibraryDatabase::Transaction::Transaction(LibraryDatabase &db)
     : m_db(db), m_nested(!sqlite3_get_autocommit(db.handle()))
 {
+    if (!m_nested)
+        m_db.checkFileInPlace();
     m_db.exec(m_nested ? QStringLiteral("SAVEPOINT DM_CALL") : QStringLiteral("BEGIN IMMEDIATE"));
 }
 
@@ -673,6 +716,8 @@ LibraryDatabase::Transaction::~Transaction()
 
 void LibraryDatabase::Transaction::commit()
 {
+    if (!m_nested)
+        m_db.checkFileInPlace();
     m_db.exec(m_nested ? QStringLiteral("RELEASE DM_CALL") : QStringLiteral("COMMIT"));
     m_done = true;
 }

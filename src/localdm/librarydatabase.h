@@ -17,7 +17,8 @@ struct sqlite3_stmt;
 // object_id, serverproperty, GETUTCDATE, SYSDATE and TO_DATE, and the collation DMNOCASE
 // (Unicode, case-insensitive) for the personalities that order names that way.
 //
-// Every failure raises DmError with SQLite's message. Owned by one thread; not copyable.
+// Every failure raises DmError with SQLite's message; a file that cannot be opened is reported with the
+// system's reason too. Owned by one thread; not copyable.
 class LibraryDatabase {
 public:
     // Opens the library's existing database file.
@@ -49,6 +50,14 @@ public:
     QVariant lookup(const QString &sql, const QVariantList &binds = {});
     qint64 lastInsertRowId() const;
 
+    // Raises DmError, naming the library and its file, once that file was moved, deleted or replaced
+    // under this connection, and for every statement after that: SQLite goes on with the file it opened,
+    // wherever it went, so what a move writes and reads back would no longer be the library's. A check
+    // costs one stat() of the path, so it is made where a change could land in the wrong file: before a
+    // write outside a transaction, when a transaction begins and before it commits; the SQL pass-through
+    // checks before each of its statements, so every read of a move's check is checked.
+    void checkFileInPlace();
+
     // The next value of a number counter named "TABLE.COLUMN" ("PROFILE.DOCNUMBER"). Numbers are
     // never handed out twice, also after the rows that held them were deleted.
     qint64 nextNumber(const QString &counter);
@@ -74,6 +83,8 @@ public:
 
 private:
     sqlite3_stmt *prepared(const QString &sql);
+    // Raises the error of checkFileInPlace() when the file was seen gone already; costs nothing.
+    void refuseIfGone() const;
     void setUpCatalog();
     void watchLookupTables();
     // Whether another connection may have committed since the lookups were kept; forgets them if so.
@@ -88,6 +99,7 @@ private:
     QByteArray m_ownerName;
     QString m_dataVersionSql;
     sqlite3 *m_db = nullptr;
+    bool m_fileGone = false; // the file was seen moved away: this connection is done with
     QHash<QString, sqlite3_stmt *> m_statements;
 
     QHash<QString, QHash<QString, QVariant>> m_lookups; // answers by statement, then by bound values

@@ -134,6 +134,11 @@ std::shared_ptr<DmFolderItem> LocalLibrary::openFolderItem(int documentNumber)
     return openLocalFolder(documentNumber);
 }
 
+void LocalLibrary::open()
+{
+    m_dm->database(m_name);
+}
+
 void LocalLibrary::activate()
 {
     m_dm->database(m_name);

@@ -29,7 +29,8 @@ public:
     std::shared_ptr<DmFolder> openFolder(int documentNumber) override;
     std::shared_ptr<DmProfileItem> openProfileItem(int documentNumber) override;
     std::shared_ptr<DmFolderItem> openFolderItem(int documentNumber) override;
-    // Opens the library's database; raises DmError when it cannot be reached.
+    // Raises the DmError of LocalDm::database() when the library's database cannot be opened.
+    void open() override;
     // Makes this library the application's current library; raises DmError when its database cannot
     // be opened, leaving the current library as it was.
     void activate() override;

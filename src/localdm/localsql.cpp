@@ -66,6 +66,11 @@ qint32 LocalSql::execute(const QString &statement)
     if (!m_database)
         return fail(
             SqlTranslator::localError(NoLibrary, QStringLiteral("No library is set for the SQL object.")));
+    try {
+        m_database->checkFileInPlace();
+    } catch (const DmError &error) {
+        return fail(SqlTranslator::localError(error.number(), error.description()));
+    }
     if (m_dm->faults().failsNow(FaultKind::Exit))
         std::_Exit(PlantedExitCode);
     if (m_dm->faults().failsNow(FaultKind::Sql))
@@ -90,7 +95,8 @@ qint32 LocalSql::execute(const QString &statement)
 
     sqlite3 *db = m_database->handle();
     sqlite3_stmt *running = entry->statement;
-    if (m_translator->dialect() == SqlDialect::Oracle && m_transactions == 0 && !sqlite3_stmt_readonly(running)) {
+    if (m_translator->dialect() == SqlDialect::Oracle && m_transactions == 0 &&
+        !sqlite3_stmt_readonly(running)) {
         if (!transact("BEGIN"))
             return m_error.number;
         m_transactions = 1;
@@ -219,9 +225,8 @@ void LocalSql::endSession()
     if (m_transactions == 0)
         return;
     m_transactions = 0;
-    sqlite3_exec(m_database->handle(),
-                 m_translator->dialect() == SqlDialect::Oracle ? "COMMIT" : "ROLLBACK", nullptr, nullptr,
-                 nullptr);
+    sqlite3_exec(m_database->handle(), m_translator->dialect() == SqlDialect::Oracle ? "COMMIT" : "ROLLBACK",
+                 nullptr, nullptr, nullptr);
 }
 
 qint32 LocalSql::fail(const SqlError &error)

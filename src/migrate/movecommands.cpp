@@ -19,14 +19,22 @@ namespace {
 // often enough that Cancel answers at once, seldom enough to cost nothing beside the move.
 constexpr qint64 EventInterval = 50;
 
-// A right the DM cannot tell, one it does not know included, is not held: the command refuses.
-bool holds(const DmLibrary &library, const QString &right)
+// A right the DM cannot tell, one it does not know included, is not held: the command refuses, and the
+// DM's description of why it could not tell is kept in cause.
+bool holds(const DmLibrary &library, const QString &right, QString &cause)
 {
     try {
         return LibraryFlag(library, right);
-    } catch (const DmError &) {
+    } catch (const DmError &error) {
+        cause = error.description();
         return false;
     }
+}
+
+// A fixed message and, when there is one, the DM's description of its cause on a line of its own.
+QString withCause(const QString &message, const QString &cause)
+{
+    return cause.isEmpty() ? message : message + u'\n' + cause;
 }
 
 } // namespace
@@ -197,6 +205,7 @@ MoveOutcome MoveCommand::refuse(const QString &text)
     QString reason = text;
     if (reason.startsWith(QStringLiteral("Error: ")))
         reason.remove(0, 7);
+    reason.replace(u'\n', QStringLiteral(" - "));
     m_dm.log.WriteLog(QStringLiteral("Move: refused ") + commandText() + QStringLiteral(": ") + reason);
     m_dm.window.showMessage(text, MessageIcon::Warning);
     return MoveOutcome::Refused;
@@ -346,6 +355,17 @@ bool MoveCommand::begin(Frame &frame, QString &sourceLib)
                QStringLiteral(" is the library the folders are in - choose another target library"));
         return false;
     }
+    // Asked first: a library that does not open would seem to deny every right and hold no folder.
+    for (DmLibrary *library : {targetLibrary.get(), sourceLibrary.get()}) {
+        try {
+            library->open();
+        } catch (const DmError &error) {
+            refuse(withCause(QStringLiteral("Error: Unable to open library ") + library->name() +
+                                 QStringLiteral(" - nothing is moved"),
+                             error.description()));
+            return false;
+        }
+    }
     // A preview goes on to show what a move with the rights would do.
     return mayMove(m_target) || m_preview;
 }
@@ -353,18 +373,22 @@ bool MoveCommand::begin(Frame &frame, QString &sourceLib)
 bool MoveCommand::mayMove(const QString &target)
 {
     const std::shared_ptr<DmLibrary> library = FindLibrary(m_dm.session, target);
+    QString cause;
     for (const QString &right :
          {QStringLiteral("User.ManageRootFolders"), QStringLiteral("User.CreateFolder")})
-        if (!holds(*library, right)) {
-            refuse(QStringLiteral("Error: ") + library->userId() +
-                   QStringLiteral(" does not have rights to manage folders in library ") + library->name());
+        if (!holds(*library, right, cause)) {
+            refuse(withCause(QStringLiteral("Error: ") + library->userId() +
+                                 QStringLiteral(" does not have rights to manage folders in library ") +
+                                 library->name(),
+                             cause));
             return false;
         }
     const std::shared_ptr<DmLibrary> current = m_dm.session.currentLibrary;
-    if (!current || !holds(*current, QStringLiteral("User.SaveToRemoteLibrary"))) {
-        refuse(QStringLiteral("Error: ") + (current ? current->userId() : QString()) +
-               QStringLiteral(" does not have rights to save folders to Remote ") +
-               QStringLiteral("libraries"));
+    if (!current || !holds(*current, QStringLiteral("User.SaveToRemoteLibrary"), cause)) {
+        refuse(withCause(QStringLiteral("Error: ") + (current ? current->userId() : QString()) +
+                             QStringLiteral(" does not have rights to save folders to Remote ") +
+                             QStringLiteral("libraries"),
+                         cause));
         return false;
     }
     return true;

@@ -463,7 +463,7 @@ TEST_F(StartupTest, ALibraryDatabaseThatCannotBeOpenedStopsTheStartWithItsCause)
         const char *cause;
     };
     const Case cases[] = {
-        {"missing", [](const QString &) {}, "not found"},
+        {"missing", [](const QString &) {}, "No such file or directory"},
         {"not a database", [](const QString &file) { writeFile(file, "not a database at all"); },
          "file is not a database"},
     };

@@ -275,6 +275,35 @@ TEST(BatchRunTest, ExitCodes)
 
 // A batch move prints where its report is: the file --report names, else a new file beside the log. The
 // report names the moved folder's removal.
+// A library whose database does not open is reported as that, naming the library, its file and the cause,
+// as the target, the source, or the current library whose failure stops the start.
+TEST(BatchRunTest, ALibraryThatDoesNotOpenIsReportedWithItsFileAndTheCause)
+{
+    const std::pair<const char *, std::function<bool(QFile &)>> breakages[] = {
+        {"No such file or directory", [](QFile &) { return true; }},
+        {"Is a directory", [](QFile &file) { return QDir().mkdir(file.fileName()); }},
+        {"is not a library database", [](QFile &file) { return QFile::link("/dev/null", file.fileName()); }},
+        {"Too many levels of symbolic links", [](QFile &file) { return file.link(file.fileName()); }},
+        {"file is not a database", [](QFile &file) {
+             return file.open(QIODevice::WriteOnly) && file.write(QByteArray(4096, 'x')) > 0;
+         }}};
+    const std::tuple<QString, QString, int> roles[] = {{"ARCHIVE", "CORPORATE", ExitRefused},
+                                                       {"LEGAL", "LEGAL", ExitRefused},
+                                                       {"CORPORATE", "LEGAL", ExitStartupFailed}};
+    for (const auto &[cause, breakIt] : breakages)
+        for (const auto &[library, source, code] : roles) {
+            SCOPED_TRACE(cause + (" in " + library).toStdString());
+            BatchDemo demo;
+            QFile file(demo.path("demo/" + library.toLower() + ".db"));
+            ASSERT_TRUE(file.remove() && breakIt(file));
+            file.close();
+            EXPECT_EQ(demo.run({"--yes", "move-folder", source, "1001", "ARCHIVE"}), code);
+            EXPECT_TRUE(demo.err.contains("Library " + library + ": ") &&
+                        demo.err.contains(file.fileName()) && demo.err.contains(cause))
+                << demo.err.toStdString();
+        }
+}
+
 TEST(BatchRunTest, PrintsWhereTheReportIs)
 {
     for (const bool named : {true, false}) {

@@ -261,7 +261,9 @@ TEST(DmTool, ABrokenLibraryIsReportedInOneLineAndTheOthersAreStillChecked)
          [](const QString &, const LibraryConfig &archive) {
              ASSERT_TRUE(QFile::remove(archive.databaseFile));
          },
-         "DM installation %1: Library ARCHIVE: database file %2 not found"},
+         "DM installation %1: Library ARCHIVE: cannot open database file %2: unable to open database file "
+         "(No "
+         "such file or directory)"},
         {"locked file",
          [&locker](const QString &, const LibraryConfig &archive) {
              ASSERT_EQ(sqlite3_open(archive.databaseFile.toUtf8().constData(), &locker), SQLITE_OK);

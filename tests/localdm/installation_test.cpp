@@ -92,6 +92,8 @@ TEST_F(InstallationTest, BadFilesAreRefusedNamingTheFileAndTheFault)
         {"[Installation]\nUser=U\nLibraries=A, a\n[A]\nDatabase=a.db\n", "listed twice"},
         {"[Installation]\nUser=U\nLibraries=A\nCurrentLibrary=B\n[A]\nDatabase=a.db\n", "CurrentLibrary B"},
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nDatabase=a.db\nOwner=main\n", "unusable Owner"},
+        {"[A]\nDatabase=a\"b.db\n[Installation]\nUser=U\nLibraries=A\n",
+         "Database in section [A] runs on past its line"},
     };
     for (const auto &[text, fault] : cases) {
         write(text);

@@ -4,9 +4,12 @@
 #include "migrate/convertfolder.h"
 #include "migrate/sortfolders.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include <functional>
+
+#include <unistd.h>
 
 namespace {
 
@@ -56,6 +59,14 @@ public:
     }
     QStringList lines() { return newLogLines(); }
     void plantNow(const QString &faults) { localDm->faults() = FaultPlan::parse(faults); }
+    // A session of its own on the same files, as the next run of the program has.
+    void restart()
+    {
+        session = {};
+        connection = {};
+        plant({});
+        startInEveryLibrary();
+    }
 };
 
 // What a case moves, and where the test finds what it made.
@@ -551,6 +562,46 @@ TEST(ConvertFolderTest, MovesTheTreeOrLeavesTheSourceWhole)
         EXPECT_EQ(w.session.currentLibrary->name(), "LIB_SQL");
         EXPECT_EQ(w.window.pointer, MousePointer::Default);
         EXPECT_EQ(w.violations(), planted);
+    }
+}
+
+// A library's file deleted (kept under a second name), or renamed away with other bytes written in its
+// place, once the linking is done: the folder fails naming the library and the file, its source is kept,
+// and with the file back the check passes and the move run again in a new session ends.
+TEST(ConvertFolderTest, ALibraryFileGoneDuringTheMoveFailsTheFolderUntilItIsBack)
+{
+    for (const auto &[library, replaced] :
+         {std::pair{"LIB_ORA", false}, {"LIB_ORA", true}, {"LIB_SYB", false}, {"LIB_SYB", true}}) {
+        SCOPED_TRACE(std::string(library) + (replaced ? " replaced" : " deleted"));
+        ConvertWorld w;
+        const int x = w.folder("LIB_ORA", "X", {w.doc("LIB_ORA", "x1"), w.doc("LIB_ORA", "x2")});
+        const QString source = w.tree("LIB_ORA", x);
+        const QString file = w.builder.installation().library(library)->databaseFile, away = file + ".away";
+        QFile garbage(file);
+        const auto vanish = [&](const FolderStep &step) {
+            if (step.phase != MovePhase::Linking || step.done != step.total)
+                return;
+            ASSERT_TRUE(replaced ? QFile::rename(file, away) && garbage.open(QIODevice::WriteOnly) &&
+                                       garbage.write(QByteArray(8192, 'x')) > 0
+                                 : ::link(qPrintable(file), qPrintable(away)) == 0 && QFile::remove(file));
+        };
+        EXPECT_FALSE(ConvertFolder(*w.dm, x, "LIB_ORA", "LIB_SYB", {vanish, {}}));
+        const QString log = w.lines().join('\n');
+        EXPECT_TRUE(
+            log.contains(QString("Library %1: database file %2 was moved, deleted or replaced while open")
+                             .arg(library, file)))
+            << log.toStdString();
+
+        garbage.close();
+        QFile::remove(file);
+        ASSERT_TRUE(QFile::rename(away, file));
+        w.restart();
+        EXPECT_EQ(w.tree("LIB_ORA", x), source);
+        EXPECT_EQ(w.violations(), QStringList());
+        EXPECT_TRUE(ConvertFolder(*w.dm, x, "LIB_ORA", "LIB_SYB"));
+        EXPECT_EQ(w.tree("LIB_SYB", w.foldersNamed("LIB_SYB", "X").last()),
+                  R"(F LIB_SYB "X" | >D LIB_ORA "x1" | >D LIB_ORA "x2")");
+        EXPECT_FALSE(w.exists("LIB_ORA", x));
     }
 }
 
