@@ -12,7 +12,7 @@
 
 namespace {
 
-// The log keeps a DM error's description on a line of its own; the console keeps one line.
+// A failure as one line, by which a box repeating a failure the console printed already is known.
 QString oneLine(const QString &text)
 {
     QStringList parts;
@@ -127,11 +127,16 @@ void ConsoleWindow::processEvents()
     showMessage(CancelMessage(), MessageIcon::Information, MessageButtons::Ok);
 }
 
+// A cause the log keeps on a second line stays on a line of its own, indented under the failure.
 void ConsoleWindow::showLogFailure(bool error, const QString &text)
 {
-    const QString line = (error ? QStringLiteral("Error: ") : QStringLiteral("Warning: ")) + oneLine(text);
-    m_failuresShown.insert(line);
-    print(line);
+    const QString kind = error ? QStringLiteral("Error: ") : QStringLiteral("Warning: ");
+    m_failuresShown.insert(kind + oneLine(text));
+    QStringList lines;
+    for (const QString &part : text.split(u'\n'))
+        if (const QString trimmed = part.trimmed(); !trimmed.isEmpty())
+            lines << trimmed;
+    print(kind + lines.join(QStringLiteral("\n  ")));
 }
 
 MessageAnswer ConsoleWindow::showMessage(const QString &text, MessageIcon icon, MessageButtons buttons)
