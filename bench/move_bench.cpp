@@ -103,33 +103,61 @@ struct BenchFolder {
     QList<int> documents;
 };
 
+// CORPORATE's profiles of the bench user, written in one transaction.
+class BenchWriter {
+public:
+    explicit BenchWriter(const Installation &installation)
+        : m_db(*installation.library(Source)), m_transaction(m_db), m_builder(m_db),
+          m_user(m_db.scalar(QStringLiteral("SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = ?1"), {BenchUser})
+                     .toLongLong())
+    {
+    }
+
+    int folder(const QString &name)
+    {
+        return int(m_builder.addFolder(profile(name, LibraryBuilder::FolderApplication)).docNumber);
+    }
+    int document(const QString &name)
+    {
+        return int(m_builder.addDocument(profile(name, LibraryBuilder::AcrobatApplication)).docNumber);
+    }
+    LibraryBuilder &builder() { return m_builder; }
+    void commit()
+    {
+        m_builder.finish();
+        m_transaction.commit();
+    }
+
+private:
+    LibraryBuilder::NewProfile profile(const QString &name, qint64 application) const
+    {
+        LibraryBuilder::NewProfile profile;
+        profile.name = name;
+        profile.application = application;
+        profile.author = m_user;
+        return profile;
+    }
+
+    LibraryDatabase m_db;
+    LibraryDatabase::Transaction m_transaction;
+    LibraryBuilder m_builder;
+    const qint64 m_user;
+};
+
 // A public folder of n documents in CORPORATE, filed in scrambled name order.
 BenchFolder addBenchFolder(const Installation &installation, int n)
 {
-    LibraryDatabase db(*installation.library(Source));
-    LibraryDatabase::Transaction transaction(db);
-    LibraryBuilder builder(db);
-    const qint64 user =
-        db.scalar(QStringLiteral("SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = ?1"), {BenchUser})
-            .toLongLong();
-    LibraryBuilder::NewProfile folderProfile;
-    folderProfile.name = QStringLiteral("Bench folder");
-    folderProfile.application = LibraryBuilder::FolderApplication;
-    folderProfile.author = user;
+    BenchWriter writer(installation);
     BenchFolder folder;
-    folder.number = int(builder.addFolder(folderProfile).docNumber);
-    builder.addRootObject(folder.number, folderProfile.name);
+    const QString name = QStringLiteral("Bench folder");
+    folder.number = writer.folder(name);
+    writer.builder().addRootObject(folder.number, name);
     for (int i = 0; i < n; ++i) {
-        LibraryBuilder::NewProfile document;
-        document.name = documentName(i, n);
-        document.application = LibraryBuilder::AcrobatApplication;
-        document.author = user;
-        const int number = int(builder.addDocument(document).docNumber);
-        builder.fileItem(folder.number, number, document.name, u'D');
+        const int number = writer.document(documentName(i, n));
+        writer.builder().fileItem(folder.number, number, documentName(i, n), u'D');
         folder.documents << number;
     }
-    builder.finish();
-    transaction.commit();
+    writer.commit();
     return folder;
 }
 
@@ -137,34 +165,21 @@ BenchFolder addBenchFolder(const Installation &installation, int n)
 // holds one document. Moving the deepest recreates the whole chain above it.
 BenchFolder addBenchChain(const Installation &installation, int n)
 {
-    LibraryDatabase db(*installation.library(Source));
-    LibraryDatabase::Transaction transaction(db);
-    LibraryBuilder builder(db);
-    const qint64 user =
-        db.scalar(QStringLiteral("SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = ?1"), {BenchUser})
-            .toLongLong();
+    BenchWriter writer(installation);
     BenchFolder deepest;
     for (int level = 0; level < n; ++level) {
-        LibraryBuilder::NewProfile profile;
-        profile.name = QStringLiteral("Level %1").arg(level, 5, 10, QChar(u'0'));
-        profile.application = LibraryBuilder::FolderApplication;
-        profile.author = user;
-        const int number = int(builder.addFolder(profile).docNumber);
+        const QString name = QStringLiteral("Level %1").arg(level, 5, 10, QChar(u'0'));
+        const int number = writer.folder(name);
         if (level == 0)
-            builder.addRootObject(number, profile.name);
+            writer.builder().addRootObject(number, name);
         else
-            builder.fileItem(deepest.number, number, profile.name, u'F');
+            writer.builder().fileItem(deepest.number, number, name, u'F');
         deepest.number = number;
     }
-    LibraryBuilder::NewProfile document;
-    document.name = documentName(0, 1);
-    document.application = LibraryBuilder::AcrobatApplication;
-    document.author = user;
-    const int number = int(builder.addDocument(document).docNumber);
-    builder.fileItem(deepest.number, number, document.name, u'D');
-    deepest.documents << number;
-    builder.finish();
-    transaction.commit();
+    const int document = writer.document(documentName(0, 1));
+    writer.builder().fileItem(deepest.number, document, documentName(0, 1), u'D');
+    deepest.documents << document;
+    writer.commit();
     return deepest;
 }
 

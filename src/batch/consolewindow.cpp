@@ -2,6 +2,7 @@
 
 #include "batch/commandline.h"
 #include "dm/fusion.h"
+#include "log/activitylog.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -15,11 +16,7 @@ namespace {
 // A failure as one line, by which a box repeating a failure the console printed already is known.
 QString oneLine(const QString &text)
 {
-    QStringList parts;
-    for (const QString &part : text.split(u'\n'))
-        if (const QString trimmed = part.trimmed(); !trimmed.isEmpty())
-            parts << trimmed;
-    return parts.join(QStringLiteral(" - "));
+    return FailureLines(text).join(QStringLiteral(" - "));
 }
 
 std::atomic<int> interrupts{0};
@@ -132,11 +129,7 @@ void ConsoleWindow::showLogFailure(bool error, const QString &text)
 {
     const QString kind = error ? QStringLiteral("Error: ") : QStringLiteral("Warning: ");
     m_failuresShown.insert(kind + oneLine(text));
-    QStringList lines;
-    for (const QString &part : text.split(u'\n'))
-        if (const QString trimmed = part.trimmed(); !trimmed.isEmpty())
-            lines << trimmed;
-    print(kind + lines.join(QStringLiteral("\n  ")));
+    print(kind + FailureLines(text).join(QStringLiteral("\n  ")));
 }
 
 MessageAnswer ConsoleWindow::showMessage(const QString &text, MessageIcon icon, MessageButtons buttons)

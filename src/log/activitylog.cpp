@@ -162,3 +162,12 @@ void ActivityLog::WriteEqualsLine()
 {
     WriteLog(QString(70, u'='));
 }
+
+QStringList FailureLines(const QString &text)
+{
+    QStringList lines;
+    for (const QString &line : text.split(u'\n'))
+        if (const QString trimmed = line.trimmed(); !trimmed.isEmpty())
+            lines << trimmed;
+    return lines;
+}

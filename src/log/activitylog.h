@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <utility>
@@ -83,3 +84,7 @@ private:
     std::vector<std::pair<int, FailureListener>> m_failureListeners;
     int m_lastListenerId = 0;
 };
+
+// The lines of a failure the log told its listeners, trimmed and without the empty ones: the DM's
+// description of an error follows its number on a line of its own.
+QStringList FailureLines(const QString &text);

@@ -98,13 +98,13 @@ private:
 
     // What carrying out the plan has come to, by the plan's folders and the walk's children.
     Stage m_stage = Stage::Reading;
-    QList<int> m_numbers;      // each folder's number in the target once placed, else 0
-    QList<bool> m_placingRows; // whose placing has a report row
-    QList<bool> m_linked;      // the children linked or placed in the target
+    QList<int> m_numbers; // each folder's number in the target once placed, else 0
+    QList<bool> m_linked; // the children linked or placed in the target
     // What each folder of the plan receives: the children, and the folders of the chain below it.
     QHash<int, QList<qsizetype>> m_childrenOf;
     QHash<int, QList<int>> m_chainBelow;
     qsizetype m_childRows = 0;   // the children, in order, that have a row
+    int m_chainRows = 0;         // the folders of the chain, in order, that have a row
     QSet<ItemKey> m_removalRows; // folders whose removal has a row
     QList<int> m_toSort;         // target folders that received links, in the order of their first link
     QSet<int> m_sortPending;     // the same folders, to look up
@@ -136,7 +136,6 @@ bool FolderConversion::plan()
         return false;
     m_plan.emplace(m_dm, m_walk, PlanReading::Decisions);
     m_numbers = QList<int>(thePlan().folders().size(), 0);
-    m_placingRows = QList<bool>(thePlan().folders().size(), false);
     m_linked = QList<bool>(thePlan().children().size(), false);
     for (qsizetype i = 0; i < thePlan().children().size(); ++i)
         m_childrenOf[thePlan().children()[i].into] << i;
@@ -188,6 +187,7 @@ bool FolderConversion::recreateChain()
             if (newParent < 0)
                 return false;
             number = create(i, newParent);
+            m_chainRows = i + 1;
             if (number == 0)
                 return refuse(QStringLiteral("Error: Unable to create this folder - cannot continue."));
             if (newParent != 0)
@@ -216,7 +216,6 @@ int FolderConversion::create(int folder, int newParent)
                                   planned.library, ParentSort::Defer, &expected);
     step.write(reportItem(planned.library, planned.number, planned.name, true, made), *planned.placing(),
                made != 0);
-    m_placingRows[folder] = true;
     return made;
 }
 
@@ -297,7 +296,6 @@ bool FolderConversion::recreateChildren()
             const int newParent = m_numbers[planned.into];
             const bool twin = folder.decision == FolderDecision::JoinTwin;
             const int number = twin ? joinTwin(child, folder) : create(planned.folder, newParent);
-            m_placingRows[planned.folder] = true;
             m_childRows = i + 1;
             if (number == 0)
                 return refuse(QStringLiteral("Error: Unable to create this folder - cannot continue."));
@@ -566,9 +564,9 @@ void FolderConversion::reportUnprocessed()
         m_dm.report->write(reportItem(m_source, m_number, m_name, true, 0), ReportAction::Skipped, reason);
         return;
     }
-    for (int i = 0; i <= thePlan().selected(); ++i) {
+    for (int i = m_chainRows; i <= thePlan().selected(); ++i) {
         const PlannedFolder &folder = thePlan().folders()[i];
-        if (folder.decision != FolderDecision::Stands && !m_placingRows[i])
+        if (folder.decision != FolderDecision::Stands)
             m_dm.report->write(reportItem(folder.library, folder.number, folder.name, true, 0),
                                ReportAction::Skipped, reason);
     }

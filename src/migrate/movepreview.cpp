@@ -201,8 +201,7 @@ void PlanPrinter::fate(const PlannedFolder &folder, int index, int depth)
 {
     if (folder.fate == FolderFate::Removed)
         line(depth, QStringLiteral("Removed from library ") + folder.library);
-    else if (folder.hazards.isEmpty() ||
-             std::none_of(folder.hazards.cbegin(), folder.hazards.cend(),
+    else if (std::none_of(folder.hazards.cbegin(), folder.hazards.cend(),
                           [](const PlanHazard &h) { return h.about == PlanHazard::About::Fate; }))
         line(depth, QStringLiteral("Stays in library ") + folder.library +
                         QStringLiteral(" with the folder above it"));

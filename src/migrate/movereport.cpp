@@ -1,5 +1,6 @@
 #include "migrate/movereport.h"
 
+#include "log/activitylog.h"
 #include "log/logfilename.h"
 #include "migrate/foldersteps.h"
 
@@ -41,15 +42,10 @@ QString numberField(int number)
     return number == 0 ? QString() : NumberText(number);
 }
 
-// A logged failure as a result column shows it: without its "Error:" or "Warning:", on one line (the DM's
-// description follows the error number on a line of its own in the log).
+// A logged failure as a result column shows it: without its "Error:" or "Warning:", on one line.
 QString failureText(const QString &text)
 {
-    QStringList lines;
-    for (const QString &line : text.split(u'\n'))
-        if (const QString trimmed = line.trimmed(); !trimmed.isEmpty())
-            lines << trimmed;
-    return lines.join(QStringLiteral(" - "));
+    return FailureLines(text).join(QStringLiteral(" - "));
 }
 
 } // namespace
