@@ -146,8 +146,7 @@ bool FolderCreation::mayCreate()
     const std::shared_ptr<DmLibrary> target = FindLibrary(m_s, m_target);
     if (target && (!LibraryFlag(*target, QStringLiteral("User.CreateFolder")) ||
                    (m_isRoot && !LibraryFlag(*target, QStringLiteral("User.ManageRootFolders")))))
-        return fail(QStringLiteral("Error: ") + target->userId() +
-                    QStringLiteral(" does not have rights to manage folders in library ") + target->name());
+        return fail(NoFolderRightsLine(*target));
     return true;
 }
 

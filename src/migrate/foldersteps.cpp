@@ -80,3 +80,9 @@ void RaiseCounter(WindowSeam &window, MoveCounter which)
 {
     window.setCounter(which, NumberText(leadingInt32(window.counter(which)) + 1));
 }
+
+QString NoFolderRightsLine(const DmLibrary &library)
+{
+    return QStringLiteral("Error: ") + library.userId() +
+           QStringLiteral(" does not have rights to manage folders in library ") + library.name();
+}

@@ -29,6 +29,10 @@ QString DmErrorLine(qint32 number, const QString &description);
 // what that means.
 bool LibraryFlag(const DmLibrary &library, const QString &name);
 
+// "Error: <user> does not have rights to manage folders in library <library>": the user running the move
+// lacks a folder right there.
+QString NoFolderRightsLine(const DmLibrary &library);
+
 // The first library of the session's libraries collection whose name equals the given one ignoring
 // case; null when there is none.
 std::shared_ptr<DmLibrary> FindLibrary(const DmSession &session, const QString &libraryName);

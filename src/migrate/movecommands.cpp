@@ -377,10 +377,7 @@ bool MoveCommand::mayMove(const QString &target)
     for (const QString &right :
          {QStringLiteral("User.ManageRootFolders"), QStringLiteral("User.CreateFolder")})
         if (!holds(*library, right, cause)) {
-            refuse(withCause(QStringLiteral("Error: ") + library->userId() +
-                                 QStringLiteral(" does not have rights to manage folders in library ") +
-                                 library->name(),
-                             cause));
+            refuse(withCause(NoFolderRightsLine(*library), cause));
             return false;
         }
     const std::shared_ptr<DmLibrary> current = m_dm.session.currentLibrary;

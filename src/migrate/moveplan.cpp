@@ -133,10 +133,8 @@ public:
             parentNumber != 0 ? SubfolderNamed(m_dm, name, parentNumber, m_target).value_or(0) : 0;
         if (inParent != 0)
             return inParent;
-        if (!ConnectLibrary(m_dm, m_target)) {
-            failure = QStringLiteral("Error: Library ") + m_target + QStringLiteral(" cannot be connected");
+        if (!onTarget(failure))
             return 0;
-        }
         const SqlRows rows = FoldersNamed(m_dm, name, parentNumber, isRoot, m_target);
         if (rows.failed())
             failure = QStringLiteral("Error: Library ") + m_target +
@@ -150,10 +148,8 @@ public:
     // removes them all, so a later folder of the plan finds none.
     int leftover(const QString &name, int parentNumber, QString &failure)
     {
-        if (!ConnectLibrary(m_dm, m_target)) {
-            failure = QStringLiteral("Error: Library ") + m_target + QStringLiteral(" cannot be connected");
+        if (!onTarget(failure))
             return 0;
-        }
         const SqlRows rows = LeftoversNamed(m_dm, name, parentNumber);
         if (rows.failed())
             failure = QStringLiteral("Error: Library ") + m_target +
@@ -265,6 +261,15 @@ public:
     }
 
 private:
+    // Connects the target for a search; false, with the hazard's text, when it cannot be.
+    bool onTarget(QString &failure)
+    {
+        if (ConnectLibrary(m_dm, m_target))
+            return true;
+        failure = QStringLiteral("Error: Library ") + m_target + QStringLiteral(" cannot be connected");
+        return false;
+    }
+
     DmContext &m_dm;
     MoveWalk &m_walk;
     const QString m_target;
@@ -353,9 +358,8 @@ void MovePlan::planChain(Reader &reader)
             m_folders << folder;
             continue;
         }
-        folder.parents = parentsFound.value(i);
-        if (folder.parents > 1)
-            folder.hazards << PlanHazard{QStringLiteral("Warning: It has ") + NumberText(folder.parents) +
+        if (const int parents = parentsFound.value(i); parents > 1)
+            folder.hazards << PlanHazard{QStringLiteral("Warning: It has ") + NumberText(parents) +
                                          QStringLiteral(" parent folders: only folder #") +
                                          NumberText(row.parent) + QStringLiteral(" holds it in library ") +
                                          m_walk.target() +
@@ -574,10 +578,12 @@ int MovePlan::place(Reader &reader, PlannedFolder folder)
                     QStringLiteral(" requires unique document names and holds this name already: the folder "
                                    "cannot be saved there"),
                 true);
-        const bool made = folder.decision == FolderDecision::Make || folder.decision == FolderDecision::MakeAnew;
+        const bool made =
+            folder.decision == FolderDecision::Make || folder.decision == FolderDecision::MakeAnew;
         if (made && nameChange == NameChange::Trimmed)
             hazard(QStringLiteral("Warning: It is saved as ") + Quoted(folder.name.trimmed()) +
-                   QStringLiteral(" in library ") + target + QStringLiteral(": a name keeps no blanks at either end"));
+                   QStringLiteral(" in library ") + target +
+                   QStringLiteral(": a name keeps no blanks at either end"));
         if (made || folder.choice == TakeUpChoice::TakeUpAndCopy)
             copy();
     }

@@ -97,7 +97,6 @@ struct PlannedFolder {
     std::optional<FolderAccess> sourceAccess;
     std::optional<TrusteePlan> trustees; // the copy it gets: made, made anew, or taken up and copied again
     std::optional<FolderAccess> access;  // what it gives once placed, as far as the plan can tell
-    int parents = 0;                     // the parents the walk found for a folder of the chain
     QList<PlanHazard> hazards;
 
     ItemKey key() const { return keyOf(number, library); }
