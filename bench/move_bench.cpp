@@ -4,6 +4,7 @@
 // the installation is not.
 //
 // Usage: move_bench [--full]
+//   MOVE_BENCH_STATEMENTS=FILE writes every statement a move sends to FILE, one per line.
 //   --full adds the per-link sort path at n = 5,000 (several minutes) and the move at the same n.
 #include "dm/fusion.h"
 #include "dm/run.h"
@@ -85,8 +86,12 @@ public:
     qint32 execute(const QString &statement) override
     {
         ++m_count;
+        if (s_trace)
+            *s_trace << statement << Qt::endl;
         return LocalSql::execute(statement);
     }
+    // Where every statement is written when MOVE_BENCH_STATEMENTS names a file, to see what a move sends.
+    static inline QTextStream *s_trace = nullptr;
 
 private:
     qint64 &m_count;
@@ -390,6 +395,10 @@ int runCase(const QString &kind, int n, bool verbose)
             throw DmError(1, QStringLiteral("move_bench"), QStringLiteral("The DM session did not start"));
         const qsizetype startLines = lineCount(run.log().currentLogFileName());
         statements = 0;
+        QFile traceFile(qEnvironmentVariable("MOVE_BENCH_STATEMENTS"));
+        std::optional<QTextStream> trace;
+        if (!traceFile.fileName().isEmpty() && traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            CountingSql::s_trace = &trace.emplace(&traceFile);
         cpu = cpuSeconds();
         timer.start();
         if (kind == QStringLiteral("perlink")) {
