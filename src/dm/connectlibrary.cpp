@@ -274,29 +274,55 @@ bool setLibraryObject(DmContext &dm, const QString &name)
     return true;
 }
 
-// A fresh pass-through bound to the token and the library. False, with the reason logged, when none
-// can be created.
-bool bindPassThrough(DmContext &dm, const QString &library)
+// Puts the pass-through of the library being left aside for a switch back, where a command keeps them
+// and its session may hold no transaction; otherwise it is released, which ends its session.
+void setAsidePassThrough(DmSession &s)
+{
+    if (s.keepSql && s.sql && !s.sql.library().isEmpty() && !s.sql.mayHoldTransaction())
+        s.keptSql.insert(s.sql.library().toUpper(), s.sql);
+    s.sql.reset();
+}
+
+// The pass-through kept for the library since the command last left it, still bound to the session's
+// token; else nothing.
+PassThrough keptPassThrough(DmSession &s, const QString &library)
+{
+    PassThrough kept = s.keptSql.take(library.toUpper());
+    if (kept && kept.token() == s.securityToken && kept.isBoundTo(library))
+        return kept;
+    return {};
+}
+
+enum class Bound { Fresh, Kept, Failed };
+
+// A pass-through bound to the token and the library: the one kept for the library, else a fresh one.
+// Failed, with the reason logged, when none can be created.
+Bound bindPassThrough(DmContext &dm, const QString &library)
 {
     DmSession &s = dm.session;
     ActivityLog &log = dm.log;
-    s.sql.reset();
+    setAsidePassThrough(s);
     log.WriteLog(QStringLiteral("Setting PCDClient.PCDSQL Object"));
-    const bool created = s.sql.create(dm.factory);
+    PassThrough kept = keptPassThrough(s, library);
+    const bool created = kept || s.sql.create(dm.factory);
     log.WriteDashLine();
     if (!created) {
         log.WriteEqualsLine();
         log.WriteLog(QStringLiteral("Error: Unable to set SQL object - cannot start ") + ProductName());
         log.WriteEqualsLine();
-        return false;
+        return Bound::Failed;
     }
     log.WriteLog(QStringLiteral("Setting pSQL object"));
-    s.sql.bindToken(s.securityToken);
+    if (kept)
+        s.sql = kept;
+    else
+        s.sql.bindToken(s.securityToken);
     log.WriteDashLine();
     log.WriteLog(QStringLiteral("Setting pSQL library to ") + library);
-    s.sql.bindLibrary(library);
+    if (!kept)
+        s.sql.bindLibrary(library);
     log.WriteDashLine();
-    return true;
+    return kept ? Bound::Kept : Bound::Fresh;
 }
 
 // On the run's first connection the engine (when the pass-through does not know it) and the owner
@@ -330,11 +356,12 @@ void learnEngineAndOwner(DmContext &dm, LibraryRecord &row, const QString &libra
     log.WriteDashLine();
 }
 
-void setDialect(DmContext &dm)
+// The date format is a setting of the pass-through's session: a kept one has it already.
+void setDialect(DmContext &dm, Bound bound)
 {
     applyDialect(dm);
     const int engine = dm.session.sql.engineCode();
-    if (engine != UnknownEngine && !IsOracle(engine))
+    if (bound == Bound::Fresh && engine != UnknownEngine && !IsOracle(engine))
         readRows(dm, QStringLiteral("set dateformat mdy"));
 }
 
@@ -365,13 +392,25 @@ void learnServerVersion(DmContext &dm, LibraryRecord &row, const QString &librar
 }
 
 // The once-per-library warning when the library requires unique document names.
+// Read on every switch, so that a library setting changed meanwhile is seen, except within a command
+// that keeps what its switches learn.
 void warnUniqueNames(DmContext &dm, const QString &library)
 {
-    const std::shared_ptr<DmProperties> properties = dm.session.currentLibrary->properties();
-    if (!properties)
-        throw DmError(CannotCreateObjectError, QStringLiteral("ConnectLibrary"),
-                      QStringLiteral("The library has no property collection"));
-    const bool uniqueNames = properties->item(QStringLiteral("DOCSParms.UniqueDocNames"))->value().toBool();
+    DmSession &s = dm.session;
+    const QString key = library.toUpper();
+    std::optional<bool> known;
+    if (const auto kept = s.keptUniqueNames.constFind(key); kept != s.keptUniqueNames.cend())
+        known = *kept;
+    if (!known) {
+        const std::shared_ptr<DmProperties> properties = s.currentLibrary->properties();
+        if (!properties)
+            throw DmError(CannotCreateObjectError, QStringLiteral("ConnectLibrary"),
+                          QStringLiteral("The library has no property collection"));
+        known = properties->item(QStringLiteral("DOCSParms.UniqueDocNames"))->value().toBool();
+        if (s.keepSql)
+            s.keptUniqueNames.insert(key, *known);
+    }
+    const bool uniqueNames = *known;
     if (!uniqueNames || dm.settings.uniqueNameWarningSeen(library)) {
         if (!dm.previewWarnings)
             dm.settings.saveUniqueNameWarning(library, uniqueNames);
@@ -462,11 +501,12 @@ void learnSettings(DmContext &dm, LibraryRecord &row)
 void learnSqlLogin(DmContext &dm, LibraryRecord &row, const QString &library)
 {
     LibraryConnection &c = dm.connection;
-    if (row.sqlLogin.isEmpty() && c.settingsTablePresent)
+    if (!row.sqlLoginLoaded && c.settingsTablePresent)
         row.sqlLogin =
             readValue(dm, QStringLiteral("SELECT CHAR_VAL FROM [OWNER].QENT_SETTINGS WHERE MASTER_KEY = "
                                          "'ZIZUROVOZEV' AND SECTION_KEY = 'SQL_LOGIN' AND SUB_KEY = '") +
                               SqlEscape(library) + QStringLiteral("'"));
+    row.sqlLoginLoaded = true;
     c.sqlLoginUser = c.owner;
     c.sqlLoginPassword.clear();
     if (!row.sqlLogin.isEmpty()) {
@@ -509,14 +549,15 @@ bool switchTo(DmContext &dm, SwitchGuard &guard, const QString &name)
         return false;
     }
     const QString library = s.currentLibrary->name();
-    if (!bindPassThrough(dm, library)) {
+    const Bound bound = bindPassThrough(dm, library);
+    if (bound == Bound::Failed) {
         ReportTrapped(dm.log, QStringLiteral("ConnectLibrary"), DmError(0, QString(), QString()));
         restoreTail(dm, guard, name);
         return false;
     }
     int row = c.rowOf(name);
     learnEngineAndOwner(dm, c.rows[row], library);
-    setDialect(dm);
+    setDialect(dm, bound);
     learnServerVersion(dm, c.rows[row], library);
 
     if (s.currentLibrary->name().toUpper() != name) {

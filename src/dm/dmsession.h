@@ -16,6 +16,11 @@ struct DmSession {
     std::shared_ptr<DmLibraries> libraries;
     std::shared_ptr<DmLibrary> currentLibrary;
     PassThrough sql;
+    // While a PassThroughKeeping lives: the pass-throughs of libraries switched away from and the
+    // libraries' unique-names setting, by upper-case library name.
+    bool keepSql = false;
+    QHash<QString, PassThrough> keptSql;
+    QHash<QString, bool> keptUniqueNames;
     std::shared_ptr<DmBrowserCompanion> browserCompanion;
 
     // Slots the folder procedures fill and empty again within one call; a profile is closed before

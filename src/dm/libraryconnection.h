@@ -19,6 +19,7 @@ struct LibraryRecord {
     QString masterLibrary;
     QString parentFolder;
     QString sqlLogin; // user ":" password
+    bool sqlLoginLoaded = false;
 };
 
 // The library connection state of the run: the library table (row 0 is the spare row for a name
@@ -45,7 +46,6 @@ struct LibraryConnection {
     QString sqlLoginUser;
     QString sqlLoginPassword;
     bool firstConnectionDone = false;
-
 
     // Index of the row whose name, upper-cased, equals the given upper-case name; 0 when none.
     int rowOf(const QString &upperName) const

@@ -2,6 +2,8 @@
 
 #include "dmapi/dmapi.h"
 
+#include <QHash>
+
 #include <memory>
 
 // The session's SQL pass-through together with what it was bound to: the library and the database
@@ -29,6 +31,14 @@ public:
     // Empty while the object is bound to no library.
     QString library() const { return m_library; }
     bool isBoundTo(const QString &library) const;
+    // The security token the object was bound with.
+    QString token() const { return m_token; }
+
+    // Told of every statement sent through the object, to know whether its session may hold a
+    // transaction: one begun and not yet ended, or on Oracle any change since the last commit. A failed
+    // change counts as one that may have begun a transaction.
+    void noteSent(const QString &statement, bool succeeded);
+    bool mayHoldTransaction() const { return m_transactionDepth > 0; }
 
     bool operator==(const PassThrough &other) const = default;
 
@@ -36,4 +46,22 @@ private:
     std::shared_ptr<DmSql> m_sql;
     int m_engineCode = 0;
     QString m_library;
+    QString m_token;
+    int m_transactionDepth = 0;
+};
+
+// While one lives, a library switch keeps the pass-through of the library it leaves, unless its session
+// may hold a transaction, and a switch back takes it up again: the session's settings (the date format)
+// are sent once per library, not once per switch. The kept objects are released when it ends, so a
+// command's sessions end with the command.
+class PassThroughKeeping {
+public:
+    explicit PassThroughKeeping(struct DmSession &session);
+    ~PassThroughKeeping();
+    PassThroughKeeping(const PassThroughKeeping &) = delete;
+    PassThroughKeeping &operator=(const PassThroughKeeping &) = delete;
+
+private:
+    DmSession &m_session;
+    bool m_outer;
 };

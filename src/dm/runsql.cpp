@@ -151,6 +151,7 @@ bool RunSQL(DmContext &dm, const QString &statementText)
 
         s.sql->releaseResults();
         const qint32 status = s.sql->execute(statement);
+        s.sql.noteSent(statement, status == 0);
         if (status == 0) {
             const QString successOn = QStringLiteral("SQL Instruction Executed Successfully on ") + library;
             if (const qint64 affected = s.sql->rowsAffected(); affected != 0) {

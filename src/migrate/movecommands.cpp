@@ -43,7 +43,8 @@ QString withCause(const QString &message, const QString &cause)
 class MoveCommand::Frame {
 public:
     Frame(DmContext &dm, MoveFlags &flags, const MoveInstallation &installation)
-        : m_dm(dm), m_flags(flags), m_lock(installation.databases), m_status(dm.window.statusText())
+        : m_dm(dm), m_keeping(dm.session), m_flags(flags), m_lock(installation.databases),
+          m_status(dm.window.statusText())
     {
         try {
             if (m_dm.session.currentLibrary)
@@ -87,6 +88,9 @@ public:
 
 private:
     DmContext &m_dm;
+    // A move switches between its libraries for every folder; the pass-throughs of the command end with
+    // it, after the switch back to the library it started in.
+    PassThroughKeeping m_keeping;
     MoveFlags &m_flags;
     MoveLock m_lock;
     QString m_status;

@@ -298,3 +298,37 @@ TEST_F(ConnectLibraryTest, RemoteLibraryRowsAreFoundInAnyLetterCaseOnEveryEngine
         EXPECT_FALSE(newLogLines().join(u'\n').contains("not properly configured"));
     }
 }
+
+// Within a command each library keeps its pass-through: a switch back takes it up again without a
+// statement, unless its session held a transaction, which the switch away ends as a released object does.
+TEST_F(ConnectLibraryTest, ACommandKeepsEachLibrarysPassThroughUnlessATransactionIsOpen)
+{
+    std::optional<PassThroughKeeping> keeping(session);
+    const std::weak_ptr<ScriptedSql> sqlServer = lastSql;
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_ORA"));
+    const std::shared_ptr<ScriptedSql> oracle = lastSql;
+    const qsizetype sentBefore = sqlServer.lock()->sent.size();
+    for (const char *library : {"LIB_SQL", "LIB_ORA", "LIB_SQL"}) {
+        SCOPED_TRACE(library);
+        newLogLines();
+        ASSERT_TRUE(ConnectLibrary(*dm, library));
+        EXPECT_EQ(lastSql, oracle); // no object was created
+        EXPECT_EQ(session.sql.object(), QString(library) == "LIB_SQL" ? sqlServer.lock() : oracle);
+        EXPECT_TRUE(newLogLines().contains(QStringLiteral("Setting pSQL library to ") + library));
+    }
+    EXPECT_EQ(sqlServer.lock()->sent.size(), sentBefore);
+    EXPECT_EQ(libraryOfStatements(), "LIB_SQL");
+
+    // An insert inside a transaction left open: the switch away ends the session, which rolls it back.
+    ASSERT_TRUE(RunSQL(*dm, "BEGIN TRANSACTION"));
+    ASSERT_TRUE(RunSQL(*dm, "INSERT INTO [OWNER].QENT_SETTINGS (MASTER_KEY) VALUES ('OPEN')"));
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_ORA"));
+    ASSERT_TRUE(ConnectLibrary(*dm, "LIB_SQL"));
+    EXPECT_TRUE(sqlServer.expired());
+    EXPECT_EQ(lastSql->sent.value(0), "set dateformat mdy");
+    ASSERT_TRUE(RunSQL(*dm, "SELECT COUNT(*) FROM [OWNER].QENT_SETTINGS WHERE MASTER_KEY = 'OPEN'"));
+    EXPECT_EQ(SqlColumn(session, 1).toInt(), 0);
+
+    keeping.reset();
+    EXPECT_TRUE(session.keptSql.isEmpty());
+}
