@@ -27,7 +27,7 @@ bool LinkMemo::savesToRemoteLibrary(const std::shared_ptr<DmLibrary> &current)
     return may;
 }
 
-std::shared_ptr<DmFolder> LinkMemo::savedFolder(int number, const QString &libraryName) const
+std::shared_ptr<DmFolder> LinkMemo::openFolder(int number, const QString &libraryName) const
 {
     if (m_folder && m_folder->documentNumber() == number &&
         m_folder->libraryName().compare(libraryName, Qt::CaseInsensitive) == 0)
@@ -125,9 +125,11 @@ public:
         if (const std::shared_ptr<DmLibrary> library = findLibrary(m_parentLib)) {
             m_log.WriteLog(QStringLiteral("Opening parent folder object #") + NumberText(m_parent) +
                            QStringLiteral(" in library ") + library->name());
-            const std::shared_ptr<DmFolder> saved =
-                m_memo ? m_memo->savedFolder(m_parent, m_parentLib) : nullptr;
-            m_s.sharedFolder = saved ? saved : library->openFolder(m_parent);
+            const std::shared_ptr<DmFolder> open =
+                m_memo ? m_memo->openFolder(m_parent, m_parentLib) : nullptr;
+            m_s.sharedFolder = open ? open : library->openFolder(m_parent);
+            if (m_memo && m_s.sharedFolder)
+                m_memo->keepFolder(m_s.sharedFolder);
             m_log.WriteDashLine();
         }
         const std::shared_ptr<DmFolder> folder = m_s.sharedFolder;
@@ -206,9 +208,7 @@ public:
         const bool saved = folder->save(m_s.saveOption);
         m_log.WriteDashLine();
         // A folder whose save failed may hold changes that were never written: it is opened afresh.
-        if (m_memo && saved)
-            m_memo->keepSavedFolder(folder);
-        else if (m_memo)
+        if (m_memo && !saved)
             m_memo->forgetFolder();
         if (!saved) {
             logFolderError(folder);
@@ -232,10 +232,12 @@ public:
         }
     }
 
-    void logAdded()
+    void logAdded() { LogAdded(m_log, m_item, m_parent); }
+
+    static void LogAdded(ActivityLog &log, int item, int parent)
     {
-        m_log.WriteLog(QStringLiteral("Folder Item #") + NumberText(m_item) +
-                       QStringLiteral(" successfully added to folder #") + NumberText(m_parent) + u'.');
+        log.WriteLog(QStringLiteral("Folder Item #") + NumberText(item) +
+                     QStringLiteral(" successfully added to folder #") + NumberText(parent) + u'.');
     }
 
 private:
@@ -260,6 +262,12 @@ private:
     QString m_itemLib;
     LinkMemo *m_memo;
 };
+
+void trapped(ActivityLog &log, const DmError &error)
+{
+    ReportTrapped(log, QStringLiteral("AddFolderItem"), error);
+    log.WriteLog(QStringLiteral("Error: Adding Folder Item to folder"));
+}
 
 } // namespace
 
@@ -289,11 +297,82 @@ bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const 
             }
         }
     } catch (const DmError &error) {
-        ReportTrapped(log, QStringLiteral("AddFolderItem"), error);
-        log.WriteLog(QStringLiteral("Error: Adding Folder Item to folder"));
+        trapped(log, error);
+        // The folder may hold an add that its save never wrote.
+        if (memo)
+            memo->forgetFolder();
         result = false;
     }
     ReleaseSharedSlots(dm.session);
     log.WriteDashLine();
     return result;
+}
+
+LinkBatch::Outcome LinkBatch::add(int item, int parent, const QString &itemType, const QString &parentLib,
+                                  const QString &itemLib)
+{
+    if (!FolderStepMayStart(m_dm, QStringLiteral("AddFolderItem")))
+        return Outcome::Failed;
+    if (item == 0 || parent == 0)
+        return Outcome::Failed;
+    Q_ASSERT(m_items.isEmpty() || (parent == m_parent && parentLib == m_parentLib));
+    ActivityLog &log = m_dm.log;
+    Outcome outcome = Outcome::Failed;
+    try {
+        ItemLink link(m_dm, item, parent, itemType, parentLib, itemLib, &m_memo);
+        std::pair<int, QString> key{item, itemLib.toUpper()};
+        if (MaySaveInto(m_dm, parentLib, &m_memo) && link.openItemProfile()) {
+            if (link.alreadyInFolder()) {
+                outcome = Outcome::AlreadyThere;
+            } else if (m_keys.contains(key)) {
+                // The DM would refuse a second add of the item before the save.
+                log.WriteLog(QStringLiteral("Folder item ") + NumberText(item) +
+                             QStringLiteral(" is already being added to folder #") + NumberText(parent) +
+                             QStringLiteral(" in folder library ") + parentLib);
+                outcome = Outcome::AlreadyPending;
+            } else if (link.openParentFolder() && link.addItem()) {
+                m_parent = parent;
+                m_parentLib = parentLib;
+                m_items << item;
+                m_keys << std::move(key);
+                outcome = Outcome::Pending;
+            }
+        }
+    } catch (const DmError &error) {
+        trapped(log, error);
+        outcome = Outcome::Failed;
+    }
+    ReleaseSharedSlots(m_dm.session);
+    log.WriteDashLine();
+    return outcome;
+}
+
+bool LinkBatch::save()
+{
+    if (m_items.isEmpty())
+        return true;
+    ActivityLog &log = m_dm.log;
+    bool saved = false;
+    try {
+        ItemLink link(m_dm, 0, m_parent, QString(), m_parentLib, QString(), &m_memo);
+        // The pending items live in the folder object the memo keeps open; a link that failed after
+        // them may have left the shared slot empty.
+        m_dm.session.sharedFolder = m_memo.openFolder(m_parent, m_parentLib);
+        if (m_dm.session.sharedFolder)
+            saved = link.saveFolder();
+        else
+            log.WriteLog(QStringLiteral("Error: Folder object no longer open!"));
+    } catch (const DmError &error) {
+        trapped(log, error);
+        m_memo.forgetFolder();
+        saved = false;
+    }
+    if (saved)
+        for (const int item : std::as_const(m_items))
+            ItemLink::LogAdded(log, item, m_parent);
+    ReleaseSharedSlots(m_dm.session);
+    log.WriteDashLine();
+    m_items.clear();
+    m_keys.clear();
+    return saved;
 }

@@ -43,8 +43,9 @@ class FolderConversion {
 public:
     FolderConversion(DmContext &dm, int docNumber, const QString &sourceLib, const QString &targetLib,
                      const FolderWatch &watch)
-        : m_dm(dm), m_s(dm.session), m_log(dm.log), m_entry(dm, SessionGuard::Window::Restore),
-          m_walk(dm, docNumber, sourceLib, targetLib), m_watch(watch)
+        : m_dm(dm), m_s(dm.session), m_log(dm.log), m_keeping(m_s),
+          m_entry(dm, SessionGuard::Window::Restore), m_walk(dm, docNumber, sourceLib, targetLib),
+          m_watch(watch)
     {
         m_walk.setStop(watch.stop);
     }
@@ -62,7 +63,8 @@ private:
     void handDown(int folder, int made);
     int create(int folder, int newParent);
     int newParentOf(int folder, int number, const QString &name);
-    bool linkInto(qsizetype child, int item, const QString &itemLib);
+    void linkInto(qsizetype child, int item, const QString &itemLib);
+    void saveLinks();
     int joinTwin(const ChildRow &child, const PlannedFolder &folder);
     void toSort(int folder);
     void sortLinked();
@@ -87,6 +89,9 @@ private:
     DmContext &m_dm;
     DmSession &m_s;
     ActivityLog &m_log;
+    // The folder's steps switch between its libraries many times; a move command keeps the pass-throughs
+    // for all its folders, a conversion called alone for its own steps.
+    PassThroughKeeping m_keeping;
     SessionGuard m_entry;
     MoveWalk m_walk;
     const int m_number = m_walk.number();
@@ -109,7 +114,17 @@ private:
     QList<int> m_toSort;         // target folders that received links, in the order of their first link
     QSet<int> m_sortPending;     // the same folders, to look up
     LinkMemo m_links;            // what every link of this move learns once
-    int m_checked = 0;           // folders read back for the check, of m_checkTotal
+    LinkBatch m_batch{m_dm, m_links};
+    // The rows of the links since the last save, in order: each waits for the save of its batch, so
+    // that no row claims a link the DM has not written, and the report keeps the plan's order.
+    struct LinkRow {
+        qsizetype child;
+        ReportAction action;
+        std::optional<bool> linked; // known at once: the link failed, or the item was there before
+        QString result;
+    };
+    QList<LinkRow> m_linkRows;
+    int m_checked = 0; // folders read back for the check, of m_checkTotal
     int m_checkTotal = 0;
     const ReportStep m_reportFrom{m_dm.report};
     bool m_result = false;
@@ -209,8 +224,9 @@ bool FolderConversion::recreateChain()
 int FolderConversion::create(int folder, int newParent)
 {
     const PlannedFolder &planned = thePlan().folders()[folder];
-    const PlannedCreation expected{
-        planned.found != 0 || planned.twin < 0 ? planned.found : m_numbers[planned.twin], planned.choice};
+    const PlannedCreation expected{planned.found != 0 || planned.twin < 0 ? planned.found
+                                                                          : m_numbers[planned.twin],
+                                   planned.choice, planned.leftovers};
     const ReportStep step(m_dm.report);
     const int made = CreateFolder(m_dm, planned.name, newParent, planned.isRoot, m_target, planned.number,
                                   planned.library, ParentSort::Defer, &expected);
@@ -219,22 +235,57 @@ int FolderConversion::create(int folder, int newParent)
     return made;
 }
 
+// A folder is saved once for this many links: a save costs a transaction, while a failed one costs the
+// links of its batch, which the next run makes again.
+constexpr qsizetype LinksPerSave = 500;
+
 // The child is named in the report as the walk found it, also when the item linked is its copy.
-bool FolderConversion::linkInto(qsizetype child, int item, const QString &itemLib)
+void FolderConversion::linkInto(qsizetype child, int item, const QString &itemLib)
 {
     const ChildRow &row = m_walk.children()[child];
     const PlannedChild &planned = thePlan().children()[child];
     const int into = m_numbers[planned.into];
+    if (m_batch.folder() != into)
+        saveLinks();
     const ReportStep step(m_dm.report);
-    bool already = false;
-    const bool linked =
-        AddFolderItem(m_dm, item, into, row.type, m_target, itemLib, ParentSort::Defer, &m_links, &already);
-    step.write(reportItem(row.library, row.number, row.name, row.isFolder(), into),
-               already ? ReportAction::AlreadyLinked : planned.reported(), linked);
-    m_childRows = child + 1;
-    if (linked)
-        toSort(into);
-    return linked;
+    switch (m_batch.add(item, into, row.type, m_target, itemLib)) {
+    case LinkBatch::Outcome::Failed:
+        m_linkRows << LinkRow{child, planned.reported(), false, step.result(false)};
+        break;
+    case LinkBatch::Outcome::AlreadyThere:
+        m_linkRows << LinkRow{child, ReportAction::AlreadyLinked, true, step.result(true)};
+        break;
+    case LinkBatch::Outcome::Pending:
+        m_linkRows << LinkRow{child, planned.reported(), std::nullopt, {}};
+        break;
+    case LinkBatch::Outcome::AlreadyPending:
+        m_linkRows << LinkRow{child, ReportAction::AlreadyLinked, std::nullopt, {}};
+        break;
+    }
+    if (m_batch.pending() == 0 || m_batch.pending() >= LinksPerSave)
+        saveLinks();
+}
+
+// Saves the batch of links and gives each of its children its outcome and its row.
+void FolderConversion::saveLinks()
+{
+    const ReportStep step(m_dm.report);
+    const bool saved = m_batch.save();
+    const QString savedResult = step.result(saved);
+    const QList<ChildRow> &children = m_walk.children();
+    for (const LinkRow &link : std::as_const(m_linkRows)) {
+        const ChildRow &row = children[link.child];
+        const int into = m_numbers[thePlan().children()[link.child].into];
+        const bool linked = link.linked.value_or(saved);
+        if (m_dm.report)
+            m_dm.report->write(reportItem(row.library, row.number, row.name, row.isFolder(), into),
+                               link.action, link.linked ? link.result : savedResult);
+        m_linked[link.child] = linked;
+        m_childRows = link.child + 1;
+        if (linked)
+            toSort(into);
+    }
+    m_linkRows.clear();
 }
 
 void FolderConversion::toSort(int folder)
@@ -274,7 +325,6 @@ bool FolderConversion::recreateChildren()
     for (qsizetype i = 0; i < children.size(); ++i)
         cost += linkCost(i);
     double done = 0;
-    bool failedItems = false;
     reportProgress(MovePhase::Linking, 0, int(children.size()), 0);
     for (qsizetype i = 0; i < children.size(); ++i) {
         const ChildRow &child = children[i];
@@ -286,12 +336,14 @@ bool FolderConversion::recreateChildren()
         switch (planned.action) {
         case ChildAction::Link:
         case ChildAction::AlreadyLinked:
-            m_linked[i] = linkInto(i, child.number, child.library);
+            linkInto(i, child.number, child.library);
             break;
         case ChildAction::LinkCopy:
-            m_linked[i] = linkInto(i, m_numbers[planned.folder], m_target);
+            linkInto(i, m_numbers[planned.folder], m_target);
             break;
         case ChildAction::Place: {
+            // The new folder is filed into its parent by a save of its own, after the links before it.
+            saveLinks();
             const PlannedFolder &folder = thePlan().folders()[planned.folder];
             const int newParent = m_numbers[planned.into];
             const bool twin = folder.decision == FolderDecision::JoinTwin;
@@ -308,12 +360,12 @@ bool FolderConversion::recreateChildren()
             break;
         }
         }
-        failedItems = failedItems || !m_linked[i];
         done += linkCost(i);
         reportProgress(MovePhase::Linking, int(i + 1), int(children.size()), done / cost);
     }
+    saveLinks();
     sortLinked();
-    return !failedItems;
+    return !m_linked.contains(false);
 }
 
 void FolderConversion::sortLinked()
@@ -604,6 +656,7 @@ void FolderConversion::reportLeftInPlace()
 void FolderConversion::leave()
 {
     try {
+        saveLinks();
         reportUnprocessed();
         sortLinked();
         const qsizetype items = m_walk.children().size();

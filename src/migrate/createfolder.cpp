@@ -253,15 +253,18 @@ SqlRows FoldersNamed(DmContext &dm, const QString &FolderName, int ParentDocNumb
     return QueryRows(dm, statement);
 }
 
-SqlRows HalfMadeFolders(DmContext &dm, const QString &match)
+namespace {
+
+SqlRows halfMadeFolders(DmContext &dm, const QString &columns, const QString &match)
 {
     const DmSession &s = dm.session;
     return QueryRows(
         dm,
-        QStringLiteral(
-            "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
-            "A.SYSTEM_ID = PR.APPLICATION LEFT OUTER JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = PR.TYPIST "
-            "WHERE A.APPLICATION = 'FOLDER' AND ") +
+        QStringLiteral("SELECT ") + columns +
+            QStringLiteral(
+                " FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
+                "A.SYSTEM_ID = PR.APPLICATION LEFT OUTER JOIN [OWNER].PEOPLE T ON T.SYSTEM_ID = PR.TYPIST "
+                "WHERE A.APPLICATION = 'FOLDER' AND ") +
             match + QStringLiteral(" AND UPPER(T.USER_ID) = '") +
             SqlEscape(s.currentLibrary->userId().toUpper()) +
             QStringLiteral("' AND PR.DOCNUMBER NOT IN (SELECT FI.PARENT FROM [OWNER].FOLDER_ITEM FI) "
@@ -270,6 +273,57 @@ SqlRows HalfMadeFolders(DmContext &dm, const QString &match)
             QStringLiteral("' OR (F.PATH IS NULL AND F.DOCNUMBER IN (SELECT AL.DOCNUMBER FROM "
                            "[OWNER].ACTIVITYLOG AL WHERE AL.DOCNUMBER = F.DOCNUMBER") +
             TodaysActivityOfMover(s) + QStringLiteral(")))"));
+}
+
+} // namespace
+
+SqlRows HalfMadeFolders(DmContext &dm, const QString &match)
+{
+    return halfMadeFolders(dm, QStringLiteral("PR.DOCNUMBER"), match);
+}
+
+std::optional<QList<HalfMadeFolder>> ReadHalfMadeFolders(DmContext &dm, QString &error)
+{
+    const SqlRows rows = halfMadeFolders(
+        dm,
+        QStringLiteral(
+            "PR.DOCNUMBER, PR.DOCNAME, (SELECT COUNT(*) FROM [OWNER].FOLDER_ITEM FI LEFT OUTER JOIN "
+            "[OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY WHERE FI.DOCNUMBER = "
+            "PR.DOCNUMBER AND FI.NODE_TYPE = 'F' AND RL.LIBRARY_NAME = '") +
+            SqlEscape(dm.session.currentLibrary->name()) +
+            QStringLiteral(
+                "'), (SELECT COUNT(*) FROM [OWNER].ROOT_OBJECT RO WHERE RO.DOCNUMBER = PR.DOCNUMBER), "
+                "(SELECT COUNT(*) FROM [OWNER].ACTIVITYLOG AL WHERE AL.DOCNUMBER = PR.DOCNUMBER") +
+            TodaysActivityOfMover(dm.session) + u')',
+        QStringLiteral("1 = 1"));
+    if (rows.failed()) {
+        error = rows.errorText();
+        return std::nullopt;
+    }
+    QList<HalfMadeFolder> folders;
+    for (qsizetype r = 0; r < rows.size(); ++r)
+        folders << HalfMadeFolder{leadingInt32(rows.value(r, 1).toString()), rows.value(r, 2).toString(),
+                                  leadingInt32(rows.value(r, 3).toString()) != 0,
+                                  leadingInt32(rows.value(r, 4).toString()) != 0,
+                                  leadingInt32(rows.value(r, 5).toString()) != 0};
+    return folders;
+}
+
+QList<int> LeftoversAmong(const QList<HalfMadeFolder> &folders, const QString &FolderName,
+                          int ParentDocNumber)
+{
+    // As the search by SQL compares: the name as its literal holds it, ignoring case and trailing blanks.
+    const QString name = SqlSafe(FolderName).replace(QStringLiteral("''"), QStringLiteral("'"));
+    QList<int> found;
+    for (const HalfMadeFolder &folder : folders) {
+        QString candidate = folder.name;
+        while (candidate.endsWith(u' '))
+            candidate.chop(1);
+        if (candidate.compare(name, Qt::CaseInsensitive) == 0 && folder.number != ParentDocNumber &&
+            !folder.filedAsFolder && !folder.root && (ParentDocNumber != 0 || folder.madeToday))
+            found << folder.number;
+    }
+    return found;
 }
 
 SqlRows LeftoversNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber)
@@ -337,6 +391,12 @@ bool FolderCreation::removeHalfMade(const QList<int> &folders)
 // its run ended is where nothing finds it: it goes before its successor is made.
 bool FolderCreation::removeLeftovers()
 {
+    if (m_planned && m_planned->leftovers)
+        return asPlanned(m_planned->leftovers->value(0),
+                         m_planned->leftovers->isEmpty()
+                             ? std::nullopt
+                             : std::optional<TakeUpChoice>(TakeUpChoice::MakeAnew)) &&
+               removeHalfMade(*m_planned->leftovers);
     const SqlRows rows = LeftoversNamed(m_dm, m_name, m_parent);
     if (rows.failed())
         return fail(QStringLiteral("Error: Unable to look for a folder ") + m_quoted +

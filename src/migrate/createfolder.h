@@ -29,6 +29,10 @@
 struct PlannedCreation {
     int found = 0;
     TakeUpChoice choice = TakeUpChoice::TakeUp;
+    // The folders left half-made by an earlier run that the creation removes, as the plan read them. They
+    // are the mover's own, private and filed nowhere, so no other user can change them meanwhile, and
+    // the lock keeps the mover's other runs away: the creation need not search for them again.
+    std::optional<QList<int>> leftovers;
 };
 
 int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,
@@ -63,3 +67,18 @@ SqlRows HalfMadeFolders(DmContext &dm, const QString &match);
 // makes it, so that a run that failed and could not remove what it left leaves no duplicate after a later
 // run; a move's plan names the first of them as the folder made anew.
 SqlRows LeftoversNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber);
+
+// A folder of the current library that HalfMadeFolders finds, with what tells LeftoversNamed's apart.
+struct HalfMadeFolder {
+    int number = 0;
+    QString name;
+    bool filedAsFolder = false; // a folder of the current library holds it
+    bool root = false;
+    bool madeToday = false; // its creation's activity rows of today are still there
+};
+// Every half-made folder of the current library, read at once, so that a move of many folders searches
+// the library once rather than once per folder; nullopt, with the SQL error in error, when the read fails.
+std::optional<QList<HalfMadeFolder>> ReadHalfMadeFolders(DmContext &dm, QString &error);
+// The numbers of the folders among them that LeftoversNamed finds, in their order.
+QList<int> LeftoversAmong(const QList<HalfMadeFolder> &folders, const QString &FolderName,
+                          int ParentDocNumber);

@@ -143,27 +143,31 @@ public:
         return leadingInt32(rows.value(0, 1).toString());
     }
 
-    // The first folder left half-made by an earlier run that the creation of a folder of this name in that
-    // place removes, with any others of its name; 0 when there is none. The first creation of the name
-    // removes them all, so a later folder of the plan finds none.
-    int leftover(const QString &name, int parentNumber, QString &failure)
+    // The folders left half-made by an earlier run that the creation of a folder of this name in that
+    // place removes, the first of them made anew; the target's half-made folders are read once for the
+    // plan. The first creation of the name removes them all, so a later folder of the plan finds none.
+    QList<int> leftovers(const QString &name, int parentNumber, QString &failure)
     {
-        if (!onTarget(failure))
-            return 0;
-        const SqlRows rows = LeftoversNamed(m_dm, name, parentNumber);
-        if (rows.failed())
-            failure = QStringLiteral("Error: Library ") + m_target +
-                      QStringLiteral(" cannot be searched for a folder left half-made by an earlier run: SQL "
-                                     "error ") +
-                      rows.errorText();
-        int first = 0;
-        for (qsizetype r = 0; r < rows.size(); ++r) {
-            const int number = leadingInt32(rows.value(r, 1).toString());
-            if (!m_removed.contains(number) && first == 0)
-                first = number;
-            m_removed.insert(number);
+        if (!m_halfMade) {
+            if (!onTarget(failure))
+                return {};
+            QString error;
+            m_halfMade = ReadHalfMadeFolders(m_dm, error);
+            if (!m_halfMade) {
+                failure = QStringLiteral("Error: Library ") + m_target +
+                          QStringLiteral(" cannot be searched for a folder left half-made by an earlier run: "
+                                         "SQL error ") +
+                          error;
+                return {};
+            }
         }
-        return first;
+        QList<int> removed;
+        for (const int number : LeftoversAmong(*m_halfMade, name, parentNumber))
+            if (!m_removed.contains(number)) {
+                removed << number;
+                m_removed.insert(number);
+            }
+        return removed;
     }
 
     struct Standing {
@@ -279,6 +283,7 @@ private:
     QSet<QString> m_namesMade;
     std::optional<bool> m_uniqueNames;
     QSet<int> m_removed; // leftovers that a folder of the plan removes
+    std::optional<QList<HalfMadeFolder>> m_halfMade;
 };
 
 MovePlan::MovePlan(DmContext &dm, MoveWalk &walk, PlanReading reading)
@@ -519,12 +524,12 @@ int MovePlan::place(Reader &reader, PlannedFolder folder)
         folder.found = twinPlaced     ? standingNumber(folder.twin)
                        : parentStands ? reader.found(folder.name, parentNumber, folder.isRoot, failure)
                                       : 0;
-        const int leftover =
-            folder.found == 0 && failure.isEmpty() ? reader.leftover(folder.name, parentNumber, failure) : 0;
+        if (folder.found == 0 && failure.isEmpty())
+            folder.leftovers = reader.leftovers(folder.name, parentNumber, failure);
         if (!failure.isEmpty())
             hazard(failure, true);
-        if (leftover != 0) {
-            folder.found = leftover;
+        if (folder.leftovers && !folder.leftovers->isEmpty()) {
+            folder.found = folder.leftovers->first();
             folder.decision = FolderDecision::MakeAnew;
             folder.choice = TakeUpChoice::MakeAnew;
         } else if (folder.found == 0) {

@@ -92,6 +92,8 @@ struct PlannedFolder {
     FolderDecision decision = FolderDecision::Make;
     TakeUpChoice choice = TakeUpChoice::TakeUp; // for a folder found standing where it would be made
     int found = 0; // the target's folder taken up, made anew, refused or standing for itself
+    // The folders left half-made by an earlier run that its creation removes, when the plan looked.
+    std::optional<QList<int>> leftovers;
     int twin = -1; // the plan's folder it becomes one with, or whose new folder it takes up (chain)
     FolderFate fate = FolderFate::Removed;
     std::optional<FolderAccess> sourceAccess;

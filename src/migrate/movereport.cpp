@@ -152,15 +152,16 @@ ReportStep::ReportStep(MoveReport *report) : m_report(report)
 
 void ReportStep::write(const ReportItem &item, ReportAction action, bool done) const
 {
-    if (!m_report)
-        return;
-    QString result = QStringLiteral("ok");
-    if (!done) {
-        result = m_report->failureSince(m_mark, false);
-        if (result.isEmpty())
-            result = QStringLiteral("failed");
-    }
-    m_report->write(item, action, result);
+    if (m_report)
+        m_report->write(item, action, result(done));
+}
+
+QString ReportStep::result(bool done) const
+{
+    if (done || !m_report)
+        return QStringLiteral("ok");
+    const QString failure = m_report->failureSince(m_mark, false);
+    return failure.isEmpty() ? QStringLiteral("failed") : failure;
 }
 
 QString ReportStep::lastFailureOr(const QString &otherwise) const

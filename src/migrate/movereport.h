@@ -79,6 +79,7 @@ public:
 
     // Result "ok" when done, else the first failure logged since the step began.
     void write(const ReportItem &item, ReportAction action, bool done) const;
+    QString result(bool done) const;
     // The last failure logged since the step began, or the given text.
     QString lastFailureOr(const QString &otherwise) const;
 
