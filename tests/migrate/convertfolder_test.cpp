@@ -96,6 +96,28 @@ struct Case {
     bool documentsKept = true;
 };
 
+// The rows of a folder in the order its list links them, and in the order a full rewrite links them: by
+// display name as the database returns them.
+std::pair<QList<qint64>, QList<qint64>> listedAndRewritten(LibraryDatabase &db, int folder)
+{
+    QList<qint64> rewritten;
+    for (const QVariantList &row :
+         db.query("SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = ?1 ORDER BY DISPLAYNAME", {folder}))
+        rewritten << row[0].toLongLong();
+    QHash<qint64, qint64> next;
+    qint64 at = 0;
+    for (const QVariantList &row :
+         db.query("SELECT SYSTEM_ID, ISFIRST, NEXT FROM FOLDER_ITEM WHERE PARENT = ?1", {folder})) {
+        next.insert(row[0].toLongLong(), row[2].toLongLong());
+        if (row[1] == "Y")
+            at = row[0].toLongLong();
+    }
+    QList<qint64> listed;
+    for (; at != 0 && listed.size() <= rewritten.size(); at = next.value(at))
+        listed << at;
+    return {listed, rewritten};
+}
+
 // Lines of a tree or of texts, one per line of the text.
 QStringList shape(const char *text)
 {
@@ -703,22 +725,8 @@ TEST(ConvertFolderTest, AMovedFolderIsLinkedAsAFullRewriteLeavesItAndASecondSort
                 "SELECT SYSTEM_ID, ISFIRST, NEXT FROM FOLDER_ITEM WHERE PARENT = ?1 ORDER BY SYSTEM_ID",
                 {moved[0]});
         };
-        // A full rewrite links the rows in the order the database returns them by display name.
-        QList<qint64> expected;
-        for (const QVariantList &row :
-             db.query("SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = ?1 ORDER BY DISPLAYNAME", {moved[0]}))
-            expected << row[0].toLongLong();
+        const auto [linked, expected] = listedAndRewritten(db, moved[0]);
         ASSERT_EQ(expected.size(), 240);
-        QHash<qint64, QVariantList> byId;
-        qint64 at = 0;
-        for (const QVariantList &row : stored()) {
-            byId.insert(row[0].toLongLong(), row);
-            if (row[1] == "Y")
-                at = row[0].toLongLong();
-        }
-        QList<qint64> linked;
-        for (; at != 0 && linked.size() <= expected.size(); at = byId.value(at).value(2).toLongLong())
-            linked << at;
         EXPECT_EQ(linked, expected);
         EXPECT_EQ(w.violations(), QStringList());
 
@@ -732,6 +740,50 @@ TEST(ConvertFolderTest, AMovedFolderIsLinkedAsAFullRewriteLeavesItAndASecondSort
             EXPECT_FALSE(line.startsWith("UPDATE ")) << line.toStdString();
         EXPECT_EQ(stored(), before);
     }
+}
+
+// The links into a folder are saved in batches: a batch whose save fails leaves none of its items linked and
+// the source whole, and the next run links them and leaves the folder as a full rewrite sorts it.
+TEST(ConvertFolderTest, ABatchWhoseSaveFailsLinksNoneOfItsItemsAndTheRerunFinishes)
+{
+    ConvertWorld w;
+    QList<std::pair<QString, int>> items;
+    for (int i = 0; i < 1100; ++i)
+        items << w.doc("LIB_SQL", QString("Scan %1").arg(i * 389 % 1100, 4, 10, QChar('0')));
+    const int folder = w.folder("LIB_SQL", "Scans", items);
+    // Planted once 600 items are linked: the next save, the second batch's, fails.
+    bool planted = false;
+    const FolderWatch watch{[&](const FolderStep &step) {
+                                if (step.phase == MovePhase::Linking && step.done == 600 && !planted) {
+                                    planted = true;
+                                    w.plantNow("save:1");
+                                }
+                            },
+                            {}};
+    EXPECT_FALSE(ConvertFolder(*w.dm, folder, "LIB_SQL", "LIB_ORA", watch));
+    const QStringList lines = w.lines();
+    EXPECT_EQ(lines.filter(QRegularExpression("^Folder Item #\\d+ successfully added")).size(), 600);
+    EXPECT_TRUE(lines.contains(QRegularExpression("^Error: \\(.* 500 of 1100 item\\(s\\) of folder #\\d+ "
+                                                  "\"Scans\" were not linked in library LIB_ORA .*")))
+        << lines.join('\n').toStdString();
+    const QList<int> made = w.foldersNamed("LIB_ORA", "Scans");
+    ASSERT_EQ(made.size(), 1);
+    LibraryDatabase &db = w.builder.db("LIB_ORA");
+    EXPECT_EQ(db.scalar("SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ?1", {made[0]}).toInt(), 600);
+    EXPECT_EQ(w.builder.db("LIB_SQL")
+                  .scalar("SELECT COUNT(*) FROM FOLDER_ITEM WHERE PARENT = ?1", {folder})
+                  .toInt(),
+              1100);
+    EXPECT_EQ(w.violations(), QStringList());
+
+    w.restart();
+    ASSERT_TRUE(ConvertFolder(*w.dm, folder, "LIB_SQL", "LIB_ORA")) << w.lines().join('\n').toStdString();
+    EXPECT_EQ(w.foldersNamed("LIB_ORA", "Scans"), made);
+    const auto [linked, expected] = listedAndRewritten(db, made[0]);
+    EXPECT_EQ(expected.size(), 1100);
+    EXPECT_EQ(linked, expected);
+    EXPECT_FALSE(w.exists("LIB_SQL", folder));
+    EXPECT_EQ(w.violations(), QStringList());
 }
 
 // A deep chain is walked, planned and made level by level; the ctest timeout guards it against a walk that
