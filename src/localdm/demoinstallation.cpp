@@ -3,6 +3,7 @@
 #include "dmapi/dmerror.h"
 #include "localdm/installation.h"
 #include "localdm/librarybuilder.h"
+#include "localdm/schema.h"
 
 #include <QDate>
 #include <QDir>
@@ -532,7 +533,7 @@ QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString 
         // Written in this order so that CORPORATE and LEGAL can file documents of the libraries before them.
         for (const int i : {1, 2, 0}) {
             const LibraryConfig &config = installation.libraries[i];
-            LibraryDatabase::create(config);
+            LibraryDatabase::create(config, false);
             created << config.databaseFile;
             LibraryDatabase db(config);
             LibraryDatabase::Transaction transaction(db);
@@ -549,6 +550,8 @@ QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString 
                     writeHuge(writer);
             }
             writer.builder().finish();
+            for (const QString &statement : LibraryIndexStatements(config.owner))
+                db.exec(statement);
             transaction.commit();
         }
         // Written last: an installation file means the libraries are complete.
