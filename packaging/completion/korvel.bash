@@ -82,7 +82,7 @@ _korvel_dm()
         return
         ;;
     --size)
-        _korvel_reply "small large"
+        _korvel_reply "small large huge"
         return
         ;;
     --user) return ;;

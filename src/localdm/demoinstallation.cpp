@@ -3,6 +3,7 @@
 #include "dmapi/dmerror.h"
 #include "localdm/installation.h"
 #include "localdm/librarybuilder.h"
+#include "localdm/schema.h"
 
 #include <QDate>
 #include <QDir>
@@ -16,6 +17,12 @@ using Profile = LibraryBuilder::Profile;
 
 const QString Source = QStringLiteral("Local DM");
 constexpr qint32 DemoError = 1007;
+
+constexpr std::pair<const char *, DemoSize> SizeNames[] = {
+    {"small", DemoSize::Small},
+    {"large", DemoSize::Large},
+    {"huge", DemoSize::Huge},
+};
 
 const QString InstallationFile = QStringLiteral("installation.ini");
 const QString Corporate = QStringLiteral("CORPORATE");
@@ -401,29 +408,100 @@ void writeCorporate(DemoLibraryWriter &w, const CrossLinks &links, qint64 archiv
     w.document(scanned, QStringLiteral("Unsorted scan.pdf"));
 }
 
+// A public folder of CORPORATE whose branches each hold leaves, all folders open to DOCS_USERS:
+// 1 + branches x (1 + leaves) folders, branchDocuments in each branch and leafDocuments in each leaf.
+// Folders are named "<branch> 01" and "<leaf> 1-001", documents after their folder.
+struct BulkTree {
+    QString name;
+    QString path;
+    QString branch;
+    QString leaf;
+    int branches = 0;
+    int leaves = 0;
+    int branchDocuments = 0;
+    int leafDocuments = 0;
+};
+
+Profile writeBulkTree(DemoLibraryWriter &w, const BulkTree &tree)
+{
+    const Profile top =
+        w.publicFolder(tree.name, Access::DocsUsers, {0, QStringLiteral("B"), tree.path, 1825});
+    for (int branch = 1; branch <= tree.branches; ++branch) {
+        const Profile branchFolder = w.subfolder(
+            top, QStringLiteral("%1 %2").arg(tree.branch).arg(branch, 2, 10, QChar(u'0')), Access::DocsUsers);
+        for (int d = 1; d <= tree.branchDocuments; ++d)
+            w.document(branchFolder,
+                       QStringLiteral("%1 %2 summary %3.pdf").arg(tree.branch).arg(branch).arg(d));
+        for (int leaf = 1; leaf <= tree.leaves; ++leaf) {
+            const QString name =
+                QStringLiteral("%1 %2-%3").arg(tree.leaf).arg(branch).arg(leaf, 3, 10, QChar(u'0'));
+            const Profile leafFolder = w.subfolder(branchFolder, name, Access::DocsUsers);
+            for (int d = 1; d <= tree.leafDocuments; ++d)
+                w.document(leafFolder, QStringLiteral("%1 statement %2.pdf").arg(name).arg(d));
+        }
+    }
+    return top;
+}
+
+// Files n documents "Incoming 00001.pdf" ... in a folder, in name order.
+void writeIncoming(DemoLibraryWriter &w, const Profile &folder, int n)
+{
+    for (int d = 1; d <= n; ++d)
+        w.document(folder, QStringLiteral("Incoming %1.pdf").arg(d, 5, 10, QChar(u'0')));
+}
+
 // 1 + 10 + 990 folders holding 5,050 documents, and a folder of 5,000 documents.
 void writeBulk(DemoLibraryWriter &w)
 {
-    const Profile bulk = w.publicFolder(QStringLiteral("Bulk Archive"), Access::DocsUsers,
-                                        {0, QStringLiteral("B"), QStringLiteral("/dm/bulk"), 1825});
-    for (int region = 1; region <= 10; ++region) {
-        const Profile regionFolder =
-            w.subfolder(bulk, QStringLiteral("Region %1").arg(region, 2, 10, QChar(u'0')), Access::DocsUsers);
-        for (int d = 1; d <= 10; ++d)
-            w.document(regionFolder, QStringLiteral("Region %1 summary %2.pdf").arg(region).arg(d));
-        for (int account = 1; account <= 99; ++account) {
-            const QString name = QStringLiteral("Account %1-%2").arg(region).arg(account, 3, 10, QChar(u'0'));
-            const Profile accountFolder = w.subfolder(regionFolder, name, Access::DocsUsers);
-            for (int d = 1; d <= 5; ++d)
-                w.document(accountFolder, QStringLiteral("%1 statement %2.pdf").arg(name).arg(d));
-        }
-    }
-    const Profile inbox = w.subfolder(bulk, QStringLiteral("Bulk Inbox"), Access::DocsUsers);
-    for (int d = 1; d <= 5000; ++d)
-        w.document(inbox, QStringLiteral("Incoming %1.pdf").arg(d, 5, 10, QChar(u'0')));
+    const Profile bulk =
+        writeBulkTree(w, {QStringLiteral("Bulk Archive"), QStringLiteral("/dm/bulk"),
+                          QStringLiteral("Region"), QStringLiteral("Account"), 10, 99, 10, 5});
+    writeIncoming(w, w.subfolder(bulk, QStringLiteral("Bulk Inbox"), Access::DocsUsers), 5000);
+}
+
+// A public folder of 50,000 documents; a public tree of 1 + 99 + 9,900 folders holding 49,995
+// documents; and ten public trees of 1,001 folders and 10,000 documents each.
+void writeHuge(DemoLibraryWriter &w)
+{
+    writeIncoming(w,
+                  w.publicFolder(HugeDemoFolderName(), Access::DocsUsers,
+                                 {0, QStringLiteral("B"), QStringLiteral("/dm/inbox"), 1825}),
+                  50000);
+    writeBulkTree(w, {HugeDemoTreeName(), QStringLiteral("/dm/clients"), QStringLiteral("Branch"),
+                      QStringLiteral("Client"), 99, 100, 5, 5});
+    for (int department = 1; department <= 10; ++department)
+        writeBulkTree(w, {QStringLiteral("Department %1").arg(department, 2, 10, QChar(u'0')),
+                          QStringLiteral("/dm/departments"), QStringLiteral("Section"),
+                          QStringLiteral("File"), 10, 99, 10, 10});
 }
 
 } // namespace
+
+QStringList DemoSizeNames()
+{
+    QStringList names;
+    for (const auto &[name, size] : SizeNames)
+        names << QString::fromLatin1(name);
+    return names;
+}
+
+std::optional<DemoSize> DemoSizeFromName(const QString &name)
+{
+    for (const auto &[each, size] : SizeNames)
+        if (name == QLatin1StringView(each))
+            return size;
+    return std::nullopt;
+}
+
+QString HugeDemoFolderName()
+{
+    return QStringLiteral("Huge Inbox");
+}
+
+QString HugeDemoTreeName()
+{
+    return QStringLiteral("Huge Archive");
+}
 
 QString DemoUserName()
 {
@@ -455,7 +533,7 @@ QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString 
         // Written in this order so that CORPORATE and LEGAL can file documents of the libraries before them.
         for (const int i : {1, 2, 0}) {
             const LibraryConfig &config = installation.libraries[i];
-            LibraryDatabase::create(config);
+            LibraryDatabase::create(config, false);
             created << config.databaseFile;
             LibraryDatabase db(config);
             LibraryDatabase::Transaction transaction(db);
@@ -468,8 +546,12 @@ QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString 
                 writeCorporate(writer, links, remoteIds[i][1], remoteIds[i][2]);
                 if (size == DemoSize::Large)
                     writeBulk(writer);
+                else if (size == DemoSize::Huge)
+                    writeHuge(writer);
             }
             writer.builder().finish();
+            for (const QString &statement : LibraryIndexStatements(config.owner))
+                db.exec(statement);
             transaction.commit();
         }
         // Written last: an installation file means the libraries are complete.

@@ -1,11 +1,26 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
+
+#include <optional>
 
 enum class DemoSize {
     Small, // a few dozen folders that show every case the program must handle
     Large, // the small content plus a tree of 10,000 documents in 1,000 folders, for benchmarks
+    // The small content plus about 20,000 folders and 200,000 documents in CORPORATE, for benchmarks of
+    // big moves: among them HugeDemoFolderName() and HugeDemoTreeName().
+    Huge,
 };
+
+// The names of the sizes, smallest first, as korvel-dm takes them ("small", "large", "huge").
+QStringList DemoSizeNames();
+// The size a name of DemoSizeNames() stands for; nothing for any other text.
+std::optional<DemoSize> DemoSizeFromName(const QString &name);
+
+// Public folders of CORPORATE in the huge demo, each to be moved on its own: one folder of 50,000
+// documents, and a tree of 10,000 folders.
+QString HugeDemoFolderName();
+QString HugeDemoTreeName();
 
 // The login user a demo is made for when none is given: the system's user name in upper case.
 QString DemoUserName();

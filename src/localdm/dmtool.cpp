@@ -30,13 +30,15 @@ LocalDm openInstallation(const Invocation &invocation)
 
 int initDemo(const Invocation &invocation, QTextStream &out)
 {
-    const QString sizeName = invocation.options.value(QStringLiteral("--size"), QStringLiteral("small"));
-    if (sizeName != u"small"_qs && sizeName != u"large"_qs)
-        throw UsageError{QStringLiteral("--size must be small or large, not \"%1\"").arg(sizeName)};
+    const QString sizeName = invocation.options.value(QStringLiteral("--size"), DemoSizeNames().first());
+    const std::optional<DemoSize> size = DemoSizeFromName(sizeName);
+    if (!size) {
+        const QStringList names = DemoSizeNames();
+        throw UsageError{QStringLiteral("--size must be %1 or %2, not \"%3\"")
+                             .arg(names.mid(0, names.size() - 1).join(u", "_qs), names.last(), sizeName)};
+    }
     const QString user = invocation.options.value(QStringLiteral("--user"), DemoUserName()).trimmed();
-    out << CreateDemoInstallation(invocation.positional[0],
-                                  sizeName == u"large"_qs ? DemoSize::Large : DemoSize::Small, user)
-        << Qt::endl;
+    out << CreateDemoInstallation(invocation.positional[0], *size, user) << Qt::endl;
     return 0;
 }
 
@@ -140,7 +142,7 @@ const QList<Command> &commands()
 {
     static const QList<Command> list = {
         {u"init-demo"_qs,
-         u"DIR [--size small|large] [--user ID]"_qs,
+         u"DIR [--size "_qs + DemoSizeNames().join(u'|') + u"] [--user ID]"_qs,
          {u"--size"_qs, u"--user"_qs},
          1,
          1,

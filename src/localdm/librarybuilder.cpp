@@ -143,6 +143,9 @@ LibraryBuilder::Profile LibraryBuilder::addFolder(NewProfile profile)
     const Profile added = addDocument(profile);
     m_db.exec(QStringLiteral("INSERT INTO FOLDER (SYSTEM_ID, DOCNUMBER) VALUES (?1, ?2)"),
               {next(QStringLiteral("FOLDER.SYSTEM_ID")), added.docNumber});
+    // A folder made here has an empty list: its first item need not look for a last one.
+    if (!m_lastItem.contains(added.docNumber))
+        m_lastItem.insert(added.docNumber, 0);
     return added;
 }
 

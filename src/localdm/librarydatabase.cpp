@@ -361,7 +361,7 @@ LibraryDatabase::~LibraryDatabase()
     sqlite3_close(m_db);
 }
 
-void LibraryDatabase::create(const LibraryConfig &config)
+void LibraryDatabase::create(const LibraryConfig &config, bool indexes)
 {
     if (QFileInfo::exists(config.databaseFile))
         throw DmError(DatabaseError, Source,
@@ -373,7 +373,7 @@ void LibraryDatabase::create(const LibraryConfig &config)
     QString failure;
     if (opened == SQLITE_OK) {
         registerNoCaseCollation(db);
-        QStringList statements = LibrarySchemaStatements(QStringLiteral("main"), !config.oracle());
+        QStringList statements = LibrarySchemaStatements(QStringLiteral("main"), !config.oracle(), indexes);
         statements.prepend(QStringLiteral("BEGIN"));
         statements << QStringLiteral("COMMIT");
         for (const QString &statement : statements) {

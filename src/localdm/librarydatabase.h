@@ -28,7 +28,9 @@ public:
     LibraryDatabase &operator=(const LibraryDatabase &) = delete;
 
     // Creates a new, empty library database file with every DM table; fails when the file exists.
-    static void create(const LibraryConfig &config);
+    // Without indexes the tables lack those of LibraryIndexStatements(), which whoever fills the library
+    // then runs.
+    static void create(const LibraryConfig &config, bool indexes = true);
 
     // Adds the folder list indexes (FolderListIndexStatements) that the library file lacks, in one
     // transaction, and returns the names of those it added. Opening a library never adds them.

@@ -66,7 +66,18 @@ QStringList FolderListIndexStatements(const QString &schema)
                 .arg(schema)};
 }
 
-QStringList LibrarySchemaStatements(const QString &schema, bool caseInsensitive)
+QStringList LibraryIndexStatements(const QString &schema)
+{
+    QStringList statements;
+    for (const char *index :
+         {"FOLDER_ITEM_PARENT ON FOLDER_ITEM (PARENT)", "FOLDER_ITEM_DOCNUMBER ON FOLDER_ITEM (DOCNUMBER)",
+          "SECURITY_THING ON SECURITY (THING)", "ACTIVITYLOG_DOCNUMBER ON ACTIVITYLOG (DOCNUMBER)"})
+        statements
+            << QStringLiteral("CREATE INDEX IF NOT EXISTS %1.%2").arg(schema, QLatin1StringView(index));
+    return statements + FolderListIndexStatements(schema);
+}
+
+QStringList LibrarySchemaStatements(const QString &schema, bool caseInsensitive, bool indexes)
 {
     const QString s = schema + u'.';
     // A text column of a DM table: its length checked, compared as the library's server compares text.
@@ -114,11 +125,8 @@ QStringList LibrarySchemaStatements(const QString &schema, bool caseInsensitive)
             text("FOLDER_ITEM", "DISPLAYNAME") + QStringLiteral(", ") + text("FOLDER_ITEM", "NODE_TYPE") +
             QStringLiteral(" NOT NULL, ") + text("FOLDER_ITEM", "ISFIRST") +
             QStringLiteral(" NOT NULL DEFAULT 'N', NEXT INTEGER NOT NULL DEFAULT 0)"),
-        QStringLiteral("CREATE INDEX %1FOLDER_ITEM_PARENT ON FOLDER_ITEM (PARENT)"),
-        QStringLiteral("CREATE INDEX %1FOLDER_ITEM_DOCNUMBER ON FOLDER_ITEM (DOCNUMBER)"),
         QStringLiteral("CREATE TABLE %1SECURITY (THING INTEGER NOT NULL, PERSONORGROUP INTEGER NOT NULL, "
                        "ACCESSRIGHTS INTEGER NOT NULL)"),
-        QStringLiteral("CREATE INDEX %1SECURITY_THING ON SECURITY (THING)"),
         QStringLiteral("CREATE TABLE %1REMOTE_LIBRARIES (SYSTEM_ID INTEGER PRIMARY KEY, ") +
             text("REMOTE_LIBRARIES", "LIBRARY_NAME") + QStringLiteral(" NOT NULL, ") +
             text("REMOTE_LIBRARIES", "DATABASE_NAME") + QStringLiteral(", DATABASE_ENGINE INTEGER, ") +
@@ -132,7 +140,6 @@ QStringList LibrarySchemaStatements(const QString &schema, bool caseInsensitive)
         QStringLiteral("CREATE TABLE %1ACTIVITYLOG (SYSTEM_ID INTEGER PRIMARY KEY, DOCNUMBER INTEGER, "
                        "TYPIST INTEGER, ACTIVITYTYPE INTEGER, START_DATE TEXT, ") +
             text("ACTIVITYLOG", "DESCRIPTION") + u')',
-        QStringLiteral("CREATE INDEX %1ACTIVITYLOG_DOCNUMBER ON ACTIVITYLOG (DOCNUMBER)"),
         QStringLiteral("CREATE TABLE %1QENT_SETTINGS (") + text("QENT_SETTINGS", "MASTER_KEY") +
             QStringLiteral(", ") + text("QENT_SETTINGS", "SECTION_KEY") + QStringLiteral(", ") +
             text("QENT_SETTINGS", "SUB_KEY") + QStringLiteral(", ") + text("QENT_SETTINGS", "CHAR_VAL") +
@@ -147,7 +154,8 @@ QStringList LibrarySchemaStatements(const QString &schema, bool caseInsensitive)
     };
     for (QString &statement : statements)
         statement = statement.arg(s);
-    statements << FolderListIndexStatements(schema);
+    if (indexes)
+        statements << LibraryIndexStatements(schema);
     for (const QString &table : LibraryTableNames())
         statements << QStringLiteral("INSERT INTO %1DOCSTABLE (TABLE_NAME) VALUES ('%2')").arg(s, table);
     statements << QStringLiteral("INSERT INTO %1APPS (SYSTEM_ID, APPLICATION, DESCRIPTION) VALUES "

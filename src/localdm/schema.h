@@ -7,8 +7,14 @@
 // for user rights (DM_RIGHTS: a right held by a group), library parameters (DM_PARAMETERS) and
 // number counters (DM_COUNTERS).
 // caseInsensitive: text columns compare without regard to letter case (collation DMNOCASE), as SQL Server
-// and Sybase libraries are installed; otherwise byte by byte, as on Oracle.
-QStringList LibrarySchemaStatements(const QString &schema, bool caseInsensitive);
+// and Sybase libraries are installed; otherwise byte by byte, as on Oracle. Without indexes, the tables
+// get no index but those of their keys and unique columns: see LibraryIndexStatements().
+QStringList LibrarySchemaStatements(const QString &schema, bool caseInsensitive, bool indexes = true);
+
+// The library tables' other indexes, the folder list indexes among them; each statement does nothing where
+// its index exists already. A library filled in bulk runs them after its rows are in, within the same
+// transaction: an index built once from all rows costs less than one kept up row by row.
+QStringList LibraryIndexStatements(const QString &schema);
 
 // The indexes that find a folder's list ends and an item's predecessor without reading the folder:
 // FOLDER_ITEM by (NEXT, PARENT) and the first row of each folder. NEXT leads so that a query of a whole

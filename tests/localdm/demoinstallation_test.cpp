@@ -70,6 +70,17 @@ TEST(DemoInstallation, BothSizesPassTheCheckAndTheLargeOneIsBigEnoughForBenchmar
     EXPECT_GE(biggestFolder, 5000);
 }
 
+TEST(DemoInstallation, SizesAreKnownByTheirExactNamesOnly)
+{
+    const std::pair<QString, std::optional<DemoSize>> cases[] = {
+        {"small", DemoSize::Small}, {"large", DemoSize::Large}, {"huge", DemoSize::Huge},
+        {"Huge", std::nullopt},     {" huge", std::nullopt},    {"", std::nullopt},
+        {"medium", std::nullopt},
+    };
+    for (const auto &[name, size] : cases)
+        EXPECT_EQ(DemoSizeFromName(name), size) << name.toStdString();
+}
+
 TEST(DemoInstallation, HasOneLibraryOfEachPersonalityListingAllOthersUnderItsOwnNumbers)
 {
     DemoFixture demo;

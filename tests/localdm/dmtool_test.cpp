@@ -47,7 +47,7 @@ TEST(DmTool, BadArgumentsExitWithTwoAndTheUsage)
     const QString ini = dir.filePath("installation.ini");
     const std::pair<QStringList, QString> cases[] = {
         {{},
-         "usage: korvel-dm init-demo DIR [--size small|large] [--user ID]\n"
+         "usage: korvel-dm init-demo DIR [--size small|large|huge] [--user ID]\n"
          "       korvel-dm tree [--dm FILE] LIBRARY [DOCNUMBER]\n"
          "       korvel-dm check [--dm FILE]\n"
          "       korvel-dm sql [--dm FILE] [--] LIBRARY STATEMENT\n"
@@ -64,8 +64,8 @@ TEST(DmTool, BadArgumentsExitWithTwoAndTheUsage)
          "korvel-dm: DOCNUMBER must be a positive whole number, not \"12x\"\n" + TreeUsage},
         {{"check", "CORPORATE"}, "korvel-dm: too many arguments\nusage: korvel-dm check [--dm FILE]\n"},
         {{"init-demo"}, "korvel-dm: too few arguments\n"},
-        {{"init-demo", dir.path(), "--size", "huge"},
-         "korvel-dm: --size must be small or large, not \"huge\"\n"},
+        {{"init-demo", dir.path(), "--size", "Huge"},
+         "korvel-dm: --size must be small, large or huge, not \"Huge\"\n"},
         {{"init-demo", dir.path(), "--user= "}, "korvel-dm: --user needs a value\n"},
         {{"check", "--dm="}, "korvel-dm: --dm needs a value\n"},
     };
