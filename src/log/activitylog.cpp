@@ -108,7 +108,12 @@ void ActivityLog::writeLine(const QString &text, bool always)
         }
     }
     m_lastLogEntry = entry;
-    SetLogMenus();
+    // A move writes thousands of lines a second that verbose logging leaves out: whether the file is
+    // there is looked at no more than a few times a second.
+    if (!m_menusLooked.isValid() || m_menusLooked.hasExpired(250)) {
+        m_menusLooked.start();
+        SetLogMenus();
+    }
 }
 
 void ActivityLog::ReportError(qint32 number, const QString &source, const QString &description)
