@@ -15,8 +15,9 @@ constexpr qint32 NoLibrary = 1102;
 constexpr qint32 PlantedFailure = 1103;
 constexpr qint32 SeveralStatements = 1104;
 constexpr qint32 OutsideResult = 1106;
-// Statements the program sends are built from a few dozen templates; texts that differ only in a number
-// each take an entry, so the cache is emptied now and then rather than grown without bound.
+// Statements the program sends are built from a few dozen templates, which their shapes share; what is
+// translated text by text takes an entry per text, so each cache is emptied now and then rather than
+// grown without bound.
 constexpr qsizetype CacheSize = 256;
 
 bool onlyBlanks(const QString &text)
@@ -77,7 +78,10 @@ qint32 LocalSql::execute(const QString &statement)
         return fail(
             SqlTranslator::localError(PlantedFailure, QStringLiteral("Planted failure of this SQL statement "
                                                                      "(fault plan \"sql\").")));
-    const Prepared *entry = prepared(statement);
+    const StatementShape shape(statement);
+    const Prepared *entry = reused(shape);
+    if (!entry)
+        entry = prepared(statement);
     if (!entry)
         return m_error.number;
     switch (entry->translation.action) {
@@ -161,15 +165,67 @@ const LocalSql::Prepared *LocalSql::prepared(const QString &statement)
         }
     }
     if (m_cache.size() >= CacheSize)
-        clearCache();
+        clear(m_cache);
     return &*m_cache.insert(statement, entry);
+}
+
+const LocalSql::Prepared *LocalSql::reused(const StatementShape &shape)
+{
+    const QVariantList &values = shape.values();
+    if (values.isEmpty())
+        return nullptr;
+    auto found = m_shapes.constFind(shape.key());
+    if (found == m_shapes.constEnd()) {
+        Prepared entry{{SqlTranslation::Action::Run, {}, {}, {}}, nullptr};
+        if (const std::optional<QString> sql = shape.translate(*m_translator)) {
+            const QByteArray text = sql->toUtf8();
+            const char *tail = nullptr;
+            // Whatever keeps the shape from preparing (a text standing for a name, a table that does not
+            // exist yet, more than one statement) has each text translated and prepared as written, which
+            // reports it as it always did.
+            if (sqlite3_prepare_v3(m_database->handle(), text.constData(), int(text.size()),
+                                   SQLITE_PREPARE_PERSISTENT, &entry.statement, &tail) != SQLITE_OK ||
+                !entry.statement ||
+                !onlyBlanks(QString::fromUtf8(tail, text.constData() + text.size() - tail)) ||
+                sqlite3_bind_parameter_count(entry.statement) != values.size()) {
+                sqlite3_finalize(entry.statement);
+                entry.statement = nullptr;
+            }
+            entry.translation.sql = *sql;
+        }
+        if (m_shapes.size() >= CacheSize)
+            clear(m_shapes);
+        found = m_shapes.insert(shape.key(), entry);
+    }
+    sqlite3_stmt *statement = found->statement;
+    if (!statement)
+        return nullptr;
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant &value = values[i];
+        QByteArray text;
+        if (value.typeId() == QMetaType::QString)
+            text = value.toString().toUtf8();
+        // A value SQLite will not take as a parameter (too long) is refused as written as well, in the
+        // words the translation as written gives.
+        if ((value.typeId() == QMetaType::QString
+                 ? sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT)
+                 : sqlite3_bind_int64(statement, i + 1, value.toLongLong())) != SQLITE_OK)
+            return nullptr;
+    }
+    return &*found;
+}
+
+void LocalSql::clear(QHash<QString, Prepared> &cache)
+{
+    for (const Prepared &entry : std::as_const(cache))
+        sqlite3_finalize(entry.statement);
+    cache.clear();
 }
 
 void LocalSql::clearCache()
 {
-    for (const Prepared &entry : std::as_const(m_cache))
-        sqlite3_finalize(entry.statement);
-    m_cache.clear();
+    clear(m_cache);
+    clear(m_shapes);
 }
 
 qint32 LocalSql::control(const SqlTranslation &translation)

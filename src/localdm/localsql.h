@@ -3,6 +3,7 @@
 #include "dmapi/dmapi.h"
 #include "localdm/localdm.h"
 #include "localdm/sqltranslator.h"
+#include "localdm/statementshape.h"
 
 #include <QHash>
 #include <QList>
@@ -26,8 +27,10 @@ struct sqlite3_stmt;
 // rolled back on SQL Server and Sybase and committed on Oracle, as each server ends a session that
 // disconnects. DM calls on the same library while a transaction is open become part of it.
 //
-// Translations and prepared statements are cached by statement text for the bound library; they belong to
-// this object and are finalized with it or when it is bound to another library.
+// Translations and prepared statements are cached for the bound library: one for all the statements that
+// differ only in their literal values (see StatementShape), which are bound to it as parameters, else one
+// per statement text. They belong to this object and are finalized with it or when it is bound to another
+// library.
 class LocalSql : public DmSql {
 public:
     explicit LocalSql(std::shared_ptr<LocalDm> dm);
@@ -66,19 +69,24 @@ private:
     void endSession();
     // The translation of a statement, prepared when it runs; null when preparing failed (m_error says why).
     const Prepared *prepared(const QString &statement);
+    // The prepared statement of a shape, its parameters bound to the shape's values; null when the
+    // statements of this shape are translated one by one.
+    const Prepared *reused(const StatementShape &shape);
+    static void clear(QHash<QString, Prepared> &cache);
     void clearCache();
 
     std::shared_ptr<LocalDm> m_dm;
     QString m_token;
     LibraryDatabase *m_database = nullptr;
     std::optional<SqlTranslator> m_translator;
-    QHash<QString, Prepared> m_cache;
+    QHash<QString, Prepared> m_cache;  // by statement text
+    QHash<QString, Prepared> m_shapes; // by shape key; no statement where each text is translated
 
     SqlError m_error;
     QVariantList m_values; // the result, row after row
     int m_columns = 0;
     int m_row = 0;
     qint64 m_rowsAffected = 0;
-    int m_transactions = 0; // the server's transaction count
+    int m_transactions = 0;    // the server's transaction count
     QString m_transactionName; // of the outermost transaction
 };
