@@ -2,17 +2,12 @@
 
 #include "dmapi/dmapi.h"
 #include "localdm/localdm.h"
-#include "localdm/sqltranslator.h"
-#include "localdm/statementshape.h"
+#include "localdm/sqlstatementcache.h"
 
-#include <QHash>
 #include <QList>
 #include <QVariant>
 
 #include <memory>
-#include <optional>
-
-struct sqlite3_stmt;
 
 // The SQL pass-through of the local DM: runs one statement at a time, written for the engine its library
 // claims, on that library's SQLite connection (see SqlTranslator), and keeps the whole result until the
@@ -27,10 +22,8 @@ struct sqlite3_stmt;
 // rolled back on SQL Server and Sybase and committed on Oracle, as each server ends a session that
 // disconnects. DM calls on the same library while a transaction is open become part of it.
 //
-// Translations and prepared statements are cached for the bound library: one for all the statements that
-// differ only in their literal values (see StatementShape), which are bound to it as parameters, else one
-// per statement text. They belong to this object and are finalized with it or when it is bound to another
-// library.
+// Translations and prepared statements are those of the bound library's SqlStatementCache, which every
+// SQL object of the installation bound to that library shares.
 class LocalSql : public DmSql {
 public:
     explicit LocalSql(std::shared_ptr<LocalDm> dm);
@@ -57,30 +50,17 @@ public:
     void releaseResults() override;
 
 private:
-    struct Prepared {
-        SqlTranslation translation;
-        sqlite3_stmt *statement = nullptr;
-    };
-
     qint32 fail(const SqlError &error);
     qint32 control(const SqlTranslation &translation);
     // Runs a transaction statement on the connection; false when SQLite refused it (m_error says why).
     bool transact(const char *statement);
     void endSession();
-    // The translation of a statement, prepared when it runs; null when preparing failed (m_error says why).
-    const Prepared *prepared(const QString &statement);
-    // The prepared statement of a shape, its parameters bound to the shape's values; null when the
-    // statements of this shape are translated one by one.
-    const Prepared *reused(const StatementShape &shape);
-    static void clear(QHash<QString, Prepared> &cache);
-    void clearCache();
+    const SqlTranslator &translator() const { return m_statements->translator(); }
 
     std::shared_ptr<LocalDm> m_dm;
     QString m_token;
     LibraryDatabase *m_database = nullptr;
-    std::optional<SqlTranslator> m_translator;
-    QHash<QString, Prepared> m_cache;  // by statement text
-    QHash<QString, Prepared> m_shapes; // by shape key; no statement where each text is translated
+    SqlStatementCache *m_statements = nullptr; // the bound library's, owned by m_dm
 
     SqlError m_error;
     QVariantList m_values; // the result, row after row
