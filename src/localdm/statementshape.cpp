@@ -17,8 +17,8 @@
 //   except where a literal is syntax: a number in ORDER BY or GROUP BY is a column position, so literals
 //   there stay in the key; a text that names a table, column, alias, collation or type and a number in a
 //   type's length cannot be a parameter, so the statement does not prepare and its shape is translated
-//   as written (LocalSql). A literal glued to a word or a dot ("N'x'", "x'41'", "1e", "T.5") stays in
-//   the key, as its meaning is not the literal's alone.
+//   as written (SqlStatementCache). A literal glued to a word or a dot ("N'x'", "x'41'", "1e", "T.5") stays
+//   in the key, as its meaning is not the literal's alone.
 // - The planner sees a parameter where it saw a value, which only a partial index cares about: FOLDER_ITEM's
 //   index of first rows holds ISFIRST = 'Y', and one-character flags stay in the key.
 
