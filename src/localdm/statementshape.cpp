@@ -80,12 +80,13 @@ qsizetype markerIndex(const SqlToken &token)
     return ok ? index : -1;
 }
 
-// What SQLite reads as a parameter: "?", "?5", ":name", "@name", "#name", "$name".
+// What SQLite may read as a parameter: "?", "?5", ":name", "$name", and "@name" or "#name" also where the
+// lexer reads them inside a word ("A@B" is A and the parameter @B to SQLite).
 bool isParameterLike(const SqlToken &token)
 {
     if (token.kind == SqlTokenKind::Operator)
         return token.isOperator(u"?") || token.isOperator(u":") || token.isOperator(u"$");
-    return token.kind == SqlTokenKind::Word && (token.text.startsWith(u'@') || token.text.startsWith(u'#'));
+    return token.kind == SqlTokenKind::Word && (token.text.contains(u'@') || token.text.contains(u'#'));
 }
 
 } // namespace

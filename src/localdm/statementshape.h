@@ -12,8 +12,8 @@
 //
 // The key is the statement with each literal that may become a parameter replaced by a marker: the n-th
 // literal by the n-th marker, a text by a text, a number by a number. Literals whose value the translation
-// or SQLite's reading of the statement depends on stay in the key as written (see the constructor), so
-// two statements of one key differ only in values that a parameter carries unchanged.
+// or SQLite's reading of the statement depends on stay in the key as written, so two statements of one key
+// differ only in values that a parameter carries unchanged; statementshape.cpp says why that holds.
 class StatementShape {
 public:
     explicit StatementShape(const QString &statement);
