@@ -42,3 +42,11 @@ QString LocalDmPatchLevel()
 {
     return QString::number(KORVEL_VERSION_PATCH);
 }
+
+SqlStatementCache &LocalDm::statementCache(LibraryDatabase &database)
+{
+    std::unique_ptr<SqlStatementCache> &cache = m_statementCaches[&database];
+    if (!cache)
+        cache = std::make_unique<SqlStatementCache>(database.handle(), database.config());
+    return *cache;
+}

@@ -3,6 +3,7 @@
 #include "localdm/faultplan.h"
 #include "localdm/installation.h"
 #include "localdm/librarydatabase.h"
+#include "localdm/sqlstatementcache.h"
 
 #include <map>
 #include <memory>
@@ -13,8 +14,8 @@ QString LocalDmVersion();
 QString LocalDmPatchLevel();
 
 // What the objects of one local DM installation share: the installation, one open database per
-// library (opened on first use and kept), and the planted faults. Created once per run and held by
-// every object it hands out, so it lives as long as any of them.
+// library (opened on first use and kept) with the pass-through's statements on it, and the planted faults.
+// Created once per run and held by every object it hands out, so it lives as long as any of them.
 class LocalDm {
 public:
     // Reads the planted faults from the installation and $KORVEL_DM_FAULTS; throws DmError for bad ones.
@@ -26,6 +27,9 @@ public:
     // library that is not in the installation or whose database cannot be opened.
     LibraryDatabase &database(const QString &libraryName);
 
+    // The pass-through's translations and prepared statements on an open database of this installation.
+    SqlStatementCache &statementCache(LibraryDatabase &database);
+
     FaultPlan &faults() { return m_faults; }
 
     // The library the session works in: the installation's current library until a library is
@@ -36,6 +40,8 @@ public:
 private:
     Installation m_installation;
     std::map<QString, std::unique_ptr<LibraryDatabase>> m_databases;
+    // Declared after the databases, so that the statements are finalized before the connections close.
+    std::map<LibraryDatabase *, std::unique_ptr<SqlStatementCache>> m_statementCaches;
     FaultPlan m_faults;
     QString m_currentLibrary;
 };

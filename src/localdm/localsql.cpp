@@ -1,7 +1,8 @@
 #include "localdm/localsql.h"
 
 #include "dmapi/dmerror.h"
-#include "dmapi/sqllexer.h"
+#include "localdm/sqlstatementcache.h"
+#include "localdm/statementshape.h"
 
 #include <sqlite3.h>
 
@@ -13,18 +14,7 @@ const QString Source = QStringLiteral("Local DM");
 constexpr qint32 NotLoggedIn = 1101;
 constexpr qint32 NoLibrary = 1102;
 constexpr qint32 PlantedFailure = 1103;
-constexpr qint32 SeveralStatements = 1104;
 constexpr qint32 OutsideResult = 1106;
-// Statements the program sends are built from a few dozen templates; texts that differ only in a number
-// each take an entry, so the cache is emptied now and then rather than grown without bound.
-constexpr qsizetype CacheSize = 256;
-
-bool onlyBlanks(const QString &text)
-{
-    const SqlLexer lexer(text);
-    return lexer.next(-1) < 0;
-}
-
 } // namespace
 
 LocalSql::LocalSql(std::shared_ptr<LocalDm> dm) : m_dm(std::move(dm)) {}
@@ -32,7 +22,6 @@ LocalSql::LocalSql(std::shared_ptr<LocalDm> dm) : m_dm(std::move(dm)) {}
 LocalSql::~LocalSql()
 {
     endSession();
-    clearCache();
 }
 
 void LocalSql::setSecurityToken(const QString &token)
@@ -45,9 +34,8 @@ void LocalSql::setLibrary(const QString &libraryName)
     LibraryDatabase &database = m_dm->database(libraryName);
     endSession();
     releaseResults();
-    clearCache();
     m_database = &database;
-    m_translator.emplace(database.config());
+    m_statements = &m_dm->statementCache(database);
 }
 
 int LocalSql::databaseEngine() const
@@ -77,7 +65,10 @@ qint32 LocalSql::execute(const QString &statement)
         return fail(
             SqlTranslator::localError(PlantedFailure, QStringLiteral("Planted failure of this SQL statement "
                                                                      "(fault plan \"sql\").")));
-    const Prepared *entry = prepared(statement);
+    const StatementShape shape(statement);
+    const SqlStatementCache::Entry *entry = m_statements->reused(shape);
+    if (!entry)
+        entry = m_statements->prepared(statement, m_error);
     if (!entry)
         return m_error.number;
     switch (entry->translation.action) {
@@ -95,7 +86,7 @@ qint32 LocalSql::execute(const QString &statement)
 
     sqlite3 *db = m_database->handle();
     sqlite3_stmt *running = entry->statement;
-    if (m_translator->dialect() == SqlDialect::Oracle && m_transactions == 0 &&
+    if (translator().dialect() == SqlDialect::Oracle && m_transactions == 0 &&
         !sqlite3_stmt_readonly(running)) {
         if (!transact("BEGIN"))
             return m_error.number;
@@ -112,7 +103,7 @@ qint32 LocalSql::execute(const QString &statement)
     }
     if (step != SQLITE_DONE) {
         const SqlError error =
-            m_translator->sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+            translator().sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
         sqlite3_reset(running);
         releaseResults();
         // Some failures (a full disk, an interrupted write) end SQLite's transaction, as severe errors end
@@ -127,54 +118,9 @@ qint32 LocalSql::execute(const QString &statement)
     return 0;
 }
 
-const LocalSql::Prepared *LocalSql::prepared(const QString &statement)
-{
-    const auto cached = m_cache.constFind(statement);
-    if (cached != m_cache.constEnd())
-        return &*cached;
-    Prepared entry{m_translator->translate(statement), nullptr};
-    if (entry.translation.action == SqlTranslation::Action::Run) {
-        sqlite3 *db = m_database->handle();
-        const QByteArray sql = entry.translation.sql.toUtf8();
-        const char *tail = nullptr;
-        if (sqlite3_prepare_v3(db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                               &entry.statement, &tail) != SQLITE_OK) {
-            // Not cached: the statement may well prepare later, once the table it names exists.
-            m_error = m_translator->sqliteError(sqlite3_extended_errcode(db),
-                                                QString::fromUtf8(sqlite3_errmsg(db)));
-            return nullptr;
-        }
-        const QString rest = QString::fromUtf8(tail, sql.constData() + sql.size() - tail);
-        if (!onlyBlanks(rest)) {
-            sqlite3_finalize(entry.statement);
-            entry.statement = nullptr;
-            entry.translation = {
-                SqlTranslation::Action::Refuse,
-                {},
-                SqlTranslator::localError(SeveralStatements,
-                                          QStringLiteral("The SQL object runs one statement at a "
-                                                         "time; text follows the first: %1")
-                                              .arg(rest.trimmed())),
-                {}};
-        } else if (!entry.statement) {
-            entry.translation.action = SqlTranslation::Action::Skip; // nothing but comments
-        }
-    }
-    if (m_cache.size() >= CacheSize)
-        clearCache();
-    return &*m_cache.insert(statement, entry);
-}
-
-void LocalSql::clearCache()
-{
-    for (const Prepared &entry : std::as_const(m_cache))
-        sqlite3_finalize(entry.statement);
-    m_cache.clear();
-}
-
 qint32 LocalSql::control(const SqlTranslation &translation)
 {
-    const bool sqlServer = m_translator->dialect() == SqlDialect::SqlServer;
+    const bool sqlServer = translator().dialect() == SqlDialect::SqlServer;
     switch (translation.action) {
     case SqlTranslation::Action::Begin:
         if (m_transactions == 0) {
@@ -187,7 +133,7 @@ qint32 LocalSql::control(const SqlTranslation &translation)
     case SqlTranslation::Action::Commit:
         // Sybase and Oracle take a COMMIT without a transaction as having nothing to do.
         if (m_transactions == 0)
-            return sqlServer ? fail(m_translator->serverError(
+            return sqlServer ? fail(translator().serverError(
                                    3902, QStringLiteral("The COMMIT TRANSACTION request has no corresponding "
                                                         "BEGIN TRANSACTION.")))
                              : 0;
@@ -199,11 +145,11 @@ qint32 LocalSql::control(const SqlTranslation &translation)
         break;
     }
     if (m_transactions > 0 && !translation.name.isEmpty() && translation.name != m_transactionName)
-        return fail(m_translator->serverError(
+        return fail(translator().serverError(
             6401, QStringLiteral("Cannot roll back %1. No transaction or savepoint of that name was found.")
                       .arg(translation.name)));
     if (m_transactions == 0)
-        return sqlServer ? fail(m_translator->serverError(
+        return sqlServer ? fail(translator().serverError(
                                3903, QStringLiteral("The ROLLBACK TRANSACTION request has no corresponding "
                                                     "BEGIN TRANSACTION.")))
                          : 0;
@@ -216,7 +162,7 @@ bool LocalSql::transact(const char *statement)
     sqlite3 *db = m_database->handle();
     if (sqlite3_exec(db, statement, nullptr, nullptr, nullptr) == SQLITE_OK)
         return true;
-    fail(m_translator->sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))));
+    fail(translator().sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))));
     return false;
 }
 
@@ -225,7 +171,7 @@ void LocalSql::endSession()
     if (m_transactions == 0)
         return;
     m_transactions = 0;
-    sqlite3_exec(m_database->handle(), m_translator->dialect() == SqlDialect::Oracle ? "COMMIT" : "ROLLBACK",
+    sqlite3_exec(m_database->handle(), translator().dialect() == SqlDialect::Oracle ? "COMMIT" : "ROLLBACK",
                  nullptr, nullptr, nullptr);
 }
 

@@ -2,16 +2,12 @@
 
 #include "dmapi/dmapi.h"
 #include "localdm/localdm.h"
-#include "localdm/sqltranslator.h"
+#include "localdm/sqlstatementcache.h"
 
-#include <QHash>
 #include <QList>
 #include <QVariant>
 
 #include <memory>
-#include <optional>
-
-struct sqlite3_stmt;
 
 // The SQL pass-through of the local DM: runs one statement at a time, written for the engine its library
 // claims, on that library's SQLite connection (see SqlTranslator), and keeps the whole result until the
@@ -26,8 +22,8 @@ struct sqlite3_stmt;
 // rolled back on SQL Server and Sybase and committed on Oracle, as each server ends a session that
 // disconnects. DM calls on the same library while a transaction is open become part of it.
 //
-// Translations and prepared statements are cached by statement text for the bound library; they belong to
-// this object and are finalized with it or when it is bound to another library.
+// Translations and prepared statements are those of the bound library's SqlStatementCache, which every
+// SQL object of the installation bound to that library shares.
 class LocalSql : public DmSql {
 public:
     explicit LocalSql(std::shared_ptr<LocalDm> dm);
@@ -54,31 +50,23 @@ public:
     void releaseResults() override;
 
 private:
-    struct Prepared {
-        SqlTranslation translation;
-        sqlite3_stmt *statement = nullptr;
-    };
-
     qint32 fail(const SqlError &error);
     qint32 control(const SqlTranslation &translation);
     // Runs a transaction statement on the connection; false when SQLite refused it (m_error says why).
     bool transact(const char *statement);
     void endSession();
-    // The translation of a statement, prepared when it runs; null when preparing failed (m_error says why).
-    const Prepared *prepared(const QString &statement);
-    void clearCache();
+    const SqlTranslator &translator() const { return m_statements->translator(); }
 
     std::shared_ptr<LocalDm> m_dm;
     QString m_token;
     LibraryDatabase *m_database = nullptr;
-    std::optional<SqlTranslator> m_translator;
-    QHash<QString, Prepared> m_cache;
+    SqlStatementCache *m_statements = nullptr; // the bound library's, owned by m_dm
 
     SqlError m_error;
     QVariantList m_values; // the result, row after row
     int m_columns = 0;
     int m_row = 0;
     qint64 m_rowsAffected = 0;
-    int m_transactions = 0; // the server's transaction count
+    int m_transactions = 0;    // the server's transaction count
     QString m_transactionName; // of the outermost transaction
 };
