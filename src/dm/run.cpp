@@ -1,5 +1,7 @@
 #include "dm/run.h"
 
+#include <QFileInfo>
+
 #include "dm/errornumbers.h"
 #include "dm/fusion.h"
 #include "dm/runsql.h"
@@ -23,6 +25,11 @@ Run::Run(const QString &settingsDirectory, std::unique_ptr<DmFactory> factory, W
     : m_factory(std::move(factory)), m_store(settingsDirectory), m_settings(m_store),
       m_log(window, std::move(clock)), m_dm{*m_factory, m_session, m_connection, m_log, window, m_settings}
 {
+    // Without TZ the C library reads the system's zone file again at every local time it works out, and
+    // the log and the SQL runner work out several for each statement of a move. Naming the same file
+    // lets it read the file once.
+    if (qEnvironmentVariableIsEmpty("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
+        qputenv("TZ", ":/etc/localtime");
 }
 
 void Run::readRegistryFacts(const DmClientFacts &fallback)

@@ -226,7 +226,7 @@ int FolderConversion::create(int folder, int newParent)
     const PlannedFolder &planned = thePlan().folders()[folder];
     const PlannedCreation expected{planned.found != 0 || planned.twin < 0 ? planned.found
                                                                           : m_numbers[planned.twin],
-                                   planned.choice, planned.leftovers};
+                                   planned.choice, planned.leftovers, planned.sourceAccess};
     const ReportStep step(m_dm.report);
     const int made = CreateFolder(m_dm, planned.name, newParent, planned.isRoot, m_target, planned.number,
                                   planned.library, ParentSort::Defer, &expected);

@@ -48,6 +48,10 @@ private:
     bool findBySql();
     bool removeHalfMade(const QList<int> &folders);
     bool removeLeftovers();
+    std::optional<FolderAccess> plannedSourceAccess() const
+    {
+        return m_planned ? m_planned->sourceAccess : std::nullopt;
+    }
     bool reuse(int found);
     bool asPlanned(int found, std::optional<TakeUpChoice> choice);
     bool createObject();
@@ -449,7 +453,8 @@ bool FolderCreation::reuse(int found)
         m_result = 0;
         return removeHalfMade({found});
     case TakeUpChoice::TakeUpAndCopy:
-        if (CopyFolderSecurity(m_dm, m_sourceLib, m_sourceDoc, m_target, found) != SecurityOutcome::Copied)
+        if (CopyFolderSecurity(m_dm, m_sourceLib, m_sourceDoc, m_target, found, plannedSourceAccess()) !=
+            SecurityOutcome::Copied)
             m_result = 0;
         return false;
     case TakeUpChoice::TakeUp:
@@ -726,7 +731,8 @@ bool FolderCreation::inheritFromParent()
 // fails all the same, so that its source is kept.
 bool FolderCreation::copySecurity()
 {
-    const SecurityOutcome outcome = CopyFolderSecurity(m_dm, m_sourceLib, m_sourceDoc, m_target, m_number);
+    const SecurityOutcome outcome =
+        CopyFolderSecurity(m_dm, m_sourceLib, m_sourceDoc, m_target, m_number, plannedSourceAccess());
     m_secured = outcome != SecurityOutcome::Unsecured;
     if (outcome == SecurityOutcome::Copied)
         return true;

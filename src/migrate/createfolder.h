@@ -33,6 +33,8 @@ struct PlannedCreation {
     // are the mover's own, private and filed nowhere, so no other user can change them meanwhile, and
     // the lock keeps the mover's other runs away: the creation need not search for them again.
     std::optional<QList<int>> leftovers;
+    // The source's access as the plan read it, for the security copy.
+    std::optional<FolderAccess> sourceAccess;
 };
 
 int CreateFolder(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,

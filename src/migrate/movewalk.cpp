@@ -285,7 +285,14 @@ bool MoveWalk::walkChildren()
         }
         m_log.WriteDashLine();
     }
-    return !containsItself(keyOf(m_number, m_source));
+    for (qsizetype i = 0; i < m_children.size(); ++i) {
+        const ChildRow &child = m_children[i];
+        if (child.isFolder() && !standsForItself(child.library))
+            m_subfoldersOf[child.parentKey()] << i;
+    }
+    const bool looped = containsItself(keyOf(m_number, m_source));
+    m_subfoldersOf.clear();
+    return !looped;
 }
 
 // A folder met again below itself, through any number of levels, is a cycle. One met again elsewhere
@@ -293,9 +300,9 @@ bool MoveWalk::walkChildren()
 bool MoveWalk::containsItself(const ItemKey &folder)
 {
     m_open.insert(folder);
-    for (const ChildRow &child : std::as_const(m_children)) {
-        if (child.parentKey() != folder || !child.isFolder() || standsForItself(child.library) ||
-            m_closed.contains(child.key()))
+    for (const qsizetype i : m_subfoldersOf.value(folder)) {
+        const ChildRow &child = m_children[i];
+        if (m_closed.contains(child.key()))
             continue;
         if (m_open.contains(child.key())) {
             cycle(child.number, child.name, child.library,

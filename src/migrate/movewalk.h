@@ -134,6 +134,7 @@ private:
     std::function<bool()> m_stop;
     bool m_stopped = false;
     QSet<ItemKey> m_open, m_closed; // folders of the tree being searched for a cycle, and those done
+    QHash<ItemKey, QList<qsizetype>> m_subfoldersOf; // the subfolder rows by their parent, for that search
 };
 
 // The line of equals signs that frames the move of one folder in the log.

@@ -77,9 +77,11 @@ bool runChecked(DmContext &dm, const QString &statement, qint64 *affected = null
 // The copy of one folder's security, step by step; each step answers false once the copy has failed.
 class SecurityCopy {
 public:
-    SecurityCopy(DmContext &dm, QString sourceLib, int sourceDoc, QString targetLib, int docNumber)
+    SecurityCopy(DmContext &dm, QString sourceLib, int sourceDoc, QString targetLib, int docNumber,
+                 const std::optional<FolderAccess> &source)
         : m_dm(dm), m_log(dm.log), m_sourceLib(std::move(sourceLib)), m_sourceDoc(sourceDoc),
-          m_targetLib(std::move(targetLib)), m_docNumber(docNumber), m_n(NumberText(docNumber))
+          m_targetLib(std::move(targetLib)), m_docNumber(docNumber), m_n(NumberText(docNumber)),
+          m_source(source)
     {
     }
 
@@ -88,6 +90,7 @@ public:
 private:
     SecurityOutcome copy();
     bool readSource();
+    bool listTrustees();
     bool openOutcome();
     bool restrictedOutcome();
     void logTrusteesAdded();
@@ -116,7 +119,7 @@ SecurityOutcome SecurityCopy::run()
 
 SecurityOutcome SecurityCopy::copy()
 {
-    const bool sourceRead = ConnectLibrary(m_dm, m_sourceLib) && readSource();
+    const bool sourceRead = m_source ? listTrustees() : ConnectLibrary(m_dm, m_sourceLib) && readSource();
     if (!ConnectLibrary(m_dm, m_targetLib)) {
         m_log.WriteLog(QStringLiteral("Error: Unable to connect to library ") + m_targetLib +
                        QStringLiteral(" to set the security of folder #") + m_n);
@@ -142,6 +145,11 @@ bool SecurityCopy::readSource()
         m_failure = QStringLiteral("the trustees of the source folder could not be read");
         return false;
     }
+    return listTrustees();
+}
+
+bool SecurityCopy::listTrustees()
+{
     // A folder without security rows has nothing to count: it goes straight to open access.
     if (m_source->rowCount() == 0)
         return true;
@@ -377,11 +385,12 @@ std::optional<bool> TrusteeKnown(DmContext &dm, const FolderTrustee &trustee)
 }
 
 SecurityOutcome CopyFolderSecurity(DmContext &dm, const QString &SourceLib, int SourceDocNumber,
-                                   const QString &TargetLib, int docNumber)
+                                   const QString &TargetLib, int docNumber,
+                                   const std::optional<FolderAccess> &sourceAccess)
 {
     if (SourceLib.isEmpty() || SourceDocNumber == 0)
         return SecurityOutcome::Copied;
-    return SecurityCopy(dm, SourceLib, SourceDocNumber, TargetLib, docNumber).run();
+    return SecurityCopy(dm, SourceLib, SourceDocNumber, TargetLib, docNumber, sourceAccess).run();
 }
 
 bool RestrictToMover(DmContext &dm, int docNumber, const QString &lostAccess)

@@ -65,9 +65,11 @@ enum class SecurityOutcome {
 // for an open source, else its trustees, each looked up by id in the target. Any failure (a library
 // that cannot be connected, a refused statement, no trustee known in the target) restricts the folder
 // to the user running the move and logs who lost access. Leaves the connection on TargetLib when it
-// could be reached and the shared profile slot empty.
+// could be reached and the shared profile slot empty. A move hands the source's access as its plan read
+// it (sourceAccess): the check before removal reads it again and keeps the source where it changed since.
 SecurityOutcome CopyFolderSecurity(DmContext &dm, const QString &SourceLib, int SourceDocNumber,
-                                   const QString &TargetLib, int docNumber);
+                                   const QString &TargetLib, int docNumber,
+                                   const std::optional<FolderAccess> &sourceAccess = std::nullopt);
 
 // Restricts folder docNumber of the current library to the user running the move (DEFAULT_RIGHTS 1,
 // that user alone with rights 255) and logs that lostAccess has no access to it. False when a
