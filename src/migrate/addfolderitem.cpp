@@ -353,6 +353,13 @@ bool LinkBatch::save()
         return true;
     ActivityLog &log = m_dm.log;
     bool saved = false;
+    // A session lost meanwhile, which the user chose to end, gets no more writes.
+    if (!FolderStepMayStart(m_dm, QStringLiteral("AddFolderItem"))) {
+        m_memo.forgetFolder();
+        m_items.clear();
+        m_keys.clear();
+        return false;
+    }
     try {
         ItemLink link(m_dm, 0, m_parent, QString(), m_parentLib, QString(), &m_memo);
         // The pending items live in the folder object the memo keeps open; a link that failed after
