@@ -397,20 +397,19 @@ void learnServerVersion(DmContext &dm, LibraryRecord &row, const QString &librar
 void warnUniqueNames(DmContext &dm, const QString &library)
 {
     DmSession &s = dm.session;
-    const QString key = library.toUpper();
-    std::optional<bool> known;
-    if (const auto kept = s.keptUniqueNames.constFind(key); kept != s.keptUniqueNames.cend())
-        known = *kept;
-    if (!known) {
+    const auto kept = s.keptUniqueNames.constFind(library.toUpper());
+    bool uniqueNames = false;
+    if (kept != s.keptUniqueNames.cend()) {
+        uniqueNames = *kept;
+    } else {
         const std::shared_ptr<DmProperties> properties = s.currentLibrary->properties();
         if (!properties)
             throw DmError(CannotCreateObjectError, QStringLiteral("ConnectLibrary"),
                           QStringLiteral("The library has no property collection"));
-        known = properties->item(QStringLiteral("DOCSParms.UniqueDocNames"))->value().toBool();
+        uniqueNames = properties->item(QStringLiteral("DOCSParms.UniqueDocNames"))->value().toBool();
         if (s.keepSql)
-            s.keptUniqueNames.insert(key, *known);
+            s.keptUniqueNames.insert(library.toUpper(), uniqueNames);
     }
-    const bool uniqueNames = *known;
     if (!uniqueNames || dm.settings.uniqueNameWarningSeen(library)) {
         if (!dm.previewWarnings)
             dm.settings.saveUniqueNameWarning(library, uniqueNames);

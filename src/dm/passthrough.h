@@ -6,6 +6,8 @@
 
 #include <memory>
 
+struct DmSession;
+
 // The session's SQL pass-through together with what it was bound to: the library and the database
 // engine code the object reported for it. Only create() and bindLibrary() bind, so the engine code and
 // the library can never belong to another object than the one held. Copies share the DM object.
@@ -56,7 +58,7 @@ private:
 // command's sessions end with the command.
 class PassThroughKeeping {
 public:
-    explicit PassThroughKeeping(struct DmSession &session);
+    explicit PassThroughKeeping(DmSession &session);
     ~PassThroughKeeping();
     PassThroughKeeping(const PassThroughKeeping &) = delete;
     PassThroughKeeping &operator=(const PassThroughKeeping &) = delete;

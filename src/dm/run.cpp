@@ -1,7 +1,5 @@
 #include "dm/run.h"
 
-#include <QFileInfo>
-
 #include "dm/errornumbers.h"
 #include "dm/fusion.h"
 #include "dm/runsql.h"
@@ -10,6 +8,7 @@
 #include "settings/leadingnumber.h"
 #include "settings/product.h"
 
+#include <QFileInfo>
 #include <QLocale>
 
 namespace {

@@ -6,6 +6,8 @@
 #include "migrate/movereport.h"
 #include "migrate/sortfolders.h"
 
+#include <utility>
+
 std::shared_ptr<DmLibrary> LinkMemo::library(const DmSession &session, const QString &libraryName)
 {
     const QString key = libraryName.toUpper();
@@ -272,8 +274,7 @@ void trapped(ActivityLog &log, const DmError &error)
 } // namespace
 
 bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const QString &ItemType,
-                   const QString &ParentLib, const QString &ItemLib, ParentSort sort, LinkMemo *memo,
-                   bool *alreadyThere)
+                   const QString &ParentLib, const QString &ItemLib, ParentSort sort)
 {
     if (!FolderStepMayStart(dm, QStringLiteral("AddFolderItem")))
         return false;
@@ -283,11 +284,9 @@ bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const 
 
     bool result = false;
     try {
-        ItemLink link(dm, ItemDocNumber, ParentDocNumber, ItemType, ParentLib, ItemLib, memo);
-        if (MaySaveInto(dm, ParentLib, memo) && link.openItemProfile()) {
+        ItemLink link(dm, ItemDocNumber, ParentDocNumber, ItemType, ParentLib, ItemLib, nullptr);
+        if (MaySaveInto(dm, ParentLib) && link.openItemProfile()) {
             if (link.alreadyInFolder()) {
-                if (alreadyThere)
-                    *alreadyThere = true;
                 result = true;
             } else if (link.openParentFolder() && link.addItem() && link.saveFolder()) {
                 if (sort == ParentSort::Sort)
@@ -298,9 +297,6 @@ bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const 
         }
     } catch (const DmError &error) {
         trapped(log, error);
-        // The folder may hold an add that its save never wrote.
-        if (memo)
-            memo->forgetFolder();
         result = false;
     }
     ReleaseSharedSlots(dm.session);
@@ -315,7 +311,7 @@ LinkBatch::Outcome LinkBatch::add(int item, int parent, const QString &itemType,
         return Outcome::Failed;
     if (item == 0 || parent == 0)
         return Outcome::Failed;
-    Q_ASSERT(m_items.isEmpty() || (parent == m_parent && parentLib == m_parentLib));
+    Q_ASSERT(m_pending.isEmpty() || (parent == m_parent && parentLib == m_parentLib));
     ActivityLog &log = m_dm.log;
     Outcome outcome = Outcome::Failed;
     try {
@@ -324,7 +320,7 @@ LinkBatch::Outcome LinkBatch::add(int item, int parent, const QString &itemType,
         if (MaySaveInto(m_dm, parentLib, &m_memo) && link.openItemProfile()) {
             if (link.alreadyInFolder()) {
                 outcome = Outcome::AlreadyThere;
-            } else if (m_keys.contains(key)) {
+            } else if (m_pending.contains(key)) {
                 // The DM would refuse a second add of the item before the save.
                 log.WriteLog(QStringLiteral("Folder item ") + NumberText(item) +
                              QStringLiteral(" is already being added to folder #") + NumberText(parent) +
@@ -333,8 +329,7 @@ LinkBatch::Outcome LinkBatch::add(int item, int parent, const QString &itemType,
             } else if (link.openParentFolder() && link.addItem()) {
                 m_parent = parent;
                 m_parentLib = parentLib;
-                m_items << item;
-                m_keys << std::move(key);
+                m_pending << std::move(key);
                 outcome = Outcome::Pending;
             }
         }
@@ -349,17 +344,16 @@ LinkBatch::Outcome LinkBatch::add(int item, int parent, const QString &itemType,
 
 bool LinkBatch::save()
 {
-    if (m_items.isEmpty())
+    if (m_pending.isEmpty())
         return true;
-    ActivityLog &log = m_dm.log;
-    bool saved = false;
+    const QList<std::pair<int, QString>> pending = std::exchange(m_pending, {});
     // A session lost meanwhile, which the user chose to end, gets no more writes.
     if (!FolderStepMayStart(m_dm, QStringLiteral("AddFolderItem"))) {
         m_memo.forgetFolder();
-        m_items.clear();
-        m_keys.clear();
         return false;
     }
+    ActivityLog &log = m_dm.log;
+    bool saved = false;
     try {
         ItemLink link(m_dm, 0, m_parent, QString(), m_parentLib, QString(), &m_memo);
         // The pending items live in the folder object the memo keeps open; a link that failed after
@@ -372,14 +366,11 @@ bool LinkBatch::save()
     } catch (const DmError &error) {
         trapped(log, error);
         m_memo.forgetFolder();
-        saved = false;
     }
     if (saved)
-        for (const int item : std::as_const(m_items))
+        for (const auto &[item, library] : pending)
             ItemLink::LogAdded(log, item, m_parent);
     ReleaseSharedSlots(m_dm.session);
     log.WriteDashLine();
-    m_items.clear();
-    m_keys.clear();
     return saved;
 }

@@ -8,12 +8,12 @@
 // into one folder defers the sort and calls SortFolders once at the end.
 enum class ParentSort { Sort, Defer };
 
-// What AddFolderItem learns from the DM that holds for every item a caller links in one run of links:
+// What linking learns from the DM that holds for every item a LinkBatch links in one run of links:
 // the library objects found by name in the libraries collection, whether the user may save into the
-// receiving folder's library, and the receiving folder object itself, kept open while it holds nothing
-// that a failed save left unwritten. A caller that links many items keeps one memo for the run, so that
-// each item costs the same DM calls whatever the folder's size; every log line of each link is still
-// written. The memo holds DM objects: it must not outlive the session they came from.
+// receiving folder object itself, kept open while it holds nothing that a failed save left unwritten. A
+// caller that links many items keeps one memo for the run, so that each item costs the same DM calls
+// whatever the folder's size; every log line of each link is still written. The memo holds DM objects: it
+// must not outlive the session they came from.
 class LinkMemo {
 public:
     std::shared_ptr<DmLibrary> library(const DmSession &session, const QString &libraryName);
@@ -39,12 +39,10 @@ bool MaySaveInto(DmContext &dm, const QString &library, LinkMemo *memo = nullptr
 // ParentDocNumber of ParentLib, through the DM objects: the folder receives a reference to the item
 // where it lives. Works in whatever library is current and reaches the others through the libraries
 // collection; uses the session's shared folder and profile slots and leaves both empty (except when
-// the session check fails or a number is 0). With a memo, what it holds is taken from there. True when the
-// item is in the folder at the end, newly added or already there (alreadyThere, when given, tells which);
-// a failed sort of the folder is logged and does not fail the link.
+// the session check fails or a number is 0). True when the item is in the folder at the end, newly added
+// or already there; a failed sort of the folder is logged and does not fail the link.
 bool AddFolderItem(DmContext &dm, int ItemDocNumber, int ParentDocNumber, const QString &ItemType,
-                   const QString &ParentLib, const QString &ItemLib, ParentSort sort = ParentSort::Sort,
-                   LinkMemo *memo = nullptr, bool *alreadyThere = nullptr);
+                   const QString &ParentLib, const QString &ItemLib, ParentSort sort = ParentSort::Sort);
 
 // Links many items into folders as AddFolderItem links each, with the same checks and log lines, but
 // keeps the receiving folder open and saves it once for a batch of items: one DM save, and so one
@@ -72,14 +70,13 @@ public:
     // went through or nothing was pending. Either way no item is pending afterwards.
     bool save();
     // The receiving folder of the pending items, 0 when none is pending.
-    int folder() const { return m_items.isEmpty() ? 0 : m_parent; }
-    qsizetype pending() const { return m_items.size(); }
+    int folder() const { return m_pending.isEmpty() ? 0 : m_parent; }
+    qsizetype pending() const { return m_pending.size(); }
 
 private:
     DmContext &m_dm;
     LinkMemo &m_memo;
     int m_parent = 0;
     QString m_parentLib;
-    QList<int> m_items;
-    QList<std::pair<int, QString>> m_keys; // the pending items by number and upper-case library
+    QList<std::pair<int, QString>> m_pending; // the pending items by number and upper-case library
 };

@@ -330,26 +330,6 @@ QList<int> LeftoversAmong(const QList<HalfMadeFolder> &folders, const QString &F
     return found;
 }
 
-SqlRows LeftoversNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber)
-{
-    return HalfMadeFolders(
-        dm,
-        QStringLiteral("UPPER(PR.DOCNAME) = '") + SqlSafe(FolderName.toUpper()) +
-            QStringLiteral("' AND PR.DOCNUMBER <> ") + NumberText(ParentDocNumber) +
-            QStringLiteral(" AND PR.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
-                           "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
-                           "WHERE FI.NODE_TYPE = 'F' AND RL.LIBRARY_NAME = '") +
-            SqlEscape(dm.session.currentLibrary->name()) +
-            QStringLiteral("') AND PR.DOCNUMBER NOT IN (SELECT RO.DOCNUMBER FROM [OWNER].ROOT_OBJECT RO)") +
-            // At the top level a folder a finished move made, emptied since, looks the same: only one whose
-            // creation never finished still has the creation's activity rows of today.
-            (ParentDocNumber != 0
-                 ? QString()
-                 : QStringLiteral(" AND PR.DOCNUMBER IN (SELECT AL.DOCNUMBER FROM [OWNER].ACTIVITYLOG "
-                                  "AL WHERE AL.DOCNUMBER = PR.DOCNUMBER") +
-                       TodaysActivityOfMover(dm.session) + u')'));
-}
-
 namespace {
 
 bool FolderCreation::findBySql()
@@ -395,20 +375,18 @@ bool FolderCreation::removeHalfMade(const QList<int> &folders)
 // its run ended is where nothing finds it: it goes before its successor is made.
 bool FolderCreation::removeLeftovers()
 {
-    if (m_planned && m_planned->leftovers)
-        return asPlanned(m_planned->leftovers->value(0),
-                         m_planned->leftovers->isEmpty()
-                             ? std::nullopt
-                             : std::optional<TakeUpChoice>(TakeUpChoice::MakeAnew)) &&
-               removeHalfMade(*m_planned->leftovers);
-    const SqlRows rows = LeftoversNamed(m_dm, m_name, m_parent);
-    if (rows.failed())
-        return fail(QStringLiteral("Error: Unable to look for a folder ") + m_quoted +
-                    QStringLiteral(" left half-made by an earlier run in library ") + m_target +
-                    QStringLiteral(": SQL error ") + rows.errorText());
     QList<int> found;
-    for (qsizetype r = 0; r < rows.size(); ++r)
-        found << leadingInt32(rows.value(r, 1).toString());
+    if (m_planned && m_planned->leftovers) {
+        found = *m_planned->leftovers;
+    } else {
+        QString error;
+        const std::optional<QList<HalfMadeFolder>> halfMade = ReadHalfMadeFolders(m_dm, error);
+        if (!halfMade)
+            return fail(QStringLiteral("Error: Unable to look for a folder ") + m_quoted +
+                        QStringLiteral(" left half-made by an earlier run in library ") + m_target +
+                        QStringLiteral(": SQL error ") + error);
+        found = LeftoversAmong(*halfMade, m_name, m_parent);
+    }
     return asPlanned(found.value(0),
                      found.isEmpty() ? std::nullopt : std::optional<TakeUpChoice>(TakeUpChoice::MakeAnew)) &&
            removeHalfMade(found);

@@ -15,7 +15,7 @@
 // A folder of the same name already in that place is reused instead, as ChooseTakeUp says: unless its
 // access is wider than the source's; a reused folder that this program made and whose security copy failed
 // gets the copy again; where none is found, the folders of its name that an earlier run left half-made
-// where nothing finds them (LeftoversNamed) are removed before it is made. The link defers the parent's sort
+// where nothing finds them (LeftoversAmong) are removed before it is made. The link defers the parent's sort
 // when parentSort says so (the caller then sorts the parent). With a plan, what is found in the folder's
 // place must be what the plan found there; otherwise the library changed since it was read, and the creation
 // fails with an "Error:" line saying what changed.
@@ -62,15 +62,7 @@ SqlRows FoldersNamed(DmContext &dm, const QString &FolderName, int ParentDocNumb
 // program's folder path, or an unset one and creation rows of today still in the activity log. A folder
 // the user made by hand on an earlier day is never among them. CreateFolder removes them.
 SqlRows HalfMadeFolders(DmContext &dm, const QString &match);
-// The half-made folders named FolderName (ignoring case) that no search for a folder to take up finds:
-// private, filed in no folder of the current library, and not the folder ParentDocNumber that the new one
-// goes into; at the top level (ParentDocNumber 0) also still holding today's activity rows of its creation,
-// which a finished creation clears. CreateFolder removes them all before it makes the folder, wherever it
-// makes it, so that a run that failed and could not remove what it left leaves no duplicate after a later
-// run; a move's plan names the first of them as the folder made anew.
-SqlRows LeftoversNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber);
-
-// A folder of the current library that HalfMadeFolders finds, with what tells LeftoversNamed's apart.
+// A folder of the current library that HalfMadeFolders finds, with what tells the leftovers apart.
 struct HalfMadeFolder {
     int number = 0;
     QString name;
@@ -81,6 +73,12 @@ struct HalfMadeFolder {
 // Every half-made folder of the current library, read at once, so that a move of many folders searches
 // the library once rather than once per folder; nullopt, with the SQL error in error, when the read fails.
 std::optional<QList<HalfMadeFolder>> ReadHalfMadeFolders(DmContext &dm, QString &error);
-// The numbers of the folders among them that LeftoversNamed finds, in their order.
+// The numbers of the half-made folders named FolderName (ignoring case and trailing blanks) that no search
+// for a folder to take up finds: private, filed in no folder of the current library, and not the folder
+// ParentDocNumber that the new one goes into; at the top level (ParentDocNumber 0) also still holding
+// today's activity rows of its creation, which a finished creation clears. CreateFolder removes them all
+// before it makes the folder, wherever it makes it, so that a run that failed and could not remove what it
+// left leaves no duplicate after a later run; a move's plan names the first of them as the folder made
+// anew.
 QList<int> LeftoversAmong(const QList<HalfMadeFolder> &folders, const QString &FolderName,
                           int ParentDocNumber);

@@ -107,29 +107,34 @@ Installation withFaults(Installation installation, const QString &faults)
 
 } // namespace
 
-MoveRun::MoveRun(const WorldCopy &copy, const QString &faults)
-    : m_home(QDir(copy.path()).filePath(QStringLiteral("run-XXXXXX"))), m_store(m_home.filePath("settings")),
-      m_localDm(std::make_shared<LocalDm>(withFaults(copy.installation(), faults))), m_factory(m_localDm)
+CopySession::CopySession(const Installation &installation, const QString &home)
+    : store(home + "/settings"), localDm(std::make_shared<LocalDm>(installation)), factory(localDm)
 {
-    m_log.setConfiguredLogPath(m_home.filePath("Korvel.LOG"));
-    EXPECT_TRUE(StartFusion(m_dm)) << logLines().join(u'\n').toStdString();
+    log.setConfiguredLogPath(home + "/Korvel.LOG");
+    EXPECT_TRUE(StartFusion(dm)) << ReadLogLines(log.currentLogFileName()).join(u'\n').toStdString();
+}
+
+MoveRun::MoveRun(const WorldCopy &copy, const QString &faults)
+    : m_home(QDir(copy.path()).filePath(QStringLiteral("run-XXXXXX"))),
+      m_run(withFaults(copy.installation(), faults), m_home.path())
+{
     for (const QString library : {"LIB_ORA", "LIB_SYB", "LIB_SQL"})
-        EXPECT_TRUE(ConnectLibrary(m_dm, library));
+        EXPECT_TRUE(ConnectLibrary(m_run.dm, library));
 }
 
 bool MoveRun::move(int folder)
 {
-    return ConvertFolder(m_dm, folder, "LIB_SQL", Target);
+    return ConvertFolder(m_run.dm, folder, "LIB_SQL", Target);
 }
 
 QStringList MoveRun::logLines() const
 {
-    return ReadLogLines(m_log.currentLogFileName());
+    return ReadLogLines(m_run.log.currentLogFileName());
 }
 
 QStringList MoveRun::violations()
 {
-    return LibraryCheck(*m_localDm).violations();
+    return LibraryCheck(*m_run.localDm).violations();
 }
 
 bool MoveRun::filedAnywhere(const std::pair<QString, int> &item)

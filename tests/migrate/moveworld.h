@@ -51,13 +51,29 @@ private:
     Installation m_installation;
 };
 
+// A DM session of its own on an installation, its settings and log in home, started as the program
+// starts it.
+struct CopySession {
+    CopySession(const Installation &installation, const QString &home);
+
+    FakeWindow window;
+    ActivityLog log{window, [] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); }};
+    SettingsStore store;
+    SavedSettings settings{store};
+    std::shared_ptr<LocalDm> localDm;
+    LocalDmFactory factory;
+    DmSession session;
+    LibraryConnection connection;
+    DmContext dm{factory, session, connection, log, window, settings};
+};
+
 // One session on a copy, started in every library, that moves the world's folder into LIB_SYB.
 class MoveRun {
 public:
     MoveRun(const WorldCopy &copy, const QString &faults);
 
     bool move(int folder);
-    qint64 calls(FaultKind kind) { return m_localDm->faults().calls(kind); }
+    qint64 calls(FaultKind kind) { return m_run.localDm->faults().calls(kind); }
     QStringList logLines() const;
     QStringList violations();
     // The libraries as a move leaves them, one sorted line per fact: per library, each folder by the
@@ -72,20 +88,12 @@ public:
     QStringList brokenInvariants(MoveWorld &world);
 
 private:
-    LibraryDatabase &db(const QString &library) { return m_localDm->database(library); }
+    LibraryDatabase &db(const QString &library) { return m_run.localDm->database(library); }
     bool filedAnywhere(const std::pair<QString, int> &item);
 
     // Inside the copy's folder, so that it goes with the copy also when the run ends the process.
     QTemporaryDir m_home;
-    FakeWindow m_window;
-    ActivityLog m_log{m_window, [] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); }};
-    SettingsStore m_store;
-    SavedSettings m_settings{m_store};
-    std::shared_ptr<LocalDm> m_localDm;
-    LocalDmFactory m_factory;
-    DmSession m_session;
-    LibraryConnection m_connection;
-    DmContext m_dm{m_factory, m_session, m_connection, m_log, m_window, m_settings};
+    CopySession m_run;
 };
 
 // The one library that a move of the sweeps goes to, and those it reads.

@@ -116,27 +116,6 @@ void expectAgreement(const Agreement &agreement)
                                                  << agreement.differences.join(u'\n').toStdString();
 }
 
-// A session on a copy of an installation, started as the program starts.
-struct CopySession {
-    explicit CopySession(const WorldCopy &copy)
-        : store(copy.path() + "/settings"), localDm(std::make_shared<LocalDm>(copy.installation())),
-          factory(localDm)
-    {
-        log.setConfiguredLogPath(copy.path() + "/Korvel.LOG");
-        EXPECT_TRUE(StartFusion(dm));
-    }
-
-    FakeWindow window;
-    ActivityLog log{window, [] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); }};
-    SettingsStore store;
-    SavedSettings settings{store};
-    std::shared_ptr<LocalDm> localDm;
-    LocalDmFactory factory;
-    DmSession session;
-    LibraryConnection connection;
-    DmContext dm{factory, session, connection, log, window, settings};
-};
-
 // Every top-level folder of every library of the demo into every other library. The demo's user holds
 // no folder rights in LEGAL; they are granted here, so that moves into LEGAL run too.
 QList<PreviewMove> demoMoves(const Installation &demo)
@@ -180,7 +159,7 @@ TEST(PlanAgreementTest, DemoMoves)
         SCOPED_TRACE(
             QString("#%1 of %2 into %3").arg(move.folder).arg(move.source, move.target).toStdString());
         const WorldCopy copy(demo);
-        CopySession run(copy);
+        CopySession run(copy.installation(), copy.path());
         expectAgreement(planAndMove(run.dm, run.window,
                                     {copy.installation().fileName, copy.installation().databaseFiles()},
                                     copy.path(), move));
