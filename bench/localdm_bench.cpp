@@ -3,9 +3,9 @@
 // through LibraryDatabase and through the SQL pass-through. Usage: localdm_bench [SECONDS per figure, default 2]
 #include "localdm/demoinstallation.h"
 #include "localdm/installation.h"
-#include "localdm/librarydatabase.h"
+#include "localdm/store/librarydatabase.h"
 #include "localdm/localapplication.h"
-#include "localdm/localsql.h"
+#include "localdm/sql/localsql.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -29,7 +29,7 @@ korvel_require_packages() {
 }
 
 # Packages every build needs.
-KORVEL_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libsqlite3-dev)
+KORVEL_BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libsqlite3-dev libpq-dev)
 
 # korvel_build BUILD_DIR [cmake options...]: configures (once) and builds into BUILD_DIR.
 korvel_build() {

@@ -5,7 +5,7 @@
 #include "localdm/demoinstallation.h"
 #include "localdm/localdm.h"
 #include "localdm/localdmfactory.h"
-#include "localdm/localsql.h"
+#include "localdm/sql/localsql.h"
 #include "settings/product.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "dmapi/dmerror.h"
 #include "localdm/installation.h"
 #include "localdm/librarybuilder.h"
-#include "localdm/schema.h"
+#include "localdm/store/schema.h"
 
 #include <QDate>
 #include <QDir>

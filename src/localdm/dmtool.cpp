@@ -4,7 +4,7 @@
 #include "localdm/demoinstallation.h"
 #include "localdm/librarycheck.h"
 #include "localdm/localapplication.h"
-#include "localdm/localsql.h"
+#include "localdm/sql/localsql.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "localdm/librarydatabase.h"
+#include "localdm/store/librarydatabase.h"
 
 // One FOLDER_ITEM row of a folder, with the name of its item's library as the folder's library
 // lists it in REMOTE_LIBRARIES (empty when the LIBRARY id is not listed there).

@@ -9,7 +9,7 @@
 // One library of a local DM installation.
 struct LibraryConfig {
     QString name;
-    QString databaseFile; // absolute path of the library's SQLite file
+    QString databaseFile; // absolute path of the library's SQLite file; empty for a library on a server
     // 2 or 5 Oracle, 6 Sybase, any other non-zero code Microsoft SQL Server.
     int engine = 10;
     QString owner = QStringLiteral("DOCSADM");
@@ -23,10 +23,13 @@ struct LibraryConfig {
     // Opened for reading only, as a preview opens it: every write is refused by the database. Not kept
     // in the installation file.
     bool readOnly = false;
+    // libpq's keyword=value connection string of a library on a PostgreSQL server; empty for a file.
+    QString connection = {};
 
     // Oracle compares text with case and keeps '' as NULL; SQL Server and Sybase libraries compare text
     // without regard to case.
     bool oracle() const { return IsOracle(engine); }
+    bool onServer() const { return !connection.isEmpty(); }
 };
 
 // A local DM installation: its libraries in collection order, the login user, the current and

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "localdm/librarydatabase.h"
+#include "localdm/store/librarydatabase.h"
 
 #include <optional>
 

@@ -2,8 +2,8 @@
 
 #include "localdm/faultplan.h"
 #include "localdm/installation.h"
-#include "localdm/librarydatabase.h"
-#include "localdm/sqlstatementcache.h"
+#include "localdm/store/librarydatabase.h"
+#include "localdm/sql/sqlstatementcache.h"
 
 #include <map>
 #include <memory>

@@ -3,7 +3,7 @@
 #include "localdm/localapplication.h"
 #include "localdm/localbrowser.h"
 #include "localdm/localcommand.h"
-#include "localdm/localsql.h"
+#include "localdm/sql/localsql.h"
 
 LocalDmFactory::LocalDmFactory(std::shared_ptr<LocalDm> dm, std::function<std::shared_ptr<DmSql>()> makeSql)
     : m_dm(std::move(dm)), m_makeSql(std::move(makeSql))

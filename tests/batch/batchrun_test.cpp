@@ -5,7 +5,7 @@
 #include "localdm/librarycheck.h"
 #include "localdm/localdm.h"
 #include "localdm/localdmfactory.h"
-#include "localdm/localsql.h"
+#include "localdm/sql/localsql.h"
 #include "migrate/movelock.h"
 #include "migrate/movereport.h"
 

@@ -5,7 +5,7 @@
 #include "dm/dmcontext.h"
 #include "dmapi/dmerror.h"
 #include "localdm/localdmfactory.h"
-#include "localdm/localsql.h"
+#include "localdm/sql/localsql.h"
 #include "support/fakewindow.h"
 #include "support/testenvironment.h"
 

@@ -2,7 +2,7 @@
 
 #include "localdm/dmtool.h"
 #include "localdm/installation.h"
-#include "localdm/librarydatabase.h"
+#include "localdm/store/librarydatabase.h"
 
 #include <QDir>
 #include <QFile>

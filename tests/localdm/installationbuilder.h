@@ -2,7 +2,7 @@
 
 #include "localdm/installation.h"
 #include "localdm/librarybuilder.h"
-#include "localdm/librarydatabase.h"
+#include "localdm/store/librarydatabase.h"
 #include "localdm/localdm.h"
 
 #include <map>

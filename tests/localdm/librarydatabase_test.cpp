@@ -1,5 +1,5 @@
 #include "dmapi/dmerror.h"
-#include "localdm/librarydatabase.h"
+#include "localdm/store/librarydatabase.h"
 
 #include <QFile>
 #include <QTemporaryDir>

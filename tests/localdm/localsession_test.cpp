@@ -6,7 +6,7 @@
 #include "localdm/localdmfactory.h"
 #include "localdm/localerror.h"
 #include "localdm/locallibrary.h"
-#include "localdm/localsql.h"
+#include "localdm/sql/localsql.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "dmapi/dmerror.h"
-#include "localdm/localsql.h"
-#include "localdm/schema.h"
+#include "localdm/sql/localsql.h"
+#include "localdm/store/schema.h"
 
 #include <QDate>
 #include <QDir>

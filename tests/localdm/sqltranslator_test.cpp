@@ -1,4 +1,4 @@
-#include "localdm/sqltranslator.h"
+#include "localdm/sql/sqltranslator.h"
 
 #include <sqlite3.h>
 

@@ -1,6 +1,6 @@
 #include "localsqlfixture.h"
 
-#include "localdm/statementshape.h"
+#include "localdm/sql/statementshape.h"
 
 #include <sqlite3.h>
 

@@ -2,7 +2,7 @@
 
 #include "dmapi/dmapi.h"
 #include "localdm/localdm.h"
-#include "localdm/sqlstatementcache.h"
+#include "localdm/sql/sqlstatementcache.h"
 
 #include <QList>
 #include <QVariant>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "localdm/sqltranslator.h"
+#include "localdm/sql/sqltranslator.h"
 
 #include <QString>
 #include <QVariantList>

@@ -1,4 +1,4 @@
-#include "localdm/statementshape.h"
+#include "localdm/sql/statementshape.h"
 
 #include "dmapi/sqllexer.h"
 

@@ -1,8 +1,8 @@
-#include "localdm/localsql.h"
+#include "localdm/sql/localsql.h"
 
 #include "dmapi/dmerror.h"
-#include "localdm/sqlstatementcache.h"
-#include "localdm/statementshape.h"
+#include "localdm/sql/sqlstatementcache.h"
+#include "localdm/sql/statementshape.h"
 
 #include <sqlite3.h>
 

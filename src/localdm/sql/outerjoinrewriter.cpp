@@ -1,4 +1,4 @@
-#include "localdm/outerjoinrewriter.h"
+#include "localdm/sql/outerjoinrewriter.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
-#include "localdm/sqlstatementcache.h"
+#include "localdm/sql/sqlstatementcache.h"
 
 #include "dmapi/sqllexer.h"
-#include "localdm/statementshape.h"
+#include "localdm/sql/statementshape.h"
 
 #include <sqlite3.h>
 

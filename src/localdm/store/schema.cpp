@@ -1,4 +1,4 @@
-#include "localdm/schema.h"
+#include "localdm/store/schema.h"
 
 #include <algorithm>
 

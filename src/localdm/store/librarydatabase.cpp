@@ -1,8 +1,8 @@
-#include "localdm/librarydatabase.h"
+#include "localdm/store/librarydatabase.h"
 
 #include "dmapi/dmerror.h"
 #include "localdm/localerror.h"
-#include "localdm/schema.h"
+#include "localdm/store/schema.h"
 
 #include <QDateTime>
 #include <QFile>

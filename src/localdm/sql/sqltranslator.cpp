@@ -1,9 +1,9 @@
-#include "localdm/sqltranslator.h"
+#include "localdm/sql/sqltranslator.h"
 
 #include "dmapi/sqllexer.h"
-#include "localdm/outerjoinrewriter.h"
-#include "localdm/schema.h"
-#include "localdm/serverwords.h"
+#include "localdm/sql/outerjoinrewriter.h"
+#include "localdm/store/schema.h"
+#include "localdm/sql/serverwords.h"
 
 #include <QRegularExpression>
 
