@@ -49,6 +49,26 @@ public:
         return moved;
     }
 
+    // The move with a library's connection lost at a planted statement: that run's connections are gone,
+    // so a run of its own checks the libraries. A folder half made when the connection went may stand
+    // open, as the DM makes every new profile, until the next run finds it: what the move must keep is
+    // judged after that run, by moveAgain().
+    bool moveLosingConnection(const QString &faults)
+    {
+        bool moved = false;
+        {
+            MoveRun run(m_copy, faults);
+            run.answerEveryQuestionNo();
+            moved = run.move(m_world.moved());
+            const QStringList log = run.logLines();
+            if (!moved && std::none_of(log.cbegin(), log.cend(),
+                                       [](const QString &line) { return line.startsWith("Error:"); }))
+                m_broken << "the lost connection went unreported";
+        }
+        m_broken << MoveRun(m_copy, {}).violations();
+        return moved;
+    }
+
     // The same move again, without failures; true when it moved the folder.
     bool moveAgain()
     {
@@ -198,6 +218,17 @@ std::unique_ptr<MoveWorld> LargerWorld()
     return world;
 }
 
+// Samples calls spread evenly over those of a clean move, first and last included.
+QList<qint64> SampledCalls(const CleanMove &clean, int samples)
+{
+    const qint64 span = clean.last - clean.first;
+    EXPECT_GE(span, samples);
+    QList<qint64> calls;
+    for (int i = 0; i < samples; ++i)
+        calls << clean.first + 1 + (span - 1) * i / (samples - 1);
+    return calls;
+}
+
 } // namespace
 
 // A move ended abruptly, as a kill ends it, at statements spread over the whole move: the libraries pass
@@ -207,11 +238,8 @@ TEST(MoveCrash, AMoveEndedAtAnyStatementIsFinishedByASecondRun)
     const std::unique_ptr<MoveWorld> world = LargerWorld();
     const CleanMove clean = MoveCleanly(*world, FaultKind::Exit);
     const qint64 span = clean.last - clean.first;
-    constexpr int Samples = 24;
-    ASSERT_GE(span, Samples);
     QStringList points;
-    for (int i = 0; i < Samples; ++i) {
-        const qint64 at = clean.first + 1 + (span - 1) * i / (Samples - 1);
+    for (const qint64 at : SampledCalls(clean, 24)) {
         points << QString::number(at - clean.first);
         SCOPED_TRACE("exit at statement " + std::to_string(at - clean.first));
         SweepPoint point(*world);
@@ -223,4 +251,21 @@ TEST(MoveCrash, AMoveEndedAtAnyStatementIsFinishedByASecondRun)
     }
     std::cout << "The move of " << span << " statements ended at statements "
               << points.join(", ").toStdString() << "\n";
+}
+
+// A library's connection lost, as when its server stops or the session is killed, at statements spread over
+// the move: the move reports it, nothing is lost or widened, and the same move run again (a new process,
+// connected anew) ends as a clean move.
+TEST(MoveLost, AConnectionLostAtAnyStatementIsReportedAndFinishedByASecondRun)
+{
+    const std::unique_ptr<MoveWorld> world = LargerWorld();
+    const CleanMove clean = MoveCleanly(*world, FaultKind::Lost);
+    for (const qint64 at : SampledCalls(clean, 8)) {
+        SCOPED_TRACE("connection lost at statement " + std::to_string(at - clean.first));
+        SweepPoint point(*world);
+        const bool moved = point.moveLosingConnection(FaultAt(FaultKind::Lost, at));
+        EXPECT_EQ(point.moveAgain(), !moved);
+        EXPECT_EQ(point.broken(), QStringList());
+        EXPECT_EQ(point.state(), clean.state) << difference(point.state(), clean.state).toStdString();
+    }
 }

@@ -127,6 +127,11 @@ bool MoveRun::move(int folder)
     return ConvertFolder(m_run.dm, folder, "LIB_SQL", Target);
 }
 
+void MoveRun::answerEveryQuestionNo()
+{
+    m_run.window.answerUnscripted(MessageAnswer::No);
+}
+
 QStringList MoveRun::logLines() const
 {
     return ReadLogLines(m_run.log.currentLogFileName());

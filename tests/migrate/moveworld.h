@@ -73,6 +73,8 @@ public:
     MoveRun(const WorldCopy &copy, const QString &faults);
 
     bool move(int folder);
+    // Answers the questions of a run that meets a runtime error (whether to end the program) with No.
+    void answerEveryQuestionNo();
     qint64 calls(FaultKind kind) { return m_run.localDm->faults().calls(kind); }
     QStringList logLines() const;
     QStringList violations();

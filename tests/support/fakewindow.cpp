@@ -18,6 +18,8 @@ MessageAnswer FakeWindow::showMessage(const QString &text, MessageIcon icon, Mes
     messages.push_back({text, icon, buttons});
     if (buttons == MessageButtons::Ok)
         return MessageAnswer::Ok;
+    if (m_answers.empty() && m_unscripted)
+        return *m_unscripted;
     if (m_answers.empty()) {
         ADD_FAILURE() << "unscripted question: " << text.toStdString();
         return MessageAnswer::No;

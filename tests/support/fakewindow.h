@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 // The main window for tests: records what procedures show and answers questions from a script.
@@ -21,6 +22,8 @@ public:
 
     // Answers for the coming Yes/No questions, in order.
     void scriptAnswers(std::initializer_list<MessageAnswer> answers);
+    // The answer to every question past the script, for runs whose questions a test cannot foresee.
+    void answerUnscripted(MessageAnswer answer) { m_unscripted = answer; }
 
     QString statusText() const override { return m_status; }
     void setStatusText(const QString &text) override;
@@ -81,6 +84,7 @@ public:
 private:
     QString m_status;
     std::deque<MessageAnswer> m_answers;
+    std::optional<MessageAnswer> m_unscripted;
 };
 
 // A second status window, standing in for the splash window.
