@@ -10,12 +10,15 @@
 
 namespace {
 
-// Whether the statement, given its one parameter, answers true.
-bool answersTrue(pg_conn *connection, const char *statement, const QByteArray &parameter)
+// Whether the statement, given its parameter, succeeds, and answers true when it answers.
+bool runs(pg_conn *connection, const QByteArray &statement, const QByteArray &parameter = {})
 {
     const char *value = parameter.constData();
-    PGresult *result = PQexecParams(connection, statement, 1, nullptr, &value, nullptr, nullptr, 0);
-    const bool yes = PQresultStatus(result) == PGRES_TUPLES_OK && PQgetvalue(result, 0, 0)[0] == 't';
+    PGresult *result = PQexecParams(connection, statement.constData(), parameter.isNull() ? 0 : 1, nullptr,
+                                    &value, nullptr, nullptr, 0);
+    const ExecStatusType status = PQresultStatus(result);
+    const bool yes =
+        status == PGRES_COMMAND_OK || (status == PGRES_TUPLES_OK && PQgetvalue(result, 0, 0)[0] == 't');
     PQclear(result);
     return yes;
 }
@@ -25,14 +28,6 @@ QList<LibraryLockMaker> serverLocks(const QList<LibraryConfig> &libraries)
     Installation installation;
     installation.libraries = libraries;
     return ServerMoveLocks(installation);
-}
-
-bool succeeds(pg_conn *connection, const QByteArray &statement)
-{
-    PGresult *result = PQexec(connection, statement.constData());
-    const bool done = PQresultStatus(result) == PGRES_COMMAND_OK;
-    PQclear(result);
-    return done;
 }
 
 // A library database of its own on the server KORVEL_TEST_POSTGRESQL names; skipped without one.
@@ -45,15 +40,13 @@ protected:
         m_library.name = "CORPORATE";
         m_library.connection = qEnvironmentVariable("KORVEL_TEST_POSTGRESQL");
         m_admin = ConnectToServer(m_library, "postgres");
-        succeeds(m_admin.get(), "SET client_min_messages = warning");
-        succeeds(m_admin.get(), "DROP DATABASE IF EXISTS " + m_database + " WITH (FORCE)");
-        ASSERT_TRUE(succeeds(m_admin.get(), "CREATE DATABASE " + m_database));
+        ASSERT_TRUE(runs(m_admin.get(), "CREATE DATABASE " + m_database));
         m_library.connection += " dbname=" + m_database;
     }
     void TearDown() override
     {
         if (m_admin)
-            succeeds(m_admin.get(), "DROP DATABASE IF EXISTS " + m_database + " WITH (FORCE)");
+            runs(m_admin.get(), "DROP DATABASE IF EXISTS " + m_database + " WITH (FORCE)");
     }
     // The library twice, as two libraries naming one database would: they meet one lock.
     QList<LibraryLockMaker> server() const { return serverLocks({m_library, m_library}); }
@@ -100,11 +93,11 @@ TEST_F(ServerMoveLockTest, SecondTaker)
         if (c.end == End::Releases)
             other.release();
         if (c.end == End::LosesItsSession) {
-            ASSERT_TRUE(answersTrue(m_admin.get(),
-                                    "SELECT bool_and(pg_terminate_backend(pid, 60000)) FROM pg_locks WHERE "
-                                    "locktype = 'advisory' AND database = "
-                                    "(SELECT oid FROM pg_database WHERE datname = $1)",
-                                    m_database));
+            ASSERT_TRUE(runs(m_admin.get(),
+                             "SELECT bool_and(pg_terminate_backend(pid, 60000)) FROM pg_locks WHERE "
+                             "locktype = 'advisory' AND database = "
+                             "(SELECT oid FROM pg_database WHERE datname = $1)",
+                             m_database));
         }
         MoveLock ours({file}, server());
         EXPECT_EQ(ours.acquire(c.mode, "move-folder LIB 7 CORPORATE"), c.outcome);
