@@ -6,6 +6,7 @@
 #include "localdm/localdm.h"
 #include "localdm/localdmfactory.h"
 #include "localdm/sql/localsql.h"
+#include "localdm/store/servermovelock.h"
 #include "settings/product.h"
 
 #include <QApplication>
@@ -45,6 +46,7 @@ int runBatch(int argc, char **argv, const CommandLine &commandLine)
         for (LibraryConfig &library : installation.libraries)
             library.readOnly = commandLine.dryRun;
         located.databases = installation.databaseFiles();
+        located.serverLocks = ServerMoveLocks(installation);
         dm = std::make_shared<LocalDm>(installation);
     } catch (const DmError &error) {
         err << "Error: " << error.description() << Qt::endl;
@@ -93,10 +95,12 @@ int runWindow(int argc, char **argv, const CommandLine &commandLine)
     std::shared_ptr<LocalDm> dm;
     LocatedInstallation installation;
     QStringList databases;
+    QList<LibraryLockMaker> serverLocks;
     try {
         installation = FindInstallation(commandLine.installation);
         const Installation loaded = Installation::load(installation.fileName);
         databases = loaded.databaseFiles();
+        serverLocks = ServerMoveLocks(loaded);
         dm = std::make_shared<LocalDm>(loaded);
     } catch (const DmError &error) {
         QMessageBox::critical(nullptr, ApplicationTitle(), error.description());
@@ -108,6 +112,7 @@ int runWindow(int argc, char **argv, const CommandLine &commandLine)
                                    SettingsStore::defaultDirectory(),
                                    installation.fileName,
                                    databases,
+                                   serverLocks,
                                    installation.demo,
                                    installation.created,
                                    {LocalDmVersion(), LocalDmPatchLevel()}};

@@ -23,7 +23,8 @@ Program::Program(ProgramEnvironment environment, std::unique_ptr<DmFactory> fact
       m_moveMenu(
           m_dm, m_run.moveFlags(), m_browser, m_window.folderTree(),
           [this] { return m_window.selectedNode(); },
-          MoveInstallation{m_environment.installationFile, m_environment.libraryDatabases}),
+          MoveInstallation{m_environment.installationFile, m_environment.libraryDatabases,
+                           m_environment.serverLocks}),
       m_viewer(std::move(viewer))
 {
     QObject::connect(&m_window, &DMMain::programEnded, &m_window, [this] { saveWindowState(); });

@@ -28,8 +28,10 @@ struct ProgramEnvironment {
     // The DM installation the program runs on, named in the status area and the log; whether it is
     // the demo, and whether this start created it.
     QString installationFile{};
-    // The database file of each of its libraries, beside which the move locks lie.
+    // The database file of each of its libraries kept in a file, beside which the move locks lie, and
+    // the makers of the move locks of those on a server.
     QStringList libraryDatabases{};
+    QList<LibraryLockMaker> serverLocks{};
     bool demoInstallation = false;
     bool demoCreated = false;
     // What the DM in use says of its version, shown where a DM client's would be when the registry

@@ -171,7 +171,8 @@ QStringList Installation::databaseFiles() const
 {
     QStringList files;
     for (const LibraryConfig &library : libraries)
-        files << library.databaseFile;
+        if (!library.onServer())
+            files << library.databaseFile;
     return files;
 }
 

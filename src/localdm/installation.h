@@ -67,7 +67,7 @@ struct Installation {
 
     // The library of that name, compared case-insensitively; null when there is none.
     const LibraryConfig *library(const QString &name) const;
-    // The database file of every library, in collection order.
+    // The database file of every library kept in a file, in collection order.
     QStringList databaseFiles() const;
 
     // Where the program looks for an installation: --dm FILE, else $KORVEL_DM, else the demo

@@ -43,8 +43,8 @@ QString withCause(const QString &message, const QString &cause)
 class MoveCommand::Frame {
 public:
     Frame(DmContext &dm, MoveFlags &flags, const MoveInstallation &installation)
-        : m_dm(dm), m_keeping(dm.session), m_flags(flags), m_lock(installation.databases),
-          m_status(dm.window.statusText())
+        : m_dm(dm), m_keeping(dm.session), m_flags(flags),
+          m_lock(installation.databases, installation.serverLocks), m_status(dm.window.statusText())
     {
         try {
             if (m_dm.session.currentLibrary)

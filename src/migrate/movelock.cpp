@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -30,15 +31,9 @@ constexpr int OpenFlags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
 // As many times a lock file replaced under us is opened again before the lock gives up.
 constexpr int Attempts = 3;
 
-struct Details {
-    qint64 pid = 0;
-    QString host;
-    QString user;
-    QString since;
-    QString command;
-};
+using Holder = LibraryLock::Holder;
 
-Details parse(const QByteArray &contents)
+Holder parse(const QByteArray &contents)
 {
     const QList<QByteArray> lines = contents.split('\n');
     return {lines.value(0).trimmed().toLongLong(), QString::fromUtf8(lines.value(1).trimmed()),
@@ -103,24 +98,45 @@ bool sameFile(const struct stat &a, const struct stat &b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Who holds the lock of fd that a lock of that mode was refused. Only a move writes its details; when
-// every holder's lock is shared, the holders are previews.
-QString heldBy(int fd, MoveLock::Mode mode, const QString &fileName)
+// Only a move leaves its details; when every holder's lock is shared, the holders are previews.
+QString heldByPreviews()
 {
-    if (mode == MoveLock::Mode::Exclusive && ::flock(fd, LOCK_SH | LOCK_NB) == 0)
-        return QStringLiteral("a preview of a move, which only reads");
-    const Details details = parse(readDetails(fd));
-    if (details.pid <= 0)
-        return QStringLiteral("a move that has not yet named itself in ") +
-               QDir::toNativeSeparators(fileName);
-    return QStringLiteral("process ") + QString::number(details.pid) + QStringLiteral(" of user ") +
+    return QStringLiteral("a preview of a move, which only reads");
+}
+
+// Who holds the lock at place, by the details found there.
+QString heldBy(const Holder &details, const QString &place)
+{
+    if (details.process <= 0)
+        return QStringLiteral("a move that has not yet named itself in ") + place;
+    return QStringLiteral("process ") + QString::number(details.process) + QStringLiteral(" of user ") +
            orUnknown(details.user) + QStringLiteral(" on host ") + orUnknown(details.host) +
            QStringLiteral(" since ") + orUnknown(details.since);
 }
 
+// Who holds the lock of fd that a lock of that mode was refused.
+QString heldBy(int fd, MoveLock::Mode mode, const QString &fileName)
+{
+    if (mode == MoveLock::Mode::Exclusive && ::flock(fd, LOCK_SH | LOCK_NB) == 0)
+        return heldByPreviews();
+    return heldBy(parse(readDetails(fd)), QDir::toNativeSeparators(fileName));
+}
+
 } // namespace
 
-MoveLock::MoveLock(const QStringList &databases) : m_files(lockFilesOf(databases)) {}
+MoveLock::MoveLock(const QStringList &databases, const QList<LibraryLockMaker> &serverLocks)
+{
+    for (const QString &file : lockFilesOf(databases))
+        m_places.push_back({file, nullptr});
+    for (const LibraryLockMaker &make : serverLocks) {
+        std::unique_ptr<LibraryLock> lock = make();
+        const QString name = lock->place();
+        if (std::none_of(m_places.begin(), m_places.end(), [&](const Place &p) { return p.name == name; }))
+            m_places.push_back({name, std::move(lock)});
+    }
+    std::sort(m_places.begin(), m_places.end(),
+              [](const Place &a, const Place &b) { return a.name < b.name; });
+}
 
 MoveLock::~MoveLock()
 {
@@ -139,8 +155,8 @@ QString MoveLock::lockFileOf(const QString &databaseFile)
     return real + QStringLiteral(".lock");
 }
 
-// Taken in the order of their names, so that of moves started together over the same databases the one
-// that gets the first lock meets no other on the rest.
+// Taken in the order of their names, with the server locks by their places, so that of moves started
+// together over the same databases the one that gets the first lock meets no other on the rest.
 QStringList MoveLock::lockFilesOf(const QStringList &databases)
 {
     QStringList files;
@@ -220,6 +236,33 @@ MoveLock::Step MoveLock::lockOne(const QString &fileName, Mode mode, Held &held)
     return Step::Failed;
 }
 
+MoveLock::Step MoveLock::lockServer(LibraryLock &lock, Mode mode)
+{
+    const LibraryLock::Taking taking = lock.take(mode);
+    switch (taking.outcome) {
+    case LibraryLock::Taking::Outcome::Locked:
+        m_serverHeld.append(&lock);
+        noteInterrupted(taking.holder);
+        return Step::Locked;
+    case LibraryLock::Taking::Outcome::Busy:
+        m_holder = taking.sharedOnly ? heldByPreviews() : heldBy(taking.holder, taking.said);
+        return Step::Busy;
+    case LibraryLock::Taking::Outcome::Failed:
+        break;
+    }
+    m_holder = taking.said;
+    return Step::Failed;
+}
+
+// Details under a lock that was free were left by a move whose process ended before it cleared them.
+void MoveLock::noteInterrupted(const Holder &found)
+{
+    const QString move = orUnknown(found.command) + QStringLiteral(" by ") + orUnknown(found.user) +
+                         QStringLiteral(", started ") + orUnknown(found.since);
+    if (found.process > 0 && !m_interrupted.contains(move))
+        m_interrupted << move;
+}
+
 // The details are for messages only: a lock file another user made without write rights for us keeps
 // none, and the lock holds all the same.
 void MoveLock::writeDetails(Held &held, const QByteArray &details)
@@ -244,38 +287,36 @@ MoveLock::Outcome MoveLock::acquire(Mode mode, const QString &command)
     m_holder.clear();
     m_interrupted.clear();
     m_warnings.clear();
-    for (const QString &file : std::as_const(m_files)) {
+    for (const Place &place : m_places) {
         Held held;
-        switch (lockOne(file, mode, held)) {
+        const Step step = place.server ? lockServer(*place.server, mode) : lockOne(place.name, mode, held);
+        switch (step) {
         case Step::Locked:
-            m_held.append(held);
+            if (!place.server) {
+                m_held.append(held);
+                noteInterrupted(parse(readDetails(held.fd)));
+            }
             break;
         case Step::Skipped:
             break;
         case Step::Busy:
-            release();
-            return Outcome::Held;
         case Step::Failed:
             release();
-            return Outcome::Failed;
+            m_interrupted.clear();
+            return step == Step::Busy ? Outcome::Held : Outcome::Failed;
         }
     }
-    // Details under a lock that was free were left by a move whose process ended before it cleared them.
-    for (const Held &held : std::as_const(m_held)) {
-        const Details found = parse(readDetails(held.fd));
-        const QString move = orUnknown(found.command) + QStringLiteral(" by ") + orUnknown(found.user) +
-                             QStringLiteral(", started ") + orUnknown(found.since);
-        if (found.pid > 0 && !m_interrupted.contains(move))
-            m_interrupted << move;
-    }
     if (mode == Mode::Exclusive) {
-        const QByteArray details =
-            QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
-            QSysInfo::machineHostName().toUtf8() + '\n' + userName().toUtf8() + '\n' +
-            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8() + '\n' +
-            command.toUtf8() + '\n';
+        const Holder ours = {QCoreApplication::applicationPid(), QSysInfo::machineHostName(), userName(),
+                             QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                             command};
+        const QByteArray details = QByteArray::number(ours.process) + '\n' + ours.host.toUtf8() + '\n' +
+                                   ours.user.toUtf8() + '\n' + ours.since.toUtf8() + '\n' +
+                                   ours.command.toUtf8() + '\n';
         for (Held &held : m_held)
             writeDetails(held, details);
+        for (LibraryLock *lock : std::as_const(m_serverHeld))
+            lock->leave(ours);
     }
     return Outcome::Taken;
 }
@@ -291,4 +332,7 @@ void MoveLock::release()
         ::close(held.fd);
     }
     m_held.clear();
+    for (LibraryLock *lock : std::as_const(m_serverHeld))
+        lock->release();
+    m_serverHeld.clear();
 }

@@ -1,14 +1,20 @@
 #pragma once
 
+#include "dmapi/librarylock.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-// A DM installation as a move command knows it: its file, named in the log, and the database file of
-// every library, beside each of which a move lock lies. Filled by whoever loaded the installation.
+#include <vector>
+
+// A DM installation as a move command knows it: its file, named in the log; the database file of every
+// library kept in a file, beside each of which a move lock lies; and the makers of the locks of the
+// libraries that lie elsewhere (on a server). Filled by whoever loaded the installation.
 struct MoveInstallation {
     QString file;
     QStringList databases;
+    QList<LibraryLockMaker> serverLocks = {};
 };
 
 // One move at a time over the same library databases: an advisory lock of the operating system on a
@@ -24,17 +30,21 @@ struct MoveInstallation {
 // everyone the umask allows, and only ever opened as a regular file: a symbolic link, a FIFO, a directory
 // or a device at its name is refused and nothing is written through it.
 //
+// A library on a server has its lock there instead (LibraryLock), holding the same details; it is taken
+// in the one order of the lock files, by the name of its place.
+//
 // Released when the object goes or release() is called.
 class MoveLock {
 public:
-    enum class Mode { Exclusive, Shared };
+    using Mode = LibraryLock::Mode;
     enum class Outcome {
         Taken,  // every lock is ours (a shared one may have been left out: warnings())
         Held,   // holder() holds one of them; nothing is held
-        Failed, // a lock file cannot be opened as one (holder() says which and why); nothing is held
+        Failed, // a lock file cannot be opened as one, or a server lock cannot be taken (holder() says
+                // which and why); nothing is held
     };
 
-    explicit MoveLock(const QStringList &databases);
+    explicit MoveLock(const QStringList &databases, const QList<LibraryLockMaker> &serverLocks = {});
     ~MoveLock();
     MoveLock(const MoveLock &) = delete;
     MoveLock &operator=(const MoveLock &) = delete;
@@ -65,13 +75,21 @@ private:
         int fd = -1;
         int detailsFd = -1;
     };
+    // A lock of the installation: a lock file, or the lock of a library on a server.
+    struct Place {
+        QString name; // the lock file's, or the server lock's place
+        std::unique_ptr<LibraryLock> server;
+    };
     enum class Step { Locked, Busy, Failed, Skipped };
 
     Step lockOne(const QString &fileName, Mode mode, Held &held);
+    Step lockServer(LibraryLock &lock, Mode mode);
+    void noteInterrupted(const LibraryLock::Holder &found);
     static void writeDetails(Held &held, const QByteArray &details);
 
-    QStringList m_files;
+    std::vector<Place> m_places;
     QList<Held> m_held;
+    QList<LibraryLock *> m_serverHeld;
     QString m_holder;
     QStringList m_interrupted;
     QStringList m_warnings;
