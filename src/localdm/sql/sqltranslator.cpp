@@ -711,8 +711,9 @@ bool StatementTranslation::rewriteOuterJoins()
 {
     if (!m_outerJoins)
         return true;
-    OuterJoinRewriter rewriter(m_lexer, m_oracle ? OuterJoinRewriter::Style::Oracle
-                                                 : OuterJoinRewriter::Style::TransactSql);
+    OuterJoinRewriter rewriter(
+        m_lexer, m_oracle ? OuterJoinRewriter::Style::Oracle : OuterJoinRewriter::Style::TransactSql,
+        m_translator.target());
     const QString reason = rewriter.rewrite();
     if (reason.isEmpty())
         return true;
@@ -993,22 +994,23 @@ SqlError SqlTranslator::postgresError(const QByteArray &sqlstate, const QString 
 {
     const ServerFaults faults(*this, m_config.owner);
     const bool oracle = faults.oracle();
-    // PostgreSQL quotes the names its messages are about: 'relation "docsadm.nope" does not exist'.
+    // PostgreSQL quotes the names its messages are about: 'relation "docsadm.nope" does not exist'. It
+    // has folded them to lower case; the program writes them in upper case, as the server repeats them.
     static const QRegularExpression quoted(QStringLiteral("\"([^\"]*)\""));
     QStringList names;
     for (const QRegularExpressionMatch &match : quoted.globalMatch(message))
-        names << match.captured(1);
+        names << match.captured(1).toUpper();
     const QString name = names.value(0);
     if (sqlstate == "42P01")
         return faults.noTable(name);
     if (sqlstate == "42703") {
         // A qualified column is named unquoted: "column p.nope does not exist".
         static const QRegularExpression unquoted(QStringLiteral("^column (\\S+) does not exist"));
-        return faults.noColumn(name.isEmpty() ? unquoted.match(message).captured(1) : name);
+        return faults.noColumn(name.isEmpty() ? unquoted.match(message).captured(1).toUpper() : name);
     }
     if (sqlstate == "42883") {
         static const QRegularExpression function(QStringLiteral("function ([^(\\s]+)\\("));
-        return faults.noFunction(function.match(message).captured(1).section(u'.', -1));
+        return faults.noFunction(function.match(message).captured(1).section(u'.', -1).toUpper());
     }
     if (sqlstate == "42702")
         return faults.ambiguous(name);
@@ -1029,7 +1031,7 @@ SqlError SqlTranslator::postgresError(const QByteArray &sqlstate, const QString 
         return faults.tooLong(*column);
     // 'null value in column "docnumber" of relation "folder" violates not-null constraint'
     if (sqlstate == "23502" && names.size() >= 2)
-        return faults.notNull(names[1].toUpper() + u'.' + names[0].toUpper());
+        return faults.notNull(names[1] + u'.' + names[0]);
     // 'invalid input syntax for type bigint: "abc"'
     if (sqlstate == "22P02") {
         static const QRegularExpression type(QStringLiteral("type (\\w+)"));

@@ -21,6 +21,13 @@ QString setting(QStringView name)
 
 } // namespace
 
+QString PostgresCreateDatabaseStatement(const QString &database)
+{
+    QString quoted = database;
+    return QStringLiteral("CREATE DATABASE \"%1\" TEMPLATE template0 ENCODING 'UTF8' LOCALE 'C.UTF-8'")
+        .arg(quoted.replace(u'"', QStringLiteral("\"\"")));
+}
+
 QString PostgresSchemaName(const LibraryConfig &config)
 {
     return config.owner.toLower();

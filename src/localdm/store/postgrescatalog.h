@@ -14,6 +14,11 @@
 // The schema of the library's tables: the owner's name in lower case, as unquoted names reach it.
 QString PostgresSchemaName(const LibraryConfig &config);
 
+// Creates the library's database, run on the server's maintenance database. Its locale orders text by
+// code point, as the servers' binary (Oracle) and case-insensitive sort orders do, whatever the server's
+// default, and lets upper() and citext fold every letter, not only ASCII ones.
+QString PostgresCreateDatabaseStatement(const QString &database);
+
 // Creates the catalog in the library database; run after LibrarySchemaStatements() when the library is
 // created. Each statement replaces what it makes, so running them again brings an older catalog up to date.
 QStringList PostgresCatalogStatements(const LibraryConfig &config);
