@@ -104,6 +104,14 @@ private:
     {
         return index >= 0 && m_lexer[index].isWord(word);
     }
+    // The ")" that closes the "(" at open; -1 where the text ends first.
+    qsizetype closing(qsizetype open) const
+    {
+        qsizetype close = m_lexer.next(open);
+        while (close >= 0 && !(isOperatorAt(close, u")") && m_lexer[close].depth == m_lexer[open].depth))
+            close = m_lexer.next(close);
+        return close;
+    }
     // A string literal, also one written in double quotes while QUOTED_IDENTIFIER is OFF.
     bool isString(const SqlToken &token) const
     {
@@ -560,6 +568,15 @@ bool StatementTranslation::translateWord(qsizetype index)
             else if (token.isWord(u"SUBSTRING"))
                 m_lexer.replace(index, QStringLiteral("SUBSTR"));
         }
+        // PostgreSQL's text functions return text, which compares with case, where the library's citext
+        // did not; on SQL Server and Sybase their result compares as the column did.
+        static const std::array<QStringView, 6> TextResults = {u"UPPER", u"LOWER",     u"LTRIM",
+                                                               u"RTRIM", u"SUBSTRING", u"REPLACE"};
+        if (m_server && !m_oracle && token.isOneOfWords(TextResults)) {
+            const qsizetype close = closing(next);
+            if (close >= 0)
+                m_lexer.replace(close, m_lexer.currentText(close).toString() + QStringLiteral("::citext"));
+        }
         if (token.isWord(u"TRY_CAST")) {
             if (m_oracle)
                 return refuse(904, oracleInvalid());
@@ -589,12 +606,11 @@ bool StatementTranslation::translateWord(qsizetype index)
 bool StatementTranslation::translateTryCast(qsizetype index)
 {
     const qsizetype open = m_lexer.next(index);
+    const qsizetype close = closing(open);
     qsizetype as = -1;
-    qsizetype close = m_lexer.next(open);
-    for (; close >= 0 && !(isOperatorAt(close, u")") && m_lexer[close].depth == m_lexer[open].depth);
-         close = m_lexer.next(close))
-        if (m_lexer[close].depth == m_lexer[open].depth + 1 && m_lexer[close].isWord(u"AS"))
-            as = close;
+    for (qsizetype i = m_lexer.next(open); i >= 0 && i < close; i = m_lexer.next(i))
+        if (m_lexer[i].depth == m_lexer[open].depth + 1 && m_lexer[i].isWord(u"AS"))
+            as = i;
     static const std::array<QStringView, 5> IntegerTypes = {u"INT", u"INTEGER", u"BIGINT", u"SMALLINT",
                                                             u"TINYINT"};
     const qsizetype type = as < 0 ? -1 : m_lexer.next(as);
