@@ -311,6 +311,10 @@ TEST(SqlTranslatorTest, LibrariesOnAServerGetPostgreSql)
     for (const auto &entry : cases)
         EXPECT_EQ(sqlite(entry.config, entry.statement), entry.postgres) << entry.statement.toStdString();
     EXPECT_EQ(refusal(sybase, "SELECT TRY_CAST(V AS INT) FROM T").number, 195);
+    EXPECT_EQ(refusal(sqlServer, "SELECT A::int FROM T").number, 102);
+    EXPECT_EQ(refusal(oracle, "SELECT A FROM T WHERE A ILIKE 'x'").number, 933);
+    EXPECT_EQ(refusal(sqlServer, "SELECT set_config('search_path', 'public', false)").number, 195);
+    EXPECT_EQ(refusal(oracle, "SELECT COUNT(*) FROM pg_catalog.pg_tables").number, 942);
     EXPECT_EQ(StatementShape("SELECT A FROM T WHERE B = 'xy' AND C = 12 AND D LIKE '[ab]%'")
                   .translate(SqlTranslator(sqlServer)),
               "SELECT A FROM T WHERE B = $1 AND C = $2 AND D SIMILAR TO '[aAbB]%'");

@@ -335,7 +335,10 @@ bool StatementTranslation::checkSqliteOnly(qsizetype index)
                             (token.isWord(u"ISNULL") && !isOperatorAt(m_lexer.next(index), u"(")) ||
                             (token.isWord(u"CONFLICT") && isWordAt(previous, u"ON")) ||
                             (token.isWord(u"OR") && isWordAt(previous, u"INSERT")) ||
-                            (token.isOperator(u"||") && !m_oracle);
+                            (token.isOperator(u"||") && !m_oracle) ||
+                            // PostgreSQL's own: ILIKE, SIMILAR TO, "::" casts and "~" matches.
+                            (m_server && (token.isWord(u"ILIKE") || token.isWord(u"SIMILAR") ||
+                                          token.isOperator(u":") || token.isOperator(u"~")));
     if (!sqliteOnly)
         return true;
     if (m_oracle)
@@ -532,9 +535,13 @@ bool StatementTranslation::translateWord(qsizetype index)
         return QStringLiteral("'%1' is not a recognized built-in function name.").arg(token.text);
     };
 
-    // SQLite's own functions, catalog tables and table-valued pragmas.
+    // SQLite's own functions, catalog tables and table-valued pragmas, and PostgreSQL's, with the functions
+    // that read and change its session settings.
     if (token.text.startsWith(u"sqlite_", Qt::CaseInsensitive) ||
-        token.text.startsWith(u"pragma_", Qt::CaseInsensitive)) {
+        token.text.startsWith(u"pragma_", Qt::CaseInsensitive) ||
+        (m_server &&
+         (token.text.startsWith(u"pg_", Qt::CaseInsensitive) || token.isWord(u"information_schema") ||
+          token.isWord(u"current_setting") || token.isWord(u"set_config")))) {
         if (isOperatorAt(next, u"("))
             return m_oracle ? refuse(904, oracleInvalid()) : refuse(195, notBuiltIn());
         return m_oracle ? refuse(942, QStringLiteral("table or view does not exist"))
