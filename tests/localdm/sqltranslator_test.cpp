@@ -312,6 +312,7 @@ TEST(SqlTranslatorTest, LibrariesOnAServerGetPostgreSql)
         EXPECT_EQ(sqlite(entry.config, entry.statement), entry.postgres) << entry.statement.toStdString();
     EXPECT_EQ(refusal(sybase, "SELECT TRY_CAST(V AS INT) FROM T").number, 195);
     EXPECT_EQ(refusal(sqlServer, "SELECT A::int FROM T").number, 102);
+    EXPECT_EQ(sqlite(sqlServer, "SELECT ~A FROM T"), "SELECT ~A FROM T");
     EXPECT_EQ(refusal(oracle, "SELECT A FROM T WHERE A ILIKE 'x'").number, 933);
     EXPECT_EQ(refusal(sqlServer, "SELECT set_config('search_path', 'public', false)").number, 195);
     EXPECT_EQ(refusal(oracle, "SELECT COUNT(*) FROM pg_catalog.pg_tables").number, 942);

@@ -331,14 +331,13 @@ bool StatementTranslation::checkSqliteOnly(qsizetype index)
 {
     const SqlToken &token = m_lexer[index];
     const qsizetype previous = m_lexer.previous(index);
-    const bool sqliteOnly = token.isOneOfWords(SqliteOnlyWords) ||
-                            (token.isWord(u"ISNULL") && !isOperatorAt(m_lexer.next(index), u"(")) ||
-                            (token.isWord(u"CONFLICT") && isWordAt(previous, u"ON")) ||
-                            (token.isWord(u"OR") && isWordAt(previous, u"INSERT")) ||
-                            (token.isOperator(u"||") && !m_oracle) ||
-                            // PostgreSQL's own: ILIKE, SIMILAR TO, "::" casts and "~" matches.
-                            (m_server && (token.isWord(u"ILIKE") || token.isWord(u"SIMILAR") ||
-                                          token.isOperator(u":") || token.isOperator(u"~")));
+    const bool sqliteOnly =
+        token.isOneOfWords(SqliteOnlyWords) ||
+        (token.isWord(u"ISNULL") && !isOperatorAt(m_lexer.next(index), u"(")) ||
+        (token.isWord(u"CONFLICT") && isWordAt(previous, u"ON")) ||
+        (token.isWord(u"OR") && isWordAt(previous, u"INSERT")) || (token.isOperator(u"||") && !m_oracle) ||
+        // PostgreSQL's own: ILIKE, SIMILAR TO and "::" casts.
+        (m_server && (token.isWord(u"ILIKE") || token.isWord(u"SIMILAR") || token.isOperator(u":")));
     if (!sqliteOnly)
         return true;
     if (m_oracle)
