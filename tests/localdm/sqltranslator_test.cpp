@@ -316,9 +316,9 @@ TEST(SqlTranslatorTest, LibrariesOnAServerGetPostgreSql)
     EXPECT_EQ(refusal(oracle, "SELECT A FROM T WHERE A ILIKE 'x'").number, 933);
     EXPECT_EQ(refusal(sqlServer, "SELECT set_config('search_path', 'public', false)").number, 195);
     EXPECT_EQ(refusal(oracle, "SELECT COUNT(*) FROM pg_catalog.pg_tables").number, 942);
-    EXPECT_EQ(StatementShape("SELECT A FROM T WHERE B = 'xy' AND C = 12 AND D LIKE '[ab]%'")
+    EXPECT_EQ(StatementShape("SELECT A FROM T WHERE B = 'xy' AND C = 12 AND D LIKE '[ab]%' OR 'zz' IS NULL")
                   .translate(SqlTranslator(sqlServer)),
-              "SELECT A FROM T WHERE B = $1 AND C = $2 AND D SIMILAR TO '[aAbB]%'");
+              "SELECT A FROM T WHERE B = $1 AND C = $2 AND D SIMILAR TO '[aAbB]%' OR 'zz' IS NULL");
 }
 
 TEST(SqlTranslatorTest, PostgreSqlFailuresReadAsServerErrors)

@@ -19,9 +19,10 @@
 //   type's length cannot be a parameter, so the statement does not prepare and its shape is translated
 //   as written (SqlStatementCache). A literal glued to a word or a dot ("N'x'", "x'41'", "1e", "T.5") stays
 //   in the key, as its meaning is not the literal's alone.
-// - On PostgreSQL a parameter is "$n" and reads as the literal would, its type taken from where it stands,
-//   except a LIKE pattern, whose sets and backslashes the translation rewrites: one that holds either
-//   stays in the key.
+// - On PostgreSQL a parameter is "$n" and reads as the literal would, its type taken from where it stands
+//   (text where nothing says, as for the literal), except a LIKE pattern, whose sets and backslashes the
+//   translation rewrites: one that holds either stays in the key; and a literal before IS, where nothing
+//   gives the parameter a type, stays there too.
 // - The planner sees a parameter where it saw a value, which only a partial index cares about: FOLDER_ITEM's
 //   index of first rows holds ISFIRST = 'Y', and one-character flags stay in the key.
 
@@ -50,6 +51,9 @@ std::optional<QVariant> parameterValue(const SqlLexer &lexer, qsizetype index)
     const SqlToken &token = lexer[index];
     if ((token.kind != SqlTokenKind::String && token.kind != SqlTokenKind::Number) ||
         !separates(lexer, index - 1) || !separates(lexer, index + 1))
+        return std::nullopt;
+    // PostgreSQL finds no type for a parameter in "$1 IS NULL".
+    if (isWordAt(lexer, lexer.next(index), u"IS"))
         return std::nullopt;
     if (token.kind == SqlTokenKind::String) {
         QString value = token.unquoted();
