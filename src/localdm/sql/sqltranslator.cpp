@@ -3,6 +3,7 @@
 #include "dmapi/sqllexer.h"
 #include "localdm/sql/outerjoinrewriter.h"
 #include "localdm/sql/serverwords.h"
+#include "localdm/store/librarydatabase.h"
 #include "localdm/store/schema.h"
 
 #include <QRegularExpression>
@@ -1095,4 +1096,11 @@ SqlError SqlTranslator::postgresError(const QByteArray &sqlstate, const QString 
         return oracle ? faults.error(3113, QStringLiteral("end-of-file on communication channel"))
                       : faults.error(10054, QStringLiteral("Communication link failure: %1").arg(message));
     return faults.other(message);
+}
+
+SqlError SqlTranslator::storageError(const StorageFailure &failure) const
+{
+    if (failure.sqlstate.isEmpty())
+        return sqliteError(failure.sqliteCode, failure.message);
+    return postgresError(failure.sqlstate, failure.message, failure.constraint);
 }

@@ -3,6 +3,8 @@
 #include "localdm/installation.h"
 #include "localdm/store/schema.h"
 
+struct StorageFailure;
+
 #include <QString>
 
 // The database servers whose SQL the local DM accepts.
@@ -57,6 +59,8 @@ public:
     // A failure SQLite reported for a translated statement (extended result code and message), as this
     // personality's server reports the same fault.
     SqlError sqliteError(int extendedCode, const QString &message) const;
+    // A failure of the library's store, as this personality's server reports the same fault.
+    SqlError storageError(const StorageFailure &failure) const;
     // A failure PostgreSQL reported for a translated statement (its SQLSTATE, primary message and the
     // constraint it names, if any), as this personality's server reports the same fault.
     SqlError postgresError(const QByteArray &sqlstate, const QString &message,
