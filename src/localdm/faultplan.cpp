@@ -7,13 +7,14 @@
 #include <array>
 
 namespace {
-const std::array<std::pair<const char *, FaultKind>, 7> Kinds = {{{"sql", FaultKind::Sql},
+const std::array<std::pair<const char *, FaultKind>, 8> Kinds = {{{"sql", FaultKind::Sql},
                                                                   {"open", FaultKind::Open},
                                                                   {"save", FaultKind::Save},
                                                                   {"add", FaultKind::Add},
                                                                   {"remove", FaultKind::Remove},
                                                                   {"delete", FaultKind::Delete},
-                                                                  {"exit", FaultKind::Exit}}};
+                                                                  {"exit", FaultKind::Exit},
+                                                                  {"lost", FaultKind::Lost}}};
 }
 
 QString FaultKindName(FaultKind kind)

@@ -9,13 +9,16 @@
 // The kinds of call a failure can be planted at.
 // Exit counts SQL statements as Sql does; at its planted statement the process ends at once, as a kill
 // or a power cut would end it: no destructors, no buffers flushed, no rollback but the database's own.
-enum class FaultKind { Sql, Open, Save, Add, Remove, Delete, Exit };
+// Lost counts SQL statements too: at its planted statement the library's connection is lost for the rest
+// of the run, as when its server stops (a server library's session really ends; a file library is
+// treated as a file moved away), so that statement and every later one on that library fail.
+enum class FaultKind { Sql, Open, Save, Add, Remove, Delete, Exit, Lost };
 
 // The kinds whose planted call fails and lets the run go on, in the order tests sweep them.
 constexpr std::array<FaultKind, 6> FailingFaultKinds = {FaultKind::Sql, FaultKind::Open,   FaultKind::Save,
                                                         FaultKind::Add, FaultKind::Remove, FaultKind::Delete};
 
-// The plan's own name of a kind: "sql", "open", "save", "add", "remove", "delete" or "exit".
+// The plan's own name of a kind: "sql", "open", "save", "add", "remove", "delete", "exit" or "lost".
 QString FaultKindName(FaultKind kind);
 // The plan that fails the given call of a kind, as "kind:call".
 QString FaultAt(FaultKind kind, qint64 call);

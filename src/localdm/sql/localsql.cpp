@@ -52,6 +52,8 @@ qint32 LocalSql::execute(const QString &statement)
     if (!m_database)
         return fail(
             SqlTranslator::localError(NoLibrary, QStringLiteral("No library is set for the SQL object.")));
+    if (m_dm->faults().failsNow(FaultKind::Lost))
+        m_database->loseConnection();
     try {
         m_database->checkInPlace();
     } catch (const DmError &error) {

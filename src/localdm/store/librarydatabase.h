@@ -76,6 +76,10 @@ public:
     // begins and before it commits; the SQL pass-through checks before each of its statements.
     virtual void checkInPlace() = 0;
 
+    // The library is lost from here on, as a planted fault has it: a server library's session is ended on
+    // the server, a file library is taken for a file moved away.
+    virtual void loseConnection() = 0;
+
     // The next value of a number counter named "TABLE.COLUMN" ("PROFILE.DOCNUMBER"). Numbers are never
     // handed out twice, also after the rows that held them were deleted, also to two connections at once.
     virtual qint64 nextNumber(const QString &counter) = 0;

@@ -16,8 +16,6 @@ namespace {
 
 const QString Source = QStringLiteral("Local DM");
 constexpr qint32 DatabaseError = 1002;
-// The first key of the advisory locks of folder lists (the second is the folder's number): "KF".
-constexpr int FolderListLockClass = 0x4b46;
 constexpr int BoolOid = 16;
 constexpr int Int8Oid = 20;
 constexpr int Int2Oid = 21;
@@ -29,11 +27,11 @@ constexpr int NumericOid = 1700;
 constexpr qsizetype PreparedLimit = 512;
 
 // How long a statement waits for a lock another connection holds: $KORVEL_DM_LOCK_TIMEOUT seconds, else 10.
-QString lockTimeout()
+int lockTimeout()
 {
     bool ok = false;
     const int seconds = qEnvironmentVariableIntValue("KORVEL_DM_LOCK_TIMEOUT", &ok);
-    return QStringLiteral("%1s").arg(ok && seconds > 0 ? seconds : 10);
+    return ok && seconds > 0 ? seconds : 10;
 }
 
 void clearResult(pg_result *result)
@@ -150,7 +148,7 @@ PostgresLibrary::PostgresLibrary(const LibraryConfig &config)
     m_name = ServerLibraryName(config, m_connection.get());
     PQsetClientEncoding(m_connection.get(), "UTF8");
     command(QStringLiteral("SET search_path TO %1").arg(PostgresSearchPath(config)).toUtf8().constData());
-    command(QStringLiteral("SET lock_timeout = %1").arg(lockTimeout()).toUtf8().constData());
+    command(QStringLiteral("SET lock_timeout = '%1s'").arg(lockTimeout()).toUtf8().constData());
     if (config.readOnly)
         command("SET default_transaction_read_only = on");
     if (scalar(QStringLiteral("SELECT to_regclass('profile') IS NOT NULL")).toInt() == 0)
@@ -314,6 +312,14 @@ void PostgresLibrary::checkInPlace()
                 .arg(m_name));
 }
 
+void PostgresLibrary::loseConnection()
+{
+    PQclear(PQexec(m_connection.get(), "SELECT pg_terminate_backend(pg_backend_pid())"));
+    // The server's goodbye may wait in the socket; the next call reads it.
+    PQclear(PQexec(m_connection.get(), "SELECT 1"));
+    noteLost();
+}
+
 qint64 PostgresLibrary::nextNumber(const QString &counter)
 {
     const QStringList parts = counter.split(u'.');
@@ -336,13 +342,14 @@ qint64 PostgresLibrary::nextNumber(const QString &counter)
 void PostgresLibrary::lockFolderList(int folder)
 {
     try {
-        exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, ?1)").arg(FolderListLockClass), {folder});
+        exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, ?1)").arg(PostgresFolderListLockClass),
+             {folder});
     } catch (const DmError &error) {
         if (!error.description().contains(QStringLiteral("55P03")))
             throw;
         throw DmError(DatabaseError, Source,
                       QStringLiteral("Library %1: the item list of folder %2 is being changed by another "
-                                     "connection; gave up waiting for it after %3")
+                                     "connection; gave up waiting for it after %3 seconds")
                           .arg(m_name)
                           .arg(folder)
                           .arg(lockTimeout()));

@@ -35,6 +35,7 @@ public:
         return scalar(sql, binds);
     }
     void checkInPlace() override;
+    void loseConnection() override;
     qint64 nextNumber(const QString &counter) override;
     void lockFolderList(int folder) override;
 

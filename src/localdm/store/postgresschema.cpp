@@ -33,6 +33,18 @@ QStringList PostgresLibraryStatements(const LibraryConfig &config, bool indexes)
                               QStringLiteral("SET LOCAL search_path TO %1").arg(PostgresSearchPath(config))};
     for (const QString &statement : LibrarySchemaStatements(schema, !config.oracle(), indexes))
         statements << forPostgres(statement);
+    // Whoever changes a folder's item list, a DM call or a statement of the pass-through, holds the lock of
+    // that folder's list until its transaction ends, so two writers of one list take turns.
+    statements << QStringLiteral(
+                      "CREATE FUNCTION %1.dm_lock_folder_list() RETURNS trigger LANGUAGE plpgsql AS $$ "
+                      "BEGIN IF TG_OP <> 'INSERT' THEN PERFORM pg_advisory_xact_lock(%2, OLD.PARENT::int); "
+                      "END IF; IF TG_OP <> 'DELETE' THEN PERFORM pg_advisory_xact_lock(%2, "
+                      "NEW.PARENT::int); RETURN NEW; END IF; RETURN OLD; END $$")
+                      .arg(schema)
+                      .arg(PostgresFolderListLockClass)
+               << QStringLiteral("CREATE TRIGGER folder_item_list_lock BEFORE INSERT OR UPDATE OR DELETE ON "
+                                 "%1.FOLDER_ITEM FOR EACH ROW EXECUTE FUNCTION %1.dm_lock_folder_list()")
+                      .arg(schema);
     return statements;
 }
 

@@ -4,6 +4,9 @@
 
 #include <QStringList>
 
+// The first key of the advisory lock of a folder's item list ("KF"); the second is the folder's number.
+inline constexpr int PostgresFolderListLockClass = 0x4b46;
+
 // Everything that lays out a new, empty library database on PostgreSQL, in the order to run.
 QStringList PostgresLibraryStatements(const LibraryConfig &config, bool indexes);
 // The library's indexes, and its folder list indexes alone, each made only when missing.

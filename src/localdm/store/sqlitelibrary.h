@@ -34,6 +34,7 @@ public:
     // SQLite goes on with the file it opened, wherever it went, so what a move writes and reads back would
     // no longer be the library's. A check costs one stat() of the path.
     void checkInPlace() override;
+    void loseConnection() override { m_fileGone = true; }
     qint64 nextNumber(const QString &counter) override;
     void lockFolderList(int) override {}
 
