@@ -135,8 +135,7 @@ QStringList PostgresSessionStatements(const LibraryConfig &config)
     const auto set = [](QStringView name, const QString &value) {
         return QStringLiteral("SET %1 = %2").arg(name, literal(value));
     };
-    return {QStringLiteral("SET search_path = %1, sys, public").arg(PostgresSchemaName(config)),
-            set(DatabaseNameSetting, config.databaseName),
+    return {set(DatabaseNameSetting, config.databaseName),
             set(CompatibilitySetting, QString::number(config.compatibilityLevel)),
             set(QuotedIdentifierSetting, config.quotedIdentifier ? QStringLiteral("1") : QStringLiteral("0")),
             set(ProductVersionSetting, config.productVersion)};

@@ -23,7 +23,6 @@ QString PostgresCreateDatabaseStatement(const QString &database);
 // created. Each statement replaces what it makes, so running them again brings an older catalog up to date.
 QStringList PostgresCatalogStatements(const LibraryConfig &config);
 
-// The statements a new session runs first: its search_path (the library's schema, then the catalog, then
-// public for citext; pg_catalog is searched before all of them) and the installation's facts about the
-// library that the catalog reads.
+// The installation's facts about the library that the catalog reads, as settings of the session; a new
+// session runs them first.
 QStringList PostgresSessionStatements(const LibraryConfig &config);
