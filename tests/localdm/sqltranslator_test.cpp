@@ -1,4 +1,5 @@
 #include "localdm/sql/sqltranslator.h"
+#include "localdm/sql/statementshape.h"
 
 #include <sqlite3.h>
 
@@ -271,4 +272,126 @@ TEST(SqlTranslatorTest, SqliteFailuresReadAsServerErrors)
     const SqlError other = sybase.sqliteError(SQLITE_BUSY, "database is locked");
     EXPECT_NE(other.number, 0);
     EXPECT_EQ(other.description, "[Sybase][ODBC Driver][Adaptive Server Enterprise]database is locked");
+}
+
+TEST(SqlTranslatorTest, LibrariesOnAServerGetPostgreSql)
+{
+    const auto onServer = [](LibraryConfig config) {
+        config.connection = "host=db";
+        return config;
+    };
+    const LibraryConfig sqlServer = onServer(server(10, 110, true, "11.0.2100.60"));
+    const LibraryConfig oracle = onServer(Oracle);
+    const LibraryConfig sybase = onServer(server(6));
+    const struct {
+        const LibraryConfig &config;
+        QString statement;
+        QString postgres;
+    } cases[] = {
+        {sqlServer, "UPDATE DOCSADM.FOLDER_ITEM SET [NEXT] = 1, \"Isfirst\" = 'N' WHERE SYSTEM_ID = 11",
+         "UPDATE DOCSADM.FOLDER_ITEM SET \"next\" = 1, \"isfirst\" = 'N' WHERE SYSTEM_ID = 11"},
+        {sqlServer, "SELECT TOP 2 A FROM dbo.T ORDER BY A DESC, 2 OPTION (MAXDOP 1)",
+         "SELECT  A FROM DOCSADM.T ORDER BY A DESC NULLS LAST, 2 NULLS FIRST LIMIT 2"},
+        {oracle, "SELECT A FROM T ORDER BY A DESC", "SELECT A FROM T ORDER BY A DESC"},
+        {sybase,
+         "SELECT DOCNAME + 'x' FROM T WHERE A LIKE 'b%' AND B NOT LIKE 'C:\\x' AND C LIKE '|' ESCAPE '|'",
+         "SELECT DOCNAME || 'x' FROM T WHERE A ILIKE 'b%' AND B NOT ILIKE 'C:\\\\x' AND C ILIKE '|' ESCAPE "
+         "'|'"},
+        {sqlServer, "SELECT A FROM T WHERE A LIKE '[a-c]x.[^_9]%!%' ESCAPE '!'",
+         "SELECT A FROM T WHERE A SIMILAR TO '[a-cA-C][xX]\\.[^\\_9]%\\%'"},
+        {oracle, "SELECT A FROM T WHERE A LIKE '[a]%' AND B = TO_DATE('05-MAR-26', 'DD-MON-RR') AND C <> ''",
+         "SELECT A FROM T WHERE A LIKE '[a]%' AND B = DM_TO_DATE('05-MAR-26', 'DD-MON-RR') AND C <> NULL"},
+        {sqlServer, "SELECT TRY_CAST(V AS INT), TRY_CAST(W AS DATE) FROM T WHERE LOWER(A) = B",
+         "SELECT DM_TRY_INT(V), CAST(W AS DATE) FROM T WHERE LOWER(A)::citext = B"},
+        {sqlServer, "select count(*) from sysobjects where id = object_id('D.T') and sysstat & 0xf = 3",
+         "select count(*) from sysobjects where id = object_id('D.T') and sysstat & 15 = 3"},
+        {oracle, "SELECT A.X FROM A, B, C WHERE A.K = B.K (+) AND A.J = C.J",
+         "SELECT A.X FROM A CROSS JOIN C LEFT JOIN B ON A.K = B.K WHERE 1 = 1 AND A.J = C.J"},
+    };
+    for (const auto &entry : cases)
+        EXPECT_EQ(sqlite(entry.config, entry.statement), entry.postgres) << entry.statement.toStdString();
+    EXPECT_EQ(refusal(sybase, "SELECT TRY_CAST(V AS INT) FROM T").number, 195);
+    EXPECT_EQ(refusal(sqlServer, "SELECT A::int FROM T").number, 102);
+    EXPECT_EQ(sqlite(sqlServer, "SELECT ~A FROM T"), "SELECT ~A FROM T");
+    EXPECT_EQ(refusal(oracle, "SELECT A FROM T WHERE A ILIKE 'x'").number, 933);
+    EXPECT_EQ(refusal(sqlServer, "SELECT set_config('search_path', 'public', false)").number, 195);
+    EXPECT_EQ(refusal(oracle, "SELECT COUNT(*) FROM pg_catalog.pg_tables").number, 942);
+    EXPECT_EQ(StatementShape("SELECT A FROM T WHERE B = 'xy' AND C = 12 AND D LIKE '[ab]%' OR 'zz' IS NULL")
+                  .translate(SqlTranslator(sqlServer)),
+              "SELECT A FROM T WHERE B = $1 AND C = $2 AND D SIMILAR TO '[aAbB]%' OR 'zz' IS NULL");
+}
+
+TEST(SqlTranslatorTest, PostgreSqlFailuresReadAsServerErrors)
+{
+    const SqlTranslator sqlServer(SqlServer);
+    const SqlTranslator oracle(Oracle);
+    const struct {
+        const SqlTranslator &translator;
+        QByteArray sqlstate;
+        QString message;
+        QString constraint;
+        QString expected;
+    } cases[] = {
+        {sqlServer,
+         "42P01",
+         "relation \"docsadm.nope\" does not exist",
+         {},
+         "[Microsoft][ODBC SQL Server Driver][SQL Server]Invalid object name 'DOCSADM.NOPE'."},
+        {oracle,
+         "42703",
+         "column pr.nope does not exist",
+         {},
+         "[Oracle][ODBC][Ora]ORA-00904: \"PR\".\"NOPE\": invalid identifier"},
+        {sqlServer,
+         "42601",
+         "syntax error at or near \"DOCSADM\"",
+         {},
+         "[Microsoft][ODBC SQL Server Driver][SQL Server]Incorrect syntax near 'DOCSADM'."},
+        {oracle,
+         "42601",
+         "syntax error at end of input",
+         {},
+         "[Oracle][ODBC][Ora]ORA-00936: missing expression"},
+        {sqlServer, "23505", "duplicate key value violates unique constraint", "PROFILE(DOCNUMBER)",
+         "[Microsoft][ODBC SQL Server Driver][SQL Server]Violation of UNIQUE KEY constraint "
+         "'PROFILE.DOCNUMBER'. "
+         "Cannot insert duplicate key in object 'DOCSADM.PROFILE'."},
+        {oracle, "23505", "duplicate key", "PEOPLEGROUPS(PEOPLE_SYSTEM_ID, GROUPS_SYSTEM_ID)",
+         "[Oracle][ODBC][Ora]ORA-00001: unique constraint (DOCSADM.PEOPLEGROUPS.PEOPLE_SYSTEM_ID, "
+         "PEOPLEGROUPS.GROUPS_SYSTEM_ID) violated"},
+        {oracle, "23514", "check", "PROFILE.DOCNAME",
+         "[Oracle][ODBC][Ora]ORA-12899: value too large for column \"DOCSADM\".\"PROFILE\".\"DOCNAME\" "
+         "(maximum: 240)"},
+        {sqlServer, "23514", "check", "FOLDER.PATH",
+         "[Microsoft][ODBC SQL Server Driver][SQL Server]String or binary data would be truncated."},
+        {oracle,
+         "23502",
+         "null value in column \"docnumber\" of relation \"folder\" violates not-null constraint",
+         {},
+         "[Oracle][ODBC][Ora]ORA-01400: cannot insert NULL into (\"DOCSADM\".\"FOLDER\".\"DOCNUMBER\")"},
+        {sqlServer,
+         "55P03",
+         "canceling statement due to lock timeout",
+         {},
+         "[Microsoft][ODBC SQL Server Driver][SQL Server]Lock request time out period exceeded."},
+        {oracle,
+         "40P01",
+         "deadlock detected",
+         {},
+         "[Oracle][ODBC][Ora]ORA-00060: deadlock detected while waiting for resource"},
+        {oracle,
+         "57P01",
+         "terminating connection due to administrator command",
+         {},
+         "[Oracle][ODBC][Ora]ORA-03113: end-of-file on communication channel"},
+        {oracle,
+         "P0001",
+         "ORA-01821: date format not recognized",
+         {},
+         "[Oracle][ODBC][Ora]ORA-20000: ORA-01821: date format not recognized"},
+    };
+    for (const auto &entry : cases)
+        EXPECT_EQ(entry.translator.postgresError(entry.sqlstate, entry.message, entry.constraint).description,
+                  entry.expected)
+            << entry.sqlstate.toStdString();
 }

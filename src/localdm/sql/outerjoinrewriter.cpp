@@ -13,7 +13,10 @@ const std::array<QStringView, 4> CompoundOperators = {u"UNION", u"INTERSECT", u"
 
 } // namespace
 
-OuterJoinRewriter::OuterJoinRewriter(SqlLexer &lexer, Style style) : m_lexer(lexer), m_style(style) {}
+OuterJoinRewriter::OuterJoinRewriter(SqlLexer &lexer, Style style, SqlTarget target)
+    : m_lexer(lexer), m_style(style), m_target(target)
+{
+}
 
 bool OuterJoinRewriter::isName(qsizetype index) const
 {
@@ -262,7 +265,9 @@ void OuterJoinRewriter::apply()
     }
     const qsizetype first = m_items.first().first;
     const qsizetype last = m_items.last().last;
-    m_lexer.replace(first, kept.join(QStringLiteral(", ")) + joins);
+    m_lexer.replace(first, kept.join(m_target == SqlTarget::PostgreSql ? QStringLiteral(" CROSS JOIN ")
+                                                                       : QStringLiteral(", ")) +
+                               joins);
     for (qsizetype i = first + 1; i <= last; ++i)
         m_lexer.replace(i, QString());
     for (const Predicate &predicate : std::as_const(m_predicates)) {

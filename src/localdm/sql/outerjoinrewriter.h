@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dmapi/sqllexer.h"
+#include "localdm/store/schema.h"
 
 #include <QList>
 #include <QString>
@@ -20,11 +21,15 @@
 // joined by AND (within plain parentheses, no OR or NOT anywhere in the clause), an optional table is
 // optional in all its outer-join terms and named nowhere else in the WHERE clause, and no table is both
 // optional and kept. Anything else is refused, with the reason, and the lexer is left untouched.
+//
+// PostgreSQL lets an ON clause see only the tables joined before it, so there the kept tables are joined
+// by CROSS JOIN instead of commas: "FROM S CROSS JOIN R LEFT JOIN P ON P.X = S.Y". SQLite reads CROSS JOIN
+// as an order it must keep, so there they stay a list.
 class OuterJoinRewriter {
 public:
     enum class Style { Oracle, TransactSql };
 
-    OuterJoinRewriter(SqlLexer &lexer, Style style);
+    OuterJoinRewriter(SqlLexer &lexer, Style style, SqlTarget target = SqlTarget::Sqlite);
 
     // Empty on success, else why the statement cannot be rewritten safely.
     QString rewrite();
@@ -69,6 +74,7 @@ private:
 
     SqlLexer &m_lexer;
     Style m_style;
+    SqlTarget m_target;
     qsizetype m_from = -1;
     qsizetype m_where = -1;
     qsizetype m_whereEnd = -1;

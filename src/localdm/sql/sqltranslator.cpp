@@ -2,9 +2,9 @@
 
 #include "dmapi/sqllexer.h"
 #include "localdm/sql/outerjoinrewriter.h"
+#include "localdm/sql/serverwords.h"
 #include "localdm/store/librarydatabase.h"
 #include "localdm/store/schema.h"
-#include "localdm/sql/serverwords.h"
 
 #include <QRegularExpression>
 
@@ -18,14 +18,17 @@ using namespace ServerWords;
 
 const QString NoCaseCollation = QStringLiteral(" COLLATE DMNOCASE");
 
-// An identifier as SQLite reads it, quoted so that it can never be taken for a string.
-QString sqliteIdentifier(const QString &name)
+// An identifier quoted so that it can never be taken for a string. PostgreSQL folds the library's
+// unquoted names to lower case, and the servers' quoted names match them without regard to case.
+QString quotedIdentifier(const QString &name, SqlTarget target)
 {
     QString quoted = name;
+    if (target == SqlTarget::PostgreSql)
+        return u'"' + quoted.toLower().replace(u'"', QStringLiteral("\"\"")) + u'"';
     return u'`' + quoted.replace(u'`', QStringLiteral("``")) + u'`';
 }
 
-QString sqliteLiteral(const QString &value)
+QString quotedLiteral(const QString &value)
 {
     QString quoted = value;
     return u'\'' + quoted.replace(u'\'', QStringLiteral("''")) + u'\'';
@@ -56,7 +59,8 @@ public:
     StatementTranslation(const SqlTranslator &translator, const LibraryConfig &config, bool knowsTryCast,
                          const QString &statement)
         : m_translator(translator), m_config(config), m_oracle(translator.dialect() == SqlDialect::Oracle),
-          m_knowsTryCast(knowsTryCast), m_lexer(statement)
+          m_server(translator.target() == SqlTarget::PostgreSql), m_knowsTryCast(knowsTryCast),
+          m_lexer(statement)
     {
     }
 
@@ -86,6 +90,8 @@ private:
     bool translateTop();
     bool translateTokens();
     bool translateWord(qsizetype index);
+    bool translateTryCast(qsizetype index);
+    bool translateLike(qsizetype index);
     bool dropQueryHint();
     bool rewriteOuterJoins();
     bool checkStringsAreValues();
@@ -99,6 +105,14 @@ private:
     {
         return index >= 0 && m_lexer[index].isWord(word);
     }
+    // The ")" that closes the "(" at open; -1 where the text ends first.
+    qsizetype closing(qsizetype open) const
+    {
+        qsizetype close = m_lexer.next(open);
+        while (close >= 0 && !(isOperatorAt(close, u")") && m_lexer[close].depth == m_lexer[open].depth))
+            close = m_lexer.next(close);
+        return close;
+    }
     // A string literal, also one written in double quotes while QUOTED_IDENTIFIER is OFF.
     bool isString(const SqlToken &token) const
     {
@@ -109,6 +123,7 @@ private:
     const SqlTranslator &m_translator;
     const LibraryConfig &m_config;
     const bool m_oracle;
+    const bool m_server;
     const bool m_knowsTryCast;
     SqlLexer m_lexer;
     SqlError m_error;
@@ -317,11 +332,13 @@ bool StatementTranslation::checkSqliteOnly(qsizetype index)
 {
     const SqlToken &token = m_lexer[index];
     const qsizetype previous = m_lexer.previous(index);
-    const bool sqliteOnly = token.isOneOfWords(SqliteOnlyWords) ||
-                            (token.isWord(u"ISNULL") && !isOperatorAt(m_lexer.next(index), u"(")) ||
-                            (token.isWord(u"CONFLICT") && isWordAt(previous, u"ON")) ||
-                            (token.isWord(u"OR") && isWordAt(previous, u"INSERT")) ||
-                            (token.isOperator(u"||") && !m_oracle);
+    const bool sqliteOnly =
+        token.isOneOfWords(SqliteOnlyWords) ||
+        (token.isWord(u"ISNULL") && !isOperatorAt(m_lexer.next(index), u"(")) ||
+        (token.isWord(u"CONFLICT") && isWordAt(previous, u"ON")) ||
+        (token.isWord(u"OR") && isWordAt(previous, u"INSERT")) || (token.isOperator(u"||") && !m_oracle) ||
+        // PostgreSQL's own: ILIKE, SIMILAR TO and "::" casts.
+        (m_server && (token.isWord(u"ILIKE") || token.isWord(u"SIMILAR") || token.isOperator(u":")));
     if (!sqliteOnly)
         return true;
     if (m_oracle)
@@ -444,12 +461,12 @@ bool StatementTranslation::translateTokens()
         case SqlTokenKind::BracketIdentifier:
             if (m_oracle)
                 return refuse(936, QStringLiteral("missing expression"));
-            m_lexer.replace(i, sqliteIdentifier(token.unquoted()));
+            m_lexer.replace(i, quotedIdentifier(token.unquoted(), m_translator.target()));
             break;
         case SqlTokenKind::QuotedIdentifier:
             // With QUOTED_IDENTIFIER OFF, SQL Server and Sybase read "text" as a string, as here.
-            m_lexer.replace(i, isString(token) ? sqliteLiteral(token.unquoted())
-                                               : sqliteIdentifier(token.unquoted()));
+            m_lexer.replace(i, isString(token) ? quotedLiteral(token.unquoted())
+                                               : quotedIdentifier(token.unquoted(), m_translator.target()));
             break;
         case SqlTokenKind::String:
             // Oracle has no empty string: '' is NULL, so "X != ''" is never true. Beside "||", which
@@ -461,6 +478,17 @@ bool StatementTranslation::translateTokens()
         case SqlTokenKind::Word:
             if (!checkSqliteOnly(i) || !translateWord(i))
                 return false;
+            if (m_server && token.isWord(u"LIKE") && !translateLike(i))
+                return false;
+            break;
+        case SqlTokenKind::Number:
+            // PostgreSQL 15 reads "0xf" as 0 named xf.
+            if (m_server && token.text.size() > 2 && (token.text[1] == u'x' || token.text[1] == u'X')) {
+                bool ok = false;
+                const qint64 value = token.text.mid(2).toLongLong(&ok, 16);
+                if (ok)
+                    m_lexer.replace(i, QString::number(value));
+            }
             break;
         case SqlTokenKind::Operator:
             if (!checkSqliteOnly(i) || (token.isOperator(u"+") && !translatePlus(i)))
@@ -507,9 +535,13 @@ bool StatementTranslation::translateWord(qsizetype index)
         return QStringLiteral("'%1' is not a recognized built-in function name.").arg(token.text);
     };
 
-    // SQLite's own functions, catalog tables and table-valued pragmas.
+    // SQLite's own functions, catalog tables and table-valued pragmas, and PostgreSQL's, with the functions
+    // that read and change its session settings.
     if (token.text.startsWith(u"sqlite_", Qt::CaseInsensitive) ||
-        token.text.startsWith(u"pragma_", Qt::CaseInsensitive)) {
+        token.text.startsWith(u"pragma_", Qt::CaseInsensitive) ||
+        (m_server &&
+         (token.text.startsWith(u"pg_", Qt::CaseInsensitive) || token.isWord(u"information_schema") ||
+          token.isWord(u"current_setting") || token.isWord(u"set_config")))) {
         if (isOperatorAt(next, u"("))
             return m_oracle ? refuse(904, oracleInvalid()) : refuse(195, notBuiltIn());
         return m_oracle ? refuse(942, QStringLiteral("table or view does not exist"))
@@ -523,8 +555,14 @@ bool StatementTranslation::translateWord(qsizetype index)
     if (isOperatorAt(next, u"(")) {
         if (token.isWord(u"serverproperty") || token.isWord(u"object_id") || token.isWord(u"GETUTCDATE"))
             return !m_oracle || refuse(904, oracleInvalid());
-        if (token.isWord(u"TO_DATE"))
-            return m_oracle || refuse(195, notBuiltIn());
+        if (token.isWord(u"TO_DATE")) {
+            if (!m_oracle)
+                return refuse(195, notBuiltIn());
+            // pg_catalog's own TO_DATE comes first in every search path.
+            if (m_server)
+                m_lexer.replace(index, QStringLiteral("DM_TO_DATE"));
+            return true;
+        }
         if (token.isWord(u"SYSDATE"))
             return m_oracle ? refuse(936, QStringLiteral("missing expression")) : refuse(195, notBuiltIn());
         for (const Function &function : Functions) {
@@ -537,13 +575,21 @@ bool StatementTranslation::translateWord(qsizetype index)
             else if (token.isWord(u"SUBSTRING"))
                 m_lexer.replace(index, QStringLiteral("SUBSTR"));
         }
+        // PostgreSQL's text functions return text, which compares with case, where the library's citext
+        // did not; on SQL Server and Sybase their result compares as the column did.
+        static const std::array<QStringView, 6> TextResults = {u"UPPER", u"LOWER",     u"LTRIM",
+                                                               u"RTRIM", u"SUBSTRING", u"REPLACE"};
+        if (m_server && !m_oracle && token.isOneOfWords(TextResults)) {
+            const qsizetype close = closing(next);
+            if (close >= 0)
+                m_lexer.replace(close, m_lexer.currentText(close).toString() + QStringLiteral("::citext"));
+        }
         if (token.isWord(u"TRY_CAST")) {
             if (m_oracle)
                 return refuse(904, oracleInvalid());
             if (!m_knowsTryCast)
                 return refuse(195, notBuiltIn());
-            // SQLite has no TRY_CAST; its CAST never fails, which is as close as it gets.
-            m_lexer.replace(index, QStringLiteral("CAST"));
+            return translateTryCast(index);
         }
         return true;
     }
@@ -558,6 +604,108 @@ bool StatementTranslation::translateWord(qsizetype index)
         if (!m_oracle)
             return refuse(208, QStringLiteral("Invalid object name '%1'.").arg(token.text));
     }
+    return true;
+}
+
+// SQLite has no TRY_CAST; its CAST never fails, which is as close as it gets. PostgreSQL's CAST fails on a
+// value it cannot convert, so a conversion to an integer, the one the program asks for, becomes DM_TRY_INT,
+// NULL where the server's TRY_CAST is NULL.
+bool StatementTranslation::translateTryCast(qsizetype index)
+{
+    const qsizetype open = m_lexer.next(index);
+    const qsizetype close = closing(open);
+    qsizetype as = -1;
+    for (qsizetype i = m_lexer.next(open); i >= 0 && i < close; i = m_lexer.next(i))
+        if (m_lexer[i].depth == m_lexer[open].depth + 1 && m_lexer[i].isWord(u"AS"))
+            as = i;
+    static const std::array<QStringView, 5> IntegerTypes = {u"INT", u"INTEGER", u"BIGINT", u"SMALLINT",
+                                                            u"TINYINT"};
+    const qsizetype type = as < 0 ? -1 : m_lexer.next(as);
+    if (!m_server || type < 0 || !m_lexer[type].isOneOfWords(IntegerTypes) || m_lexer.next(type) != close) {
+        m_lexer.replace(index, QStringLiteral("CAST"));
+        return true;
+    }
+    m_lexer.replace(index, QStringLiteral("DM_TRY_INT"));
+    for (qsizetype i = m_lexer.previous(as) + 1; i < close; ++i)
+        m_lexer.replace(i, QString());
+    return true;
+}
+
+// LIKE on PostgreSQL. SQL Server and Sybase compare without regard to case, also where an operand is not a
+// library column (citext), so their LIKE is ILIKE, and a pattern with a set ("[a-c]", "[^x]") becomes the
+// SIMILAR TO pattern that matches the same texts. Neither server takes a backslash for an escape character
+// unless told, which PostgreSQL's LIKE does.
+bool StatementTranslation::translateLike(qsizetype index)
+{
+    const qsizetype pattern = m_lexer.next(index);
+    const bool literal = pattern >= 0 && m_lexer[pattern].kind == SqlTokenKind::String;
+    const qsizetype escapeWord = literal ? m_lexer.next(pattern) : -1;
+    const qsizetype escape = isWordAt(escapeWord, u"ESCAPE") ? m_lexer.next(escapeWord) : -1;
+    const QString text = literal ? m_lexer[pattern].unquoted() : QString();
+    const qsizetype open = text.indexOf(u'[');
+    const bool sets = !m_oracle && open >= 0 && text.indexOf(u']', open + 2) > 0;
+    if (!sets) {
+        if (!m_oracle)
+            m_lexer.replace(index, QStringLiteral("ILIKE"));
+        if (literal && escape < 0 && text.contains(u'\\'))
+            m_lexer.replace(pattern, quotedLiteral(QString(text).replace(u'\\', QStringLiteral("\\\\"))));
+        return true;
+    }
+    QChar escapeCharacter;
+    if (escape >= 0) {
+        const QString given = m_lexer[escape].unquoted();
+        if (m_lexer[escape].kind != SqlTokenKind::String || given.size() != 1)
+            return refuse(506, QStringLiteral("The invalid escape character \"%1\" was specified in a LIKE "
+                                              "predicate.")
+                                   .arg(given));
+        escapeCharacter = given[0];
+        for (qsizetype i = pattern + 1; i <= escape; ++i)
+            m_lexer.replace(i, QString());
+    }
+    // One character as it stands, in either letter case.
+    const auto character = [](QChar c, bool inSet) {
+        const QString cases = c.toLower() == c.toUpper() ? QString(c) : QString(c.toLower()) + c.toUpper();
+        if (c.isLetterOrNumber())
+            return cases.size() > 1 && !inSet ? u'[' + cases + u']' : cases;
+        return u'\\' + cases;
+    };
+    QString similar;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const qsizetype close = c == u'[' ? text.indexOf(u']', i + 2) : -1;
+        if (c == escapeCharacter && i + 1 < text.size()) {
+            similar += character(text[++i], false);
+        } else if (c == u'%' || c == u'_') {
+            similar += c;
+        } else if (close > 0) {
+            QStringView set = QStringView(text).mid(i + 1, close - i - 1);
+            similar += u'[';
+            if (set.startsWith(u'^')) {
+                similar += u'^';
+                set = set.mid(1);
+            }
+            for (qsizetype k = 0; k < set.size(); ++k) {
+                if (k + 2 < set.size() && set[k + 1] == u'-') {
+                    const QChar low = set[k];
+                    const QChar high = set[k + 2];
+                    if (low.isLetter() && high.isLetter())
+                        similar += QString(low.toLower()) + u'-' + high.toLower() + low.toUpper() + u'-' +
+                                   high.toUpper();
+                    else
+                        similar += character(low, true) + u'-' + character(high, true);
+                    k += 2;
+                } else {
+                    similar += character(set[k], true);
+                }
+            }
+            similar += u']';
+            i = close;
+        } else {
+            similar += character(c, false);
+        }
+    }
+    m_lexer.replace(index, QStringLiteral("SIMILAR TO"));
+    m_lexer.replace(pattern, quotedLiteral(similar));
     return true;
 }
 
@@ -586,8 +734,9 @@ bool StatementTranslation::rewriteOuterJoins()
 {
     if (!m_outerJoins)
         return true;
-    OuterJoinRewriter rewriter(m_lexer, m_oracle ? OuterJoinRewriter::Style::Oracle
-                                                 : OuterJoinRewriter::Style::TransactSql);
+    OuterJoinRewriter rewriter(
+        m_lexer, m_oracle ? OuterJoinRewriter::Style::Oracle : OuterJoinRewriter::Style::TransactSql,
+        m_translator.target());
     const QString reason = rewriter.rewrite();
     if (reason.isEmpty())
         return true;
@@ -651,7 +800,9 @@ bool StatementTranslation::checkStringsAreValues()
 }
 
 // SQL Server and Sybase libraries are installed with a case-insensitive sort order, so their ORDER BY
-// puts "apple" before "Banana"; SQLite compares bytes unless told otherwise.
+// puts "apple" before "Banana"; SQLite compares bytes unless told otherwise. On PostgreSQL the library's
+// text is citext, which sorts so already, but NULLs sort last in ascending order there, and first on
+// SQL Server and Sybase (as on SQLite; Oracle sorts them as PostgreSQL does).
 void StatementTranslation::orderCaseInsensitively()
 {
     for (qsizetype order = 0; order < m_lexer.size(); ++order) {
@@ -660,11 +811,20 @@ void StatementTranslation::orderCaseInsensitively()
             continue;
         const int depth = m_lexer[order].depth;
         qsizetype termEnd = -1;
+        qsizetype direction = -1;
         bool collated = false;
         const auto finishTerm = [&] {
-            if (termEnd >= 0 && !collated)
+            if (m_server && termEnd >= 0) {
+                const qsizetype last = std::max(termEnd, direction);
+                const bool descending = direction >= 0 && m_lexer[direction].isWord(u"DESC");
+                m_lexer.replace(
+                    last, m_lexer.currentText(last).toString() +
+                              (descending ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST")));
+            } else if (termEnd >= 0 && !collated) {
                 m_lexer.replace(termEnd, m_lexer.currentText(termEnd).toString() + NoCaseCollation);
+            }
             termEnd = -1;
+            direction = -1;
             collated = false;
         };
         for (qsizetype i = m_lexer.next(by); i >= 0; i = m_lexer.next(i)) {
@@ -680,8 +840,10 @@ void StatementTranslation::orderCaseInsensitively()
                     break;
                 if (token.isWord(u"COLLATE"))
                     collated = true;
-                if (token.isWord(u"ASC") || token.isWord(u"DESC"))
+                if (token.isWord(u"ASC") || token.isWord(u"DESC")) {
+                    direction = i;
                     continue;
+                }
             }
             termEnd = i;
         }
@@ -693,6 +855,7 @@ void StatementTranslation::orderCaseInsensitively()
 
 SqlTranslator::SqlTranslator(const LibraryConfig &config)
     : m_config(config), m_dialect(dialectOf(config.engine)),
+      m_target(config.onServer() ? SqlTarget::PostgreSql : SqlTarget::Sqlite),
       m_knowsTryCast(m_dialect == SqlDialect::SqlServer && leadingNumber(config.productVersion) >= 11 &&
                      config.compatibilityLevel >= 110)
 {
@@ -729,69 +892,215 @@ SqlError SqlTranslator::serverError(qint32 number, const QString &message) const
     return {number, QStringLiteral("[Microsoft][ODBC SQL Server Driver][SQL Server]") + message};
 }
 
+namespace {
+
+// The server errors of the faults a library database reports, in whichever words it reports them.
+class ServerFaults {
+public:
+    ServerFaults(const SqlTranslator &translator, const QString &owner)
+        : m_translator(translator), m_owner(owner), m_oracle(translator.dialect() == SqlDialect::Oracle)
+    {
+    }
+
+    SqlError noTable(const QString &table) const
+    {
+        return m_oracle ? error(942, QStringLiteral("table or view does not exist"))
+                        : error(208, QStringLiteral("Invalid object name '%1'.").arg(table));
+    }
+    // "P.nope" or "nope".
+    SqlError noColumn(const QString &column) const
+    {
+        return m_oracle
+                   ? error(904, oracleName(column) + QStringLiteral(": invalid identifier"))
+                   : error(207, QStringLiteral("Invalid column name '%1'.").arg(column.section(u'.', -1)));
+    }
+    SqlError noFunction(const QString &function) const
+    {
+        return m_oracle
+                   ? error(904, oracleName(function) + QStringLiteral(": invalid identifier"))
+                   : error(195,
+                           QStringLiteral("'%1' is not a recognized built-in function name.").arg(function));
+    }
+    SqlError ambiguous(const QString &column) const
+    {
+        return m_oracle
+                   ? error(918, QStringLiteral("column ambiguously defined"))
+                   : error(209, QStringLiteral("Ambiguous column name '%1'.").arg(column.section(u'.', -1)));
+    }
+    SqlError syntaxNear(const QString &where) const
+    {
+        return m_oracle ? error(933, QStringLiteral("SQL command not properly ended"))
+                        : error(102, QStringLiteral("Incorrect syntax near '%1'.").arg(where));
+    }
+    SqlError syntaxAtEnd() const
+    {
+        return m_oracle ? error(936, QStringLiteral("missing expression"))
+                        : error(102, QStringLiteral("Incorrect syntax near the end of the statement."));
+    }
+    // "PROFILE.DOCNUMBER", or "T.A, T.B" for a key of two columns.
+    SqlError duplicate(const QString &columns) const
+    {
+        return m_oracle ? error(1, QStringLiteral("unique constraint (%1.%2) violated").arg(m_owner, columns))
+                        : error(2627, QStringLiteral("Violation of UNIQUE KEY constraint '%1'. Cannot insert "
+                                                     "duplicate key in object '%2'.")
+                                          .arg(columns, m_owner + u'.' + columns.section(u'.', 0, 0)));
+    }
+    SqlError tooLong(const TextColumn &column) const
+    {
+        return m_oracle ? error(12899, QStringLiteral("value too large for column %1 (maximum: %2)")
+                                           .arg(oracleName(m_owner + u'.' + column.constraintName()))
+                                           .arg(column.length))
+                        : error(8152, QStringLiteral("String or binary data would be truncated."));
+    }
+    // "FOLDER.DOCNUMBER".
+    SqlError notNull(const QString &column) const
+    {
+        return m_oracle
+                   ? error(1400, QStringLiteral("cannot insert NULL into (%1)")
+                                     .arg(oracleName(m_owner + u'.' + column)))
+                   : error(515,
+                           QStringLiteral("Cannot insert the value NULL into column '%1', table '%2'; "
+                                          "column does not allow nulls.")
+                               .arg(column.section(u'.', -1), m_owner + u'.' + column.section(u'.', 0, 0)));
+    }
+    SqlError other(const QString &message) const { return error(m_oracle ? 20000 : 50000, message); }
+
+    SqlError error(qint32 number, const QString &message) const
+    {
+        return m_translator.serverError(number, message);
+    }
+    bool oracle() const { return m_oracle; }
+
+private:
+    const SqlTranslator &m_translator;
+    const QString &m_owner;
+    const bool m_oracle;
+};
+
+} // namespace
+
 SqlError SqlTranslator::sqliteError(int extendedCode, const QString &message) const
 {
-    const bool oracle = m_dialect == SqlDialect::Oracle;
+    const ServerFaults faults(*this, m_config.owner);
     const auto subject = [&](QLatin1StringView prefix) {
         return message.startsWith(prefix) ? message.mid(prefix.size()) : QString();
     };
     if (const QString table = subject(QLatin1StringView("no such table: ")); !table.isEmpty())
-        return oracle ? serverError(942, QStringLiteral("table or view does not exist"))
-                      : serverError(208, QStringLiteral("Invalid object name '%1'.").arg(table));
+        return faults.noTable(table);
     if (const QString column = subject(QLatin1StringView("no such column: ")); !column.isEmpty())
-        return oracle ? serverError(904, oracleName(column) + QStringLiteral(": invalid identifier"))
-                      : serverError(
-                            207, QStringLiteral("Invalid column name '%1'.").arg(column.section(u'.', -1)));
+        return faults.noColumn(column);
     if (const QString function = subject(QLatin1StringView("no such function: ")); !function.isEmpty())
-        return oracle ? serverError(904, oracleName(function) + QStringLiteral(": invalid identifier"))
-                      : serverError(
-                            195,
-                            QStringLiteral("'%1' is not a recognized built-in function name.").arg(function));
+        return faults.noFunction(function);
     if (const QString column = subject(QLatin1StringView("ambiguous column name: ")); !column.isEmpty())
-        return oracle ? serverError(918, QStringLiteral("column ambiguously defined"))
-                      : serverError(
-                            209, QStringLiteral("Ambiguous column name '%1'.").arg(column.section(u'.', -1)));
+        return faults.ambiguous(column);
     if (message.endsWith(QLatin1StringView(": syntax error")) ||
         message.startsWith(QLatin1StringView("unrecognized token: "))) {
         static const QRegularExpression near(QStringLiteral("^(?:near|unrecognized token:) \"(.*)\""));
-        const QString where = near.match(message).captured(1);
-        return oracle ? serverError(933, QStringLiteral("SQL command not properly ended"))
-                      : serverError(102, QStringLiteral("Incorrect syntax near '%1'.").arg(where));
+        return faults.syntaxNear(near.match(message).captured(1));
     }
     if (message == QLatin1StringView("incomplete input"))
-        return oracle ? serverError(936, QStringLiteral("missing expression"))
-                      : serverError(102, QStringLiteral("Incorrect syntax near the end of the statement."));
+        return faults.syntaxAtEnd();
     // "UNIQUE constraint failed: PROFILE.DOCNUMBER"
     const QString columns = message.section(QStringLiteral(": "), 1);
-    const QString table = m_config.owner + u'.' + columns.section(u'.', 0, 0);
     if (extendedCode == SQLITE_CONSTRAINT_UNIQUE || extendedCode == SQLITE_CONSTRAINT_PRIMARYKEY)
-        return oracle
-                   ? serverError(
-                         1, QStringLiteral("unique constraint (%1.%2) violated").arg(m_config.owner, columns))
-                   : serverError(2627,
-                                 QStringLiteral("Violation of UNIQUE KEY constraint '%1'. Cannot insert "
-                                                "duplicate key in object '%2'.")
-                                     .arg(columns, table));
+        return faults.duplicate(columns);
     if (const TextColumn *column =
             extendedCode == SQLITE_CONSTRAINT_CHECK ? LibraryTextColumn(columns) : nullptr)
-        return oracle
-                   ? serverError(12899, QStringLiteral("value too large for column %1 (maximum: %2)")
-                                            .arg(oracleName(m_config.owner + u'.' + column->constraintName()))
-                                            .arg(column->length))
-                   : serverError(8152, QStringLiteral("String or binary data would be truncated."));
+        return faults.tooLong(*column);
     if (extendedCode == SQLITE_CONSTRAINT_NOTNULL)
-        return oracle ? serverError(1400, QStringLiteral("cannot insert NULL into (%1)")
-                                              .arg(oracleName(m_config.owner + u'.' + columns)))
-                      : serverError(
-                            515, QStringLiteral("Cannot insert the value NULL into column '%1', table '%2'; "
-                                                "column does not allow nulls.")
-                                     .arg(columns.section(u'.', -1), table));
-    return oracle ? serverError(20000, message) : serverError(50000, message);
+        return faults.notNull(columns);
+    return faults.other(message);
+}
+
+SqlError SqlTranslator::postgresError(const QByteArray &sqlstate, const QString &message,
+                                      const QString &constraint) const
+{
+    const ServerFaults faults(*this, m_config.owner);
+    const bool oracle = faults.oracle();
+    // PostgreSQL quotes the names its messages are about: 'relation "docsadm.nope" does not exist'. It
+    // has folded them to lower case; the program writes them in upper case, as the server repeats them.
+    static const QRegularExpression quoted(QStringLiteral("\"([^\"]*)\""));
+    QStringList names;
+    for (const QRegularExpressionMatch &match : quoted.globalMatch(message))
+        names << match.captured(1).toUpper();
+    const QString name = names.value(0);
+    if (sqlstate == "42P01")
+        return faults.noTable(name);
+    if (sqlstate == "42703") {
+        // A qualified column is named unquoted: "column p.nope does not exist".
+        static const QRegularExpression unquoted(QStringLiteral("^column (\\S+) does not exist"));
+        return faults.noColumn(name.isEmpty() ? unquoted.match(message).captured(1).toUpper() : name);
+    }
+    if (sqlstate == "42883") {
+        static const QRegularExpression function(QStringLiteral("function ([^(\\s]+)\\("));
+        return faults.noFunction(function.match(message).captured(1).section(u'.', -1).toUpper());
+    }
+    if (sqlstate == "42702")
+        return faults.ambiguous(name);
+    if (sqlstate == "42601")
+        return name.isEmpty() ? faults.syntaxAtEnd() : faults.syntaxNear(name);
+    // The library's keys and length checks are named as SQLite names them (LibrarySchemaStatements).
+    if (sqlstate == "23505") {
+        // A key "T(A, B)" is what SQLite calls "T.A, T.B".
+        const QString table = constraint.section(u'(', 0, 0);
+        QStringList columns = constraint.section(u'(', 1)
+                                  .chopped(constraint.endsWith(u')') ? 1 : 0)
+                                  .split(QStringLiteral(", "));
+        for (QString &column : columns)
+            column.prepend(table + u'.');
+        return faults.duplicate(constraint.contains(u'(') ? columns.join(QStringLiteral(", ")) : constraint);
+    }
+    if (const TextColumn *column = sqlstate == "23514" ? LibraryTextColumn(constraint) : nullptr)
+        return faults.tooLong(*column);
+    // 'null value in column "docnumber" of relation "folder" violates not-null constraint'
+    if (sqlstate == "23502" && names.size() >= 2)
+        return faults.notNull(names[1] + u'.' + names[0]);
+    // 'invalid input syntax for type bigint: "abc"'
+    if (sqlstate == "22P02") {
+        static const QRegularExpression type(QStringLiteral("type (\\w+)"));
+        return oracle
+                   ? faults.error(1722, QStringLiteral("invalid number"))
+                   : faults.error(245, QStringLiteral("Conversion failed when converting the varchar value "
+                                                      "'%1' to data type %2.")
+                                           .arg(name, type.match(message).captured(1)));
+    }
+    if (sqlstate == "22012")
+        return oracle ? faults.error(1476, QStringLiteral("divisor is equal to zero"))
+                      : faults.error(8134, QStringLiteral("Divide by zero error encountered."));
+    if (sqlstate == "55P03")
+        switch (m_dialect) {
+        case SqlDialect::Oracle:
+            return faults.error(30006, QStringLiteral("resource busy; acquire with WAIT timeout expired"));
+        case SqlDialect::Sybase:
+            return faults.error(12205, QStringLiteral("Could not acquire a lock within the specified wait "
+                                                      "period."));
+        case SqlDialect::SqlServer:
+            return faults.error(1222, QStringLiteral("Lock request time out period exceeded."));
+        }
+    if (sqlstate == "40P01" || sqlstate == "40001")
+        switch (m_dialect) {
+        case SqlDialect::Oracle:
+            return sqlstate == "40P01"
+                       ? faults.error(60, QStringLiteral("deadlock detected while waiting for resource"))
+                       : faults.error(8177, QStringLiteral("can't serialize access for this transaction"));
+        case SqlDialect::Sybase:
+            return faults.error(1205, QStringLiteral("Your server command encountered a deadlock situation. "
+                                                     "Please re-run your command."));
+        case SqlDialect::SqlServer:
+            return faults.error(1205,
+                                QStringLiteral("Transaction was deadlocked on lock resources with another "
+                                               "process and has been chosen as the deadlock victim. "
+                                               "Rerun the transaction."));
+        }
+    if (sqlstate == "57P01" || sqlstate.startsWith("08"))
+        return oracle ? faults.error(3113, QStringLiteral("end-of-file on communication channel"))
+                      : faults.error(10054, QStringLiteral("Communication link failure: %1").arg(message));
+    return faults.other(message);
 }
 
 SqlError SqlTranslator::storageError(const StorageFailure &failure) const
 {
     if (failure.sqlstate.isEmpty())
         return sqliteError(failure.sqliteCode, failure.message);
-    return localError(UntranslatableSqlError, failure.message);
+    return postgresError(failure.sqlstate, failure.message, failure.constraint);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "localdm/installation.h"
+#include "localdm/store/schema.h"
 
 struct StorageFailure;
 
@@ -22,9 +23,9 @@ inline constexpr qint32 UntranslatableSqlError = 1105;
 // What becomes of one statement.
 struct SqlTranslation {
     enum class Action {
-        Run,    // run sql on the library's SQLite connection
-        Skip,   // a session setting the server accepts and the local DM has no use for
-        Refuse, // the server would refuse it, or the local DM cannot run it faithfully: error says why
+        Run,      // run sql on the library's SQLite connection
+        Skip,     // a session setting the server accepts and the local DM has no use for
+        Refuse,   // the server would refuse it, or the local DM cannot run it faithfully: error says why
         Begin,    // BEGIN TRANSACTION [name] on SQL Server and Sybase
         Commit,   // COMMIT in any of the server's forms
         Rollback, // ROLLBACK in any of the server's forms; name is the transaction it names, if any
@@ -37,7 +38,8 @@ struct SqlTranslation {
 
 // Reads a statement as the server of a library's engine would (Oracle for codes 2 and 5, Sybase for 6,
 // Microsoft SQL Server for any other code) and writes it as SQLite SQL for the library's connection, whose
-// catalog stand-ins LibraryDatabase provides. What the server would refuse is refused with the server's
+// catalog stand-ins LibraryDatabase provides, or for a library on a server as PostgreSQL SQL, whose catalog
+// stand-ins PostgresCatalogStatements() makes. What the server would refuse is refused with the server's
 // error; what the local DM cannot run faithfully is refused too, never run as something else.
 //
 // Holds only the library's server facts; translate() is a pure function of them and the statement text.
@@ -47,6 +49,8 @@ public:
 
     static SqlDialect dialectOf(int engine);
     SqlDialect dialect() const { return m_dialect; }
+    // The SQL written: PostgreSQL's for a library on a server (LibraryConfig::onServer), else SQLite's.
+    SqlTarget target() const { return m_target; }
 
     SqlTranslation translate(const QString &statement) const;
 
@@ -57,12 +61,17 @@ public:
     SqlError sqliteError(int extendedCode, const QString &message) const;
     // A failure of the library's store, as this personality's server reports the same fault.
     SqlError storageError(const StorageFailure &failure) const;
+    // A failure PostgreSQL reported for a translated statement (its SQLSTATE, primary message and the
+    // constraint it names, if any), as this personality's server reports the same fault.
+    SqlError postgresError(const QByteArray &sqlstate, const QString &message,
+                           const QString &constraint) const;
     // An error of the local DM itself, in the same style: "[Korvel][Local DM]message".
     static SqlError localError(qint32 number, const QString &message);
 
 private:
     LibraryConfig m_config;
     SqlDialect m_dialect;
+    SqlTarget m_target;
     // SQL Server 2012 (version 11) at compatibility level 110 knows TRY_CAST.
     bool m_knowsTryCast;
 };

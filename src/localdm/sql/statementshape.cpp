@@ -19,6 +19,10 @@
 //   type's length cannot be a parameter, so the statement does not prepare and its shape is translated
 //   as written (SqlStatementCache). A literal glued to a word or a dot ("N'x'", "x'41'", "1e", "T.5") stays
 //   in the key, as its meaning is not the literal's alone.
+// - On PostgreSQL a parameter is "$n" and reads as the literal would, its type taken from where it stands
+//   (text where nothing says, as for the literal), except a LIKE pattern, whose sets and backslashes the
+//   translation rewrites: one that holds either stays in the key; and a literal before IS, where nothing
+//   gives the parameter a type, stays there too.
 // - The planner sees a parameter where it saw a value, which only a partial index cares about: FOLDER_ITEM's
 //   index of first rows holds ISFIRST = 'Y', and one-character flags stay in the key.
 
@@ -48,9 +52,16 @@ std::optional<QVariant> parameterValue(const SqlLexer &lexer, qsizetype index)
     if ((token.kind != SqlTokenKind::String && token.kind != SqlTokenKind::Number) ||
         !separates(lexer, index - 1) || !separates(lexer, index + 1))
         return std::nullopt;
+    // PostgreSQL finds no type for a parameter in "$1 IS NULL".
+    if (isWordAt(lexer, lexer.next(index), u"IS"))
+        return std::nullopt;
     if (token.kind == SqlTokenKind::String) {
         QString value = token.unquoted();
         if (value.size() < 2 || value.contains(QChar(0)))
+            return std::nullopt;
+        // On PostgreSQL a LIKE pattern's sets and backslashes are translated where it is written.
+        if (isWordAt(lexer, lexer.previous(index), u"LIKE") &&
+            (value.contains(u'[') || value.contains(u'\\')))
             return std::nullopt;
         return QVariant(std::move(value));
     }
@@ -146,7 +157,8 @@ std::optional<QString> StatementShape::translate(const SqlTranslator &translator
         if (index != expected || index >= m_values.size() ||
             (token.kind == SqlTokenKind::String) != (m_values[index].typeId() == QMetaType::QString))
             return std::nullopt;
-        output.replace(i, u'?' + QString::number(index + 1));
+        output.replace(i, (translator.target() == SqlTarget::PostgreSql ? u'$' : u'?') +
+                              QString::number(index + 1));
         ++expected;
     }
     if (expected != m_values.size())

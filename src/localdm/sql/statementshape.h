@@ -23,8 +23,8 @@ public:
     // Empty when the statement has no literal to take out, or must be translated as written.
     const QVariantList &values() const { return m_values; }
 
-    // The SQLite SQL of every statement of this shape, literal n read from parameter ?n; nothing when the
-    // translation of the marked statement shows that it depends on more than the key, so that each
+    // The SQL of every statement of this shape, literal n read from parameter ?n ($n on PostgreSQL); nothing
+    // when the translation of the marked statement shows that it depends on more than the key, so that each
     // statement must be translated as written.
     std::optional<QString> translate(const SqlTranslator &translator) const;
 

@@ -3,6 +3,7 @@
 #include "dmapi/dmerror.h"
 #include "dmapi/sqllexer.h"
 #include "localdm/localerror.h"
+#include "localdm/store/postgrescatalog.h"
 #include "localdm/store/postgresschema.h"
 #include "localdm/store/schema.h"
 
@@ -148,6 +149,8 @@ PostgresLibrary::PostgresLibrary(const LibraryConfig &config)
     m_name = ServerLibraryName(config, m_connection.get());
     PQsetClientEncoding(m_connection.get(), "UTF8");
     command(QStringLiteral("SET search_path TO %1").arg(PostgresSearchPath(config)).toUtf8().constData());
+    for (const QString &statement : PostgresSessionStatements(config))
+        command(statement.toUtf8().constData());
     command(QStringLiteral("SET lock_timeout = '%1s'").arg(lockTimeout()).toUtf8().constData());
     if (config.readOnly)
         command("SET default_transaction_read_only = on");
@@ -186,7 +189,7 @@ void PostgresLibrary::create(const LibraryConfig &config, bool indexes)
     quoted = PQescapeIdentifier(server.get(), database.toUtf8().constData(), database.toUtf8().size());
     const QByteArray identifier(quoted);
     PQfreemem(quoted);
-    run(server.get(), "CREATE DATABASE " + identifier);
+    run(server.get(), PostgresCreateDatabaseStatement(database).toUtf8());
     try {
         ServerConnection library = ConnectToServer(config);
         QStringList statements = PostgresLibraryStatements(config, indexes);

@@ -12,5 +12,6 @@ QStringList PostgresLibraryStatements(const LibraryConfig &config, bool indexes)
 // The library's indexes, and its folder list indexes alone, each made only when missing.
 QStringList PostgresIndexStatements(const LibraryConfig &config);
 QStringList PostgresFolderListIndexStatements(const LibraryConfig &config);
-// The search path of a connection to the library: its owner's schema first.
+// The search path of a connection to the library: its owner's schema first, then the catalog (sys),
+// then public, where citext lives.
 QString PostgresSearchPath(const LibraryConfig &config);
