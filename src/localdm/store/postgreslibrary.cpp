@@ -40,6 +40,12 @@ void clearResult(pg_result *result)
     PQclear(result);
 }
 
+bool succeeded(const pg_result *result)
+{
+    const ExecStatusType status = PQresultStatus(result);
+    return status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK;
+}
+
 QString fieldText(const pg_result *result, int field)
 {
     const char *value = PQresultErrorField(result, field);
@@ -228,7 +234,7 @@ QStringList PostgresLibrary::indexStatements() const
     return PostgresIndexStatements(m_config);
 }
 
-QByteArray PostgresLibrary::preparedName(const QString &sql)
+QByteArray PostgresLibrary::preparedName(const QString &sql, bool guard)
 {
     if (const auto found = m_prepared.constFind(sql); found != m_prepared.cend())
         return *found;
@@ -238,45 +244,37 @@ QByteArray PostgresLibrary::preparedName(const QString &sql)
         m_prepared.clear();
     }
     const QByteArray name = "dm" + QByteArray::number(++m_statementCount);
-    const Result result(PQprepare(m_connection.get(), name.constData(),
-                                  withDollarParameters(sql).toUtf8().constData(), 0, nullptr),
-                        clearResult);
-    if (PQresultStatus(result.get()) != PGRES_COMMAND_OK)
+    const Result result = alone(guard, [&] {
+        return PQprepare(m_connection.get(), name.constData(), withDollarParameters(sql).toUtf8().constData(),
+                         0, nullptr);
+    });
+    if (!succeeded(result.get()))
         raise(result.get(), sql);
     m_prepared.insert(sql, name);
     return name;
 }
 
-PostgresLibrary::Result PostgresLibrary::execute(const QByteArray &name, const QVariantList &binds)
+pg_result *PostgresLibrary::execute(const QByteArray &name, const QVariantList &binds)
 {
     QVariantList values;
     values.reserve(binds.size());
     for (const QVariant &value : binds)
         values << bindable(value);
     const BoundValues bound(values);
-    return Result(PQexecPrepared(m_connection.get(), name.constData(), int(values.size()),
-                                 bound.pointers.data(), nullptr, nullptr, 0),
-                  clearResult);
+    return PQexecPrepared(m_connection.get(), name.constData(), int(values.size()), bound.pointers.data(),
+                          nullptr, nullptr, 0);
 }
 
 QList<QVariantList> PostgresLibrary::query(const QString &sql, const QVariantList &binds)
 {
     checkInPlace();
-    // A failure inside a transaction the pass-through holds open must not spoil it: the statement is
-    // undone alone, as the library's server would undo it.
-    const bool guarded = m_work == 0 && inTransaction();
-    if (guarded)
-        command("SAVEPOINT dm_statement");
-    const QByteArray name = preparedName(sql);
-    const Result result = execute(name, binds);
-    const ExecStatusType status = PQresultStatus(result.get());
-    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
-        if (guarded && PQstatus(m_connection.get()) == CONNECTION_OK)
-            PQclear(PQexec(m_connection.get(), "ROLLBACK TO dm_statement; RELEASE dm_statement"));
+    // A DM call's own transaction is undone whole when a statement fails; a statement outside one, inside a
+    // transaction the pass-through holds open, must not spoil that.
+    const bool guard = m_work == 0 && inTransaction();
+    const QByteArray name = preparedName(sql, guard);
+    const Result result = alone(guard, [&] { return execute(name, binds); });
+    if (!succeeded(result.get()))
         raise(result.get(), sql);
-    }
-    if (guarded)
-        command("RELEASE dm_statement");
     QList<QVariantList> rows;
     const int count = PQntuples(result.get());
     const int columns = PQnfields(result.get());
@@ -289,6 +287,21 @@ QList<QVariantList> PostgresLibrary::query(const QString &sql, const QVariantLis
         rows << row;
     }
     return rows;
+}
+
+PostgresLibrary::Result PostgresLibrary::alone(bool guard, const std::function<pg_result *()> &call)
+{
+    if (guard)
+        PQclear(PQexec(m_connection.get(), "SAVEPOINT dm_statement"));
+    Result result(call(), clearResult);
+    if (guard) {
+        noteLost();
+        if (!m_lost)
+            PQclear(PQexec(m_connection.get(), succeeded(result.get())
+                                                   ? "RELEASE dm_statement"
+                                                   : "ROLLBACK TO dm_statement; RELEASE dm_statement"));
+    }
+    return result;
 }
 
 void PostgresLibrary::command(const char *statement)
@@ -413,10 +426,10 @@ std::unique_ptr<StoredStatement> PostgresLibrary::prepare(const QString &sql, QS
         return nullptr;
     }
     const QByteArray name = "pt" + QByteArray::number(++m_statementCount);
-    const Result prepared(
-        PQprepare(m_connection.get(), name.constData(), statement.toUtf8().constData(), 0, nullptr),
-        clearResult);
-    if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) {
+    const Result prepared = alone(inTransaction(), [&] {
+        return PQprepare(m_connection.get(), name.constData(), statement.toUtf8().constData(), 0, nullptr);
+    });
+    if (!succeeded(prepared.get())) {
         failure = failureOf(prepared.get());
         noteLost();
         return nullptr;
@@ -431,21 +444,13 @@ bool PostgresLibrary::run(StoredStatement &stored, const QVariantList &binds, St
                           StorageFailure &failure)
 {
     const auto &statement = static_cast<PostgresStatement &>(stored);
-    // Inside a transaction a failed statement is undone alone, as the library's server undoes it.
-    const bool guarded = inTransaction();
-    if (guarded)
-        PQclear(PQexec(m_connection.get(), "SAVEPOINT dm_statement"));
-    const Result result = execute(statement.name(), binds);
+    const Result result = alone(inTransaction(), [&] { return execute(statement.name(), binds); });
     const ExecStatusType status = PQresultStatus(result.get());
-    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+    if (!succeeded(result.get())) {
         failure = failureOf(result.get());
         noteLost();
-        if (guarded && !m_lost)
-            PQclear(PQexec(m_connection.get(), "ROLLBACK TO dm_statement; RELEASE dm_statement"));
         return false;
     }
-    if (guarded)
-        PQclear(PQexec(m_connection.get(), "RELEASE dm_statement"));
     rows.columns = PQnfields(result.get());
     const int count = PQntuples(result.get());
     rows.values.reserve(qsizetype(count) * rows.columns);

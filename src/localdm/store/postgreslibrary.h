@@ -5,6 +5,8 @@
 
 #include <QHash>
 
+#include <functional>
+
 struct pg_result;
 
 // A library in its own database on a PostgreSQL server, which the DM's users and other administrators
@@ -55,8 +57,11 @@ private:
     using Result = std::unique_ptr<pg_result, void (*)(pg_result *)>;
 
     // The name of the statement prepared for a DM statement's text, preparing it on first use.
-    QByteArray preparedName(const QString &sql);
-    Result execute(const QByteArray &name, const QVariantList &binds);
+    QByteArray preparedName(const QString &sql, bool guard);
+    pg_result *execute(const QByteArray &name, const QVariantList &binds);
+    // Makes a call that may fail; guarded, inside a transaction, a failure is undone alone, as the library's
+    // server undoes a failed statement, instead of spoiling the transaction as PostgreSQL would.
+    Result alone(bool guard, const std::function<pg_result *()> &call);
     // Runs a statement without values (transaction control); raises DmError when it fails.
     void command(const char *statement);
     StorageFailure failureOf(const pg_result *result) const;
