@@ -52,6 +52,10 @@ struct LibraryConfig {
 //   ProductVersion=15.0.2000.5
 //   CompatibilityLevel=150
 //   QuotedIdentifier=ON
+//
+//   [LIB_SERVER]
+//   Connection="host=db1 port=5432 dbname=dm_lib"   (instead of Database: a library on a server)
+//   Engine=6
 struct Installation {
     QString fileName;
     QString user;
@@ -67,7 +71,7 @@ struct Installation {
 
     // The library of that name, compared case-insensitively; null when there is none.
     const LibraryConfig *library(const QString &name) const;
-    // The database file of every library, in collection order.
+    // The database file of every library kept in a file, in collection order.
     QStringList databaseFiles() const;
 
     // Where the program looks for an installation: --dm FILE, else $KORVEL_DM, else the demo
