@@ -47,7 +47,7 @@ TEST(DmTool, BadArgumentsExitWithTwoAndTheUsage)
     const QString ini = dir.filePath("installation.ini");
     const std::pair<QStringList, QString> cases[] = {
         {{},
-         "usage: korvel-dm init-demo DIR [--size small|large|huge] [--user ID]\n"
+         "usage: korvel-dm init-demo DIR [--size small|large|huge] [--user ID] [--postgresql CONNINFO]\n"
          "       korvel-dm tree [--dm FILE] LIBRARY [DOCNUMBER]\n"
          "       korvel-dm check [--dm FILE]\n"
          "       korvel-dm sql [--dm FILE] [--] LIBRARY STATEMENT\n"

@@ -1,6 +1,7 @@
 #include "dmapi/dmerror.h"
 #include "localdm/faultplan.h"
 #include "localdm/installation.h"
+#include "localdm/store/serverconnection.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -101,6 +102,20 @@ TEST_F(InstallationTest, ServerLibrariesKeepTheirConnectionStringExactly)
     const Installation handWritten = Installation::load(fileName);
     EXPECT_EQ(handWritten.libraries[0].connection, R"(dbname='dm lib\'s' application_name="y")");
     EXPECT_EQ(handWritten.libraries[1].connection, "host=db1 dbname='dm lib'");
+}
+
+TEST(ServerConnection, ADatabaseReplacesTheOneNamedAndKeepsTheRest)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"host=db1 dbname=postgres user=dm", "user='dm' host='db1' dbname='demo_legal'"},
+        {"dbname = 'x y' port=5433", "port='5433' dbname='demo_legal'"},
+        {"", "dbname='demo_legal'"},
+        {"postgresql://dm@db1:5433/postgres", "user='dm' host='db1' port='5433' dbname='demo_legal'"},
+        {R"(host=/tmp/a\ b application_name='it\'s')",
+         R"(host='/tmp/a b' application_name='it\'s' dbname='demo_legal')"},
+    };
+    for (const auto &[connection, expected] : cases)
+        EXPECT_EQ(ConnectionWithDatabase(connection, "demo_legal").toStdString(), expected);
 }
 
 TEST_F(InstallationTest, CurrentLibraryDefaultsToThePrimaryOne)
