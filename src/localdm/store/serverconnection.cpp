@@ -115,6 +115,9 @@ QString ConnectionWithDatabase(const QString &connection, const QString &databas
 void DropServerLibrary(const LibraryConfig &config)
 {
     const ServerConnection server = ConnectToServer(config, QStringLiteral("postgres"));
+    // "does not exist, skipping" is what IF EXISTS is for, not news for the user's terminal.
+    PQsetNoticeProcessor(
+        server.get(), [](void *, const char *) {}, nullptr);
     QByteArray database;
     if (const ConninfoOptions options = parseConnection(config.connection))
         for (const PQconninfoOption *option = options.get(); option->keyword; ++option)
