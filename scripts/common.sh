@@ -56,7 +56,8 @@ korvel_start_test_postgresql() {
         exit 1
     fi
     KORVEL_PG_BIN=$bin
-    KORVEL_PG_DIR=$(mktemp -d -t korvel-pg.XXXXXX)
+    # Under /tmp rather than $TMPDIR: the postgres user must reach it, and a socket path has at most 107 bytes.
+    KORVEL_PG_DIR=$(mktemp -d /tmp/korvel-pg.XXXXXX)
     KORVEL_PG_AS=()
     if [ "$(id -u)" -eq 0 ]; then
         chown postgres:postgres "$KORVEL_PG_DIR"
