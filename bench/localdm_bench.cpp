@@ -1,11 +1,12 @@
 // Times the local DM: creating the large demo installation, and statements per second for a SELECT
 // by key and a single-row UPDATE (each its own transaction, as the program's statements are), straight
-// through LibraryDatabase and through the SQL pass-through. Usage: localdm_bench [SECONDS per figure, default 2]
+// through LibraryDatabase and through the SQL pass-through. Usage: localdm_bench [SECONDS per figure, default
+// 2]
 #include "localdm/demoinstallation.h"
 #include "localdm/installation.h"
-#include "localdm/store/librarydatabase.h"
 #include "localdm/localapplication.h"
 #include "localdm/sql/localsql.h"
+#include "localdm/store/librarydatabase.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -54,7 +55,9 @@ int main(int argc, char **argv)
     out << QStringLiteral("init-demo --size large: %1 s").arg(double(timer.nsecsElapsed()) / 1e9, 0, 'f', 2)
         << Qt::endl;
 
-    LibraryDatabase db(*installation.library(installation.currentLibrary));
+    const std::unique_ptr<LibraryDatabase> opened =
+        LibraryDatabase::open(*installation.library(installation.currentLibrary));
+    LibraryDatabase &db = *opened;
     QList<qint64> keys;
     for (const QVariantList &row :
          db.query(QStringLiteral("SELECT DOCNUMBER FROM PROFILE ORDER BY SYSTEM_ID")))
@@ -83,10 +86,11 @@ int main(int argc, char **argv)
                          .arg(key(i)));
     });
     measureRate(QStringLiteral("SQL pass-through single-row UPDATE"), seconds, [&](qint64 i) {
-        pass.execute(QStringLiteral("UPDATE %1.PROFILE SET LAST_EDIT_DATE = '2026-01-%2' WHERE DOCNUMBER = %3")
-                         .arg(owner)
-                         .arg(i % 28 + 1, 2, 10, QChar(u'0'))
-                         .arg(key(i)));
+        pass.execute(
+            QStringLiteral("UPDATE %1.PROFILE SET LAST_EDIT_DATE = '2026-01-%2' WHERE DOCNUMBER = %3")
+                .arg(owner)
+                .arg(i % 28 + 1, 2, 10, QChar(u'0'))
+                .arg(key(i)));
     });
     return 0;
 }

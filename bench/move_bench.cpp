@@ -15,9 +15,9 @@
 #include "localdm/demoinstallation.h"
 #include "localdm/installation.h"
 #include "localdm/librarybuilder.h"
-#include "localdm/store/librarydatabase.h"
 #include "localdm/localdmfactory.h"
 #include "localdm/sql/localsql.h"
+#include "localdm/store/librarydatabase.h"
 #include "migrate/addfolderitem.h"
 #include "migrate/convertfolder.h"
 #include "migrate/createfolder.h"
@@ -119,7 +119,8 @@ struct Subject {
 class BenchWriter {
 public:
     explicit BenchWriter(const Installation &installation)
-        : m_db(*installation.library(Source)), m_transaction(m_db), m_builder(m_db),
+        : m_opened(LibraryDatabase::open(*installation.library(Source))), m_db(*m_opened),
+          m_transaction(m_db), m_builder(m_db),
           m_user(m_db.scalar(QStringLiteral("SELECT SYSTEM_ID FROM PEOPLE WHERE USER_ID = ?1"), {BenchUser})
                      .toLongLong())
     {
@@ -150,7 +151,8 @@ private:
         return profile;
     }
 
-    LibraryDatabase m_db;
+    const std::unique_ptr<LibraryDatabase> m_opened;
+    LibraryDatabase &m_db;
     LibraryDatabase::Transaction m_transaction;
     LibraryBuilder m_builder;
     const qint64 m_user;
@@ -198,7 +200,8 @@ Subject addBenchChain(const Installation &installation, int n)
 // The public folders of CORPORATE, each with the folders and documents below it.
 QList<Subject> publicTrees(const Installation &installation)
 {
-    LibraryDatabase db(*installation.library(Source));
+    const std::unique_ptr<LibraryDatabase> dbOpened = LibraryDatabase::open(*installation.library(Source));
+    LibraryDatabase &db = *dbOpened;
     QMultiHash<int, std::pair<int, bool>> children;
     for (const QVariantList &row :
          db.query(QStringLiteral("SELECT PARENT, DOCNUMBER, NODE_TYPE FROM FOLDER_ITEM WHERE LIBRARY = 0")))
@@ -231,8 +234,8 @@ Subject biggestPublicTree(const Installation &installation, int)
 Subject namedPublicTree(const Installation &installation, const QString &name)
 {
     const QVariant number =
-        LibraryDatabase(*installation.library(Source))
-            .scalar(QStringLiteral("SELECT DOCNUMBER FROM ROOT_OBJECT WHERE DISPLAYNAME = ?1"), {name});
+        LibraryDatabase::open(*installation.library(Source))
+            ->scalar(QStringLiteral("SELECT DOCNUMBER FROM ROOT_OBJECT WHERE DISPLAYNAME = ?1"), {name});
     for (const Subject &tree : publicTrees(installation))
         if (number.isValid() && tree.number == number.toInt())
             return tree;
@@ -405,13 +408,14 @@ const QList<CaseKind> &caseKinds()
 void grantFolderRightsEverywhere(const Installation &installation)
 {
     for (const LibraryConfig &library : installation.libraries) {
-        LibraryDatabase db(library);
+        const std::unique_ptr<LibraryDatabase> dbOpened = LibraryDatabase::open(library);
+        LibraryDatabase &db = *dbOpened;
         for (const QString right :
              {"User.SaveToRemoteLibrary", "User.ManageRootFolders", "User.CreateFolder"})
             db.exec(
-                QStringLiteral("INSERT OR IGNORE INTO DM_RIGHTS (GROUPS_SYSTEM_ID, RIGHT_NAME) SELECT "
+                QStringLiteral("INSERT INTO DM_RIGHTS (GROUPS_SYSTEM_ID, RIGHT_NAME) SELECT "
                                "PG.GROUPS_SYSTEM_ID, ?2 FROM PEOPLEGROUPS PG JOIN PEOPLE P ON P.SYSTEM_ID = "
-                               "PG.PEOPLE_SYSTEM_ID WHERE P.USER_ID = ?1"),
+                               "PG.PEOPLE_SYSTEM_ID WHERE P.USER_ID = ?1 ON CONFLICT DO NOTHING"),
                 {BenchUser, right});
     }
 }

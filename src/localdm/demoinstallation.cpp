@@ -562,9 +562,9 @@ QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString 
                 createdOnServer << config;
             else
                 created << config.databaseFile;
-            LibraryDatabase db(config);
-            LibraryDatabase::Transaction transaction(db);
-            DemoLibraryWriter writer(db, installation, remoteIds[i], peopleBefore[i]);
+            const std::unique_ptr<LibraryDatabase> db = LibraryDatabase::open(config);
+            LibraryDatabase::Transaction transaction(*db);
+            DemoLibraryWriter writer(*db, installation, remoteIds[i], peopleBefore[i]);
             if (config.name == Archive) {
                 writeArchive(writer, links);
             } else if (config.name == Legal) {
@@ -577,8 +577,8 @@ QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString 
                     writeHuge(writer);
             }
             writer.builder().finish();
-            for (const QString &statement : LibraryIndexStatements(config.owner))
-                db.exec(statement);
+            for (const QString &statement : db->indexStatements())
+                db->exec(statement);
             transaction.commit();
         }
         // Written last: an installation file means the libraries are complete.

@@ -58,16 +58,17 @@ QList<FolderItemRow> rows(LibraryDatabase &db, int parent)
 qint64 append(LibraryDatabase &db, int parent, int docNumber, qint64 library, const QString &displayName,
               const QString &nodeType)
 {
+    db.lockFolderList(parent);
     // A sound list has one first row and one row that ends it, both found by index; any other count
     // means damage, and only the walk knows where the sound part of the list ends.
     const QVariantList found =
-        db.query(
-              QStringLiteral("SELECT (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM WHERE PARENT = ?1 AND "
-                             "ISFIRST = 'Y' LIMIT 2)), (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM "
-                             "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 2)), (SELECT SYSTEM_ID FROM FOLDER_ITEM "
-                             "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 1), EXISTS (SELECT 1 FROM FOLDER_ITEM "
-                             "WHERE PARENT = ?1)"),
-              {parent})
+        db.query(QStringLiteral(
+                     "SELECT (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM WHERE PARENT = ?1 AND "
+                     "ISFIRST = 'Y' LIMIT 2) AS F), (SELECT COUNT(*) FROM (SELECT 1 FROM FOLDER_ITEM "
+                     "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 2) AS E), (SELECT SYSTEM_ID FROM FOLDER_ITEM "
+                     "WHERE PARENT = ?1 AND NEXT = 0 LIMIT 1), EXISTS (SELECT 1 FROM FOLDER_ITEM "
+                     "WHERE PARENT = ?1)"),
+                 {parent})
             .first();
     const int firsts = found[0].toInt();
     const int ends = found[1].toInt();
@@ -102,13 +103,23 @@ void unlink(LibraryDatabase &db, const QList<qint64> &systemIds)
     // and deleted again.
     QSet<qint64> pending(systemIds.cbegin(), systemIds.cend());
     QHash<qint64, qint64> firstOf; // row id -> folder in which it became the first
+    QSet<qint64> locked;           // folders whose list this transaction holds
     for (const qint64 systemId : systemIds) {
         pending.remove(systemId);
-        const QList<QVariantList> found = db.query(
-            QStringLiteral("SELECT PARENT, ISFIRST, NEXT FROM FOLDER_ITEM WHERE SYSTEM_ID = ?1"), {systemId});
+        const QString select =
+            QStringLiteral("SELECT PARENT, ISFIRST, NEXT FROM FOLDER_ITEM WHERE SYSTEM_ID = ?1");
+        QList<QVariantList> found = db.query(select, {systemId});
         if (found.isEmpty())
             continue;
         const qint64 parent = found[0][0].toLongLong();
+        if (!locked.contains(parent)) {
+            // Read again under the lock: another connection may have changed the row while we waited.
+            db.lockFolderList(int(parent));
+            locked.insert(parent);
+            found = db.query(select, {systemId});
+            if (found.isEmpty())
+                continue;
+        }
         const qint64 next = found[0][2].toLongLong();
         const bool first =
             found[0][1].toString() == QStringLiteral("Y") || firstOf.value(systemId, -1) == parent;

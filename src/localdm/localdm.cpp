@@ -22,7 +22,7 @@ LibraryDatabase &LocalDm::database(const QString &libraryName)
     auto &slot = m_databases[config->name];
     if (!slot) {
         try {
-            slot = std::make_unique<LibraryDatabase>(*config);
+            slot = LibraryDatabase::open(*config);
         } catch (const DmError &error) {
             m_databases.erase(config->name);
             throw DmError(
@@ -47,6 +47,6 @@ SqlStatementCache &LocalDm::statementCache(LibraryDatabase &database)
 {
     std::unique_ptr<SqlStatementCache> &cache = m_statementCaches[&database];
     if (!cache)
-        cache = std::make_unique<SqlStatementCache>(database.handle(), database.config());
+        cache = std::make_unique<SqlStatementCache>(database);
     return *cache;
 }

@@ -382,14 +382,17 @@ TEST(DemoInstallation, LocateInstallationCreatesTheDemoOnceAndOnlyWhereTheDemoBe
     const Installation installation = Installation::load(demoFile);
     EXPECT_EQ(installation.user, DemoUserName());
     {
-        LibraryDatabase db(*installation.library("ARCHIVE"));
+        const std::unique_ptr<LibraryDatabase> dbOpened =
+            LibraryDatabase::open(*installation.library("ARCHIVE"));
+        LibraryDatabase &db = *dbOpened;
         db.exec("INSERT INTO DM_PARAMETERS (NAME, VALUE) VALUES ('Marker', 'kept')");
     }
     const LocatedInstallation found = FindInstallation({});
     EXPECT_EQ(found.fileName, demoFile);
     EXPECT_TRUE(found.demo && !found.created);
     EXPECT_EQ(LocateInstallation({}), demoFile);
-    LibraryDatabase db(*installation.library("ARCHIVE"));
+    const std::unique_ptr<LibraryDatabase> dbOpened = LibraryDatabase::open(*installation.library("ARCHIVE"));
+    LibraryDatabase &db = *dbOpened;
     EXPECT_EQ(db.scalar("SELECT VALUE FROM DM_PARAMETERS WHERE NAME = 'Marker'").toString(), "kept");
 
     QTemporaryDir elsewhere;

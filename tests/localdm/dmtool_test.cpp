@@ -167,7 +167,9 @@ TEST(DmTool, InitDemoTreeAndCheckWorkOnAnInstallation)
     EXPECT_EQ(document.err, "korvel-dm: Library CORPORATE has no folder #999999\n");
 
     {
-        LibraryDatabase db(*Installation::load(ini).library("ARCHIVE"));
+        const std::unique_ptr<LibraryDatabase> dbOpened =
+            LibraryDatabase::open(*Installation::load(ini).library("ARCHIVE"));
+        LibraryDatabase &db = *dbOpened;
         db.exec("INSERT INTO FOLDER (SYSTEM_ID, DOCNUMBER) VALUES (999, 4242)");
     }
     const ToolRun broken = runTool({"check", "--dm", ini});

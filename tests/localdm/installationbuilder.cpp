@@ -69,7 +69,7 @@ LibraryDatabase &InstallationBuilder::db(const QString &library)
 {
     auto &slot = m_databases[library];
     if (!slot)
-        slot = std::make_unique<LibraryDatabase>(*m_installation.library(library));
+        slot = LibraryDatabase::open(*m_installation.library(library));
     return *slot;
 }
 

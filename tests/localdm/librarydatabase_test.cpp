@@ -1,5 +1,5 @@
 #include "dmapi/dmerror.h"
-#include "localdm/store/librarydatabase.h"
+#include "localdm/store/sqlitelibrary.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -33,7 +33,7 @@ protected:
 
 TEST_F(LibraryDatabaseTest, TablesAnswerUnderTheOwnerAndUnqualified)
 {
-    LibraryDatabase db(config);
+    SqliteLibrary db(config);
     db.exec("INSERT INTO DOCSADM.PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME) VALUES (?1, ?2, ?3)", {7, 100, "Réunions"});
     EXPECT_EQ(db.scalar("SELECT DOCNAME FROM PROFILE WHERE DOCNUMBER = 100").toString(), "Réunions");
     EXPECT_EQ(db.scalar("SELECT UPPER(DOCNAME) FROM DOCSADM.PROFILE").toString(), "RÉUNIONS");
@@ -43,7 +43,7 @@ TEST_F(LibraryDatabaseTest, TablesAnswerUnderTheOwnerAndUnqualified)
 
 TEST_F(LibraryDatabaseTest, ServerCatalogStandInsDescribeTheLibrary)
 {
-    LibraryDatabase db(config);
+    SqliteLibrary db(config);
     EXPECT_EQ(db.scalar("select serverproperty('ProductVersion')").toString(), "11.0.2100.60");
     EXPECT_EQ(db.scalar("SELECT compatibility_level FROM sys.databases WHERE name = 'DMLIB1'").toInt(), 110);
     EXPECT_EQ(db.scalar("SELECT IS_QUOTED_IDENTIFIER_ON FROM SYS.DATABASES DB WHERE DB.NAME = 'DMLIB1'").toInt(), 0);
@@ -65,7 +65,7 @@ TEST_F(LibraryDatabaseTest, ServerCatalogStandInsDescribeTheLibrary)
 
 TEST_F(LibraryDatabaseTest, CountersNeverRepeatAndStartAboveExistingRows)
 {
-    LibraryDatabase db(config);
+    SqliteLibrary db(config);
     db.exec("INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER) VALUES (1, 41)");
     EXPECT_EQ(db.nextNumber("PROFILE.DOCNUMBER"), 42);
     db.exec("DELETE FROM PROFILE");
@@ -75,7 +75,7 @@ TEST_F(LibraryDatabaseTest, CountersNeverRepeatAndStartAboveExistingRows)
 
 TEST_F(LibraryDatabaseTest, TransactionsRollBackUnlessCommitted)
 {
-    LibraryDatabase db(config);
+    SqliteLibrary db(config);
     {
         LibraryDatabase::Transaction transaction(db);
         db.exec("INSERT INTO FOLDER (SYSTEM_ID, DOCNUMBER) VALUES (1, 1)");
@@ -94,7 +94,7 @@ TEST_F(LibraryDatabaseTest, MissingOrForeignFilesAreRefusedByName)
     LibraryConfig missing = config;
     missing.databaseFile = dir.filePath("missing.db");
     try {
-        LibraryDatabase db(missing);
+        SqliteLibrary db(missing);
         FAIL() << "opened a missing file";
     } catch (const DmError &error) {
         EXPECT_TRUE(error.description().contains(missing.databaseFile));
@@ -106,7 +106,7 @@ TEST_F(LibraryDatabaseTest, MissingOrForeignFilesAreRefusedByName)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("this is not a database, only text long enough to be read as one...........");
     file.close();
-    EXPECT_THROW(LibraryDatabase db(foreign), DmError);
+    EXPECT_THROW(SqliteLibrary db(foreign), DmError);
     EXPECT_THROW(LibraryDatabase::create(config), DmError);
 }
 
@@ -115,14 +115,14 @@ TEST_F(LibraryDatabaseTest, MissingOrForeignFilesAreRefusedByName)
 TEST_F(LibraryDatabaseTest, ReadOnlyLibraryRefusesWrites)
 {
     {
-        LibraryDatabase db(config);
+        SqliteLibrary db(config);
         db.exec("INSERT INTO PROFILE (SYSTEM_ID, DOCNUMBER, DOCNAME) VALUES (7, 100, 'Plans')");
     }
     LibraryConfig readOnly = config;
     readOnly.databaseFile = dir.filePath("a library #1.db");
     ASSERT_TRUE(QFile::rename(config.databaseFile, readOnly.databaseFile));
     readOnly.readOnly = true;
-    LibraryDatabase db(readOnly);
+    SqliteLibrary db(readOnly);
     EXPECT_EQ(db.scalar("SELECT DOCNAME FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100").toString(), "Plans");
     EXPECT_THROW(db.exec("UPDATE PROFILE SET DOCNAME = 'Other'"), DmError);
     EXPECT_THROW(db.nextNumber("PROFILE.DOCNUMBER"), DmError);
@@ -130,7 +130,7 @@ TEST_F(LibraryDatabaseTest, ReadOnlyLibraryRefusesWrites)
 
 TEST_F(LibraryDatabaseTest, TextComparesAndChangesCaseAsQStringDoes)
 {
-    LibraryDatabase db(config);
+    SqliteLibrary db(config);
     const QStringList texts = {"",  "a", "ab", "Ab", "abc",    "ABD",     "Z",     "_",     "`", "{",
                                "é", "É", "Éa", "ea", "straße", "STRASSE", "Ärger", "arger", "i", "İ"};
     for (const QString &a : texts) {
@@ -151,9 +151,9 @@ TEST_F(LibraryDatabaseTest, TextComparesAndChangesCaseAsQStringDoes)
 TEST_F(LibraryDatabaseTest, LookupsAnswerWhatTheTableHoldsAfterEveryKindOfChange)
 {
     const QString person = "SELECT SYSTEM_ID FROM PEOPLE WHERE UPPER(USER_ID) = UPPER(?1)";
-    LibraryDatabase db(config);
-    LibraryDatabase other(config);
-    const auto renumber = [](LibraryDatabase &on, int id) {
+    SqliteLibrary db(config);
+    SqliteLibrary other(config);
+    const auto renumber = [](SqliteLibrary &on, int id) {
         on.exec("UPDATE PEOPLE SET SYSTEM_ID = ?1 WHERE USER_ID = 'JSMITH'", {id});
     };
     struct Case {

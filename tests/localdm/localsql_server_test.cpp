@@ -100,7 +100,9 @@ const TransactionCase TransactionCases[] = {
 TEST_F(LocalSqlTest, TransactionsAreAllOrNothingAsOnTheServer)
 {
     const auto committed = [this](const char *library) {
-        LibraryDatabase reader(*dm->installation().library(library));
+        const std::unique_ptr<LibraryDatabase> readerOpened =
+            LibraryDatabase::open(*dm->installation().library(library));
+        LibraryDatabase &reader = *readerOpened;
         return QStringList{reader.scalar("SELECT ABSTRACT FROM PROFILE WHERE DOCNUMBER = 100").toString(),
                            reader.scalar("SELECT ABSTRACT FROM PROFILE WHERE DOCNUMBER = 101").toString()}
             .join(u'|')

@@ -2,8 +2,6 @@
 
 #include "localdm/sql/statementshape.h"
 
-#include <sqlite3.h>
-
 namespace {
 
 // Status, error, rows affected and rows.
@@ -16,21 +14,18 @@ Outcome asWritten(LibraryDatabase &db, const QString &statement)
     const SqlTranslation translation = translator.translate(statement);
     if (translation.action != SqlTranslation::Action::Run)
         return {translation.error.number, translation.error.description, 0, {}};
-    sqlite3_stmt *prepared = nullptr;
-    const qint64 before = sqlite3_total_changes64(db.handle());
-    int step = sqlite3_prepare_v2(db.handle(), translation.sql.toUtf8().constData(), -1, &prepared, nullptr);
-    QList<QVariantList> rows;
-    while (step == SQLITE_OK && (step = sqlite3_step(prepared)) == SQLITE_ROW) {
-        for (int column = 0; column < sqlite3_column_count(prepared); ++column)
-            (column ? rows.last() : rows.emplaceBack()) << LibraryDatabase::columnValue(prepared, column);
-        step = SQLITE_OK;
-    }
-    const SqlError error = translator.sqliteError(sqlite3_extended_errcode(db.handle()),
-                                                  QString::fromUtf8(sqlite3_errmsg(db.handle())));
-    sqlite3_finalize(prepared);
-    if (step != SQLITE_DONE)
+    QString rest;
+    StorageFailure failure;
+    const std::unique_ptr<StoredStatement> prepared = db.prepare(translation.sql, rest, failure);
+    StatementRows rows;
+    if (!prepared || !db.run(*prepared, {}, rows, failure)) {
+        const SqlError error = translator.storageError(failure);
         return {error.number, error.description, 0, {}};
-    return {0, QString(), sqlite3_total_changes64(db.handle()) - before, rows};
+    }
+    QList<QVariantList> table;
+    for (qsizetype i = 0; i < rows.values.size(); ++i)
+        (i % rows.columns ? table.last() : table.emplaceBack()) << rows.values[i];
+    return {0, QString(), rows.rowsAffected, table};
 }
 
 // Each statement with its literals, run in order on every personality. The first two literals make

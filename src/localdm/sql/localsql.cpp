@@ -4,8 +4,6 @@
 #include "localdm/sql/sqlstatementcache.h"
 #include "localdm/sql/statementshape.h"
 
-#include <sqlite3.h>
-
 #include <cstdlib>
 
 namespace {
@@ -55,7 +53,7 @@ qint32 LocalSql::execute(const QString &statement)
         return fail(
             SqlTranslator::localError(NoLibrary, QStringLiteral("No library is set for the SQL object.")));
     try {
-        m_database->checkFileInPlace();
+        m_database->checkInPlace();
     } catch (const DmError &error) {
         return fail(SqlTranslator::localError(error.number(), error.description()));
     }
@@ -67,6 +65,7 @@ qint32 LocalSql::execute(const QString &statement)
                                                                      "(fault plan \"sql\").")));
     const StatementShape shape(statement);
     const SqlStatementCache::Entry *entry = m_statements->reused(shape);
+    const QVariantList binds = entry ? shape.values() : QVariantList();
     if (!entry)
         entry = m_statements->prepared(statement, m_error);
     if (!entry)
@@ -84,36 +83,24 @@ qint32 LocalSql::execute(const QString &statement)
         break;
     }
 
-    sqlite3 *db = m_database->handle();
-    sqlite3_stmt *running = entry->statement;
     if (translator().dialect() == SqlDialect::Oracle && m_transactions == 0 &&
-        !sqlite3_stmt_readonly(running)) {
-        if (!transact("BEGIN"))
+        !entry->statement->readOnly()) {
+        if (!transact(LibraryDatabase::Control::Begin))
             return m_error.number;
         m_transactions = 1;
     }
-    // The connection's change counter also moves for no statement but INSERT, UPDATE and DELETE, so a
-    // query or a table definition never reports the rows of an earlier change.
-    const sqlite3_int64 changesBefore = sqlite3_total_changes64(db);
-    m_columns = sqlite3_column_count(running);
-    int step;
-    while ((step = sqlite3_step(running)) == SQLITE_ROW) {
-        for (int column = 0; column < m_columns; ++column)
-            m_values.append(LibraryDatabase::columnValue(running, column));
-    }
-    if (step != SQLITE_DONE) {
-        const SqlError error =
-            translator().sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
-        sqlite3_reset(running);
-        releaseResults();
-        // Some failures (a full disk, an interrupted write) end SQLite's transaction, as severe errors end
-        // the server's.
-        if (sqlite3_get_autocommit(db))
+    StatementRows rows;
+    StorageFailure failure;
+    if (!m_database->run(*entry->statement, binds, rows, failure)) {
+        // Some failures (a full disk, an interrupted write, a lost server) end the store's transaction, as
+        // severe errors end the server's.
+        if (!m_database->inTransaction())
             m_transactions = 0;
-        return fail(error);
+        return fail(translator().storageError(failure));
     }
-    sqlite3_reset(running);
-    m_rowsAffected = sqlite3_total_changes64(db) - changesBefore;
+    m_columns = rows.columns;
+    m_values = std::move(rows.values);
+    m_rowsAffected = rows.rowsAffected;
     m_row = m_values.isEmpty() ? 0 : 1;
     return 0;
 }
@@ -124,7 +111,7 @@ qint32 LocalSql::control(const SqlTranslation &translation)
     switch (translation.action) {
     case SqlTranslation::Action::Begin:
         if (m_transactions == 0) {
-            if (!transact("BEGIN IMMEDIATE"))
+            if (!transact(LibraryDatabase::Control::BeginForWriting))
                 return m_error.number;
             m_transactionName = translation.name;
         }
@@ -137,7 +124,7 @@ qint32 LocalSql::control(const SqlTranslation &translation)
                                    3902, QStringLiteral("The COMMIT TRANSACTION request has no corresponding "
                                                         "BEGIN TRANSACTION.")))
                              : 0;
-        if (m_transactions == 1 && !transact("COMMIT"))
+        if (m_transactions == 1 && !transact(LibraryDatabase::Control::Commit))
             return m_error.number;
         --m_transactions;
         return 0;
@@ -154,15 +141,15 @@ qint32 LocalSql::control(const SqlTranslation &translation)
                                                     "BEGIN TRANSACTION.")))
                          : 0;
     m_transactions = 0;
-    return transact("ROLLBACK") ? 0 : m_error.number;
+    return transact(LibraryDatabase::Control::Rollback) ? 0 : m_error.number;
 }
 
-bool LocalSql::transact(const char *statement)
+bool LocalSql::transact(LibraryDatabase::Control what)
 {
-    sqlite3 *db = m_database->handle();
-    if (sqlite3_exec(db, statement, nullptr, nullptr, nullptr) == SQLITE_OK)
+    StorageFailure failure;
+    if (m_database->control(what, failure))
         return true;
-    fail(translator().sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))));
+    fail(translator().storageError(failure));
     return false;
 }
 
@@ -171,8 +158,10 @@ void LocalSql::endSession()
     if (m_transactions == 0)
         return;
     m_transactions = 0;
-    sqlite3_exec(m_database->handle(), translator().dialect() == SqlDialect::Oracle ? "COMMIT" : "ROLLBACK",
-                 nullptr, nullptr, nullptr);
+    StorageFailure ignored;
+    m_database->control(translator().dialect() == SqlDialect::Oracle ? LibraryDatabase::Control::Commit
+                                                                     : LibraryDatabase::Control::Rollback,
+                        ignored);
 }
 
 qint32 LocalSql::fail(const SqlError &error)

@@ -10,7 +10,7 @@
 #include <memory>
 
 // The SQL pass-through of the local DM: runs one statement at a time, written for the engine its library
-// claims, on that library's SQLite connection (see SqlTranslator), and keeps the whole result until the
+// claims, on that library's connection (see SqlTranslator), and keeps the whole result until the
 // next execute or release. Failures of a statement are reported as a server would (non-zero status, error
 // number and driver-style description, readable until the next execute); only misuse of the object itself
 // (unknown library, reading outside the result) raises DmError.
@@ -52,8 +52,8 @@ public:
 private:
     qint32 fail(const SqlError &error);
     qint32 control(const SqlTranslation &translation);
-    // Runs a transaction statement on the connection; false when SQLite refused it (m_error says why).
-    bool transact(const char *statement);
+    // Runs a transaction statement on the connection; false when the store refused it (m_error says why).
+    bool transact(LibraryDatabase::Control what);
     void endSession();
     const SqlTranslator &translator() const { return m_statements->translator(); }
 

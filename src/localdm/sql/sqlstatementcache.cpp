@@ -2,8 +2,7 @@
 
 #include "dmapi/sqllexer.h"
 #include "localdm/sql/statementshape.h"
-
-#include <sqlite3.h>
+#include "localdm/store/librarydatabase.h"
 
 namespace {
 
@@ -21,16 +20,7 @@ bool onlyBlanks(const QString &text)
 
 } // namespace
 
-SqlStatementCache::SqlStatementCache(sqlite3 *db, const LibraryConfig &config)
-    : m_db(db), m_translator(config)
-{
-}
-
-SqlStatementCache::~SqlStatementCache()
-{
-    clear(m_texts);
-    clear(m_shapes);
-}
+SqlStatementCache::SqlStatementCache(LibraryDatabase &db) : m_db(db), m_translator(db.config()) {}
 
 const SqlStatementCache::Entry *SqlStatementCache::prepared(const QString &statement, SqlError &error)
 {
@@ -39,19 +29,16 @@ const SqlStatementCache::Entry *SqlStatementCache::prepared(const QString &state
         return &*cached;
     Entry entry{m_translator.translate(statement), nullptr};
     if (entry.translation.action == SqlTranslation::Action::Run) {
-        const QByteArray sql = entry.translation.sql.toUtf8();
-        const char *tail = nullptr;
-        if (sqlite3_prepare_v3(m_db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                               &entry.statement, &tail) != SQLITE_OK) {
+        QString rest;
+        StorageFailure failure;
+        entry.statement = m_db.prepare(entry.translation.sql, rest, failure);
+        if (!entry.statement && !failure.message.isEmpty()) {
             // Not cached: the statement may well prepare later, once the table it names exists.
-            error = m_translator.sqliteError(sqlite3_extended_errcode(m_db),
-                                             QString::fromUtf8(sqlite3_errmsg(m_db)));
+            error = m_translator.storageError(failure);
             return nullptr;
         }
-        const QString rest = QString::fromUtf8(tail, sql.constData() + sql.size() - tail);
         if (!onlyBlanks(rest)) {
-            sqlite3_finalize(entry.statement);
-            entry.statement = nullptr;
+            entry.statement.reset();
             entry.translation = {
                 SqlTranslation::Action::Refuse,
                 {},
@@ -65,7 +52,7 @@ const SqlStatementCache::Entry *SqlStatementCache::prepared(const QString &state
         }
     }
     if (m_texts.size() >= CacheSize)
-        clear(m_texts);
+        m_texts.clear();
     return &*m_texts.insert(statement, entry);
 }
 
@@ -78,46 +65,19 @@ const SqlStatementCache::Entry *SqlStatementCache::reused(const StatementShape &
     if (found == m_shapes.constEnd()) {
         Entry entry{{SqlTranslation::Action::Run, {}, {}, {}}, nullptr};
         if (const std::optional<QString> sql = shape.translate(m_translator)) {
-            const QByteArray text = sql->toUtf8();
-            const char *tail = nullptr;
+            QString rest;
+            StorageFailure failure;
             // Whatever keeps the shape from preparing (a text standing for a name, a table that does not
             // exist yet, more than one statement) has each text translated and prepared as written, which
             // reports it as it always did.
-            if (sqlite3_prepare_v3(m_db, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT,
-                                   &entry.statement, &tail) != SQLITE_OK ||
-                !entry.statement ||
-                !onlyBlanks(QString::fromUtf8(tail, text.constData() + text.size() - tail)) ||
-                sqlite3_bind_parameter_count(entry.statement) != values.size()) {
-                sqlite3_finalize(entry.statement);
-                entry.statement = nullptr;
-            }
+            entry.statement = m_db.prepare(*sql, rest, failure);
+            if (entry.statement && (!onlyBlanks(rest) || entry.statement->parameterCount() != values.size()))
+                entry.statement.reset();
             entry.translation.sql = *sql;
         }
         if (m_shapes.size() >= CacheSize)
-            clear(m_shapes);
+            m_shapes.clear();
         found = m_shapes.insert(shape.key(), entry);
     }
-    sqlite3_stmt *statement = found->statement;
-    if (!statement)
-        return nullptr;
-    for (int i = 0; i < values.size(); ++i) {
-        const QVariant &value = values[i];
-        QByteArray text;
-        if (value.typeId() == QMetaType::QString)
-            text = value.toString().toUtf8();
-        // A value SQLite will not take as a parameter (too long) is refused as written as well, in the
-        // words the translation as written gives.
-        if ((value.typeId() == QMetaType::QString
-                 ? sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT)
-                 : sqlite3_bind_int64(statement, i + 1, value.toLongLong())) != SQLITE_OK)
-            return nullptr;
-    }
-    return &*found;
-}
-
-void SqlStatementCache::clear(QHash<QString, Entry> &cache)
-{
-    for (const Entry &entry : std::as_const(cache))
-        sqlite3_finalize(entry.statement);
-    cache.clear();
+    return found->statement ? &*found : nullptr;
 }

@@ -5,8 +5,10 @@
 #include <QHash>
 #include <QString>
 
-struct sqlite3;
-struct sqlite3_stmt;
+#include <memory>
+
+class LibraryDatabase;
+class StoredStatement;
 class StatementShape;
 
 // The translations of the pass-through statements of one library and their prepared statements on its
@@ -14,7 +16,7 @@ class StatementShape;
 // time it connects to a library, and a large move connects thousands of times. One entry serves all the
 // statements that differ only in their literal values (see StatementShape), which are bound to it as
 // parameters; other statements take one entry per text. Each kind of entry is emptied when it reaches
-// its bound. An entry's statement is reset after each run, so objects that take turns can share it.
+// its bound. Objects that take turns share an entry's statement.
 //
 // Owned by the LocalDm beside the library's connection and destroyed before it, which finalizes the
 // statements.
@@ -22,11 +24,10 @@ class SqlStatementCache {
 public:
     struct Entry {
         SqlTranslation translation;
-        sqlite3_stmt *statement = nullptr;
+        std::shared_ptr<StoredStatement> statement;
     };
 
-    SqlStatementCache(sqlite3 *db, const LibraryConfig &config);
-    ~SqlStatementCache();
+    explicit SqlStatementCache(LibraryDatabase &db);
     SqlStatementCache(const SqlStatementCache &) = delete;
     SqlStatementCache &operator=(const SqlStatementCache &) = delete;
 
@@ -34,14 +35,12 @@ public:
     // The translation of a statement as written, prepared when it runs; null when preparing failed (error
     // says why).
     const Entry *prepared(const QString &statement, SqlError &error);
-    // The prepared statement of a shape, its parameters bound to the shape's values; null when the
-    // statements of this shape are translated one by one.
+    // The prepared statement of a shape, to be run with the shape's values; null when the statements of
+    // this shape are translated one by one.
     const Entry *reused(const StatementShape &shape);
 
 private:
-    static void clear(QHash<QString, Entry> &cache);
-
-    sqlite3 *m_db;
+    LibraryDatabase &m_db;
     SqlTranslator m_translator;
     QHash<QString, Entry> m_texts;  // by statement text
     QHash<QString, Entry> m_shapes; // by shape key; no statement where each text is translated

@@ -2,6 +2,7 @@
 
 #include "dmapi/sqllexer.h"
 #include "localdm/sql/outerjoinrewriter.h"
+#include "localdm/store/librarydatabase.h"
 #include "localdm/store/schema.h"
 #include "localdm/sql/serverwords.h"
 
@@ -786,4 +787,11 @@ SqlError SqlTranslator::sqliteError(int extendedCode, const QString &message) co
                                                 "column does not allow nulls.")
                                      .arg(columns.section(u'.', -1), table));
     return oracle ? serverError(20000, message) : serverError(50000, message);
+}
+
+SqlError SqlTranslator::storageError(const StorageFailure &failure) const
+{
+    if (failure.sqlstate.isEmpty())
+        return sqliteError(failure.sqliteCode, failure.message);
+    return localError(UntranslatableSqlError, failure.message);
 }

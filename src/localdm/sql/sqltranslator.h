@@ -2,6 +2,8 @@
 
 #include "localdm/installation.h"
 
+struct StorageFailure;
+
 #include <QString>
 
 // The database servers whose SQL the local DM accepts.
@@ -53,6 +55,8 @@ public:
     // A failure SQLite reported for a translated statement (extended result code and message), as this
     // personality's server reports the same fault.
     SqlError sqliteError(int extendedCode, const QString &message) const;
+    // A failure of the library's store, as this personality's server reports the same fault.
+    SqlError storageError(const StorageFailure &failure) const;
     // An error of the local DM itself, in the same style: "[Korvel][Local DM]message".
     static SqlError localError(qint32 number, const QString &message);
 

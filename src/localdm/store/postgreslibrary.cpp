@@ -1,0 +1,503 @@
+#include "localdm/store/postgreslibrary.h"
+
+#include "dmapi/dmerror.h"
+#include "dmapi/sqllexer.h"
+#include "localdm/localerror.h"
+#include "localdm/store/postgresschema.h"
+#include "localdm/store/schema.h"
+
+#include <QRegularExpression>
+
+#include <libpq-fe.h>
+
+#include <vector>
+
+namespace {
+
+const QString Source = QStringLiteral("Local DM");
+constexpr qint32 DatabaseError = 1002;
+// The first key of the advisory locks of folder lists (the second is the folder's number): "KF".
+constexpr int FolderListLockClass = 0x4b46;
+constexpr int BoolOid = 16;
+constexpr int Int8Oid = 20;
+constexpr int Int2Oid = 21;
+constexpr int Int4Oid = 23;
+constexpr int Float4Oid = 700;
+constexpr int Float8Oid = 701;
+constexpr int NumericOid = 1700;
+// Statements prepared for the DM's own texts before the oldest are freed again.
+constexpr qsizetype PreparedLimit = 512;
+
+// How long a statement waits for a lock another connection holds: $KORVEL_DM_LOCK_TIMEOUT seconds, else 10.
+QString lockTimeout()
+{
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("KORVEL_DM_LOCK_TIMEOUT", &ok);
+    return QStringLiteral("%1s").arg(ok && seconds > 0 ? seconds : 10);
+}
+
+void clearResult(pg_result *result)
+{
+    PQclear(result);
+}
+
+QString fieldText(const pg_result *result, int field)
+{
+    const char *value = PQresultErrorField(result, field);
+    return value ? QString::fromUtf8(value) : QString();
+}
+
+// "?1" of the DM's statements becomes "$1"; a "?" without a number takes the next one, as in SQLite.
+QString withDollarParameters(const QString &sql)
+{
+    SqlLexer lexer(sql);
+    int next = 0;
+    for (qsizetype i = 0; i < lexer.size(); ++i) {
+        if (!lexer[i].isOperator(u"?"))
+            continue;
+        const bool numbered = i + 1 < lexer.size() && lexer[i + 1].kind == SqlTokenKind::Number;
+        if (numbered) {
+            next = lexer[i + 1].text.toInt();
+            lexer.replace(i, QStringLiteral("$"));
+        } else {
+            lexer.replace(i, QStringLiteral("$%1").arg(++next));
+        }
+    }
+    return lexer.toString();
+}
+
+// The values of a row, as SQLite would give them: whole numbers as qint64, booleans as 1 and 0.
+QVariant valueOf(const pg_result *result, int row, int column)
+{
+    auto *r = const_cast<pg_result *>(result);
+    if (PQgetisnull(r, row, column))
+        return {};
+    const char *text = PQgetvalue(r, row, column);
+    switch (PQftype(r, column)) {
+    case BoolOid:
+        return QVariant(qint64(text[0] == 't' ? 1 : 0));
+    case Int2Oid:
+    case Int4Oid:
+    case Int8Oid:
+        return QVariant(QByteArray(text).toLongLong());
+    case Float4Oid:
+    case Float8Oid:
+    case NumericOid:
+        return QVariant(QByteArray(text).toDouble());
+    default:
+        return QString::fromUtf8(text, PQgetlength(r, row, column));
+    }
+}
+
+// The values of binds as libpq takes them: text, NULL for an invalid value.
+struct BoundValues {
+    explicit BoundValues(const QVariantList &binds)
+    {
+        texts.reserve(binds.size());
+        for (const QVariant &value : binds)
+            texts.push_back(value.isNull()                      ? QByteArray()
+                            : value.typeId() == QMetaType::Bool ? QByteArray(value.toBool() ? "1" : "0")
+                                                                : value.toString().toUtf8());
+        for (qsizetype i = 0; i < binds.size(); ++i)
+            pointers.push_back(binds[i].isNull() ? nullptr : texts[i].constData());
+    }
+    std::vector<QByteArray> texts;
+    std::vector<const char *> pointers;
+};
+
+class PostgresStatement final : public StoredStatement {
+public:
+    PostgresStatement(pg_conn *connection, QByteArray name, int parameters, bool readOnly)
+        : m_connection(connection), m_name(std::move(name)), m_parameters(parameters), m_readOnly(readOnly)
+    {
+    }
+    ~PostgresStatement() override
+    {
+        // On a lost connection there is nothing left to free.
+        if (PQstatus(m_connection) == CONNECTION_OK && PQtransactionStatus(m_connection) != PQTRANS_INERROR)
+            PQclear(PQexec(m_connection, ("DEALLOCATE " + m_name).constData()));
+    }
+    int parameterCount() const override { return m_parameters; }
+    bool readOnly() const override { return m_readOnly; }
+    const QByteArray &name() const { return m_name; }
+
+private:
+    pg_conn *m_connection;
+    QByteArray m_name;
+    int m_parameters;
+    bool m_readOnly;
+};
+
+// The database a library's connection string names.
+QString databaseOf(const LibraryConfig &config)
+{
+    char *error = nullptr;
+    PQconninfoOption *options = PQconninfoParse(config.connection.toUtf8().constData(), &error);
+    PQfreemem(error);
+    QString database;
+    for (PQconninfoOption *option = options; option && option->keyword; ++option)
+        if (qstrcmp(option->keyword, "dbname") == 0 && option->val)
+            database = QString::fromUtf8(option->val);
+    PQconninfoFree(options);
+    return database;
+}
+
+} // namespace
+
+PostgresLibrary::PostgresLibrary(const LibraryConfig &config)
+    : LibraryDatabase(config), m_connection(ConnectToServer(config))
+{
+    m_name = ServerLibraryName(config, m_connection.get());
+    PQsetClientEncoding(m_connection.get(), "UTF8");
+    command(QStringLiteral("SET search_path TO %1").arg(PostgresSearchPath(config)).toUtf8().constData());
+    command(QStringLiteral("SET lock_timeout = %1").arg(lockTimeout()).toUtf8().constData());
+    if (config.readOnly)
+        command("SET default_transaction_read_only = on");
+    if (scalar(QStringLiteral("SELECT to_regclass('profile') IS NOT NULL")).toInt() == 0)
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: not a library database (no PROFILE table)").arg(m_name));
+}
+
+PostgresLibrary::~PostgresLibrary() = default;
+
+void PostgresLibrary::create(const LibraryConfig &config, bool indexes)
+{
+    const QString database = databaseOf(config);
+    ServerConnection server = ConnectToServer(config, QStringLiteral("postgres"));
+    const QString name = QStringLiteral("%1 (host %2, database %3)")
+                             .arg(config.name, QString::fromUtf8(PQhost(server.get())), database);
+    const auto run = [&name](pg_conn *connection, const QByteArray &statement) {
+        const Result result(PQexec(connection, statement.constData()), clearResult);
+        const ExecStatusType status = PQresultStatus(result.get());
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+            throw DmError(DatabaseError, Source,
+                          QStringLiteral("Library %1: cannot create the library: %2")
+                              .arg(name, QString::fromUtf8(PQresultErrorMessage(result.get())).trimmed()));
+        return PQntuples(result.get());
+    };
+    if (database.isEmpty())
+        throw DmError(
+            DatabaseError, Source,
+            QStringLiteral("Library %1: the connection string names no database (dbname=)").arg(name));
+    char *quoted = PQescapeLiteral(server.get(), database.toUtf8().constData(), database.toUtf8().size());
+    const QByteArray literal(quoted);
+    PQfreemem(quoted);
+    if (run(server.get(), "SELECT 1 FROM pg_database WHERE datname = " + literal) > 0)
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: the database exists already").arg(name));
+    quoted = PQescapeIdentifier(server.get(), database.toUtf8().constData(), database.toUtf8().size());
+    const QByteArray identifier(quoted);
+    PQfreemem(quoted);
+    run(server.get(), "CREATE DATABASE " + identifier);
+    try {
+        ServerConnection library = ConnectToServer(config);
+        QStringList statements = PostgresLibraryStatements(config, indexes);
+        statements.prepend(QStringLiteral("BEGIN"));
+        statements << QStringLiteral("COMMIT");
+        for (const QString &statement : std::as_const(statements))
+            run(library.get(), statement.toUtf8());
+    } catch (const DmError &) {
+        // Nothing half-made is left under the library's name.
+        PQclear(
+            PQexec(server.get(), ("DROP DATABASE IF EXISTS " + identifier + " WITH (FORCE)").constData()));
+        throw;
+    }
+}
+
+QStringList PostgresLibrary::addFolderListIndexes()
+{
+    const QString names =
+        QStringLiteral("SELECT indexname FROM pg_indexes WHERE schemaname = current_schema()");
+    QStringList before;
+    for (const QVariantList &row : query(names))
+        before << row[0].toString();
+    Transaction transaction(*this);
+    for (const QString &statement : PostgresFolderListIndexStatements(m_config))
+        exec(statement);
+    transaction.commit();
+    QStringList added;
+    for (const QVariantList &row : query(names))
+        if (!before.contains(row[0].toString()))
+            added << row[0].toString();
+    return added;
+}
+
+QStringList PostgresLibrary::indexStatements() const
+{
+    return PostgresIndexStatements(m_config);
+}
+
+QByteArray PostgresLibrary::preparedName(const QString &sql)
+{
+    if (const auto found = m_prepared.constFind(sql); found != m_prepared.cend())
+        return *found;
+    if (m_prepared.size() >= PreparedLimit) {
+        for (const QByteArray &name : std::as_const(m_prepared))
+            PQclear(PQexec(m_connection.get(), ("DEALLOCATE " + name).constData()));
+        m_prepared.clear();
+    }
+    const QByteArray name = "dm" + QByteArray::number(++m_statementCount);
+    const Result result(PQprepare(m_connection.get(), name.constData(),
+                                  withDollarParameters(sql).toUtf8().constData(), 0, nullptr),
+                        clearResult);
+    if (PQresultStatus(result.get()) != PGRES_COMMAND_OK)
+        raise(result.get(), sql);
+    m_prepared.insert(sql, name);
+    return name;
+}
+
+PostgresLibrary::Result PostgresLibrary::execute(const QByteArray &name, const QVariantList &binds)
+{
+    QVariantList values;
+    values.reserve(binds.size());
+    for (const QVariant &value : binds)
+        values << bindable(value);
+    const BoundValues bound(values);
+    return Result(PQexecPrepared(m_connection.get(), name.constData(), int(values.size()),
+                                 bound.pointers.data(), nullptr, nullptr, 0),
+                  clearResult);
+}
+
+QList<QVariantList> PostgresLibrary::query(const QString &sql, const QVariantList &binds)
+{
+    checkInPlace();
+    // A failure inside a transaction the pass-through holds open must not spoil it: the statement is
+    // undone alone, as the library's server would undo it.
+    const bool guarded = m_work == 0 && inTransaction();
+    if (guarded)
+        command("SAVEPOINT dm_statement");
+    const QByteArray name = preparedName(sql);
+    const Result result = execute(name, binds);
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+        if (guarded && PQstatus(m_connection.get()) == CONNECTION_OK)
+            PQclear(PQexec(m_connection.get(), "ROLLBACK TO dm_statement; RELEASE dm_statement"));
+        raise(result.get(), sql);
+    }
+    if (guarded)
+        command("RELEASE dm_statement");
+    QList<QVariantList> rows;
+    const int count = PQntuples(result.get());
+    const int columns = PQnfields(result.get());
+    rows.reserve(count);
+    for (int r = 0; r < count; ++r) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c)
+            row << valueOf(result.get(), r, c);
+        rows << row;
+    }
+    return rows;
+}
+
+void PostgresLibrary::command(const char *statement)
+{
+    const Result result(PQexec(m_connection.get(), statement), clearResult);
+    if (PQresultStatus(result.get()) != PGRES_COMMAND_OK)
+        raise(result.get(), QString::fromUtf8(statement));
+}
+
+void PostgresLibrary::noteLost()
+{
+    if (PQstatus(m_connection.get()) != CONNECTION_OK)
+        m_lost = true;
+}
+
+void PostgresLibrary::checkInPlace()
+{
+    noteLost();
+    if (m_lost)
+        throw DmError(
+            DatabaseError, Source,
+            QStringLiteral("Library %1: the connection to the server was lost - nothing more is read "
+                           "from the library or written to it until the program is started again")
+                .arg(m_name));
+}
+
+qint64 PostgresLibrary::nextNumber(const QString &counter)
+{
+    const QStringList parts = counter.split(u'.');
+    static const QRegularExpression name(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    if (parts.size() != 2 || !name.match(parts[0]).hasMatch() || !name.match(parts[1]).hasMatch())
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: bad counter %2").arg(m_name, counter));
+    // The counter's row stays locked until the transaction ends, so two connections never take the same
+    // number; a counter starts above every number already in use, and never falls below one in use, so rows
+    // made by other means cannot collide.
+    return scalar(QStringLiteral(
+                      "INSERT INTO DM_COUNTERS (NAME, VALUE) VALUES (?1, (SELECT COALESCE(MAX(%1), 0) + 1 "
+                      "FROM %2)) ON CONFLICT (NAME) DO UPDATE SET VALUE = GREATEST(DM_COUNTERS.VALUE + "
+                      "1, excluded.VALUE) RETURNING VALUE")
+                      .arg(parts[1], parts[0]),
+                  {counter})
+        .toLongLong();
+}
+
+void PostgresLibrary::lockFolderList(int folder)
+{
+    try {
+        exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, ?1)").arg(FolderListLockClass), {folder});
+    } catch (const DmError &error) {
+        if (!error.description().contains(QStringLiteral("55P03")))
+            throw;
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: the item list of folder %2 is being changed by another "
+                                     "connection; gave up waiting for it after %3")
+                          .arg(m_name)
+                          .arg(folder)
+                          .arg(lockTimeout()));
+    }
+}
+
+StorageFailure PostgresLibrary::failureOf(const pg_result *result) const
+{
+    StorageFailure failure;
+    failure.sqlstate = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    failure.message = fieldText(result, PG_DIAG_MESSAGE_PRIMARY);
+    failure.constraint = fieldText(result, PG_DIAG_CONSTRAINT_NAME);
+    if (failure.message.isEmpty())
+        failure.message = QString::fromUtf8(PQerrorMessage(m_connection.get())).trimmed();
+    if (failure.sqlstate.isEmpty())
+        failure.sqlstate = "08006"; // no answer at all: the connection failed
+    return failure;
+}
+
+void PostgresLibrary::raise(const pg_result *result, const QString &context)
+{
+    noteLost();
+    const StorageFailure failure = failureOf(result);
+    if (m_lost)
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: the connection to the server was lost (%2) in: %3")
+                          .arg(m_name, failure.message, context));
+    if (failure.sqlstate == "23514") {
+        if (const TextColumn *column = LibraryTextColumn(failure.constraint))
+            throw LocalDmError(
+                LocalError::ValueTooLong,
+                QStringLiteral("Library %1: a value longer than the %2 characters that %3 holds "
+                               "was refused; nothing was stored")
+                    .arg(m_config.name)
+                    .arg(column->length)
+                    .arg(column->constraintName()));
+    }
+    throw DmError(DatabaseError, Source,
+                  QStringLiteral("Library %1: %2 (SQLSTATE %3) in: %4")
+                      .arg(m_name, failure.message, QString::fromLatin1(failure.sqlstate), context));
+}
+
+std::unique_ptr<StoredStatement> PostgresLibrary::prepare(const QString &sql, QString &rest,
+                                                          StorageFailure &failure)
+{
+    const SqlLexer lexer(sql);
+    qsizetype end = 0;
+    for (; end < lexer.size() && !(lexer[end].isOperator(u";") && lexer[end].depth == 0); ++end) {
+    }
+    rest = end < lexer.size() ? sql.mid(lexer[end].offset + 1) : QString();
+    const qsizetype first = lexer.next(-1);
+    if (first < 0 || first >= end)
+        return nullptr; // nothing but comments
+    const QString statement = end < lexer.size() ? sql.left(lexer[end].offset) : sql;
+    if (m_lost || PQstatus(m_connection.get()) != CONNECTION_OK) {
+        m_lost = true;
+        failure = {0, "08006", QStringLiteral("the connection to the server was lost (%1)").arg(m_name), {}};
+        return nullptr;
+    }
+    const QByteArray name = "pt" + QByteArray::number(++m_statementCount);
+    const Result prepared(
+        PQprepare(m_connection.get(), name.constData(), statement.toUtf8().constData(), 0, nullptr),
+        clearResult);
+    if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) {
+        failure = failureOf(prepared.get());
+        noteLost();
+        return nullptr;
+    }
+    const Result described(PQdescribePrepared(m_connection.get(), name.constData()), clearResult);
+    const bool readOnly = lexer[first].isWord(u"SELECT") || lexer[first].isWord(u"VALUES");
+    return std::make_unique<PostgresStatement>(m_connection.get(), name, PQnparams(described.get()),
+                                               readOnly);
+}
+
+bool PostgresLibrary::run(StoredStatement &stored, const QVariantList &binds, StatementRows &rows,
+                          StorageFailure &failure)
+{
+    const auto &statement = static_cast<PostgresStatement &>(stored);
+    // Inside a transaction a failed statement is undone alone, as the library's server undoes it.
+    const bool guarded = inTransaction();
+    if (guarded)
+        PQclear(PQexec(m_connection.get(), "SAVEPOINT dm_statement"));
+    const Result result = execute(statement.name(), binds);
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK) {
+        failure = failureOf(result.get());
+        noteLost();
+        if (guarded && !m_lost)
+            PQclear(PQexec(m_connection.get(), "ROLLBACK TO dm_statement; RELEASE dm_statement"));
+        return false;
+    }
+    if (guarded)
+        PQclear(PQexec(m_connection.get(), "RELEASE dm_statement"));
+    rows.columns = PQnfields(result.get());
+    const int count = PQntuples(result.get());
+    rows.values.reserve(qsizetype(count) * rows.columns);
+    for (int r = 0; r < count; ++r)
+        for (int c = 0; c < rows.columns; ++c)
+            rows.values.append(valueOf(result.get(), r, c));
+    rows.rowsAffected = status == PGRES_COMMAND_OK ? QByteArray(PQcmdTuples(result.get())).toLongLong() : 0;
+    return true;
+}
+
+bool PostgresLibrary::control(Control what, StorageFailure &failure)
+{
+    const char *statement = what == Control::Begin || what == Control::BeginForWriting ? "BEGIN"
+                            : what == Control::Commit                                  ? "COMMIT"
+                                                                                       : "ROLLBACK";
+    const Result result(PQexec(m_connection.get(), statement), clearResult);
+    if (PQresultStatus(result.get()) == PGRES_COMMAND_OK &&
+        !(what == Control::Commit && qstrcmp(PQcmdStatus(result.get()), "ROLLBACK") == 0))
+        return true;
+    failure = failureOf(result.get());
+    if (PQresultStatus(result.get()) == PGRES_COMMAND_OK)
+        failure = {0, "40000", QStringLiteral("the transaction was rolled back instead of committed"), {}};
+    noteLost();
+    return false;
+}
+
+bool PostgresLibrary::inTransaction() const
+{
+    const PGTransactionStatusType status = PQtransactionStatus(m_connection.get());
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+}
+
+void PostgresLibrary::beginWork(bool nested)
+{
+    checkInPlace();
+    command(nested ? "SAVEPOINT dm_call" : "BEGIN");
+    ++m_work;
+}
+
+void PostgresLibrary::commitWork(bool nested)
+{
+    checkInPlace();
+    if (nested) {
+        command("RELEASE dm_call");
+    } else {
+        const Result result(PQexec(m_connection.get(), "COMMIT"), clearResult);
+        if (PQresultStatus(result.get()) != PGRES_COMMAND_OK)
+            raise(result.get(), QStringLiteral("COMMIT"));
+        // PostgreSQL answers COMMIT of a failed transaction with a rollback, and no error.
+        if (qstrcmp(PQcmdStatus(result.get()), "ROLLBACK") == 0)
+            throw DmError(
+                DatabaseError, Source,
+                QStringLiteral("Library %1: a statement of the transaction failed, so it was rolled "
+                               "back instead of committed")
+                    .arg(m_name));
+    }
+    --m_work;
+}
+
+void PostgresLibrary::rollbackWork(bool nested) noexcept
+{
+    --m_work;
+    if (PQstatus(m_connection.get()) == CONNECTION_OK)
+        PQclear(PQexec(m_connection.get(), nested ? "ROLLBACK TO dm_call; RELEASE dm_call" : "ROLLBACK"));
+}

@@ -1,0 +1,793 @@
+#include "localdm/store/sqlitelibrary.h"
+
+#include "dmapi/sqllexer.h"
+
+#include "dmapi/dmerror.h"
+#include "localdm/localerror.h"
+#include "localdm/store/schema.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QUrl>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <sqlite3.h>
+
+namespace {
+
+const QString Source = QStringLiteral("Local DM");
+constexpr qint32 DatabaseError = 1002;
+constexpr int StatementCacheSize = 128;
+constexpr int LookupCacheSize = 256;
+
+// The tables lookup() may read.
+constexpr std::array<const char *, 4> LookupTables = {"PEOPLE", "REMOTE_LIBRARIES", "APPS", "DM_PARAMETERS"};
+
+bool isLookupTable(const char *table)
+{
+    return table && std::any_of(LookupTables.cbegin(), LookupTables.cend(),
+                                [table](const char *name) { return sqlite3_stricmp(name, table) == 0; });
+}
+
+// Authorizer actions that change the schema: after them a kept lookup may name another table.
+bool changesSchema(int action)
+{
+    switch (action) {
+    case SQLITE_INSERT:
+    case SQLITE_UPDATE:
+    case SQLITE_DELETE:
+    case SQLITE_PRAGMA:
+    case SQLITE_READ:
+    case SQLITE_SELECT:
+    case SQLITE_TRANSACTION:
+    case SQLITE_FUNCTION:
+    case SQLITE_SAVEPOINT:
+    case SQLITE_RECURSIVE:
+    case SQLITE_ANALYZE:
+    case SQLITE_REINDEX:
+        return false;
+    default:
+        return true;
+    }
+}
+
+QString argText(sqlite3_value *value)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+    return text ? QString::fromUtf8(text, sqlite3_value_bytes(value)) : QString();
+}
+
+void resultText(sqlite3_context *context, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_result_text(context, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+// The lower-case form of an ASCII letter, as QString's case folding has it; any other byte as it is.
+constexpr unsigned char foldedAscii(unsigned char c)
+{
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
+
+// UPPER and LOWER. Text of ASCII characters only, the common case, is mapped byte by byte as QString maps
+// it, sparing two conversions of every value.
+template <QString (QString::*Convert)() const &, char First, char Last>
+void caseFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto *text = sqlite3_value_text(argv[0]);
+    const int size = sqlite3_value_bytes(argv[0]);
+    if (std::all_of(text, text + size, [](unsigned char c) { return c < 0x80; })) {
+        auto *mapped = static_cast<unsigned char *>(sqlite3_malloc(size + 1));
+        if (!mapped) {
+            sqlite3_result_error_nomem(context);
+            return;
+        }
+        std::transform(text, text + size, mapped, [](unsigned char c) {
+            return c >= First && c <= Last ? static_cast<unsigned char>(c ^ 0x20) : c;
+        });
+        sqlite3_result_text(context, reinterpret_cast<const char *>(mapped), size, sqlite3_free);
+        return;
+    }
+    resultText(context, (argText(argv[0]).*Convert)());
+}
+
+// The id a table has in "sysobjects": stable for the owner-qualified name in any letter case.
+qint64 objectId(const QString &qualifiedName)
+{
+    return qint64(qHash(qualifiedName.toUpper()) & 0x7fffffff) + 1;
+}
+
+void objectIdFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    sqlite3_result_int64(context, objectId(argText(argv[0])));
+}
+
+void serverPropertyFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    const auto *config = static_cast<const LibraryConfig *>(sqlite3_user_data(context));
+    if (argText(argv[0]).compare(QStringLiteral("ProductVersion"), Qt::CaseInsensitive) == 0)
+        resultText(context, config->productVersion);
+    else
+        sqlite3_result_null(context);
+}
+
+// LEN of SQL Server and Sybase: the characters of a text without its trailing blanks.
+void lenFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    QString text = argText(argv[0]);
+    while (text.endsWith(u' '))
+        text.chop(1);
+    sqlite3_result_int64(context, text.size());
+}
+
+void utcDateFunction(sqlite3_context *context, int, sqlite3_value **)
+{
+    resultText(context, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+}
+
+void localDateFunction(sqlite3_context *context, int, sqlite3_value **)
+{
+    resultText(context, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+}
+
+// TO_DATE(text, format) for the formats the DM's SQL uses; dates come back as "YYYY-MM-DD".
+void toDateFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    const QString text = argText(argv[0]).trimmed();
+    const QString format = argText(argv[1]).trimmed().toUpper();
+    QDate date;
+    if (format == QStringLiteral("DD-MON-RR") || format == QStringLiteral("DD-MON-YY")) {
+        date = QLocale(QLocale::English).toDate(text, QStringLiteral("dd-MMM-yy"));
+        if (date.isValid() && date.year() < 1950)
+            date = date.addYears(100);
+    } else if (format == QStringLiteral("DD-MON-YYYY")) {
+        date = QLocale(QLocale::English).toDate(text, QStringLiteral("dd-MMM-yyyy"));
+    } else if (format == QStringLiteral("YYYY-MM-DD")) {
+        date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    } else {
+        sqlite3_result_error(context, "ORA-01821: date format not recognized", -1);
+        return;
+    }
+    if (!date.isValid()) {
+        sqlite3_result_error(context,
+                             "ORA-01858: a non-numeric character was found where a numeric was expected", -1);
+        return;
+    }
+    resultText(context, date.toString(QStringLiteral("yyyy-MM-dd")));
+}
+
+// QString's case-insensitive order. While both texts are ASCII it is that of their folded bytes, and at
+// an equal end the shorter text comes first; a non-ASCII byte before the first difference leaves the
+// comparison to QString.
+int noCaseCollation(void *, int lengthA, const void *a, int lengthB, const void *b)
+{
+    const auto *left = static_cast<const unsigned char *>(a);
+    const auto *right = static_cast<const unsigned char *>(b);
+    const int common = std::min(lengthA, lengthB);
+    int i = 0;
+    for (; i < common && ((left[i] | right[i]) & 0x80) == 0; ++i) {
+        if (const int difference = foldedAscii(left[i]) - foldedAscii(right[i]))
+            return difference;
+    }
+    if (i == common)
+        return lengthA - lengthB;
+    return QString::fromUtf8(static_cast<const char *>(a), lengthA)
+        .compare(QString::fromUtf8(static_cast<const char *>(b), lengthB), Qt::CaseInsensitive);
+}
+
+// Whether text matches a LIKE pattern: "%" any run, "_" one character, the escape character (if any)
+// making the next one literal, and on SQL Server and Sybase "[abc]", "[a-c]" and "[^a]" sets.
+bool likeMatch(QStringView text, QStringView pattern, QChar escape, bool sets,
+               Qt::CaseSensitivity sensitivity)
+{
+    const auto same = [sensitivity](QChar a, QChar b) {
+        return sensitivity == Qt::CaseSensitive ? a == b : a.toCaseFolded() == b.toCaseFolded();
+    };
+    while (!pattern.isEmpty()) {
+        const QChar p = pattern.front();
+        if (p == u'%' && p != escape) {
+            pattern = pattern.mid(1);
+            for (qsizetype skip = 0; skip <= text.size(); ++skip)
+                if (likeMatch(text.mid(skip), pattern, escape, sets, sensitivity))
+                    return true;
+            return false;
+        }
+        if (text.isEmpty())
+            return false;
+        const QChar c = text.front();
+        if (p == escape && pattern.size() > 1) {
+            if (!same(c, pattern[1]))
+                return false;
+            pattern = pattern.mid(2);
+        } else if (p == u'_') {
+            pattern = pattern.mid(1);
+        } else if (p == u'[' && sets && pattern.indexOf(u']', 2) > 0) {
+            const qsizetype close = pattern.indexOf(u']', 2);
+            QStringView set = pattern.mid(1, close - 1);
+            const bool negated = set.startsWith(u'^');
+            if (negated)
+                set = set.mid(1);
+            bool found = false;
+            for (qsizetype i = 0; i < set.size() && !found; ++i) {
+                if (i + 2 < set.size() && set[i + 1] == u'-') {
+                    const QChar folded = sensitivity == Qt::CaseSensitive ? c : c.toCaseFolded();
+                    found = folded >= set[i].toCaseFolded() && folded <= set[i + 2].toCaseFolded();
+                    i += 2;
+                } else {
+                    found = same(c, set[i]);
+                }
+            }
+            if (found == negated)
+                return false;
+            pattern = pattern.mid(close + 1);
+        } else {
+            if (!same(c, p))
+                return false;
+            pattern = pattern.mid(1);
+        }
+        text = text.mid(1);
+    }
+    return text.isEmpty();
+}
+
+// LIKE as the library's server runs it: SQLite's own ignores case in ASCII letters only and knows no sets.
+void likeFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
+{
+    for (int i = 0; i < argc; ++i) {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
+            sqlite3_result_null(context);
+            return;
+        }
+    }
+    const auto *config = static_cast<const LibraryConfig *>(sqlite3_user_data(context));
+    const QString escape = argc == 3 ? argText(argv[2]) : QString();
+    if (argc == 3 && escape.size() != 1) {
+        sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
+        return;
+    }
+    // like(pattern, text): SQLite passes the pattern first.
+    sqlite3_result_int(context, likeMatch(argText(argv[1]), argText(argv[0]),
+                                          escape.isEmpty() ? QChar() : escape[0], !config->oracle(),
+                                          config->oracle() ? Qt::CaseSensitive : Qt::CaseInsensitive));
+}
+
+// Needed by every connection to a library file: its text columns and their indexes name the collation.
+void registerNoCaseCollation(sqlite3 *db)
+{
+    sqlite3_create_collation_v2(db, "DMNOCASE", SQLITE_UTF8, nullptr, &noCaseCollation, nullptr);
+}
+
+// Why the system does not open a file for reading and writing: SQLite says only that it could not, and
+// the error number it keeps may be that of an earlier step of its search for the file.
+QString whyNotOpened(const QString &fileName)
+{
+    errno = 0;
+    if (std::FILE *file = std::fopen(QFile::encodeName(fileName).constData(), "r+b")) {
+        std::fclose(file);
+        return QStringLiteral("the file itself opens for reading and writing");
+    }
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+QString quotedLiteral(const QString &text)
+{
+    QString doubled = text;
+    return u'\'' + doubled.replace(u'\'', QStringLiteral("''")) + u'\'';
+}
+
+void bindValue(sqlite3_stmt *statement, int index, const QVariant &value)
+{
+    if (!value.isValid() || value.isNull()) {
+        sqlite3_bind_null(statement, index);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::Bool:
+        sqlite3_bind_int64(statement, index, value.toLongLong());
+        break;
+    case QMetaType::Double:
+        sqlite3_bind_double(statement, index, value.toDouble());
+        break;
+    default: {
+        const QByteArray utf8 = value.toString().toUtf8();
+        sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+QVariant columnValue(sqlite3_stmt *statement, int column)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER:
+        return QVariant(qint64(sqlite3_column_int64(statement, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(statement, column));
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, column)),
+                                 sqlite3_column_bytes(statement, column));
+    }
+}
+
+} // namespace
+
+SqliteLibrary::SqliteLibrary(const LibraryConfig &config)
+    : LibraryDatabase(config), m_ownerName(config.owner.toUtf8()),
+      m_dataVersionSql(QStringLiteral("PRAGMA %1.data_version").arg(config.owner))
+{
+    // One thread owns the connection, so SQLite need not lock it on every call. The library's file is
+    // attached by URI so that a missing one is an error rather than a new, empty library.
+    if (sqlite3_open_v2(":memory:", &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI,
+                        nullptr) != SQLITE_OK) {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw DmError(DatabaseError, Source, QStringLiteral("Library %1: %2").arg(config.name, message));
+    }
+    sqlite3_busy_timeout(m_db, 5000);
+    registerNoCaseCollation(m_db);
+    try {
+        exec(QStringLiteral("ATTACH DATABASE ?1 AS ") + m_config.owner,
+             {QUrl::fromLocalFile(m_config.databaseFile).toString(QUrl::FullyEncoded) +
+              (m_config.readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw"))});
+        // A file that is not a library database shows here, not at the first DM call.
+        if (!scalar(QStringLiteral(
+                        "SELECT COUNT(*) FROM %1.sqlite_master WHERE type = 'table' AND name = 'PROFILE'")
+                        .arg(m_config.owner))
+                 .toInt())
+            throw DmError(DatabaseError, Source,
+                          QStringLiteral("Library %1: %2 is not a library database (no PROFILE table)")
+                              .arg(config.name, config.databaseFile));
+        // Write-ahead logging with normal syncing keeps a committed statement durable against a crash
+        // of the program at a fraction of the cost of syncing every commit, as a server's log does.
+        if (!m_config.readOnly) {
+            exec(QStringLiteral("PRAGMA %1.journal_mode = WAL").arg(m_config.owner));
+            exec(QStringLiteral("PRAGMA %1.synchronous = NORMAL").arg(m_config.owner));
+            // Each checkpoint syncs the log and the file; a move writes some eight pages per document, so
+            // SQLite's default of a checkpoint every 1,000 pages would sync twice every 125 documents.
+            exec(QStringLiteral("PRAGMA %1.wal_autocheckpoint = 8192").arg(m_config.owner));
+        }
+        setUpCatalog();
+        watchLookupTables();
+    } catch (const DmError &error) {
+        // SQLite's own words say what is wrong with the file ("file is not a database", "database is
+        // locked"), and the system's why a file cannot be opened at all (missing, a directory, a symlink
+        // loop); the statement that met it says nothing more.
+        const bool sqliteFailed = sqlite3_errcode(m_db) != SQLITE_OK;
+        const QString reason = (sqlite3_errcode(m_db) & 0xff) == SQLITE_CANTOPEN
+                                   ? QString::fromUtf8(sqlite3_errstr(SQLITE_CANTOPEN)) +
+                                         QStringLiteral(" (%1)").arg(whyNotOpened(m_config.databaseFile))
+                                   : QString::fromUtf8(sqlite3_errmsg(m_db));
+        for (sqlite3_stmt *statement : std::as_const(m_statements))
+            sqlite3_finalize(statement);
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        if (!sqliteFailed)
+            throw;
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: cannot open database file %2: %3")
+                          .arg(config.name, config.databaseFile, reason));
+    }
+}
+
+SqliteLibrary::~SqliteLibrary()
+{
+    for (sqlite3_stmt *statement : std::as_const(m_statements))
+        sqlite3_finalize(statement);
+    sqlite3_close(m_db);
+}
+
+void SqliteLibrary::create(const LibraryConfig &config, bool indexes)
+{
+    if (QFileInfo::exists(config.databaseFile))
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: %2 exists already").arg(config.name, config.databaseFile));
+    sqlite3 *db = nullptr;
+    const QByteArray file = config.databaseFile.toUtf8();
+    const int opened =
+        sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    QString failure;
+    if (opened == SQLITE_OK) {
+        registerNoCaseCollation(db);
+        QStringList statements = LibrarySchemaStatements(QStringLiteral("main"), !config.oracle(), indexes);
+        statements.prepend(QStringLiteral("BEGIN"));
+        statements << QStringLiteral("COMMIT");
+        for (const QString &statement : statements) {
+            if (sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+                failure = QString::fromUtf8(sqlite3_errmsg(db));
+                break;
+            }
+        }
+    } else {
+        failure = QString::fromUtf8(sqlite3_errmsg(db));
+    }
+    sqlite3_close(db);
+    if (!failure.isEmpty())
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: cannot create %2: %3")
+                          .arg(config.name, config.databaseFile, failure));
+}
+
+QStringList SqliteLibrary::addFolderListIndexes()
+{
+    const auto indexes = [this] {
+        QStringList names;
+        for (const QVariantList &row :
+             query(QStringLiteral("SELECT name FROM %1.sqlite_master WHERE type = 'index'")
+                       .arg(m_config.owner)))
+            names << row[0].toString();
+        return names;
+    };
+    const QStringList before = indexes();
+    Transaction transaction(*this);
+    for (const QString &statement : FolderListIndexStatements(m_config.owner))
+        exec(statement);
+    transaction.commit();
+    QStringList added;
+    for (const QString &name : indexes())
+        if (!before.contains(name))
+            added << name;
+    return added;
+}
+
+QStringList SqliteLibrary::indexStatements() const
+{
+    return LibraryIndexStatements(m_config.owner);
+}
+
+void SqliteLibrary::setUpCatalog()
+{
+    const int utf8 = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    sqlite3_create_function_v2(m_db, "UPPER", 1, utf8, nullptr, &caseFunction<&QString::toUpper, 'a', 'z'>,
+                               nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "LOWER", 1, utf8, nullptr, &caseFunction<&QString::toLower, 'A', 'Z'>,
+                               nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "object_id", 1, utf8, nullptr, &objectIdFunction, nullptr, nullptr,
+                               nullptr);
+    sqlite3_create_function_v2(m_db, "serverproperty", 1, SQLITE_UTF8, &m_config, &serverPropertyFunction,
+                               nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "GETUTCDATE", 0, SQLITE_UTF8, nullptr, &utcDateFunction, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "SYSDATE", 0, SQLITE_UTF8, nullptr, &localDateFunction, nullptr, nullptr,
+                               nullptr);
+    sqlite3_create_function_v2(m_db, "LEN", 1, utf8, nullptr, &lenFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "like", 2, utf8, &m_config, &likeFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "like", 3, utf8, &m_config, &likeFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "TO_DATE", 2, SQLITE_UTF8, nullptr, &toDateFunction, nullptr, nullptr,
+                               nullptr);
+
+    const QString owner = m_config.owner;
+    exec(QStringLiteral("ATTACH DATABASE ':memory:' AS sys"));
+    exec(QStringLiteral("CREATE TABLE sys.databases (name TEXT, compatibility_level INTEGER, "
+                        "is_quoted_identifier_on INTEGER)"));
+    exec(QStringLiteral("INSERT INTO sys.databases VALUES (?1, ?2, ?3)"),
+         {m_config.databaseName, m_config.compatibilityLevel, m_config.quotedIdentifier ? 1 : 0});
+    exec(QStringLiteral("CREATE TEMP VIEW sysobjects AS SELECT object_id(%1 || '.' || name) AS id, name, "
+                        "3 AS sysstat, 'U' AS type FROM %2.sqlite_master WHERE type = 'table'")
+             .arg(quotedLiteral(owner), owner));
+    exec(QStringLiteral("CREATE TEMP VIEW ALL_TABLES AS SELECT %1 AS OWNER, name AS TABLE_NAME "
+                        "FROM %2.sqlite_master WHERE type = 'table'")
+             .arg(quotedLiteral(owner.toUpper()), owner));
+    exec(QStringLiteral("CREATE TEMP VIEW USER_TAB_PRIVS AS SELECT %1 AS OWNER, name AS TABLE_NAME, "
+                        "'SELECT' AS PRIVILEGE FROM %2.sqlite_master WHERE type = 'table'")
+             .arg(quotedLiteral(owner.toUpper()), owner));
+}
+
+void SqliteLibrary::watchLookupTables()
+{
+    sqlite3_set_authorizer(m_db, &SqliteLibrary::authorize, this);
+    sqlite3_update_hook(m_db, &SqliteLibrary::rowChanged, this);
+    sqlite3_commit_hook(m_db, &SqliteLibrary::committing, this);
+    sqlite3_rollback_hook(m_db, &SqliteLibrary::rolledBack, this);
+}
+
+int SqliteLibrary::authorize(void *self, int action, const char *name, const char *, const char *,
+                             const char *)
+{
+    // Ignoring a DELETE deletes row by row instead of emptying the table at once, so that rowChanged
+    // sees it.
+    if (action == SQLITE_DELETE && isLookupTable(name))
+        return SQLITE_IGNORE;
+    if (changesSchema(action))
+        static_cast<SqliteLibrary *>(self)->m_lookups.clear();
+    return SQLITE_OK;
+}
+
+void SqliteLibrary::rowChanged(void *self, int, const char *, const char *table, long long)
+{
+    if (!isLookupTable(table))
+        return;
+    auto *db = static_cast<SqliteLibrary *>(self);
+    db->m_lookups.clear();
+    db->m_lookupsKept = false;
+}
+
+int SqliteLibrary::committing(void *self)
+{
+    auto *db = static_cast<SqliteLibrary *>(self);
+    ++db->m_writesEnded;
+    db->m_lookupsKept = true;
+    return 0;
+}
+
+void SqliteLibrary::rolledBack(void *self)
+{
+    auto *db = static_cast<SqliteLibrary *>(self);
+    ++db->m_writesEnded;
+    db->m_lookups.clear();
+    db->m_lookupsKept = true;
+}
+
+void SqliteLibrary::checkLookups()
+{
+    // While this connection writes, no other can commit.
+    const bool writing = sqlite3_txn_state(m_db, m_ownerName.constData()) == SQLITE_TXN_WRITE;
+    if (writing && m_checkedInWrite && m_checkedAt == m_writesEnded)
+        return;
+    const qint64 version = scalar(m_dataVersionSql).toLongLong();
+    if (version != m_dataVersion) {
+        m_lookups.clear();
+        m_dataVersion = version;
+    }
+    m_checkedAt = m_writesEnded;
+    m_checkedInWrite = writing;
+}
+
+QVariant SqliteLibrary::lookup(const QString &sql, const QVariantList &binds)
+{
+    if (!m_lookupsKept)
+        return scalar(sql, binds);
+    checkLookups();
+    QString key;
+    for (const QVariant &bind : binds)
+        key += QString::number(bind.typeId()) + u':' + bind.toString() + u'\x1f';
+    QHash<QString, QVariant> &answers = m_lookups[sql];
+    if (const auto kept = answers.constFind(key); kept != answers.cend())
+        return *kept;
+    const QVariant value = scalar(sql, binds);
+    if (answers.size() >= LookupCacheSize)
+        answers.clear();
+    answers.insert(key, value);
+    return value;
+}
+
+sqlite3_stmt *SqliteLibrary::prepared(const QString &sql)
+{
+    if (sqlite3_stmt *cached = m_statements.value(sql)) {
+        sqlite3_reset(cached);
+        return cached;
+    }
+    if (m_statements.size() >= StatementCacheSize) {
+        for (sqlite3_stmt *statement : std::as_const(m_statements))
+            sqlite3_finalize(statement);
+        m_statements.clear();
+    }
+    sqlite3_stmt *statement = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v3(m_db, utf8.constData(), int(utf8.size()), SQLITE_PREPARE_PERSISTENT, &statement,
+                           nullptr) != SQLITE_OK)
+        raise(sql);
+    m_statements.insert(sql, statement);
+    return statement;
+}
+
+void SqliteLibrary::checkInPlace()
+{
+    if (!m_fileGone) {
+        int moved = 0;
+        // Before the library's file is attached its schema is unknown and nothing can have moved.
+        m_fileGone = sqlite3_file_control(m_db, m_ownerName.constData(), SQLITE_FCNTL_HAS_MOVED, &moved) ==
+                         SQLITE_OK &&
+                     moved != 0;
+    }
+    refuseIfGone();
+}
+
+void SqliteLibrary::refuseIfGone() const
+{
+    if (m_fileGone)
+        throw DmError(
+            DatabaseError, Source,
+            QStringLiteral("Library %1: database file %2 was moved, deleted or replaced while open - "
+                           "nothing more is read from it or written to it until the program is "
+                           "started again")
+                .arg(m_config.name, m_config.databaseFile));
+}
+
+QList<QVariantList> SqliteLibrary::query(const QString &sql, const QVariantList &binds)
+{
+    refuseIfGone();
+    sqlite3_stmt *statement = prepared(sql);
+    if (!sqlite3_stmt_readonly(statement) && sqlite3_get_autocommit(m_db))
+        checkInPlace();
+    // Parameters left without a value are NULL, not the value of the statement's last run.
+    if (binds.size() < sqlite3_bind_parameter_count(statement))
+        sqlite3_clear_bindings(statement);
+    for (int i = 0; i < binds.size(); ++i)
+        bindValue(statement, i + 1, bindable(binds[i]));
+    QList<QVariantList> rows;
+    const int columns = sqlite3_column_count(statement);
+    int step;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c)
+            row << columnValue(statement, c);
+        rows << row;
+    }
+    if (step != SQLITE_DONE) {
+        sqlite3_reset(statement); // keeps the connection's error
+        raise(sql);
+    }
+    sqlite3_reset(statement);
+    return rows;
+}
+
+qint64 SqliteLibrary::nextNumber(const QString &counter)
+{
+    const qsizetype dot = counter.indexOf(u'.');
+    if (dot <= 0)
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: bad counter %2").arg(m_config.name, counter));
+    const QVariant current =
+        scalar(QStringLiteral("SELECT VALUE FROM DM_COUNTERS WHERE NAME = ?1"), {counter});
+    // A counter starts above every number already in use, so rows made by other means cannot collide.
+    const qint64 next = current.isValid() ? current.toLongLong() + 1
+                                          : scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) + 1 FROM %2")
+                                                       .arg(counter.mid(dot + 1), counter.left(dot)))
+                                                .toLongLong();
+    exec(QStringLiteral("INSERT INTO DM_COUNTERS (NAME, VALUE) VALUES (?1, ?2) "
+                        "ON CONFLICT (NAME) DO UPDATE SET VALUE = excluded.VALUE"),
+         {counter, next});
+    return next;
+}
+
+void SqliteLibrary::raise(const QString &context) const
+{
+    if (sqlite3_extended_errcode(m_db) == SQLITE_CONSTRAINT_CHECK) {
+        const QString constraint = QString::fromUtf8(sqlite3_errmsg(m_db)).section(QStringLiteral(": "), 1);
+        if (const TextColumn *column = LibraryTextColumn(constraint))
+            throw LocalDmError(
+                LocalError::ValueTooLong,
+                QStringLiteral("Library %1: a value longer than the %2 characters that %3 holds "
+                               "was refused; nothing was stored")
+                    .arg(m_config.name)
+                    .arg(column->length)
+                    .arg(column->constraintName()));
+    }
+    throw DmError(DatabaseError, Source,
+                  QStringLiteral("Library %1: %2 in: %3")
+                      .arg(m_config.name, QString::fromUtf8(sqlite3_errmsg(m_db)), context));
+}
+
+void SqliteLibrary::beginWork(bool nested)
+{
+    if (!nested)
+        checkInPlace();
+    exec(nested ? QStringLiteral("SAVEPOINT DM_CALL") : QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+void SqliteLibrary::commitWork(bool nested)
+{
+    if (!nested)
+        checkInPlace();
+    exec(nested ? QStringLiteral("RELEASE DM_CALL") : QStringLiteral("COMMIT"));
+}
+
+void SqliteLibrary::rollbackWork(bool nested) noexcept
+{
+    sqlite3_exec(m_db, nested ? "ROLLBACK TO DM_CALL; RELEASE DM_CALL" : "ROLLBACK", nullptr, nullptr,
+                 nullptr);
+}
+
+bool SqliteLibrary::inTransaction() const
+{
+    return !sqlite3_get_autocommit(m_db);
+}
+
+StorageFailure SqliteLibrary::failure() const
+{
+    return {sqlite3_extended_errcode(m_db), {}, QString::fromUtf8(sqlite3_errmsg(m_db)), {}};
+}
+
+namespace {
+
+class SqliteStatement final : public StoredStatement {
+public:
+    explicit SqliteStatement(sqlite3_stmt *statement) : m_statement(statement) {}
+    ~SqliteStatement() override { sqlite3_finalize(m_statement); }
+    int parameterCount() const override { return sqlite3_bind_parameter_count(m_statement); }
+    bool readOnly() const override { return sqlite3_stmt_readonly(m_statement); }
+    sqlite3_stmt *handle() const { return m_statement; }
+
+private:
+    sqlite3_stmt *m_statement;
+};
+
+} // namespace
+
+std::unique_ptr<StoredStatement> SqliteLibrary::prepare(const QString &sql, QString &rest,
+                                                        StorageFailure &failed)
+{
+    const QByteArray text = sql.toUtf8();
+    const char *tail = nullptr;
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v3(m_db, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT, &statement,
+                           &tail) != SQLITE_OK) {
+        failed = failure();
+        return nullptr;
+    }
+    rest = QString::fromUtf8(tail, text.constData() + text.size() - tail);
+    // Nothing but comments prepares to no statement at all.
+    return statement ? std::make_unique<SqliteStatement>(statement) : nullptr;
+}
+
+bool SqliteLibrary::run(StoredStatement &stored, const QVariantList &binds, StatementRows &rows,
+                        StorageFailure &failed)
+{
+    sqlite3_stmt *statement = static_cast<SqliteStatement &>(stored).handle();
+    for (int i = 0; i < binds.size(); ++i) {
+        const QByteArray text =
+            binds[i].typeId() == QMetaType::QString ? binds[i].toString().toUtf8() : QByteArray();
+        // A value SQLite will not take as a parameter (too long) fails the statement.
+        if ((binds[i].typeId() == QMetaType::QString
+                 ? sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT)
+                 : sqlite3_bind_int64(statement, i + 1, binds[i].toLongLong())) != SQLITE_OK) {
+            failed = failure();
+            return false;
+        }
+    }
+    // The connection's change counter also moves for no statement but INSERT, UPDATE and DELETE, so a
+    // query or a table definition never reports the rows of an earlier change.
+    const sqlite3_int64 changesBefore = sqlite3_total_changes64(m_db);
+    rows.columns = sqlite3_column_count(statement);
+    int step;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+        for (int column = 0; column < rows.columns; ++column)
+            rows.values.append(columnValue(statement, column));
+    }
+    if (step != SQLITE_DONE) {
+        failed = failure();
+        sqlite3_reset(statement);
+        return false;
+    }
+    sqlite3_reset(statement);
+    rows.rowsAffected = sqlite3_total_changes64(m_db) - changesBefore;
+    return true;
+}
+
+bool SqliteLibrary::control(Control what, StorageFailure &failed)
+{
+    const char *statement = what == Control::Begin             ? "BEGIN"
+                            : what == Control::BeginForWriting ? "BEGIN IMMEDIATE"
+                            : what == Control::Commit          ? "COMMIT"
+                                                               : "ROLLBACK";
+    if (sqlite3_exec(m_db, statement, nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    failed = failure();
+    return false;
+}
