@@ -67,10 +67,47 @@ QString TestServerConnection()
     return connection;
 }
 
+namespace {
+
+// Drops, when the process that made them ends, every database of the test server whose name starts with
+// that process's "kt_<pid>_": a run makes hundreds, each a full copy of the server's template. A death
+// test's child, which ends with a copy of this object, leaves them to its parent.
+class ProcessDatabases {
+public:
+    ProcessDatabases() : m_owner(QCoreApplication::applicationPid()) {}
+    ~ProcessDatabases()
+    {
+        if (QCoreApplication::applicationPid() != m_owner || !TestLibrariesOnServer())
+            return;
+        const QByteArray conninfo = (TestServerConnection() + QStringLiteral(" dbname=postgres")).toUtf8();
+        PGconn *server = PQconnectdb(conninfo.constData());
+        const QByteArray names = "SELECT datname FROM pg_database WHERE left(datname, " +
+                                 QByteArray::number(prefix().size()) + ") = '" + prefix() + "'";
+        PGresult *made = PQexec(server, names.constData());
+        for (int row = 0; row < PQntuples(made); ++row)
+            PQclear(PQexec(server, ("DROP DATABASE IF EXISTS " +
+                                    quotedName(PQgetvalue(made, row, 0)).toUtf8() + " WITH (FORCE)")
+                                       .constData()));
+        PQclear(made);
+        PQfinish(server);
+    }
+
+    static QByteArray prefix()
+    {
+        return "kt_" + QByteArray::number(QCoreApplication::applicationPid()) + '_';
+    }
+
+private:
+    const qint64 m_owner;
+};
+
+} // namespace
+
 QString UniqueTestDatabasePrefix()
 {
+    static ProcessDatabases dropAtExit;
     static std::atomic<int> next = 0;
-    return QStringLiteral("kt_%1_%2").arg(QCoreApplication::applicationPid()).arg(++next);
+    return QString::fromLatin1(ProcessDatabases::prefix()) + QString::number(++next);
 }
 
 void PlaceTestLibrary(LibraryConfig &config)
