@@ -38,3 +38,54 @@ korvel_build() {
     cmake -S "$KORVEL_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
 }
+
+# Packages the throwaway PostgreSQL server of the tests needs: the server (initdb, pg_ctl, citext) and psql.
+KORVEL_TEST_SERVER_PACKAGES=(postgresql-15 postgresql-client-15)
+
+# korvel_start_test_postgresql: starts a throwaway PostgreSQL server on a Unix socket in a fresh temporary
+# directory, exports KORVEL_TEST_POSTGRESQL (host, port and user of its superuser; no database) and
+# stops it and removes the directory when the script exits, however it exits. As root the server runs
+# as the postgres user, otherwise as the user running the script. A KORVEL_TEST_POSTGRESQL already set
+# names a server of the caller's own, and is used as it is.
+korvel_start_test_postgresql() {
+    [ -n "${KORVEL_TEST_POSTGRESQL:-}" ] && return 0
+    local bin
+    bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
+    if [ ! -x "$bin/initdb" ]; then
+        echo "No PostgreSQL server found under /usr/lib/postgresql" >&2
+        exit 1
+    fi
+    KORVEL_PG_BIN=$bin
+    # Under /tmp rather than $TMPDIR: the postgres user must reach it, and a socket path has at most 107 bytes.
+    KORVEL_PG_DIR=$(mktemp -d /tmp/korvel-pg.XXXXXX)
+    KORVEL_PG_AS=()
+    if [ "$(id -u)" -eq 0 ]; then
+        chown postgres:postgres "$KORVEL_PG_DIR"
+        KORVEL_PG_AS=(runuser -u postgres --)
+    fi
+    trap korvel_stop_test_postgresql EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+
+    # Each test process holds a connection per library and the fixtures one more: room for parallel runs.
+    (cd / && "${KORVEL_PG_AS[@]}" "$bin/initdb" -D "$KORVEL_PG_DIR/data" -U postgres -A trust -E UTF8 \
+        --locale=C.UTF-8 --no-sync >/dev/null)
+    if ! (cd / && "${KORVEL_PG_AS[@]}" "$bin/pg_ctl" -D "$KORVEL_PG_DIR/data" -l "$KORVEL_PG_DIR/server.log" \
+        -w -t 60 start -o "-p 55432 -c listen_addresses='' -c unix_socket_directories='$KORVEL_PG_DIR' \
+        -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=400" >/dev/null); then
+        cat "$KORVEL_PG_DIR/server.log" >&2
+        exit 1
+    fi
+    export KORVEL_TEST_POSTGRESQL="host=$KORVEL_PG_DIR port=55432 user=postgres"
+    echo "Test PostgreSQL server: $KORVEL_TEST_POSTGRESQL"
+}
+
+korvel_stop_test_postgresql() {
+    [ -n "${KORVEL_PG_DIR:-}" ] || return 0
+    if [ -f "$KORVEL_PG_DIR/data/postmaster.pid" ]; then
+        (cd / && "${KORVEL_PG_AS[@]}" "$KORVEL_PG_BIN/pg_ctl" -D "$KORVEL_PG_DIR/data" -m immediate -w stop \
+            >/dev/null) || true
+    fi
+    rm -rf "$KORVEL_PG_DIR"
+    KORVEL_PG_DIR=
+}

@@ -37,7 +37,7 @@ _korvel_operands()
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=${COMP_WORDS[i]}
         case $word in
-        --dm | --report | --size | --user) ((i++)) ;;
+        --dm | --report | --size | --user | --postgresql) ((i++)) ;;
         -* | /*) ;;
         *) operands+=("$word") ;;
         esac
@@ -85,12 +85,12 @@ _korvel_dm()
         _korvel_reply "small large huge"
         return
         ;;
-    --user) return ;;
+    --user | --postgresql) return ;;
     esac
     local command=${COMP_WORDS[1]}
     if [[ $cur == -* ]]; then
         case $command in
-        init-demo) _korvel_reply "--size --user" ;;
+        init-demo) _korvel_reply "--size --user --postgresql" ;;
         tree | check | sql | add-indexes) _korvel_reply "--dm" ;;
         esac
         return

@@ -4,10 +4,12 @@
 #include "localdm/installation.h"
 #include "localdm/librarybuilder.h"
 #include "localdm/store/schema.h"
+#include "localdm/store/serverconnection.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <optional>
 
@@ -75,6 +77,25 @@ Installation demoInstallation(const QDir &dir, const QString &user)
     installation.currentLibrary = Corporate;
     installation.defaultLibrary = Corporate;
     return installation;
+}
+
+// Puts the demo's libraries on a server, a database each, named after the demo's folder so that two
+// demos on one server stay apart: "/srv/Demo 1" gives demo_1_corporate, demo_1_archive, demo_1_legal.
+void placeOnServer(Installation &installation, const QDir &dir, const QString &server)
+{
+    const QString fault = ConnectionStringFault(server);
+    if (!fault.isEmpty())
+        throw DmError(DemoError, Source, QStringLiteral("The server's connection string %1").arg(fault));
+    static const QRegularExpression unsafe(QStringLiteral("[^a-z0-9_]"));
+    QString prefix = dir.dirName().toLower().replace(unsafe, QStringLiteral("_"));
+    if (prefix.isEmpty())
+        prefix = QStringLiteral("korvel");
+    // PostgreSQL keeps 63 bytes of a name; the longest library name and its '_' take ten.
+    prefix.truncate(53);
+    for (LibraryConfig &library : installation.libraries) {
+        library.connection = ConnectionWithDatabase(server, prefix + u'_' + library.name.toLower());
+        library.databaseFile.clear();
+    }
 }
 
 // Who may see a folder; the tree shows a folder only through a SECURITY row of the user or of one
@@ -513,17 +534,20 @@ QString DemoUserName()
     return QStringLiteral("DMUSER");
 }
 
-QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString &user)
+QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString &user, const QString &server)
 {
     if (user.trimmed().isEmpty())
         throw DmError(DemoError, Source, QStringLiteral("A demo installation needs a user name"));
+    Installation installation = demoInstallation(QDir(dir), user.trimmed());
+    if (!server.isEmpty())
+        placeOnServer(installation, QDir(dir), server);
     if (!QDir().mkpath(dir))
         throw DmError(DemoError, Source, QStringLiteral("Cannot create the folder %1").arg(dir));
-    const Installation installation = demoInstallation(QDir(dir), user.trimmed());
     if (QFileInfo::exists(installation.fileName))
         throw DmError(DemoError, Source, QStringLiteral("%1 exists already").arg(installation.fileName));
 
     QStringList created;
+    QList<LibraryConfig> createdOnServer;
     try {
         // remoteIds[i][j] is the REMOTE_LIBRARIES.SYSTEM_ID of library j in library i (in the
         // installation's order): each library numbers the others its own way, 0 being itself.
@@ -534,7 +558,10 @@ QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString 
         for (const int i : {1, 2, 0}) {
             const LibraryConfig &config = installation.libraries[i];
             LibraryDatabase::create(config, false);
-            created << config.databaseFile;
+            if (config.onServer())
+                createdOnServer << config;
+            else
+                created << config.databaseFile;
             const std::unique_ptr<LibraryDatabase> db = LibraryDatabase::open(config);
             LibraryDatabase::Transaction transaction(*db);
             DemoLibraryWriter writer(*db, installation, remoteIds[i], peopleBefore[i]);
@@ -560,6 +587,14 @@ QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString 
     } catch (...) {
         for (const QString &file : std::as_const(created))
             QFile::remove(file);
+        // Only the databases this call made: one that was there already belongs to another demo.
+        for (const LibraryConfig &config : std::as_const(createdOnServer)) {
+            try {
+                DropServerLibrary(config);
+            } catch (const DmError &) {
+                // The failure that stopped the creation is the one to report; the server says why.
+            }
+        }
         throw;
     }
     return installation.fileName;

@@ -31,7 +31,14 @@ QString DemoUserName();
 // and installation.ini naming user as the login user. Returns the installation file name.
 // Throws DmError when dir already holds an installation or one of the demo's library files, or
 // cannot be written; the files this call created are removed again then.
-QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString &user);
+//
+// Given server (a libpq connection string), the libraries are made on that PostgreSQL server instead,
+// a database each, named from dir's base name in lower case with '_' for anything but letters, digits
+// and '_', then '_' and the library's name ("demo_corporate"); installation.ini names them by
+// Connection= (server with its dbname replaced). A database of that name that exists already is
+// refused, so two demos never share one; the databases this call created are dropped again then.
+QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString &user,
+                               const QString &server = {});
 
 // Where the program finds its installation (Installation::locate()). When that is the demo
 // installation and it does not exist yet, the small demo is created there first, for DemoUserName().

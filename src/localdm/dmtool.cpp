@@ -38,7 +38,9 @@ int initDemo(const Invocation &invocation, QTextStream &out)
                              .arg(names.mid(0, names.size() - 1).join(u", "_qs), names.last(), sizeName)};
     }
     const QString user = invocation.options.value(QStringLiteral("--user"), DemoUserName()).trimmed();
-    out << CreateDemoInstallation(invocation.positional[0], *size, user) << Qt::endl;
+    out << CreateDemoInstallation(invocation.positional[0], *size, user,
+                                  invocation.options.value(QStringLiteral("--postgresql")))
+        << Qt::endl;
     return 0;
 }
 
@@ -142,8 +144,8 @@ const QList<Command> &commands()
 {
     static const QList<Command> list = {
         {u"init-demo"_qs,
-         u"DIR [--size "_qs + DemoSizeNames().join(u'|') + u"] [--user ID]"_qs,
-         {u"--size"_qs, u"--user"_qs},
+         u"DIR [--size "_qs + DemoSizeNames().join(u'|') + u"] [--user ID] [--postgresql CONNINFO]"_qs,
+         {u"--size"_qs, u"--user"_qs, u"--postgresql"_qs},
          1,
          1,
          &initDemo},

@@ -1,6 +1,7 @@
 #include "localdm/installation.h"
 
 #include "dmapi/dmerror.h"
+#include "localdm/store/serverconnection.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -82,9 +83,27 @@ Installation Installation::load(const QString &fileName)
         if (!ini.childGroups().contains(library.name))
             fail(fileName, QStringLiteral("no section [%1] for library %1").arg(library.name));
         const QString database = ini.value(section + QStringLiteral("Database")).toString().trimmed();
-        if (database.isEmpty())
-            fail(fileName, QStringLiteral("no Database for library %1").arg(library.name));
-        library.databaseFile = QDir::cleanPath(folder.absoluteFilePath(database));
+        const QVariant connection = ini.value(section + QStringLiteral("Connection"));
+        // Unquoted, QSettings splits a value at its commas: joined again, "host=a, port=5" would silently
+        // become a host list, so such a value must be quoted instead.
+        if (connection.typeId() == QMetaType::QStringList)
+            fail(fileName, QStringLiteral("the Connection of library %1 has a ',' outside double quotes: "
+                                          "write the whole value in double quotes")
+                               .arg(library.name));
+        library.connection = connection.toString().trimmed();
+        if (database.isEmpty() && library.connection.isEmpty())
+            fail(fileName, QStringLiteral("no Database or Connection for library %1").arg(library.name));
+        if (!database.isEmpty() && !library.connection.isEmpty())
+            fail(fileName, QStringLiteral("library %1 has both a Database and a Connection: a library lives "
+                                          "in a file or on a server, not both")
+                               .arg(library.name));
+        if (library.onServer()) {
+            const QString fault = ConnectionStringFault(library.connection);
+            if (!fault.isEmpty())
+                fail(fileName, QStringLiteral("the Connection of library %1 %2").arg(library.name, fault));
+        } else {
+            library.databaseFile = QDir::cleanPath(folder.absoluteFilePath(database));
+        }
         library.engine = readInt(ini, section + QStringLiteral("Engine"), library.engine, fileName);
         library.owner = ini.value(section + QStringLiteral("Owner"), library.owner).toString().trimmed();
         // The owner names the schema the library's file is attached as: a plain name, never SQL text.
@@ -143,9 +162,15 @@ void Installation::save(const QString &fileName) const
         ini.setValue(QStringLiteral("Installation/Faults"), faults);
     for (const LibraryConfig &library : libraries) {
         const QString section = library.name + u'/';
-        const QString relative = folder.relativeFilePath(library.databaseFile);
-        ini.setValue(section + QStringLiteral("Database"),
-                     relative.startsWith(QStringLiteral("..")) ? library.databaseFile : relative);
+        // QSettings writes a text with '=', ',' or ';' in double quotes and escapes '"' and '\\' in it, so a
+        // connection string reads back exactly as it was.
+        if (library.onServer()) {
+            ini.setValue(section + QStringLiteral("Connection"), library.connection);
+        } else {
+            const QString relative = folder.relativeFilePath(library.databaseFile);
+            ini.setValue(section + QStringLiteral("Database"),
+                         relative.startsWith(QStringLiteral("..")) ? library.databaseFile : relative);
+        }
         ini.setValue(section + QStringLiteral("Engine"), library.engine);
         ini.setValue(section + QStringLiteral("Owner"), library.owner);
         ini.setValue(section + QStringLiteral("ServerLocation"), library.serverLocation);

@@ -52,6 +52,10 @@ struct LibraryConfig {
 //   ProductVersion=15.0.2000.5
 //   CompatibilityLevel=150
 //   QuotedIdentifier=ON
+//
+//   [LIB_SERVER]
+//   Connection="host=db1 port=5432 dbname=dm_lib"   (instead of Database: a library on a server)
+//   Engine=6
 struct Installation {
     QString fileName;
     QString user;

@@ -199,7 +199,10 @@ void LibraryBuilder::finish()
 {
     for (auto counter = m_next.cbegin(); counter != m_next.cend(); ++counter)
         for (const QString &column : counter.key().split(u' '))
-            m_db.exec(QStringLiteral("INSERT INTO DM_COUNTERS (NAME, VALUE) VALUES (?1, ?2) "
-                                     "ON CONFLICT (NAME) DO UPDATE SET VALUE = MAX(VALUE, excluded.VALUE)"),
-                      {column, counter.value() - 1});
+            m_db.exec(
+                QStringLiteral(
+                    "INSERT INTO DM_COUNTERS (NAME, VALUE) VALUES (?1, ?2) "
+                    "ON CONFLICT (NAME) DO UPDATE SET VALUE = CASE WHEN excluded.VALUE > DM_COUNTERS.VALUE "
+                    "THEN excluded.VALUE ELSE DM_COUNTERS.VALUE END"),
+                {column, counter.value() - 1});
 }

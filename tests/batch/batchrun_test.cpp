@@ -1,4 +1,5 @@
 #include "batch/batchrun.h"
+#include "testbackend.h"
 
 #include "batch/consolewindow.h"
 #include "localdm/demoinstallation.h"
@@ -6,6 +7,7 @@
 #include "localdm/localdm.h"
 #include "localdm/localdmfactory.h"
 #include "localdm/sql/localsql.h"
+#include "localdm/store/schema.h"
 #include "migrate/movelock.h"
 #include "migrate/movereport.h"
 
@@ -33,7 +35,7 @@ const QStringList Libraries = {"CORPORATE", "ARCHIVE", "LEGAL"};
 // a batch run on it as `korvel --batch ...` makes one.
 class BatchDemo {
 public:
-    BatchDemo() : m_file(CreateDemoInstallation(m_dir.filePath("demo"), DemoSize::Small, "JDOE"))
+    BatchDemo() : m_file(CreateTestDemo(m_dir.path(), DemoSize::Small, "JDOE"))
     {
         QDir().mkpath(m_dir.filePath("bin"));
     }
@@ -93,11 +95,21 @@ public:
         return db(library).scalar("SELECT COUNT(*) FROM FOLDER WHERE DOCNUMBER = ?1", {number}).toInt() > 0;
     }
     QStringList violations() { return LibraryCheck(dm()).violations(); }
-    // The library files' contents, to tell that nothing changed.
+    // The library files' contents, or on a server every row of every table, to tell that nothing changed.
     QByteArray fingerprint()
     {
         m_dm.reset();
         QCryptographicHash hash(QCryptographicHash::Sha256);
+        if (TestLibrariesOnServer()) {
+            for (const QString &library : Libraries)
+                for (const QString &table : LibraryTableNames())
+                    for (const QVariantList &row :
+                         db(library).query("SELECT * FROM " + table + " ORDER BY 1"))
+                        for (const QVariant &value : row)
+                            hash.addData(value.toString().toUtf8() + '\t');
+            m_dm.reset();
+            return hash.result();
+        }
         for (const QString &library : Libraries) {
             QFile file(m_dir.filePath("demo/" + library.toLower() + ".db"));
             EXPECT_TRUE(file.open(QIODevice::ReadOnly));
@@ -248,6 +260,8 @@ TEST(BatchRunTest, ExitCodes)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
+        if (TestLibrariesOnServer() && QString(c.name).startsWith("a library"))
+            continue;
         BatchDemo demo;
         otherMove.reset();
         if (c.plant)
@@ -279,6 +293,8 @@ TEST(BatchRunTest, ExitCodes)
 // as the target, the source, or the current library whose failure stops the start.
 TEST(BatchRunTest, ALibraryThatDoesNotOpenIsReportedWithItsFileAndTheCause)
 {
+    if (TestLibrariesOnServer())
+        GTEST_SKIP() << "breaks library files in ways only a file can break";
     const std::pair<const char *, std::function<bool(QFile &)>> breakages[] = {
         {"No such file or directory", [](QFile &) { return true; }},
         {"Is a directory", [](QFile &file) { return QDir().mkdir(file.fileName()); }},
@@ -470,6 +486,8 @@ TEST(BatchRunTest, RefusesAReportFileThatMayNotBeWritten)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
+        if (TestLibrariesOnServer() && QString(c.name).startsWith("a library"))
+            continue;
         BatchDemo demo;
         const QString report = c.plant(demo);
         const QByteArray before = demo.fingerprint();

@@ -4,14 +4,15 @@
 #include "localdm/localdm.h"
 #include "support/testenvironment.h"
 
+#include "testbackend.h"
+
 #include <QTemporaryDir>
 
-
-
-// A demo installation of its own in a temporary directory, with its libraries open.
+// A demo installation of its own in a temporary directory, with its libraries open; on the server under
+// the PostgreSQL test back end.
 struct DemoFixture {
     explicit DemoFixture(DemoSize size = DemoSize::Small, const QString &user = QStringLiteral("JDOE"))
-        : installation(Installation::load(CreateDemoInstallation(dir.path(), size, user))), dm(installation)
+        : installation(Installation::load(CreateTestDemo(dir.path(), size, user))), dm(installation)
     {
     }
 

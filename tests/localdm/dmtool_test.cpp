@@ -1,4 +1,5 @@
 #include "demofixture.h"
+#include "testbackend.h"
 
 #include "localdm/dmtool.h"
 #include "localdm/installation.h"
@@ -47,7 +48,7 @@ TEST(DmTool, BadArgumentsExitWithTwoAndTheUsage)
     const QString ini = dir.filePath("installation.ini");
     const std::pair<QStringList, QString> cases[] = {
         {{},
-         "usage: korvel-dm init-demo DIR [--size small|large|huge] [--user ID]\n"
+         "usage: korvel-dm init-demo DIR [--size small|large|huge] [--user ID] [--postgresql CONNINFO]\n"
          "       korvel-dm tree [--dm FILE] LIBRARY [DOCNUMBER]\n"
          "       korvel-dm check [--dm FILE]\n"
          "       korvel-dm sql [--dm FILE] [--] LIBRARY STATEMENT\n"
@@ -103,6 +104,35 @@ TEST(DmTool, ABadInstallationFileExitsWithOneAndTheDmError)
     EXPECT_EQ(missing.code, 1);
     EXPECT_EQ(missing.err,
               "korvel-dm: DM installation " + dir.filePath("missing.ini") + ": file not found\n");
+}
+
+// A demo on a server: a database per library named after the folder, the tools at work on them, and a
+// second demo of the same folder name refused without a trace and without touching the first.
+TEST(DmTool, InitDemoOnAServerAndTheToolsOnIt)
+{
+    if (!TestLibrariesOnServer())
+        GTEST_SKIP() << "needs the test PostgreSQL server";
+    QTemporaryDir dir;
+    QTemporaryDir other;
+    const QString name = UniqueTestDatabasePrefix();
+    const QString server = TestServerConnection() + " dbname=postgres";
+    const ToolRun init = runTool({"init-demo", dir.filePath(name), "--postgresql", server});
+    ASSERT_EQ(init.code, 0) << init.err.toStdString();
+    const QString ini = init.out.trimmed();
+    for (const LibraryConfig &library : Installation::load(ini).libraries)
+        EXPECT_TRUE(library.databaseFile.isEmpty() &&
+                    library.connection.endsWith("dbname='" + name + "_" + library.name.toLower() + "'"))
+            << library.connection.toStdString();
+
+    const ToolRun again = runTool({"init-demo", other.filePath(name), "--postgresql", server});
+    EXPECT_EQ(again.code, 1);
+    EXPECT_TRUE(again.err.contains(name + "_")) << again.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(other.filePath(name + "/installation.ini")));
+
+    EXPECT_EQ(runTool({"check", "--dm", ini}).out, "3 libraries checked, no violations\n");
+    EXPECT_EQ(runTool({"tree", "--dm", ini, "CORPORATE", "1001"}).code, 0);
+    EXPECT_EQ(runTool({"sql", "--dm", ini, "LEGAL", "SELECT COUNT(*) FROM LEGALDM.PROFILE"}).code, 0);
+    EXPECT_EQ(runTool({"add-indexes", "--dm", ini}).code, 0);
 }
 
 TEST(DmTool, InitDemoTreeAndCheckWorkOnAnInstallation)

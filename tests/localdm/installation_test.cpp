@@ -1,6 +1,7 @@
 #include "dmapi/dmerror.h"
 #include "localdm/faultplan.h"
 #include "localdm/installation.h"
+#include "localdm/store/serverconnection.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -70,6 +71,53 @@ TEST_F(InstallationTest, RoundTripsLibrariesInOrderWithTheirServerFacts)
     EXPECT_EQ(loaded.library("BETA"), nullptr);
 }
 
+TEST_F(InstallationTest, ServerLibrariesKeepTheirConnectionStringExactly)
+{
+    // Spaces, '=', quotes, a backslash escape and a host list: what libpq reads, the file must give back.
+    const QString connection = R"(host=db1,db2 port=5432 dbname='dm lib\'s' application_name="x;y")";
+    Installation installation;
+    installation.user = "U";
+    installation.currentLibrary = installation.defaultLibrary = "SRV";
+    LibraryConfig server;
+    server.name = "SRV";
+    server.engine = 6;
+    server.connection = connection;
+    LibraryConfig file;
+    file.name = "FILE";
+    file.databaseFile = dir.filePath("file.db");
+    installation.libraries = {server, file};
+    installation.save(fileName);
+
+    const Installation loaded = Installation::load(fileName);
+    EXPECT_EQ(loaded.libraries[0].connection, connection);
+    EXPECT_TRUE(loaded.libraries[0].databaseFile.isEmpty());
+    EXPECT_FALSE(loaded.libraries[1].onServer());
+    EXPECT_EQ(loaded.databaseFiles(), QStringList{dir.filePath("file.db")});
+
+    // The same written by hand: quoted with '\\' and '\"' escaped, or unquoted when it has no ',' ';' '"'
+    // '\\'.
+    write("[Installation]\nUser=U\nLibraries=A, B\n[A]\nConnection=\"dbname='dm lib\\\\'s' "
+          "application_name=\\\"y\\\"\"\n"
+          "[B]\nConnection=host=db1 dbname='dm lib'\n");
+    const Installation handWritten = Installation::load(fileName);
+    EXPECT_EQ(handWritten.libraries[0].connection, R"(dbname='dm lib\'s' application_name="y")");
+    EXPECT_EQ(handWritten.libraries[1].connection, "host=db1 dbname='dm lib'");
+}
+
+TEST(ServerConnection, ADatabaseReplacesTheOneNamedAndKeepsTheRest)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"host=db1 dbname=postgres user=dm", "user='dm' host='db1' dbname='demo_legal'"},
+        {"dbname = 'x y' port=5433", "port='5433' dbname='demo_legal'"},
+        {"", "dbname='demo_legal'"},
+        {"postgresql://dm@db1:5433/postgres", "user='dm' host='db1' port='5433' dbname='demo_legal'"},
+        {R"(host=/tmp/a\ b application_name='it\'s')",
+         R"(host='/tmp/a b' application_name='it\'s' dbname='demo_legal')"},
+    };
+    for (const auto &[connection, expected] : cases)
+        EXPECT_EQ(ConnectionWithDatabase(connection, "demo_legal").toStdString(), expected);
+}
+
 TEST_F(InstallationTest, CurrentLibraryDefaultsToThePrimaryOne)
 {
     write("[Installation]\nUser=U\nLibraries=A, B\n[A]\nDatabase=a.db\n[B]\nDatabase=b.db\nPrimary=true\n");
@@ -86,7 +134,17 @@ TEST_F(InstallationTest, BadFilesAreRefusedNamingTheFileAndTheFault)
         {"[Installation]\nLibraries=A\n[A]\nDatabase=a.db\n", "no User"},
         {"[Installation]\nUser=U\n", "no Libraries"},
         {"[Installation]\nUser=U\nLibraries=A\n", "no section [A]"},
-        {"[Installation]\nUser=U\nLibraries=A\n[A]\nEngine=10\n", "no Database for library A"},
+        {"[Installation]\nUser=U\nLibraries=A\n[A]\nEngine=10\n", "no Database or Connection for library A"},
+        {"[Installation]\nUser=U\nLibraries=A\n[A]\nDatabase=a.db\nConnection=dbname=a\n",
+         "library A has both"},
+        {"[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=\"host=h dbname\"\n",
+         "Connection of library A is not a connection string libpq can read: missing \"=\" after \"dbname\""},
+        {"[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=\"dbname='a\"\n",
+         "unterminated quoted string"},
+        {"[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=\"dbname=a password=s3cret\"\n",
+         "Connection of library A names a password"},
+        {"[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=host=h, port=5\n",
+         "',' outside double quotes"},
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nDatabase=a.db\nEngine=ten\n",
          "Engine is not a whole number"},
         {"[Installation]\nUser=U\nLibraries=A, a\n[A]\nDatabase=a.db\n", "listed twice"},

@@ -1,5 +1,7 @@
 #include "installationbuilder.h"
 
+#include "testbackend.h"
+
 #include <QDir>
 
 LibraryConfig InstallationBuilder::library(const QString &name, int engine, const QString &owner)
@@ -24,8 +26,10 @@ InstallationBuilder::InstallationBuilder(const QString &folder, const QString &u
 {
     m_installation.user = user;
     m_installation.fileName = QDir(folder).filePath(QStringLiteral("installation.ini"));
-    for (LibraryConfig &config : libraries)
+    for (LibraryConfig &config : libraries) {
         config.databaseFile = QDir(folder).filePath(config.name.toLower() + QStringLiteral(".db"));
+        PlaceTestLibrary(config);
+    }
     libraries.first().primary = true;
     m_installation.libraries = libraries;
     m_installation.currentLibrary = libraries.first().name;
@@ -47,6 +51,11 @@ QString InstallationBuilder::save()
 {
     m_installation.save(m_installation.fileName);
     return m_installation.fileName;
+}
+
+void InstallationBuilder::closeConnections()
+{
+    m_databases.clear();
 }
 
 std::shared_ptr<LocalDm> InstallationBuilder::dm(const QString &faults) const

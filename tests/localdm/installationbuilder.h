@@ -2,8 +2,8 @@
 
 #include "localdm/installation.h"
 #include "localdm/librarybuilder.h"
-#include "localdm/store/librarydatabase.h"
 #include "localdm/localdm.h"
+#include "localdm/store/librarydatabase.h"
 
 #include <map>
 #include <memory>
@@ -18,7 +18,8 @@
 //
 // Every library gets its own database, listing every library of the installation in
 // REMOTE_LIBRARIES under ids that differ from library to library (SYSTEM_ID 0 is the library
-// itself). Document numbers start at the same value in every library, so the same numbers exist in
+// itself); under the PostgreSQL test back end each library is a database of the test server
+// (PlaceTestLibrary). Document numbers start at the same value in every library, so the same numbers exist in
 // several libraries on purpose, while each library's PROFILE.SYSTEM_IDs run in a range of their
 // own, apart from the document numbers. The first library is the current, default and primary one
 // unless the test changes installation().
@@ -41,6 +42,9 @@ public:
     // A local DM over the installation, with failures planted ("save:2, open:1").
     std::shared_ptr<LocalDm> dm(const QString &faults = {}) const;
 
+    // Closes the builder's own connections; the next call that needs one opens it again. A database on a
+    // server serves as the template of a copy only while nobody is connected to it.
+    void closeConnections();
     // The builder's own connection to a library, also for checking rows in tests.
     LibraryDatabase &db(const QString &library);
     // SYSTEM_ID under which inLibrary's REMOTE_LIBRARIES lists ofLibrary.

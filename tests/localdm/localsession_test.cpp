@@ -1,4 +1,5 @@
 #include "installationbuilder.h"
+#include "testbackend.h"
 
 #include "dmapi/dmerror.h"
 #include "localdm/localapplication.h"
@@ -69,6 +70,8 @@ TEST_F(LocalSessionTest, LibrariesComeInInstallationOrderWithTheUserOfEach)
 
 TEST_F(LocalSessionTest, AnUnreachableLibraryRefusesActivationAndOpensNothing)
 {
+    if (TestLibrariesOnServer())
+        GTEST_SKIP() << "makes a library unreachable by deleting its file";
     const int folder = builder.addFolder("LIB_C", "Archive");
     ASSERT_TRUE(QFile::remove(builder.installation().library("LIB_C")->databaseFile));
     const auto dm = builder.dm();
@@ -160,6 +163,8 @@ TEST_F(LocalSessionTest, FactoryMakesTheClientObjects)
 
 TEST_F(LocalSessionTest, ActivatingALibraryMakesItTheCurrentOneUnlessItCannotBeOpened)
 {
+    if (TestLibrariesOnServer())
+        GTEST_SKIP() << "makes a library unreachable by deleting its file";
     builder.addUser("LIB_A", "JSMITH", "DOCS_USERS");
     ASSERT_TRUE(QFile::remove(builder.installation().library("LIB_C")->databaseFile));
     LocalApplication app(builder.dm());

@@ -3,6 +3,7 @@
 #include "dmapi/dmerror.h"
 #include "localdm/sql/localsql.h"
 #include "localdm/store/schema.h"
+#include "testbackend.h"
 
 #include <QDate>
 #include <QDir>
@@ -69,6 +70,7 @@ protected:
             config.productVersion = library.version;
             config.compatibilityLevel = library.compatibilityLevel;
             config.quotedIdentifier = library.quotedIdentifier;
+            PlaceTestLibrary(config);
             LibraryDatabase::create(config);
             installation.libraries << config;
         }

@@ -1,4 +1,5 @@
 #include "createfixture.h"
+#include "testbackend.h"
 
 #include "migrate/createfolder.h"
 #include "settings/product.h"
@@ -104,7 +105,8 @@ TEST(CreateFolderSweep, NoPlantedFailureWidensAccessOrGoesUnreported)
         }
         int points = 0;
         for (const FaultKind kind : FailingFaultKinds) {
-            for (qint64 call = span[kind].first + 1; call <= span[kind].second; ++call, ++points) {
+            for (qint64 call = span[kind].first + 1; call <= span[kind].second;
+                 call += SweepStride(), ++points) {
                 const QString faults = FaultAt(kind, call);
                 SCOPED_TRACE(faults.toStdString());
                 SweepRun run(scenario, faults);

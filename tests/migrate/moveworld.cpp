@@ -1,4 +1,5 @@
 #include "moveworld.h"
+#include "testbackend.h"
 
 #include "dm/connectlibrary.h"
 #include "dm/fusion.h"
@@ -66,6 +67,8 @@ void MoveWorld::plantedTree(int moved)
         if (!filed)
             m_topLevel.insert(folder);
     }
+    // Copies of the world are made from its databases; on a server none may be open then.
+    builder.closeConnections();
 }
 
 namespace {
@@ -86,6 +89,10 @@ WorldCopy::WorldCopy(const Installation &built) : m_dir(copyTemplate()), m_insta
 {
     // The write-ahead file holds what the builder wrote last; the shared-memory index is rebuilt from it.
     for (LibraryConfig &library : m_installation.libraries) {
+        if (library.onServer()) {
+            library = CopyTestLibrary(library);
+            continue;
+        }
         const QString copy = m_dir.filePath(QFileInfo(library.databaseFile).fileName());
         for (const QString suffix : {"", "-wal"})
             if (QFile::exists(library.databaseFile + suffix)) {

@@ -39,7 +39,8 @@ private:
     QSet<std::pair<QString, int>> m_topLevel;
 };
 
-// A copy of the world's database files in a folder of its own.
+// A copy of the world's database files in a folder of its own; of its databases on the test server, made
+// from them as templates, so nobody may be connected to those while it is made.
 class WorldCopy {
 public:
     explicit WorldCopy(const Installation &built);

@@ -1,6 +1,7 @@
 #include "moveworld.h"
 #include "previewhazards.h"
 #include "reportcsv.h"
+#include "testbackend.h"
 
 #include "dm/fusion.h"
 #include "localdm/demoinstallation.h"
@@ -152,7 +153,7 @@ void fileFolders(PreviewWorld &w, const QString &library, int parent, const QStr
 TEST(PlanAgreementTest, DemoMoves)
 {
     QTemporaryDir dir;
-    const Installation demo = Installation::load(CreateDemoInstallation(dir.path(), DemoSize::Small, "JDOE"));
+    const Installation demo = Installation::load(CreateTestDemo(dir.path(), DemoSize::Small, "JDOE"));
     const QList<PreviewMove> moves = demoMoves(demo);
     ASSERT_FALSE(moves.isEmpty());
     for (const PreviewMove &move : moves) {

@@ -5,11 +5,36 @@
 #include <libpq-fe.h>
 
 #include <array>
+#include <memory>
 
 namespace {
 
 const QString Source = QStringLiteral("Local DM");
 constexpr qint32 DatabaseError = 1002;
+
+struct ConninfoFree {
+    void operator()(PQconninfoOption *options) const { PQconninfoFree(options); }
+};
+using ConninfoOptions = std::unique_ptr<PQconninfoOption, ConninfoFree>;
+
+// The options of a connection string libpq can read; null otherwise, with libpq's reason in error.
+ConninfoOptions parseConnection(const QString &connection, QString *error = nullptr)
+{
+    char *message = nullptr;
+    ConninfoOptions options(PQconninfoParse(connection.toUtf8().constData(), &message));
+    if (!options && error)
+        *error = message ? QString::fromUtf8(message).trimmed() : QStringLiteral("out of memory");
+    PQfreemem(message);
+    return options;
+}
+
+// A value as libpq reads it back in a keyword=value string.
+QString quotedValue(const char *value)
+{
+    QString text = QString::fromUtf8(value);
+    text.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+    return u'\'' + text + u'\'';
+}
 
 } // namespace
 
@@ -61,4 +86,54 @@ QString ServerLibraryName(const LibraryConfig &config, const pg_conn *connection
     return QStringLiteral("%1 (host %2, database %3)")
         .arg(config.name, text(PQhost(conn)).isEmpty() ? QStringLiteral("default") : text(PQhost(conn)),
              text(PQdb(conn)));
+}
+
+QString ConnectionStringFault(const QString &connection)
+{
+    QString error;
+    const ConninfoOptions options = parseConnection(connection, &error);
+    if (!options)
+        return QStringLiteral("is not a connection string libpq can read: %1").arg(error);
+    for (const PQconninfoOption *option = options.get(); option->keyword; ++option)
+        if (qstrcmp(option->keyword, "password") == 0 && option->val)
+            return QStringLiteral("names a password: give it in libpq's password file, service file or "
+                                  "environment instead");
+    return {};
+}
+
+QString ConnectionWithDatabase(const QString &connection, const QString &database)
+{
+    QStringList parts;
+    if (const ConninfoOptions options = parseConnection(connection))
+        for (const PQconninfoOption *option = options.get(); option->keyword; ++option)
+            if (option->val && qstrcmp(option->keyword, "dbname") != 0)
+                parts << QString::fromUtf8(option->keyword) + u'=' + quotedValue(option->val);
+    parts << QStringLiteral("dbname=") + quotedValue(database.toUtf8().constData());
+    return parts.join(u' ');
+}
+
+void DropServerLibrary(const LibraryConfig &config)
+{
+    const ServerConnection server = ConnectToServer(config, QStringLiteral("postgres"));
+    // "does not exist, skipping" is what IF EXISTS is for, not news for the user's terminal.
+    PQsetNoticeProcessor(
+        server.get(), [](void *, const char *) {}, nullptr);
+    QByteArray database;
+    if (const ConninfoOptions options = parseConnection(config.connection))
+        for (const PQconninfoOption *option = options.get(); option->keyword; ++option)
+            if (qstrcmp(option->keyword, "dbname") == 0 && option->val)
+                database = option->val;
+    if (database.isEmpty())
+        return;
+    char *identifier = PQescapeIdentifier(server.get(), database.constData(), size_t(database.size()));
+    const QByteArray statement = "DROP DATABASE IF EXISTS " + QByteArray(identifier);
+    PQfreemem(identifier);
+    PGresult *result = PQexec(server.get(), statement.constData());
+    const bool dropped = PQresultStatus(result) == PGRES_COMMAND_OK;
+    PQclear(result);
+    if (!dropped)
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: cannot drop its database: %2")
+                          .arg(ServerLibraryName(config, server.get()),
+                               QString::fromUtf8(PQerrorMessage(server.get())).trimmed()));
 }

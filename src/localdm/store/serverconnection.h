@@ -20,3 +20,16 @@ ServerConnection ConnectToServer(const LibraryConfig &config, const QString &mai
 
 // How messages name a library on a server: "CORPORATE (host /run/postgresql, database dm_corporate)".
 QString ServerLibraryName(const LibraryConfig &config, const pg_conn *connection);
+
+// Why libpq cannot take a library's connection string, as the end of a sentence ("is not ...", "names a
+// password ..."); empty when it can. A password is refused: it would sit in a file others read.
+QString ConnectionStringFault(const QString &connection);
+
+// The connection string with its database replaced by database, in keyword='value' form; what else it
+// names (host, port, user, service, options) is kept.
+QString ConnectionWithDatabase(const QString &connection, const QString &database);
+
+// Drops the database of a library on a server, if it exists, through the server's postgres database:
+// undoes a creation that failed half way. Nobody may be connected to it. Throws DmError naming the
+// library and the server's reason.
+void DropServerLibrary(const LibraryConfig &config);
