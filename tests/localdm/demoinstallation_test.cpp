@@ -229,7 +229,7 @@ TEST(DemoInstallation, TreesHoldTheCasesAMoveMustHandle)
         crossLibraryItems += db.scalar("SELECT COUNT(*) FROM FOLDER_ITEM WHERE LIBRARY <> 0").toInt();
         foldersWithTwoParents += db.scalar("SELECT COUNT(*) FROM (SELECT DOCNUMBER FROM FOLDER_ITEM WHERE "
                                            "NODE_TYPE = 'F' AND LIBRARY = 0 "
-                                           "GROUP BY DOCNUMBER HAVING COUNT(DISTINCT PARENT) > 1)")
+                                           "GROUP BY DOCNUMBER HAVING COUNT(DISTINCT PARENT) > 1) AS SHARED")
                                      .toInt();
         caseTwins +=
             db.scalar(

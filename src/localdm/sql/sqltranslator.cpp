@@ -96,6 +96,7 @@ private:
     bool rewriteOuterJoins();
     bool checkStringsAreValues();
     void orderCaseInsensitively();
+    void orderTiesAsStored();
 
     bool isOperatorAt(qsizetype index, QStringView op) const
     {
@@ -145,6 +146,8 @@ SqlTranslation StatementTranslation::result()
         return {SqlTranslation::Action::Refuse, {}, m_error, {}};
     if (!m_oracle)
         orderCaseInsensitively();
+    if (m_server)
+        orderTiesAsStored();
     if (!translateTop())
         return {SqlTranslation::Action::Refuse, {}, m_error, {}};
     return {SqlTranslation::Action::Run, m_lexer.toString(), {}, {}};
@@ -849,6 +852,48 @@ void StatementTranslation::orderCaseInsensitively()
         }
         finishTerm();
     }
+}
+
+// Rows that ORDER BY ranks alike come from SQLite in the order of their SYSTEM_ID, the key its tables are
+// stored by; PostgreSQL gives them in any order, and may change it from one run to the next, so that a sort
+// by display name would find case twins out of order every time. A query of one table keyed by SYSTEM_ID
+// has its order completed with that key.
+void StatementTranslation::orderTiesAsStored()
+{
+    static constexpr std::array<QStringView, 10> KeyedTables = {
+        u"APPS",   u"FORMS",       u"GROUPS",           u"PEOPLE",      u"PROFILE",
+        u"FOLDER", u"FOLDER_ITEM", u"REMOTE_LIBRARIES", u"ROOT_OBJECT", u"ACTIVITYLOG"};
+    const qsizetype first = m_lexer.next(-1);
+    if (first < 0 || !m_lexer[first].isWord(u"SELECT"))
+        return;
+    qsizetype from = -1;
+    qsizetype order = -1;
+    qsizetype end = -1; // the last token of the ORDER BY list
+    for (qsizetype i = first; i >= 0; i = m_lexer.next(i)) {
+        const SqlToken &token = m_lexer[i];
+        if (token.depth > 0)
+            continue;
+        if (token.isWord(u"DISTINCT") || token.isWord(u"GROUP") || token.isWord(u"JOIN") ||
+            (from >= 0 && order < 0 && token.isOperator(u",")) || (order >= 0 && token.isOperator(u";")))
+            return;
+        if (token.isWord(u"FROM") && from < 0)
+            from = i;
+        else if (token.isWord(u"ORDER") && isWordAt(m_lexer.next(i), u"BY"))
+            order = i;
+        else if (order >= 0 && token.isOneOfWords(OrderByEnds))
+            break;
+        else if (order >= 0)
+            end = i;
+    }
+    if (from < 0 || order < 0 || end < 0)
+        return;
+    // The table's name, after its owner if one is written.
+    qsizetype table = m_lexer.next(from);
+    if (isOperatorAt(m_lexer.next(table), u"."))
+        table = m_lexer.next(m_lexer.next(table));
+    if (table < 0 || !m_lexer[table].isOneOfWords(KeyedTables))
+        return;
+    m_lexer.replace(end, m_lexer.currentText(end).toString() + QStringLiteral(", SYSTEM_ID"));
 }
 
 } // namespace

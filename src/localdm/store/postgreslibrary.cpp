@@ -234,7 +234,7 @@ QStringList PostgresLibrary::indexStatements() const
     return PostgresIndexStatements(m_config);
 }
 
-QByteArray PostgresLibrary::preparedName(const QString &sql, bool guard)
+QByteArray PostgresLibrary::preparedName(const QString &sql, const QVariantList &binds, bool guard)
 {
     if (const auto found = m_prepared.constFind(sql); found != m_prepared.cend())
         return *found;
@@ -244,9 +244,20 @@ QByteArray PostgresLibrary::preparedName(const QString &sql, bool guard)
         m_prepared.clear();
     }
     const QByteArray name = "dm" + QByteArray::number(++m_statementCount);
+    // Whole numbers are sent as bigint, so a value used twice in a statement is of one type wherever it
+    // stands; text is left for the server to type by where it stands, so it compares as its column does.
+    std::vector<unsigned int> types;
+    for (const QVariant &value : binds) {
+        const int type = value.typeId();
+        types.push_back(type == QMetaType::Double ? Float8Oid
+                        : type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::UInt ||
+                                type == QMetaType::ULongLong || type == QMetaType::Bool
+                            ? Int8Oid
+                            : 0);
+    }
     const Result result = alone(guard, [&] {
         return PQprepare(m_connection.get(), name.constData(), withDollarParameters(sql).toUtf8().constData(),
-                         0, nullptr);
+                         int(types.size()), types.data());
     });
     if (!succeeded(result.get()))
         raise(result.get(), sql);
@@ -271,7 +282,7 @@ QList<QVariantList> PostgresLibrary::query(const QString &sql, const QVariantLis
     // A DM call's own transaction is undone whole when a statement fails; a statement outside one, inside a
     // transaction the pass-through holds open, must not spoil that.
     const bool guard = m_work == 0 && inTransaction();
-    const QByteArray name = preparedName(sql, guard);
+    const QByteArray name = preparedName(sql, binds, guard);
     const Result result = alone(guard, [&] { return execute(name, binds); });
     if (!succeeded(result.get()))
         raise(result.get(), sql);

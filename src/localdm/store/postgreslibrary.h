@@ -57,7 +57,7 @@ private:
     using Result = std::unique_ptr<pg_result, void (*)(pg_result *)>;
 
     // The name of the statement prepared for a DM statement's text, preparing it on first use.
-    QByteArray preparedName(const QString &sql, bool guard);
+    QByteArray preparedName(const QString &sql, const QVariantList &binds, bool guard);
     pg_result *execute(const QByteArray &name, const QVariantList &binds);
     // Makes a call that may fail; guarded, inside a transaction, a failure is undone alone, as the library's
     // server undoes a failed statement, instead of spoiling the transaction as PostgreSQL would.
