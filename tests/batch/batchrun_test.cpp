@@ -8,6 +8,7 @@
 #include "localdm/localdmfactory.h"
 #include "localdm/sql/localsql.h"
 #include "localdm/store/schema.h"
+#include "localdm/store/servermovelock.h"
 #include "migrate/movelock.h"
 #include "migrate/movereport.h"
 
@@ -58,7 +59,9 @@ public:
         QTextStream outStream(&out);
         QTextStream errStream(&err);
         return RunBatch(line,
-                        {m_dir.filePath("bin/korvel"), m_dir.filePath("settings"), {m_file, databases()}},
+                        {m_dir.filePath("bin/korvel"),
+                         m_dir.filePath("settings"),
+                         {m_file, databases(), ServerMoveLocks(Installation::load(m_file))}},
                         std::make_unique<LocalDmFactory>(dm, [dm] { return std::make_shared<LocalSql>(dm); }),
                         {outStream, errStream, {}}, std::move(clock));
     }
@@ -191,7 +194,8 @@ TEST(BatchRunTest, ExitCodes)
         {"another move running",
          {"--yes", "move-library", "CORPORATE", "ARCHIVE"},
          [&](BatchDemo &d) {
-             otherMove = std::make_unique<MoveLock>(d.databases());
+             otherMove =
+                 std::make_unique<MoveLock>(d.databases(), ServerMoveLocks(Installation::load(d.file())));
              ASSERT_EQ(otherMove->acquire(MoveLock::Mode::Exclusive, "move-folder CORPORATE 1001 ARCHIVE"),
                        MoveLock::Outcome::Taken);
          },

@@ -102,8 +102,8 @@ struct Case {
 std::pair<QList<qint64>, QList<qint64>> listedAndRewritten(LibraryDatabase &db, int folder)
 {
     QList<qint64> rewritten;
-    for (const QVariantList &row :
-         db.query("SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = ?1 ORDER BY DISPLAYNAME", {folder}))
+    for (const QVariantList &row : db.query(
+             "SELECT SYSTEM_ID FROM FOLDER_ITEM WHERE PARENT = ?1 ORDER BY DISPLAYNAME, SYSTEM_ID", {folder}))
         rewritten << row[0].toLongLong();
     QHash<qint64, qint64> next;
     qint64 at = 0;
