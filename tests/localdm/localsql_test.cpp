@@ -178,10 +178,9 @@ TEST_F(LocalSqlTest, ActivityLogCleanupMatchesTodaysDateOnEachEngine)
         "DOCSADM.PEOPLE WHERE USER_ID = 'JSMITH')";
     for (const QString &library : personalities) {
         LibraryDatabase &db = dm->database(library);
-        db.exec(
-            "INSERT INTO ACTIVITYLOG (DOCNUMBER, TYPIST, START_DATE) VALUES (100, 11, ?1), (100, 11, ?2), "
-            "(100, 12, ?1), (101, 11, ?1)",
-            {today.toString("yyyy-MM-dd"), today.addDays(-1).toString("yyyy-MM-dd")});
+        db.exec("INSERT INTO ACTIVITYLOG (SYSTEM_ID, DOCNUMBER, TYPIST, START_DATE) VALUES (1, 100, 11, ?1), "
+                "(2, 100, 11, ?2), (3, 100, 12, ?1), (4, 101, 11, ?1)",
+                {today.toString("yyyy-MM-dd"), today.addDays(-1).toString("yyyy-MM-dd")});
         const QString date =
             isOracle(library)
                 ? " AND START_DATE = TO_DATE('" + QLocale().toString(today, "dd-MMM-yy") + "', 'DD-MON-RR')"
