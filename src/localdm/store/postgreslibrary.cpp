@@ -394,6 +394,9 @@ StorageFailure PostgresLibrary::failureOf(const pg_result *result) const
         failure.message = QString::fromUtf8(PQerrorMessage(m_connection.get())).trimmed();
     if (failure.sqlstate.isEmpty())
         failure.sqlstate = "08006"; // no answer at all: the connection failed
+    // Whoever reads of a lost server must learn which one it was.
+    if (PQstatus(m_connection.get()) != CONNECTION_OK)
+        failure.message += QStringLiteral(" - library %1").arg(m_name);
     return failure;
 }
 
