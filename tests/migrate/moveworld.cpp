@@ -244,20 +244,23 @@ QStringList MoveRun::state()
         facts << folder.first + QStringLiteral(" item of ") + paths.of(folder) + QStringLiteral(": ") +
                      (paths.isFolder(item) ? paths.of(item)
                                            : QString("%1 #%2").arg(item.first).arg(item.second));
-    for (const QString &library : Libraries)
+    for (const QString &library : Libraries) {
+        // Each folder's trustees as "person=rights" in order, joined in code: both stores run this.
+        QHash<int, QStringList> trustees;
+        for (const QVariantList &row : db(library).query(
+                 "SELECT P.DOCNUMBER, S.PERSONORGROUP, S.ACCESSRIGHTS FROM PROFILE P JOIN SECURITY S "
+                 "ON S.THING = P.SYSTEM_ID ORDER BY S.PERSONORGROUP, S.ACCESSRIGHTS"))
+            trustees[row[0].toInt()] << row[1].toString() + u'=' + row[2].toString();
         for (const QVariantList &row :
              db(library).query("SELECT P.DOCNUMBER, P.DEFAULT_RIGHTS, (SELECT COUNT(*) FROM ROOT_OBJECT R "
-                               "WHERE R.DOCNUMBER = "
-                               "P.DOCNUMBER), (SELECT GROUP_CONCAT(S.PERSONORGROUP || '=' || S.ACCESSRIGHTS, "
-                               "' ') FROM (SELECT * "
-                               "FROM SECURITY ORDER BY PERSONORGROUP, ACCESSRIGHTS) S WHERE S.THING = "
-                               "P.SYSTEM_ID) FROM PROFILE P "
+                               "WHERE R.DOCNUMBER = P.DOCNUMBER) FROM PROFILE P "
                                "JOIN FOLDER F ON F.DOCNUMBER = P.DOCNUMBER"))
             facts << library + QStringLiteral(" folder ") + paths.of({library, row[0].toInt()}) +
                          QString(": rights %1, root rows %2, trustees %3")
                              .arg(row[1].toInt())
                              .arg(row[2].toInt())
-                             .arg(row[3].toString());
+                             .arg(trustees.value(row[0].toInt()).join(u' '));
+    }
     facts.sort();
     return facts;
 }
