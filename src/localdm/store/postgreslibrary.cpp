@@ -369,7 +369,7 @@ qint64 PostgresLibrary::nextNumber(const QString &counter)
 void PostgresLibrary::lockFolderList(int folder)
 {
     try {
-        exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, ?1)").arg(PostgresFolderListLockClass),
+        exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, ?1::int)").arg(PostgresFolderListLockClass),
              {folder});
     } catch (const DmError &error) {
         if (!error.description().contains(QStringLiteral("55P03")))
