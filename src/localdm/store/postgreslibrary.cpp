@@ -153,6 +153,8 @@ PostgresLibrary::PostgresLibrary(const LibraryConfig &config)
     : LibraryDatabase(config), m_connection(ConnectToServer(config))
 {
     m_name = ServerLibraryName(config, m_connection.get());
+    // The server's notices (an ANALYZE that skips a table this role does not own) are not the user's.
+    PQsetNoticeProcessor(m_connection.get(), [](void *, const char *) {}, nullptr);
     PQsetClientEncoding(m_connection.get(), "UTF8");
     command(QStringLiteral("SET search_path TO %1").arg(PostgresSearchPath(config)).toUtf8().constData());
     for (const QString &statement : PostgresSessionStatements(config))
@@ -286,6 +288,7 @@ QList<QVariantList> PostgresLibrary::query(const QString &sql, const QVariantLis
     const Result result = alone(guard, [&] { return execute(name, binds); });
     if (!succeeded(result.get()))
         raise(result.get(), sql);
+    noteWritten(result.get());
     QList<QVariantList> rows;
     const int count = PQntuples(result.get());
     const int columns = PQnfields(result.get());
@@ -313,6 +316,27 @@ PostgresLibrary::Result PostgresLibrary::alone(bool guard, const std::function<p
                                                    : "ROLLBACK TO dm_statement; RELEASE dm_statement"));
     }
     return result;
+}
+
+void PostgresLibrary::noteWritten(const pg_result *result)
+{
+    auto *r = const_cast<pg_result *>(result);
+    if (qstrncmp(PQcmdStatus(r), "INSERT", 6) == 0)
+        m_inserted += QByteArray(PQcmdTuples(r)).toLongLong();
+    if (!inTransaction())
+        analyzeWhenGrown();
+}
+
+void PostgresLibrary::analyzeWhenGrown()
+{
+    // A statement prepared while a table was small keeps the plan of a small table (a full scan) until the
+    // table's statistics change; a move that fills a folder of thousands would then read the whole folder
+    // for every link. Analysing whenever this connection's inserts have doubled keeps the plans apt, at a
+    // cost that grows with the logarithm of the move. Other writers' rows are the server's autovacuum's.
+    if (m_inserted < m_analyzeAt)
+        return;
+    m_analyzeAt = 2 * m_inserted;
+    PQclear(PQexec(m_connection.get(), "ANALYZE"));
 }
 
 void PostgresLibrary::command(const char *statement)
@@ -473,6 +497,7 @@ bool PostgresLibrary::run(StoredStatement &stored, const QVariantList &binds, St
         for (int c = 0; c < rows.columns; ++c)
             rows.values.append(valueOf(result.get(), r, c));
     rows.rowsAffected = status == PGRES_COMMAND_OK ? QByteArray(PQcmdTuples(result.get())).toLongLong() : 0;
+    noteWritten(result.get());
     return true;
 }
 
@@ -521,6 +546,7 @@ void PostgresLibrary::commitWork(bool nested)
                 QStringLiteral("Library %1: a statement of the transaction failed, so it was rolled "
                                "back instead of committed")
                     .arg(m_name));
+        analyzeWhenGrown();
     }
     --m_work;
 }

@@ -66,6 +66,9 @@ private:
     void command(const char *statement);
     StorageFailure failureOf(const pg_result *result) const;
     [[noreturn]] void raise(const pg_result *result, const QString &context);
+    // Counts the rows a statement inserted; outside a transaction, analyzes the library once they doubled.
+    void noteWritten(const pg_result *result);
+    void analyzeWhenGrown();
     // Notes a lost connection, which ends every use of this one.
     void noteLost();
 
@@ -74,5 +77,7 @@ private:
     bool m_lost = false;
     QHash<QString, QByteArray> m_prepared; // DM statement text -> prepared statement name
     quint64 m_statementCount = 0;
-    int m_work = 0; // DM calls' transactions open
+    int m_work = 0;            // DM calls' transactions open
+    qint64 m_inserted = 0;     // rows this connection inserted
+    qint64 m_analyzeAt = 1000; // the count of them at which the library is analysed next
 };
