@@ -154,7 +154,8 @@ PostgresLibrary::PostgresLibrary(const LibraryConfig &config)
 {
     m_name = ServerLibraryName(config, m_connection.get());
     // The server's notices (an ANALYZE that skips a table this role does not own) are not the user's.
-    PQsetNoticeProcessor(m_connection.get(), [](void *, const char *) {}, nullptr);
+    PQsetNoticeProcessor(
+        m_connection.get(), [](void *, const char *) {}, nullptr);
     PQsetClientEncoding(m_connection.get(), "UTF8");
     command(QStringLiteral("SET search_path TO %1").arg(PostgresSearchPath(config)).toUtf8().constData());
     for (const QString &statement : PostgresSessionStatements(config))
@@ -392,6 +393,11 @@ qint64 PostgresLibrary::nextNumber(const QString &counter)
 
 void PostgresLibrary::lockFolderList(int folder)
 {
+    // Held to the end of the transaction: a batch of links into one folder asks the server once.
+    if (!inTransaction())
+        m_lockedFolders.clear();
+    else if (m_lockedFolders.contains(folder))
+        return;
     try {
         exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, CAST(?1 AS integer))")
                  .arg(PostgresFolderListLockClass),
@@ -406,6 +412,8 @@ void PostgresLibrary::lockFolderList(int folder)
                           .arg(folder)
                           .arg(lockTimeout()));
     }
+    if (inTransaction())
+        m_lockedFolders.insert(folder);
 }
 
 StorageFailure PostgresLibrary::failureOf(const pg_result *result) const
@@ -506,6 +514,8 @@ bool PostgresLibrary::control(Control what, StorageFailure &failure)
     const char *statement = what == Control::Begin || what == Control::BeginForWriting ? "BEGIN"
                             : what == Control::Commit                                  ? "COMMIT"
                                                                                        : "ROLLBACK";
+    if (what == Control::Commit || what == Control::Rollback)
+        m_lockedFolders.clear();
     const Result result(PQexec(m_connection.get(), statement), clearResult);
     if (PQresultStatus(result.get()) == PGRES_COMMAND_OK &&
         !(what == Control::Commit && qstrcmp(PQcmdStatus(result.get()), "ROLLBACK") == 0))
@@ -536,6 +546,7 @@ void PostgresLibrary::commitWork(bool nested)
     if (nested) {
         command("RELEASE dm_call");
     } else {
+        m_lockedFolders.clear();
         const Result result(PQexec(m_connection.get(), "COMMIT"), clearResult);
         if (PQresultStatus(result.get()) != PGRES_COMMAND_OK)
             raise(result.get(), QStringLiteral("COMMIT"));
@@ -554,6 +565,7 @@ void PostgresLibrary::commitWork(bool nested)
 void PostgresLibrary::rollbackWork(bool nested) noexcept
 {
     --m_work;
+    m_lockedFolders.clear(); // a rolled back savepoint gives its locks back too
     if (PQstatus(m_connection.get()) == CONNECTION_OK)
         PQclear(PQexec(m_connection.get(), nested ? "ROLLBACK TO dm_call; RELEASE dm_call" : "ROLLBACK"));
 }

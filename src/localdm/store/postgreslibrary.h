@@ -4,6 +4,7 @@
 #include "localdm/store/serverconnection.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <functional>
 
@@ -78,6 +79,7 @@ private:
     QHash<QString, QByteArray> m_prepared; // DM statement text -> prepared statement name
     quint64 m_statementCount = 0;
     int m_work = 0;            // DM calls' transactions open
+    QSet<int> m_lockedFolders; // folder lists this transaction holds
     qint64 m_inserted = 0;     // rows this connection inserted
     qint64 m_analyzeAt = 1000; // the count of them at which the library is analysed next
 };
