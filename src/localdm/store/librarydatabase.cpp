@@ -1,6 +1,8 @@
 #include "localdm/store/librarydatabase.h"
 
+#include "localdm/localerror.h"
 #include "localdm/store/postgreslibrary.h"
+#include "localdm/store/schema.h"
 #include "localdm/store/sqlitelibrary.h"
 
 std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const LibraryConfig &config)
@@ -29,6 +31,17 @@ QVariant LibraryDatabase::bindable(const QVariant &value) const
     // Oracle keeps an empty text as NULL, also in what the DM itself writes and looks up.
     const bool emptyText = value.typeId() == QMetaType::QString && value.toString().isEmpty();
     return m_config.oracle() && emptyText ? QVariant() : value;
+}
+
+void LibraryDatabase::refuseIfTooLong(const QString &constraint) const
+{
+    if (const TextColumn *column = LibraryTextColumn(constraint))
+        throw LocalDmError(LocalError::ValueTooLong,
+                           QStringLiteral("Library %1: a value longer than the %2 characters that %3 holds "
+                                          "was refused; nothing was stored")
+                               .arg(m_config.name)
+                               .arg(column->length)
+                               .arg(column->constraintName()));
 }
 
 LibraryDatabase::Transaction::Transaction(LibraryDatabase &db) : m_db(db), m_nested(db.inTransaction())

@@ -115,6 +115,10 @@ public:
 protected:
     explicit LibraryDatabase(const LibraryConfig &config) : m_config(config) {}
 
+    // Raises the DM's error for a value too long for its column when the broken constraint is a column's
+    // length check.
+    void refuseIfTooLong(const QString &constraint) const;
+
     // The value a bind stands for in this library.
     QVariant bindable(const QVariant &value) const;
 

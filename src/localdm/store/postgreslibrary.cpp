@@ -2,10 +2,8 @@
 
 #include "dmapi/dmerror.h"
 #include "dmapi/sqllexer.h"
-#include "localdm/localerror.h"
 #include "localdm/store/postgrescatalog.h"
 #include "localdm/store/postgresschema.h"
-#include "localdm/store/schema.h"
 
 #include <QRegularExpression>
 
@@ -440,16 +438,8 @@ void PostgresLibrary::raise(const pg_result *result, const QString &context)
         throw DmError(DatabaseError, Source,
                       QStringLiteral("Library %1: the connection to the server was lost (%2) in: %3")
                           .arg(m_name, failure.message, context));
-    if (failure.sqlstate == "23514") {
-        if (const TextColumn *column = LibraryTextColumn(failure.constraint))
-            throw LocalDmError(
-                LocalError::ValueTooLong,
-                QStringLiteral("Library %1: a value longer than the %2 characters that %3 holds "
-                               "was refused; nothing was stored")
-                    .arg(m_config.name)
-                    .arg(column->length)
-                    .arg(column->constraintName()));
-    }
+    if (failure.sqlstate == "23514")
+        refuseIfTooLong(failure.constraint);
     throw DmError(DatabaseError, Source,
                   QStringLiteral("Library %1: %2 (SQLSTATE %3) in: %4")
                       .arg(m_name, failure.message, QString::fromLatin1(failure.sqlstate), context));

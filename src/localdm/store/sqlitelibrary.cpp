@@ -3,7 +3,6 @@
 #include "dmapi/sqllexer.h"
 
 #include "dmapi/dmerror.h"
-#include "localdm/localerror.h"
 #include "localdm/store/schema.h"
 
 #include <QDateTime>
@@ -668,17 +667,8 @@ qint64 SqliteLibrary::nextNumber(const QString &counter)
 
 void SqliteLibrary::raise(const QString &context) const
 {
-    if (sqlite3_extended_errcode(m_db) == SQLITE_CONSTRAINT_CHECK) {
-        const QString constraint = QString::fromUtf8(sqlite3_errmsg(m_db)).section(QStringLiteral(": "), 1);
-        if (const TextColumn *column = LibraryTextColumn(constraint))
-            throw LocalDmError(
-                LocalError::ValueTooLong,
-                QStringLiteral("Library %1: a value longer than the %2 characters that %3 holds "
-                               "was refused; nothing was stored")
-                    .arg(m_config.name)
-                    .arg(column->length)
-                    .arg(column->constraintName()));
-    }
+    if (sqlite3_extended_errcode(m_db) == SQLITE_CONSTRAINT_CHECK)
+        refuseIfTooLong(QString::fromUtf8(sqlite3_errmsg(m_db)).section(QStringLiteral(": "), 1));
     throw DmError(DatabaseError, Source,
                   QStringLiteral("Library %1: %2 in: %3")
                       .arg(m_config.name, QString::fromUtf8(sqlite3_errmsg(m_db)), context));
