@@ -337,6 +337,10 @@ SqliteLibrary::SqliteLibrary(const LibraryConfig &config)
     : LibraryDatabase(config), m_ownerName(config.owner.toUtf8()),
       m_dataVersionSql(QStringLiteral("PRAGMA %1.data_version").arg(config.owner))
 {
+    // An empty path would make SQLite open a file named after the URI's options in the working directory.
+    if (config.databaseFile.isEmpty())
+        throw DmError(DatabaseError, Source,
+                      QStringLiteral("Library %1: no database file is named").arg(config.name));
     // One thread owns the connection, so SQLite need not lock it on every call. The library's file is
     // attached by URI so that a missing one is an error rather than a new, empty library.
     if (sqlite3_open_v2(":memory:", &m_db,
