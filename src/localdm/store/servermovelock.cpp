@@ -3,6 +3,7 @@
 #include "dmapi/dmerror.h"
 
 #include <QMap>
+#include <QThread>
 
 #include <libpq-fe.h>
 
@@ -99,8 +100,10 @@ LibraryLock::Taking ServerMoveLock::take(Mode mode)
     Taking busy = {.outcome = Taking::Outcome::Busy, .said = name};
     busy.sharedOnly =
         mode == Mode::Exclusive && isTrue(connection, "SELECT pg_try_advisory_lock_shared(" + Key + ')');
-    if (!busy.sharedOnly)
-        busy.holder = readHolder();
+    // The holder writes its details just after it took the lock: one refused in between waits a moment
+    // for them, so that the refusal can name who holds it.
+    for (int tries = 0; !busy.sharedOnly && tries < 10 && (busy.holder = readHolder()).process == 0; ++tries)
+        QThread::msleep(100);
     release();
     return busy;
 }
