@@ -1,13 +1,28 @@
 #!/usr/bin/env bash
 # A batch move killed with SIGKILL at moments spread over its run: after each kill the libraries pass
 # the check, and the same move run again leaves the libraries as a move that was never killed.
-# Usage: killmove_test.sh KORVEL KORVEL_DM
+# Usage: killmove_test.sh KORVEL KORVEL_DM [postgresql]
+# With "postgresql" the demos' libraries are databases of the server $KORVEL_TEST_POSTGRESQL names.
 set -euo pipefail
 korvel=$1
 tool=$2
+server=
+if [ "${3:-}" = postgresql ]; then
+    server=${KORVEL_TEST_POSTGRESQL:?the server tests need KORVEL_TEST_POSTGRESQL}
+fi
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+demos=()
+cleanup() {
+    for demo in "${demos[@]}"; do
+        for library in corporate archive legal; do
+            psql -X -q "$server dbname=postgres" -c "DROP DATABASE IF EXISTS ${demo}_$library WITH (FORCE)" \
+                >/dev/null 2>&1 || true
+        done
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
 export QT_QPA_PLATFORM=offscreen
 unset KORVEL_DM KORVEL_DM_FAULTS
@@ -42,16 +57,28 @@ milliseconds() {
     echo $(($(date +%s%N) / 1000000))
 }
 
-"$tool" init-demo "$work/demo" >/dev/null
-cp -r "$work/demo" "$work/clean"
+# A fresh demo in $work/NAME: a copy of the first one for files; on a server, made anew under names of
+# this run's own (demos are made alike), since a copied installation file would name the same databases.
+demo() {
+    if [ -z "$server" ]; then
+        cp -r "$work/demo" "$work/$1"
+    else
+        demos+=("kk$$_$1")
+        "$tool" init-demo "$work/kk$$_$1" --postgresql "$server" >/dev/null
+        ln -s "$work/kk$$_$1" "$work/$1"
+    fi
+}
+
+[ -n "$server" ] || "$tool" init-demo "$work/demo" >/dev/null
+demo clean
 started=$(milliseconds)
 (move "$work/clean") || fail "the move without a kill exits $?"
 took=$(($(milliseconds) - started))
 expected=$(trees "$work/clean")
 
 for eighth in 1 2 3 4 5 6 7; do
+    demo "killed$eighth"
     copy=$work/killed$eighth
-    cp -r "$work/demo" "$copy"
     after=$((took * eighth / 8))
     # The program itself is killed, not a shell around it.
     move "$copy" &
