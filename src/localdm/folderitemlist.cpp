@@ -113,12 +113,13 @@ void unlink(LibraryDatabase &db, const QList<qint64> &systemIds)
             continue;
         const qint64 parent = found[0][0].toLongLong();
         if (!locked.contains(parent)) {
-            // Read again under the lock: another connection may have changed the row while we waited.
-            db.lockFolderList(int(parent));
             locked.insert(parent);
-            found = db.query(select, {systemId});
-            if (found.isEmpty())
-                continue;
+            // Read again under a lock just taken: another connection may have changed the row meanwhile.
+            if (db.lockFolderList(int(parent))) {
+                found = db.query(select, {systemId});
+                if (found.isEmpty())
+                    continue;
+            }
         }
         const qint64 next = found[0][2].toLongLong();
         const bool first =

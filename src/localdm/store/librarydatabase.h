@@ -86,7 +86,8 @@ public:
 
     // Keeps other connections from changing the item list of a folder until the transaction ends (and waits
     // for one that is changing it, within a bounded time: raises DmError naming the folder after that).
-    virtual void lockFolderList(int folder) = 0;
+    // True when the lock was taken just now, so that what was read of the list before may have changed.
+    virtual bool lockFolderList(int folder) = 0;
 
     // The SQL pass-through's statements: prepared once, run many times, failures reported as the store
     // reported them. rest is what follows the first statement of the text.

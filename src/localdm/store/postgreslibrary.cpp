@@ -389,13 +389,13 @@ qint64 PostgresLibrary::nextNumber(const QString &counter)
         .toLongLong();
 }
 
-void PostgresLibrary::lockFolderList(int folder)
+bool PostgresLibrary::lockFolderList(int folder)
 {
     // Held to the end of the transaction: a batch of links into one folder asks the server once.
     if (!inTransaction())
         m_lockedFolders.clear();
     else if (m_lockedFolders.contains(folder))
-        return;
+        return false;
     try {
         exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, CAST(?1 AS integer))")
                  .arg(PostgresFolderListLockClass),
@@ -412,6 +412,7 @@ void PostgresLibrary::lockFolderList(int folder)
     }
     if (inTransaction())
         m_lockedFolders.insert(folder);
+    return true;
 }
 
 StorageFailure PostgresLibrary::failureOf(const pg_result *result) const

@@ -40,7 +40,7 @@ public:
     void checkInPlace() override;
     void loseConnection() override;
     qint64 nextNumber(const QString &counter) override;
-    void lockFolderList(int folder) override;
+    bool lockFolderList(int folder) override;
 
     std::unique_ptr<StoredStatement> prepare(const QString &sql, QString &rest,
                                              StorageFailure &failure) override;
@@ -81,5 +81,5 @@ private:
     int m_work = 0;            // DM calls' transactions open
     QSet<int> m_lockedFolders; // folder lists this transaction holds
     qint64 m_inserted = 0;     // rows this connection inserted
-    qint64 m_analyzeAt = 100; // the count of them at which the library is analysed next
+    qint64 m_analyzeAt = 100;  // the count of them at which the library is analysed next
 };

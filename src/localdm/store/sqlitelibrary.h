@@ -36,7 +36,7 @@ public:
     void checkInPlace() override;
     void loseConnection() override { m_fileGone = true; }
     qint64 nextNumber(const QString &counter) override;
-    void lockFolderList(int) override {}
+    bool lockFolderList(int) override { return false; }
 
     std::unique_ptr<StoredStatement> prepare(const QString &sql, QString &rest,
                                              StorageFailure &failure) override;
