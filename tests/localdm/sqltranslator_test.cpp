@@ -1,8 +1,6 @@
 #include "localdm/sql/sqltranslator.h"
 #include "localdm/sql/statementshape.h"
 
-#include <sqlite3.h>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -242,34 +240,38 @@ TEST(SqlTranslatorTest, SqliteFailuresReadAsServerErrors)
     const SqlTranslator sqlServer(SqlServer);
     const SqlTranslator oracle(Oracle);
     const SqlTranslator sybase(Sybase);
-    EXPECT_EQ(sqlServer.sqliteError(SQLITE_ERROR, "no such table: DOCSADM.NOPE").description,
-              "[Microsoft][ODBC SQL Server Driver][SQL Server]Invalid object name 'DOCSADM.NOPE'.");
-    EXPECT_EQ(sqlServer.sqliteError(SQLITE_ERROR, "no such table: DOCSADM.NOPE").number, 208);
-    EXPECT_EQ(oracle.sqliteError(SQLITE_ERROR, "no such table: DOCSADM.NOPE").description,
+    EXPECT_EQ(
+        sqlServer.sqliteError(StorageFailure::Broken::Nothing, "no such table: DOCSADM.NOPE").description,
+        "[Microsoft][ODBC SQL Server Driver][SQL Server]Invalid object name 'DOCSADM.NOPE'.");
+    EXPECT_EQ(sqlServer.sqliteError(StorageFailure::Broken::Nothing, "no such table: DOCSADM.NOPE").number,
+              208);
+    EXPECT_EQ(oracle.sqliteError(StorageFailure::Broken::Nothing, "no such table: DOCSADM.NOPE").description,
               "[Oracle][ODBC][Ora]ORA-00942: table or view does not exist");
-    EXPECT_EQ(sybase.sqliteError(SQLITE_ERROR, "no such column: P.nope").description,
+    EXPECT_EQ(sybase.sqliteError(StorageFailure::Broken::Nothing, "no such column: P.nope").description,
               "[Sybase][ODBC Driver][Adaptive Server Enterprise]Invalid column name 'nope'.");
-    EXPECT_EQ(oracle.sqliteError(SQLITE_ERROR, "no such column: P.nope").description,
+    EXPECT_EQ(oracle.sqliteError(StorageFailure::Broken::Nothing, "no such column: P.nope").description,
               "[Oracle][ODBC][Ora]ORA-00904: \"P\".\"NOPE\": invalid identifier");
-    EXPECT_EQ(sqlServer.sqliteError(SQLITE_ERROR, "near \"FORM\": syntax error").description,
-              "[Microsoft][ODBC SQL Server Driver][SQL Server]Incorrect syntax near 'FORM'.");
-    EXPECT_EQ(oracle.sqliteError(SQLITE_ERROR, "near \"FORM\": syntax error").number, 933);
-    EXPECT_EQ(oracle.sqliteError(SQLITE_ERROR, "incomplete input").number, 936);
+    EXPECT_EQ(
+        sqlServer.sqliteError(StorageFailure::Broken::Nothing, "near \"FORM\": syntax error").description,
+        "[Microsoft][ODBC SQL Server Driver][SQL Server]Incorrect syntax near 'FORM'.");
+    EXPECT_EQ(oracle.sqliteError(StorageFailure::Broken::Nothing, "near \"FORM\": syntax error").number, 933);
+    EXPECT_EQ(oracle.sqliteError(StorageFailure::Broken::Nothing, "incomplete input").number, 936);
 
     const SqlError duplicate =
-        sqlServer.sqliteError(SQLITE_CONSTRAINT_UNIQUE, "UNIQUE constraint failed: PROFILE.DOCNUMBER");
+        sqlServer.sqliteError(StorageFailure::Broken::Key, "UNIQUE constraint failed: PROFILE.DOCNUMBER");
     EXPECT_EQ(duplicate.number, 2627);
     EXPECT_EQ(duplicate.description, "[Microsoft][ODBC SQL Server Driver][SQL Server]Violation of UNIQUE KEY "
                                      "constraint 'PROFILE.DOCNUMBER'. Cannot insert duplicate key in object "
                                      "'DOCSADM.PROFILE'.");
-    EXPECT_EQ(oracle.sqliteError(SQLITE_CONSTRAINT_PRIMARYKEY, "UNIQUE constraint failed: PROFILE.SYSTEM_ID")
+    EXPECT_EQ(oracle.sqliteError(StorageFailure::Broken::Key, "UNIQUE constraint failed: PROFILE.SYSTEM_ID")
                   .description,
               "[Oracle][ODBC][Ora]ORA-00001: unique constraint (DOCSADM.PROFILE.SYSTEM_ID) violated");
     EXPECT_EQ(
-        oracle.sqliteError(SQLITE_CONSTRAINT_NOTNULL, "NOT NULL constraint failed: FOLDER.DOCNUMBER").number,
+        oracle.sqliteError(StorageFailure::Broken::NotNull, "NOT NULL constraint failed: FOLDER.DOCNUMBER")
+            .number,
         1400);
 
-    const SqlError other = sybase.sqliteError(SQLITE_BUSY, "database is locked");
+    const SqlError other = sybase.sqliteError(StorageFailure::Broken::Nothing, "database is locked");
     EXPECT_NE(other.number, 0);
     EXPECT_EQ(other.description, "[Sybase][ODBC Driver][Adaptive Server Enterprise]database is locked");
 }

@@ -8,8 +8,6 @@
 
 #include <QRegularExpression>
 
-#include <sqlite3.h>
-
 #include <array>
 
 namespace {
@@ -1024,7 +1022,7 @@ private:
 
 } // namespace
 
-SqlError SqlTranslator::sqliteError(int extendedCode, const QString &message) const
+SqlError SqlTranslator::sqliteError(StorageFailure::Broken broken, const QString &message) const
 {
     const ServerFaults faults(*this, m_config.owner);
     const auto subject = [&](QLatin1StringView prefix) {
@@ -1047,12 +1045,12 @@ SqlError SqlTranslator::sqliteError(int extendedCode, const QString &message) co
         return faults.syntaxAtEnd();
     // "UNIQUE constraint failed: PROFILE.DOCNUMBER"
     const QString columns = message.section(QStringLiteral(": "), 1);
-    if (extendedCode == SQLITE_CONSTRAINT_UNIQUE || extendedCode == SQLITE_CONSTRAINT_PRIMARYKEY)
+    if (broken == StorageFailure::Broken::Key)
         return faults.duplicate(columns);
     if (const TextColumn *column =
-            extendedCode == SQLITE_CONSTRAINT_CHECK ? LibraryTextColumn(columns) : nullptr)
+            broken == StorageFailure::Broken::Check ? LibraryTextColumn(columns) : nullptr)
         return faults.tooLong(*column);
-    if (extendedCode == SQLITE_CONSTRAINT_NOTNULL)
+    if (broken == StorageFailure::Broken::NotNull)
         return faults.notNull(columns);
     return faults.other(message);
 }
@@ -1146,6 +1144,6 @@ SqlError SqlTranslator::postgresError(const QByteArray &sqlstate, const QString 
 SqlError SqlTranslator::storageError(const StorageFailure &failure) const
 {
     if (failure.sqlstate.isEmpty())
-        return sqliteError(failure.sqliteCode, failure.message);
+        return sqliteError(failure.broken, failure.message);
     return postgresError(failure.sqlstate, failure.message, failure.constraint);
 }

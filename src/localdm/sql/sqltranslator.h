@@ -1,9 +1,8 @@
 #pragma once
 
 #include "localdm/installation.h"
+#include "localdm/store/librarydatabase.h"
 #include "localdm/store/schema.h"
-
-struct StorageFailure;
 
 #include <QString>
 
@@ -56,9 +55,9 @@ public:
 
     // A server error of this personality: the driver prefix, and for Oracle the "ORA-nnnnn: " code.
     SqlError serverError(qint32 number, const QString &message) const;
-    // A failure SQLite reported for a translated statement (extended result code and message), as this
-    // personality's server reports the same fault.
-    SqlError sqliteError(int extendedCode, const QString &message) const;
+    // A failure SQLite reported for a translated statement (the kind of constraint it broke, if any, and its
+    // message), as this personality's server reports the same fault.
+    SqlError sqliteError(StorageFailure::Broken broken, const QString &message) const;
     // A failure of the library's store, as this personality's server reports the same fault.
     SqlError storageError(const StorageFailure &failure) const;
     // A failure PostgreSQL reported for a translated statement (its SQLSTATE, primary message and the

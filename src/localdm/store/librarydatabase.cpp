@@ -1,9 +1,15 @@
 #include "localdm/store/librarydatabase.h"
 
+#include "dmapi/dmerror.h"
 #include "localdm/localerror.h"
 #include "localdm/store/postgreslibrary.h"
 #include "localdm/store/schema.h"
 #include "localdm/store/sqlitelibrary.h"
+
+DmError StoreError(const QString &description)
+{
+    return DmError(1002, QStringLiteral("Local DM"), description);
+}
 
 std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const LibraryConfig &config)
 {

@@ -7,6 +7,11 @@
 
 #include <memory>
 
+class DmError;
+
+// A failure of a library's store as the DM raises it: number 1002, source "Local DM".
+DmError StoreError(const QString &description);
+
 // A statement of the SQL pass-through prepared on a library's connection; it belongs to that connection
 // and goes before it.
 class StoredStatement {
@@ -18,7 +23,9 @@ public:
 
 // A failure as the store reported it, for the pass-through to put in the words of the library's server.
 struct StorageFailure {
-    int sqliteCode = 0;  // SQLite's extended result code; 0 on a server
+    // The kind of constraint a SQLite statement broke: a key, a CHECK (the length checks) or NOT NULL.
+    enum class Broken { Nothing, Key, Check, NotNull };
+    Broken broken = Broken::Nothing;
     QByteArray sqlstate; // PostgreSQL's SQLSTATE; empty for SQLite
     QString message;
     QString constraint; // the constraint a PostgreSQL statement broke, if any

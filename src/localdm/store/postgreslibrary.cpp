@@ -13,8 +13,6 @@
 
 namespace {
 
-const QString Source = QStringLiteral("Local DM");
-constexpr qint32 DatabaseError = 1002;
 constexpr int BoolOid = 16;
 constexpr int Int8Oid = 20;
 constexpr int Int2Oid = 21;
@@ -131,20 +129,6 @@ private:
     bool m_readOnly;
 };
 
-// The database a library's connection string names.
-QString databaseOf(const LibraryConfig &config)
-{
-    char *error = nullptr;
-    PQconninfoOption *options = PQconninfoParse(config.connection.toUtf8().constData(), &error);
-    PQfreemem(error);
-    QString database;
-    for (PQconninfoOption *option = options; option && option->keyword; ++option)
-        if (qstrcmp(option->keyword, "dbname") == 0 && option->val)
-            database = QString::fromUtf8(option->val);
-    PQconninfoFree(options);
-    return database;
-}
-
 } // namespace
 
 PostgresLibrary::PostgresLibrary(const LibraryConfig &config)
@@ -162,15 +146,14 @@ PostgresLibrary::PostgresLibrary(const LibraryConfig &config)
     if (config.readOnly)
         command("SET default_transaction_read_only = on");
     if (scalar(QStringLiteral("SELECT to_regclass('profile') IS NOT NULL")).toInt() == 0)
-        throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: not a library database (no PROFILE table)").arg(m_name));
+        throw StoreError(QStringLiteral("Library %1: not a library database (no PROFILE table)").arg(m_name));
 }
 
 PostgresLibrary::~PostgresLibrary() = default;
 
 void PostgresLibrary::create(const LibraryConfig &config, bool indexes)
 {
-    const QString database = databaseOf(config);
+    const QString database = ServerDatabaseOf(config.connection);
     ServerConnection server = ConnectToServer(config, QStringLiteral("postgres"));
     const QString name = QStringLiteral("%1 (host %2, database %3)")
                              .arg(config.name, QString::fromUtf8(PQhost(server.get())), database);
@@ -178,24 +161,18 @@ void PostgresLibrary::create(const LibraryConfig &config, bool indexes)
         const Result result(PQexec(connection, statement.constData()), clearResult);
         const ExecStatusType status = PQresultStatus(result.get());
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-            throw DmError(DatabaseError, Source,
-                          QStringLiteral("Library %1: cannot create the library: %2")
-                              .arg(name, QString::fromUtf8(PQresultErrorMessage(result.get())).trimmed()));
+            throw StoreError(QStringLiteral("Library %1: cannot create the library: %2")
+                                 .arg(name, QString::fromUtf8(PQresultErrorMessage(result.get())).trimmed()));
         return PQntuples(result.get());
     };
     if (database.isEmpty())
-        throw DmError(
-            DatabaseError, Source,
+        throw StoreError(
             QStringLiteral("Library %1: the connection string names no database (dbname=)").arg(name));
     char *quoted = PQescapeLiteral(server.get(), database.toUtf8().constData(), database.toUtf8().size());
     const QByteArray literal(quoted);
     PQfreemem(quoted);
     if (run(server.get(), "SELECT 1 FROM pg_database WHERE datname = " + literal) > 0)
-        throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: the database exists already").arg(name));
-    quoted = PQescapeIdentifier(server.get(), database.toUtf8().constData(), database.toUtf8().size());
-    const QByteArray identifier(quoted);
-    PQfreemem(quoted);
+        throw StoreError(QStringLiteral("Library %1: the database exists already").arg(name));
     run(server.get(), PostgresCreateDatabaseStatement(database).toUtf8());
     try {
         ServerConnection library = ConnectToServer(config);
@@ -205,9 +182,11 @@ void PostgresLibrary::create(const LibraryConfig &config, bool indexes)
         for (const QString &statement : std::as_const(statements))
             run(library.get(), statement.toUtf8());
     } catch (const DmError &) {
-        // Nothing half-made is left under the library's name.
-        PQclear(
-            PQexec(server.get(), ("DROP DATABASE IF EXISTS " + identifier + " WITH (FORCE)").constData()));
+        // Nothing half-made is left under the library's name; the failure to report is the first one.
+        try {
+            DropServerLibrary(config);
+        } catch (const DmError &) {
+        }
         throw;
     }
 }
@@ -355,8 +334,7 @@ void PostgresLibrary::checkInPlace()
 {
     noteLost();
     if (m_lost)
-        throw DmError(
-            DatabaseError, Source,
+        throw StoreError(
             QStringLiteral("Library %1: the connection to the server was lost - nothing more is read "
                            "from the library or written to it until the program is started again")
                 .arg(m_name));
@@ -375,8 +353,7 @@ qint64 PostgresLibrary::nextNumber(const QString &counter)
     const QStringList parts = counter.split(u'.');
     static const QRegularExpression name(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
     if (parts.size() != 2 || !name.match(parts[0]).hasMatch() || !name.match(parts[1]).hasMatch())
-        throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: bad counter %2").arg(m_name, counter));
+        throw StoreError(QStringLiteral("Library %1: bad counter %2").arg(m_name, counter));
     // The counter's row stays locked until the transaction ends, so two connections never take the same
     // number; a counter starts above every number already in use, and never falls below one in use, so rows
     // made by other means cannot collide.
@@ -403,12 +380,11 @@ bool PostgresLibrary::lockFolderList(int folder)
     } catch (const DmError &error) {
         if (!error.description().contains(QStringLiteral("55P03")))
             throw;
-        throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: the item list of folder %2 is being changed by another "
-                                     "connection; gave up waiting for it after %3 seconds")
-                          .arg(m_name)
-                          .arg(folder)
-                          .arg(lockTimeout()));
+        throw StoreError(QStringLiteral("Library %1: the item list of folder %2 is being changed by another "
+                                        "connection; gave up waiting for it after %3 seconds")
+                             .arg(m_name)
+                             .arg(folder)
+                             .arg(lockTimeout()));
     }
     if (inTransaction())
         m_lockedFolders.insert(folder);
@@ -436,14 +412,12 @@ void PostgresLibrary::raise(const pg_result *result, const QString &context)
     noteLost();
     const StorageFailure failure = failureOf(result);
     if (m_lost)
-        throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: the connection to the server was lost (%2) in: %3")
-                          .arg(m_name, failure.message, context));
+        throw StoreError(QStringLiteral("Library %1: the connection to the server was lost (%2) in: %3")
+                             .arg(m_name, failure.message, context));
     if (failure.sqlstate == "23514")
         refuseIfTooLong(failure.constraint);
-    throw DmError(DatabaseError, Source,
-                  QStringLiteral("Library %1: %2 (SQLSTATE %3) in: %4")
-                      .arg(m_name, failure.message, QString::fromLatin1(failure.sqlstate), context));
+    throw StoreError(QStringLiteral("Library %1: %2 (SQLSTATE %3) in: %4")
+                         .arg(m_name, failure.message, QString::fromLatin1(failure.sqlstate), context));
 }
 
 std::unique_ptr<StoredStatement> PostgresLibrary::prepare(const QString &sql, QString &rest,
@@ -460,7 +434,7 @@ std::unique_ptr<StoredStatement> PostgresLibrary::prepare(const QString &sql, QS
     const QString statement = end < lexer.size() ? sql.left(lexer[end].offset) : sql;
     if (m_lost || PQstatus(m_connection.get()) != CONNECTION_OK) {
         m_lost = true;
-        failure = {0, "08006", QStringLiteral("the connection to the server was lost (%1)").arg(m_name), {}};
+        failure = {{}, "08006", QStringLiteral("the connection to the server was lost (%1)").arg(m_name), {}};
         return nullptr;
     }
     const QByteArray name = "pt" + QByteArray::number(++m_statementCount);
@@ -513,7 +487,7 @@ bool PostgresLibrary::control(Control what, StorageFailure &failure)
         return true;
     failure = failureOf(result.get());
     if (PQresultStatus(result.get()) == PGRES_COMMAND_OK)
-        failure = {0, "40000", QStringLiteral("the transaction was rolled back instead of committed"), {}};
+        failure = {{}, "40000", QStringLiteral("the transaction was rolled back instead of committed"), {}};
     noteLost();
     return false;
 }
@@ -543,8 +517,7 @@ void PostgresLibrary::commitWork(bool nested)
             raise(result.get(), QStringLiteral("COMMIT"));
         // PostgreSQL answers COMMIT of a failed transaction with a rollback, and no error.
         if (qstrcmp(PQcmdStatus(result.get()), "ROLLBACK") == 0)
-            throw DmError(
-                DatabaseError, Source,
+            throw StoreError(
                 QStringLiteral("Library %1: a statement of the transaction failed, so it was rolled "
                                "back instead of committed")
                     .arg(m_name));

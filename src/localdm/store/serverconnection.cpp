@@ -1,6 +1,7 @@
 #include "localdm/store/serverconnection.h"
 
 #include "dmapi/dmerror.h"
+#include "localdm/store/librarydatabase.h"
 
 #include <libpq-fe.h>
 
@@ -8,9 +9,6 @@
 #include <memory>
 
 namespace {
-
-const QString Source = QStringLiteral("Local DM");
-constexpr qint32 DatabaseError = 1002;
 
 struct ConninfoFree {
     void operator()(PQconninfoOption *options) const { PQconninfoFree(options); }
@@ -66,14 +64,12 @@ ServerConnection ConnectToServer(const LibraryConfig &config, const QString &mai
     }
     ServerConnection connection(PQconnectdbParams(keywords.data(), values.data(), 1));
     if (!connection)
-        throw DmError(
-            DatabaseError, Source,
+        throw StoreError(
             QStringLiteral("Library %1: out of memory opening a server connection").arg(config.name));
     if (PQstatus(connection.get()) != CONNECTION_OK)
-        throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: cannot connect to the server: %2")
-                          .arg(ServerLibraryName(config, connection.get()),
-                               QString::fromUtf8(PQerrorMessage(connection.get())).trimmed()));
+        throw StoreError(QStringLiteral("Library %1: cannot connect to the server: %2")
+                             .arg(ServerLibraryName(config, connection.get()),
+                                  QString::fromUtf8(PQerrorMessage(connection.get())).trimmed()));
     return connection;
 }
 
@@ -112,17 +108,22 @@ QString ConnectionWithDatabase(const QString &connection, const QString &databas
     return parts.join(u' ');
 }
 
+QString ServerDatabaseOf(const QString &connection)
+{
+    if (const ConninfoOptions options = parseConnection(connection))
+        for (const PQconninfoOption *option = options.get(); option->keyword; ++option)
+            if (qstrcmp(option->keyword, "dbname") == 0 && option->val)
+                return QString::fromUtf8(option->val);
+    return {};
+}
+
 void DropServerLibrary(const LibraryConfig &config)
 {
     const ServerConnection server = ConnectToServer(config, QStringLiteral("postgres"));
     // "does not exist, skipping" is what IF EXISTS is for, not news for the user's terminal.
     PQsetNoticeProcessor(
         server.get(), [](void *, const char *) {}, nullptr);
-    QByteArray database;
-    if (const ConninfoOptions options = parseConnection(config.connection))
-        for (const PQconninfoOption *option = options.get(); option->keyword; ++option)
-            if (qstrcmp(option->keyword, "dbname") == 0 && option->val)
-                database = option->val;
+    const QByteArray database = ServerDatabaseOf(config.connection).toUtf8();
     if (database.isEmpty())
         return;
     char *identifier = PQescapeIdentifier(server.get(), database.constData(), size_t(database.size()));
@@ -132,8 +133,7 @@ void DropServerLibrary(const LibraryConfig &config)
     const bool dropped = PQresultStatus(result) == PGRES_COMMAND_OK;
     PQclear(result);
     if (!dropped)
-        throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: cannot drop its database: %2")
-                          .arg(ServerLibraryName(config, server.get()),
-                               QString::fromUtf8(PQerrorMessage(server.get())).trimmed()));
+        throw StoreError(QStringLiteral("Library %1: cannot drop its database: %2")
+                             .arg(ServerLibraryName(config, server.get()),
+                                  QString::fromUtf8(PQerrorMessage(server.get())).trimmed()));
 }

@@ -33,3 +33,6 @@ QString ConnectionWithDatabase(const QString &connection, const QString &databas
 // undoes a creation that failed half way. Nobody may be connected to it. Throws DmError naming the
 // library and the server's reason.
 void DropServerLibrary(const LibraryConfig &config);
+
+// The database a connection string names (its dbname); empty when it names none or cannot be read.
+QString ServerDatabaseOf(const QString &connection);

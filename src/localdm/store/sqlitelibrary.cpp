@@ -21,8 +21,6 @@
 
 namespace {
 
-const QString Source = QStringLiteral("Local DM");
-constexpr qint32 DatabaseError = 1002;
 constexpr int StatementCacheSize = 128;
 constexpr int LookupCacheSize = 256;
 
@@ -339,8 +337,7 @@ SqliteLibrary::SqliteLibrary(const LibraryConfig &config)
 {
     // An empty path would make SQLite open a file named after the URI's options in the working directory.
     if (config.databaseFile.isEmpty())
-        throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: no database file is named").arg(config.name));
+        throw StoreError(QStringLiteral("Library %1: no database file is named").arg(config.name));
     // One thread owns the connection, so SQLite need not lock it on every call. The library's file is
     // attached by URI so that a missing one is an error rather than a new, empty library.
     if (sqlite3_open_v2(":memory:", &m_db,
@@ -349,7 +346,7 @@ SqliteLibrary::SqliteLibrary(const LibraryConfig &config)
         const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
         sqlite3_close(m_db);
         m_db = nullptr;
-        throw DmError(DatabaseError, Source, QStringLiteral("Library %1: %2").arg(config.name, message));
+        throw StoreError(QStringLiteral("Library %1: %2").arg(config.name, message));
     }
     sqlite3_busy_timeout(m_db, 5000);
     registerNoCaseCollation(m_db);
@@ -362,9 +359,8 @@ SqliteLibrary::SqliteLibrary(const LibraryConfig &config)
                         "SELECT COUNT(*) FROM %1.sqlite_master WHERE type = 'table' AND name = 'PROFILE'")
                         .arg(m_config.owner))
                  .toInt())
-            throw DmError(DatabaseError, Source,
-                          QStringLiteral("Library %1: %2 is not a library database (no PROFILE table)")
-                              .arg(config.name, config.databaseFile));
+            throw StoreError(QStringLiteral("Library %1: %2 is not a library database (no PROFILE table)")
+                                 .arg(config.name, config.databaseFile));
         // Write-ahead logging with normal syncing keeps a committed statement durable against a crash
         // of the program at a fraction of the cost of syncing every commit, as a server's log does.
         if (!m_config.readOnly) {
@@ -391,9 +387,8 @@ SqliteLibrary::SqliteLibrary(const LibraryConfig &config)
         m_db = nullptr;
         if (!sqliteFailed)
             throw;
-        throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: cannot open database file %2: %3")
-                          .arg(config.name, config.databaseFile, reason));
+        throw StoreError(QStringLiteral("Library %1: cannot open database file %2: %3")
+                             .arg(config.name, config.databaseFile, reason));
     }
 }
 
@@ -407,8 +402,8 @@ SqliteLibrary::~SqliteLibrary()
 void SqliteLibrary::create(const LibraryConfig &config, bool indexes)
 {
     if (QFileInfo::exists(config.databaseFile))
-        throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: %2 exists already").arg(config.name, config.databaseFile));
+        throw StoreError(
+            QStringLiteral("Library %1: %2 exists already").arg(config.name, config.databaseFile));
     sqlite3 *db = nullptr;
     const QByteArray file = config.databaseFile.toUtf8();
     const int opened =
@@ -430,9 +425,8 @@ void SqliteLibrary::create(const LibraryConfig &config, bool indexes)
     }
     sqlite3_close(db);
     if (!failure.isEmpty())
-        throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: cannot create %2: %3")
-                          .arg(config.name, config.databaseFile, failure));
+        throw StoreError(QStringLiteral("Library %1: cannot create %2: %3")
+                             .arg(config.name, config.databaseFile, failure));
 }
 
 QStringList SqliteLibrary::addFolderListIndexes()
@@ -613,8 +607,7 @@ void SqliteLibrary::checkInPlace()
 void SqliteLibrary::refuseIfGone() const
 {
     if (m_fileGone)
-        throw DmError(
-            DatabaseError, Source,
+        throw StoreError(
             QStringLiteral("Library %1: database file %2 was moved, deleted or replaced while open - "
                            "nothing more is read from it or written to it until the program is "
                            "started again")
@@ -654,8 +647,7 @@ qint64 SqliteLibrary::nextNumber(const QString &counter)
 {
     const qsizetype dot = counter.indexOf(u'.');
     if (dot <= 0)
-        throw DmError(DatabaseError, Source,
-                      QStringLiteral("Library %1: bad counter %2").arg(m_config.name, counter));
+        throw StoreError(QStringLiteral("Library %1: bad counter %2").arg(m_config.name, counter));
     const QVariant current =
         scalar(QStringLiteral("SELECT VALUE FROM DM_COUNTERS WHERE NAME = ?1"), {counter});
     // A counter starts above every number already in use, so rows made by other means cannot collide.
@@ -673,9 +665,8 @@ void SqliteLibrary::raise(const QString &context) const
 {
     if (sqlite3_extended_errcode(m_db) == SQLITE_CONSTRAINT_CHECK)
         refuseIfTooLong(QString::fromUtf8(sqlite3_errmsg(m_db)).section(QStringLiteral(": "), 1));
-    throw DmError(DatabaseError, Source,
-                  QStringLiteral("Library %1: %2 in: %3")
-                      .arg(m_config.name, QString::fromUtf8(sqlite3_errmsg(m_db)), context));
+    throw StoreError(QStringLiteral("Library %1: %2 in: %3")
+                         .arg(m_config.name, QString::fromUtf8(sqlite3_errmsg(m_db)), context));
 }
 
 void SqliteLibrary::beginWork(bool nested)
@@ -705,7 +696,14 @@ bool SqliteLibrary::inTransaction() const
 
 StorageFailure SqliteLibrary::failure() const
 {
-    return {sqlite3_extended_errcode(m_db), {}, QString::fromUtf8(sqlite3_errmsg(m_db)), {}};
+    using Broken = StorageFailure::Broken;
+    const int code = sqlite3_extended_errcode(m_db);
+    const Broken broken = code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY
+                              ? Broken::Key
+                          : code == SQLITE_CONSTRAINT_CHECK   ? Broken::Check
+                          : code == SQLITE_CONSTRAINT_NOTNULL ? Broken::NotNull
+                                                              : Broken::Nothing;
+    return {broken, {}, QString::fromUtf8(sqlite3_errmsg(m_db)), {}};
 }
 
 namespace {
