@@ -32,7 +32,7 @@ protected:
                                            std::make_unique<LocalDmFactory>(builder.dm()), window,
                                            [this] { return now; });
         run->readRegistryFacts();
-        run->openLog(dir.path());
+        run->openLog(dir.path(), {});
         run->writeStartLine();
         return run;
     }
