@@ -142,7 +142,7 @@ Installation Installation::load(const QString &fileName)
                     QStringLiteral("libraries %1 and %2 name one database (%3): each library needs "
                                    "a database of its own")
                         .arg(other.name, library.name,
-                             library.onServer() ? database : QDir::toNativeSeparators(library.databaseFile)));
+                             library.onServer() ? identity : QDir::toNativeSeparators(library.databaseFile)));
         result.libraries.append(library);
     }
 

@@ -478,7 +478,16 @@ TEST(BatchRunTest, RefusesAReportFileThatMayNotBeWritten)
          "symbolic link"},
         {"a library database",
          [](BatchDemo &d) { return QFileInfo(d.file()).absolutePath() + "/corporate.db"; },
-         "is not a move report"},
+         "it is the library database"},
+        {"a library's write-ahead log",
+         [](BatchDemo &d) { return QFileInfo(d.file()).absolutePath() + "/archive.db-wal"; },
+         "write-ahead log"},
+        {"a library's shared-memory index",
+         [](BatchDemo &d) { return QFileInfo(d.file()).absolutePath() + "/archive.db-shm"; },
+         "shared-memory index"},
+        {"a library's rollback journal",
+         [](BatchDemo &d) { return QFileInfo(d.file()).absolutePath() + "/corporate.db-journal"; },
+         "rollback journal"},
         {"a report of an earlier move",
          [](BatchDemo &d) {
              QFile report(d.path("old.csv"));

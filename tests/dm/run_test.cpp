@@ -8,6 +8,7 @@
 #include "support/testenvironment.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -148,4 +149,22 @@ TEST_F(RunTest, TheDmInUseStandsInForADmClientTheRegistryDoesNotKnow)
         EXPECT_EQ(run.dmClientPatchLevel(), c.patchLevel);
     }
     qunsetenv("KORVEL_REGISTRY");
+}
+
+// A saved log path where SQLite keeps a library's file gives way to the default for this run, with a
+// warning in the log it goes to; the saved setting is the user's to change.
+TEST_F(RunTest, ASavedLogPathOnALibraryFileGivesWayToTheDefault)
+{
+    const auto run = makeRun();
+    const QStringList databases = builder.installation().databaseFiles();
+    for (const QString suffix : {"", "-wal", "-shm", "-journal"}) {
+        const QString saved = databases.last() + suffix;
+        run->settings().saveLogFile(saved);
+        EXPECT_EQ(run->openLog(dir.path(), databases), SavedSettings::defaultLogFile(dir.path()));
+        EXPECT_EQ(logLines(*run).filter(QRegularExpression("^Warning: .* The saved log path " +
+                                                           QRegularExpression::escape(saved) + " is not used"))
+                      .size(),
+                  1);
+        EXPECT_EQ(run->settings().logFileOr({}), saved);
+    }
 }
