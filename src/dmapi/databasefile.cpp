@@ -19,7 +19,9 @@ QString DatabaseFileIdentity(const QString &databaseFile)
 QString DatabaseFileRefusal(const QString &databaseFile)
 {
     struct stat status {};
-    if (::stat(QFile::encodeName(databaseFile).constData(), &status) != 0 || status.st_nlink <= 1)
+    // A directory has a name in its parent and one in itself; opening it fails for what it is.
+    if (::stat(QFile::encodeName(databaseFile).constData(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_nlink <= 1)
         return {};
     return QStringLiteral("the database file %1 has %2 names (hard links): SQLite would keep a write-ahead "
                           "log beside each name, which corrupts the library, and a hard-linked copy is no "

@@ -10,7 +10,7 @@
 QString DatabaseFileIdentity(const QString &databaseFile);
 
 // Why a library database file may not be opened, nor a move run over it, as a sentence naming the file
-// and the cause; empty when it may, or when it does not exist (opening it says why). A file with more
+// and the cause; empty when it may, or when it is no regular file (opening it says why). A file with more
 // than one name (hard link) is refused: SQLite keeps a write-ahead log beside each name it is opened by,
 // so two of them corrupt the library, and a hard-linked "copy" is no backup, as every write changes both.
 QString DatabaseFileRefusal(const QString &databaseFile);
