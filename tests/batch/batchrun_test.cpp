@@ -479,15 +479,9 @@ TEST(BatchRunTest, RefusesAReportFileThatMayNotBeWritten)
         {"a library database",
          [](BatchDemo &d) { return QFileInfo(d.file()).absolutePath() + "/corporate.db"; },
          "it is the library database"},
-        {"a library's write-ahead log",
-         [](BatchDemo &d) { return QFileInfo(d.file()).absolutePath() + "/archive.db-wal"; },
-         "write-ahead log"},
-        {"a library's shared-memory index",
-         [](BatchDemo &d) { return QFileInfo(d.file()).absolutePath() + "/archive.db-shm"; },
-         "shared-memory index"},
-        {"a library's rollback journal",
-         [](BatchDemo &d) { return QFileInfo(d.file()).absolutePath() + "/corporate.db-journal"; },
-         "rollback journal"},
+        {"a library's log", [](BatchDemo &d) { return d.path("demo/archive.db-wal"); }, "write-ahead"},
+        {"a library's index", [](BatchDemo &d) { return d.path("demo/archive.db-shm"); }, "shared-memory"},
+        {"a library's journal", [](BatchDemo &d) { return d.path("demo/corporate.db-journal"); }, "rollback"},
         {"a report of an earlier move",
          [](BatchDemo &d) {
              QFile report(d.path("old.csv"));

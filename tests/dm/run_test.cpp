@@ -8,7 +8,6 @@
 #include "support/testenvironment.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -161,10 +160,7 @@ TEST_F(RunTest, ASavedLogPathOnALibraryFileGivesWayToTheDefault)
         const QString saved = databases.last() + suffix;
         run->settings().saveLogFile(saved);
         EXPECT_EQ(run->openLog(dir.path(), databases), SavedSettings::defaultLogFile(dir.path()));
-        EXPECT_EQ(logLines(*run).filter(QRegularExpression("^Warning: .* The saved log path " +
-                                                           QRegularExpression::escape(saved) + " is not used"))
-                      .size(),
-                  1);
+        EXPECT_EQ(logLines(*run).filter("The saved log path " + saved + " is not used").size(), 1);
         EXPECT_EQ(run->settings().logFileOr({}), saved);
     }
 }

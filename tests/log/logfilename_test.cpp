@@ -50,6 +50,7 @@ TEST(LogPathRefusal, RefusesEveryNameSqliteUsesBesideALibrary)
     for (const auto &[name, refusal] : cases) {
         const QString said = LogPathRefusal(dir.filePath(name), {lib}, QDate(2026, 3, 5));
         EXPECT_EQ(said.isEmpty(), !*refusal) << name;
-        EXPECT_TRUE(!*refusal || (said.startsWith(QString("it is ") + refusal) && said.endsWith(" " + lib))) << name;
+        EXPECT_TRUE(!*refusal || (said.startsWith(QString("it is ") + refusal) && said.endsWith(" " + lib)))
+            << name;
     }
 }
