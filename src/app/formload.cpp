@@ -142,7 +142,7 @@ void Program::readCommandLineAndLogPath()
 {
     // The log path is read before the first logged line, so that no line goes to a file derived
     // from an empty path.
-    const QString logPath = m_run.openLog(DefaultLogFolder());
+    const QString logPath = m_run.openLog(DefaultLogFolder(), m_environment.libraryDatabases);
     m_log.ShowStatus(QStringLiteral("Getting Command Line Parameters"));
     const QString commandLine = m_environment.commandLine.trimmed().toUpper();
     m_window.setLogDirToolTip(logPath);

@@ -33,6 +33,14 @@ void Program::ButtonLogDir_Click()
     const QString chosen = QDir::toNativeSeparators(dialog.selectedFiles().value(0));
     if (chosen.isEmpty())
         return;
+    if (const QString refusal = LogPathRefusal(chosen, m_environment.libraryDatabases, m_log.now().date());
+        !refusal.isEmpty()) {
+        m_window.showMessage(QStringLiteral("The log cannot be written to ") + chosen + QStringLiteral(": ") +
+                                 refusal + QStringLiteral(". The log path stays ") +
+                                 m_log.configuredLogPath() + u'.',
+                             MessageIcon::Warning, MessageButtons::Ok);
+        return;
+    }
     m_log.setConfiguredLogPath(chosen);
     m_settings.saveLogFile(chosen);
     m_window.setLogDirToolTip(chosen);

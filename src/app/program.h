@@ -68,8 +68,9 @@ public:
     void HelpAbout();
 
     // The log path chooser: a save dialog for the configured log path. Cancelling it is reported as
-    // a runtime error and leaves the path as it was; a chosen file is saved as "LogFile" and takes
-    // effect with the next log line.
+    // a runtime error and leaves the path as it was; so does, with a box, a file that is a library
+    // database or one SQLite keeps beside one. A chosen file is saved as "LogFile" and takes effect
+    // with the next log line.
     void ButtonLogDir_Click();
     void MNLogView_Click();
     void MNLogPurge_Click();

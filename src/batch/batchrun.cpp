@@ -78,9 +78,10 @@ int exitCodeOf(MovePreview::Verdict verdict)
 }
 
 // The plan of a preview in the report's columns, where --report names.
-void reportPlan(Run &run, ConsoleWindow &window, const MovePreview &preview, const QString &fileName)
+void reportPlan(Run &run, ConsoleWindow &window, const MovePreview &preview, const QString &fileName,
+                const QStringList &libraryDatabases)
 {
-    MoveReport report(run.log(), fileName);
+    MoveReport report(run.log(), fileName, libraryDatabases);
     preview.writeRows(report);
     if (report.isWritten())
         window.offerReport(QFileInfo(fileName).absoluteFilePath());
@@ -159,7 +160,9 @@ int RunBatch(const CommandLine &commandLine, const BatchEnvironment &environment
 {
     // Before the lock, a question or a line of the log: a wrong path costs nothing.
     if (!commandLine.reportFile.isEmpty())
-        if (const QString refusal = ReportFileRefusal(commandLine.reportFile); !refusal.isEmpty()) {
+        if (const QString refusal =
+                ReportFileRefusal(commandLine.reportFile, environment.installation.databases);
+            !refusal.isEmpty()) {
             console.err << "korvel: --report " << commandLine.reportFile << ": " << refusal << Qt::endl;
             return ExitUsage;
         }
@@ -182,7 +185,7 @@ int RunBatch(const CommandLine &commandLine, const BatchEnvironment &environment
             [&window](bool error, const QString &text) { window.showLogFailure(error, text); });
 
     run.readRegistryFacts(environment.dmClient);
-    run.openLog(DefaultLogFolder());
+    run.openLog(DefaultLogFolder(), environment.installation.databases);
     run.writeStartLine();
     int code = ExitStartupFailed;
     try {
@@ -197,7 +200,8 @@ int RunBatch(const CommandLine &commandLine, const BatchEnvironment &environment
                 if (code != ExitCancelled)
                     code = exitCodeOf(preview->verdict());
                 if (!commandLine.reportFile.isEmpty())
-                    reportPlan(run, window, *preview, commandLine.reportFile);
+                    reportPlan(run, window, *preview, commandLine.reportFile,
+                               environment.installation.databases);
             }
         }
     } catch (const DmError &error) {

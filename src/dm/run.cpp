@@ -5,6 +5,7 @@
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
+#include "log/logfilename.h"
 #include "settings/leadingnumber.h"
 #include "settings/product.h"
 
@@ -46,10 +47,16 @@ void Run::readRegistryFacts(const DmClientFacts &fallback)
     }
 }
 
-QString Run::openLog(const QString &defaultFolder)
+QString Run::openLog(const QString &defaultFolder, const QStringList &libraryDatabases)
 {
-    const QString logPath = m_settings.logFile(defaultFolder);
+    const QString saved = m_settings.logFile(defaultFolder);
+    const QString refusal = LogPathRefusal(saved, libraryDatabases, m_log.now().date());
+    const QString logPath = refusal.isEmpty() ? saved : SavedSettings::defaultLogFile(defaultFolder);
     m_log.setConfiguredLogPath(logPath);
+    if (!refusal.isEmpty())
+        m_log.WriteLog(QStringLiteral("Warning: The saved log path ") + saved +
+                       QStringLiteral(" is not used: ") + refusal + QStringLiteral("; the log goes to ") +
+                       logPath);
     return logPath;
 }
 

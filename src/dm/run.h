@@ -42,8 +42,10 @@ public:
     QString dmClientPatchLevel() const { return m_dmClientPatchLevel; }
 
     // Makes the saved log path (default: the product's log in defaultFolder) the log's path, before
-    // any line is written, and returns it.
-    QString openLog(const QString &defaultFolder);
+    // any line is written, and returns it. A saved path that names a library database or a file SQLite
+    // keeps beside one (LogPathRefusal) gives way to the default, with a "Warning:" line; the saved
+    // setting is left as it is.
+    QString openLog(const QString &defaultFolder, const QStringList &libraryDatabases);
     // The start-of-run line and its equals line.
     void writeStartLine();
 

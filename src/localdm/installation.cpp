@@ -1,5 +1,6 @@
 #include "localdm/installation.h"
 
+#include "dmapi/databasefile.h"
 #include "dmapi/dmerror.h"
 #include "localdm/store/serverconnection.h"
 
@@ -36,6 +37,13 @@ int readInt(const QSettings &ini, const QString &key, int defaultValue, const QS
     if (!ok)
         fail(fileName, QStringLiteral("%1 is not a whole number (\"%2\")").arg(key, value.toString()));
     return number;
+}
+
+// The same text for every way the installation file can name one database.
+QString databaseIdentity(const LibraryConfig &library)
+{
+    return library.onServer() ? ServerDatabasePlace(library.connection)
+                              : DatabaseFileIdentity(library.databaseFile);
 }
 
 } // namespace
@@ -124,6 +132,17 @@ Installation Installation::load(const QString &fileName)
                                              library.compatibilityLevel, fileName);
         library.quotedIdentifier =
             readFlag(ini.value(section + QStringLiteral("QuotedIdentifier"), u"ON"_qs));
+        // Two libraries over one database would each take the other's rows for their own, and a move
+        // between them would remove what it just made.
+        const QString identity = databaseIdentity(library);
+        for (const LibraryConfig &other : std::as_const(result.libraries))
+            if (databaseIdentity(other) == identity)
+                fail(
+                    fileName,
+                    QStringLiteral("libraries %1 and %2 name one database (%3): each library needs "
+                                   "a database of its own")
+                        .arg(other.name, library.name,
+                             library.onServer() ? identity : QDir::toNativeSeparators(library.databaseFile)));
         result.libraries.append(library);
     }
 

@@ -1,5 +1,7 @@
 #include "log/logfilename.h"
 
+#include "log/libraryfiles.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -15,6 +17,13 @@ QString DatedLogFileName(const QString &configuredPath, const QDate &date)
     if (dot < nameStart)
         return configuredPath + u'_' + stamp + QStringLiteral(".txt");
     return configuredPath.left(dot) + u'_' + stamp + u'.' + configuredPath.mid(dot + 1);
+}
+
+QString LogPathRefusal(const QString &configuredPath, const QStringList &libraryDatabases, const QDate &date)
+{
+    const QString refusal = LibraryFileRefusal(configuredPath, libraryDatabases);
+    return refusal.isEmpty() ? LibraryFileRefusal(DatedLogFileName(configuredPath, date), libraryDatabases)
+                             : refusal;
 }
 
 QString TwelveHourTime(const QTime &time)

@@ -481,7 +481,7 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
                                 QStringLiteral(" to library ") + m_target + QStringLiteral("?")) !=
         MessageAnswer::Yes)
         return MoveOutcome::Declined;
-    const ReportedMove report(m_dm, m_reportFile);
+    const ReportedMove report(m_dm, m_reportFile, m_installation.databases);
     started(1);
     Pace pace(m_dm.log, 1);
     switch (convert(pace, 1, docNumber, source)) {
@@ -578,7 +578,7 @@ MoveOutcome MoveCommand::moveLibrary(const QString &sourceLib)
 MoveOutcome MoveCommand::moveList(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst,
                                   const RowMoved &moved)
 {
-    const ReportedMove report(m_dm, m_reportFile);
+    const ReportedMove report(m_dm, m_reportFile, m_installation.databases);
     const int count = int(rows.size());
     started(count);
     Pace pace(m_dm.log, count);

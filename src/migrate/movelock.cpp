@@ -1,5 +1,7 @@
 #include "migrate/movelock.h"
 
+#include "dmapi/databasefile.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -124,10 +126,19 @@ QString heldBy(int fd, MoveLock::Mode mode, const QString &fileName)
 
 } // namespace
 
+// Taken in the order of their names, with the server locks by their places, so that of moves started
+// together over the same databases the one that gets the first lock meets no other on the rest.
 MoveLock::MoveLock(const QStringList &databases, const QList<LibraryLockMaker> &serverLocks)
 {
-    for (const QString &file : lockFilesOf(databases))
-        m_places.push_back({file, nullptr});
+    // Two paths of one database would be two open files of one lock file, which meet each other.
+    QStringList identities;
+    for (const QString &database : databases) {
+        const QString identity = DatabaseFileIdentity(database);
+        if (identities.contains(identity))
+            continue;
+        identities << identity;
+        m_places.push_back({lockFileOf(database), nullptr, database});
+    }
     for (const LibraryLockMaker &make : serverLocks) {
         std::unique_ptr<LibraryLock> lock = make();
         const QString name = lock->place();
@@ -153,18 +164,6 @@ QString MoveLock::lockFileOf(const QString &databaseFile)
         real = folder.isEmpty() ? database.absoluteFilePath() : folder + u'/' + database.fileName();
     }
     return real + QStringLiteral(".lock");
-}
-
-// Taken in the order of their names, with the server locks by their places, so that of moves started
-// together over the same databases the one that gets the first lock meets no other on the rest.
-QStringList MoveLock::lockFilesOf(const QStringList &databases)
-{
-    QStringList files;
-    for (const QString &database : databases)
-        files << lockFileOf(database);
-    files.sort();
-    files.removeDuplicates();
-    return files;
 }
 
 MoveLock::Step MoveLock::lockOne(const QString &fileName, Mode mode, Held &held)
@@ -289,13 +288,20 @@ MoveLock::Outcome MoveLock::acquire(Mode mode, const QString &command)
     m_warnings.clear();
     for (const Place &place : m_places) {
         Held held;
-        const Step step = place.server ? lockServer(*place.server, mode) : lockOne(place.name, mode, held);
+        Step step = place.server ? lockServer(*place.server, mode) : lockOne(place.name, mode, held);
+        // A name linked since the installation was loaded is seen here, under the lock, so that a move
+        // through that name meets the refusal too.
+        if (step == Step::Locked && !place.server) {
+            m_held.append(held);
+            if (const QString refusal = DatabaseFileRefusal(place.database); !refusal.isEmpty()) {
+                m_holder = refusal;
+                step = Step::Failed;
+            }
+        }
         switch (step) {
         case Step::Locked:
-            if (!place.server) {
-                m_held.append(held);
+            if (!place.server)
                 noteInterrupted(parse(readDetails(held.fd)));
-            }
             break;
         case Step::Skipped:
             break;

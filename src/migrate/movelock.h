@@ -20,8 +20,11 @@ struct MoveInstallation {
 // One move at a time over the same library databases: an advisory lock of the operating system on a
 // lock file beside each database ("corporate.db.lock" beside "corporate.db", after the database's
 // symbolic links are resolved), so every installation file and every path that names the same
-// databases meets the same locks. The system releases them when the process ends, however it ends;
-// no lock is ever judged stale. A move holds them exclusively, a preview shared. Acquiring never waits.
+// databases meets the same locks. A database is one lock however many paths of the installation reach
+// it (DatabaseFileIdentity); one with a second name (a hard link), whose other name would have a lock
+// file of its own, is refused when the lock is taken (DatabaseFileRefusal). The system releases them when the
+// process ends, however it ends; no lock is ever judged stale. A move holds them exclusively, a preview
+// shared. Acquiring never waits.
 //
 // The lock files only ever hold the details of their exclusive holder (process, host, user, start,
 // command), written for the messages of those refused; a move that ends clears them, so details found
@@ -62,10 +65,8 @@ public:
     // without write rights does not stop a preview, which changes nothing.
     QStringList warnings() const { return m_warnings; }
 
-    // The lock file of a library database, and those of an installation's databases, each once, in the
-    // order they are taken.
+    // The lock file of a library database.
     static QString lockFileOf(const QString &databaseFile);
-    static QStringList lockFilesOf(const QStringList &databases);
 
 private:
     // A lock file we hold: the locked descriptor, and while our details stand in it the one they were
@@ -79,6 +80,7 @@ private:
     struct Place {
         QString name; // the lock file's, or the server lock's place
         std::unique_ptr<LibraryLock> server;
+        QString database = {}; // beside which the lock file lies
     };
     enum class Step { Locked, Busy, Failed, Skipped };
 

@@ -1,6 +1,7 @@
 #include "migrate/movereport.h"
 
 #include "log/activitylog.h"
+#include "log/libraryfiles.h"
 #include "log/logfilename.h"
 #include "migrate/foldersteps.h"
 
@@ -50,11 +51,11 @@ QString failureText(const QString &text)
 
 } // namespace
 
-MoveReport::MoveReport(ActivityLog &log, const QString &fileName)
+MoveReport::MoveReport(ActivityLog &log, const QString &fileName, const QStringList &libraryDatabases)
     : m_log(log), m_fileName(fileName), m_file(fileName)
 {
     m_listener = m_log.addFailureListener([this](bool error, const QString &text) { heard(error, text); });
-    if (const QString failure = open(); !failure.isEmpty()) {
+    if (const QString failure = open(libraryDatabases); !failure.isEmpty()) {
         m_log.WriteLog(QStringLiteral("Warning: Unable to write the move report ") + fileName +
                        QStringLiteral(": ") + failure);
         return;
@@ -69,8 +70,10 @@ MoveReport::~MoveReport()
 
 // Unbuffered: every row goes to the system as it is written. A symbolic link planted under the report's
 // name is not followed, and nothing but a plain file is written to (opening a FIFO never waits).
-QString MoveReport::open()
+QString MoveReport::open(const QStringList &libraryDatabases)
 {
+    if (const QString refusal = LibraryFileRefusal(m_fileName, libraryDatabases); !refusal.isEmpty())
+        return refusal;
 #ifdef Q_OS_UNIX
     const int fd = ::open(QFile::encodeName(m_fileName).constData(),
                           O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
@@ -118,7 +121,12 @@ void MoveReport::write(const ReportItem &item, ReportAction action, const QStrin
 void MoveReport::writeLine(const QString &line)
 {
     const QByteArray bytes = (line + QStringLiteral("\r\n")).toUtf8();
-    if (m_file.write(bytes) == bytes.size())
+    // A full disk first takes part of a row without a word; only the write of the rest says why.
+    qint64 written = 0;
+    for (qint64 part = 0; written < bytes.size(); written += part)
+        if ((part = m_file.write(bytes.constData() + written, bytes.size() - written)) <= 0)
+            break;
+    if (written == bytes.size())
         return;
     const QString reason = m_file.errorString();
     m_file.close();
@@ -170,10 +178,11 @@ QString ReportStep::lastFailureOr(const QString &otherwise) const
     return failure.isEmpty() ? otherwise : failure;
 }
 
-ReportedMove::ReportedMove(DmContext &dm, const QString &fileName)
+ReportedMove::ReportedMove(DmContext &dm, const QString &fileName, const QStringList &libraryDatabases)
     : m_dm(dm),
       m_report(dm.log,
-               fileName.isEmpty() ? MoveReportFileName(dm.log.configuredLogPath(), dm.log.now()) : fileName)
+               fileName.isEmpty() ? MoveReportFileName(dm.log.configuredLogPath(), dm.log.now()) : fileName,
+               libraryDatabases)
 {
     m_dm.report = &m_report;
 }
@@ -191,8 +200,10 @@ QString MoveReportHeader()
         "Source library,Source number,Name,Kind,Target library,Target number,Action,Result");
 }
 
-QString ReportFileRefusal(const QString &fileName)
+QString ReportFileRefusal(const QString &fileName, const QStringList &libraryDatabases)
 {
+    if (const QString refusal = LibraryFileRefusal(fileName, libraryDatabases); !refusal.isEmpty())
+        return refusal;
     const QFileInfo file(fileName);
     if (file.isSymLink())
         return QStringLiteral("it is a symbolic link");

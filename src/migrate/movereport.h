@@ -28,11 +28,12 @@ struct ReportItem {
 // reaches the disk as it is written, so a move that stops or is killed leaves the rows of what it did.
 //
 // While it lives it listens to the log's "Error:" and "Warning:" lines, which give the result column of a
-// failed step its cause. A file that cannot be written costs one "Warning:" line and nothing more: the
-// move goes on without rows. Borrows the log, which must outlive it.
+// failed step its cause. A file that cannot be written, or that is one of the library databases or a
+// file SQLite keeps beside one, costs one "Warning:" line and nothing more: the move goes on without
+// rows. Borrows the log, which must outlive it.
 class MoveReport {
 public:
-    MoveReport(ActivityLog &log, const QString &fileName);
+    MoveReport(ActivityLog &log, const QString &fileName, const QStringList &libraryDatabases);
     ~MoveReport();
     MoveReport(const MoveReport &) = delete;
     MoveReport &operator=(const MoveReport &) = delete;
@@ -55,7 +56,7 @@ public:
 
 private:
     // Empty when the file is open, else why not.
-    QString open();
+    QString open(const QStringList &libraryDatabases);
     void writeLine(const QString &line);
     void heard(bool error, const QString &text);
 
@@ -93,7 +94,7 @@ private:
 // could be written. Without a file name it lies beside the log (MoveReportFileName).
 class ReportedMove {
 public:
-    ReportedMove(DmContext &dm, const QString &fileName);
+    ReportedMove(DmContext &dm, const QString &fileName, const QStringList &libraryDatabases);
     ~ReportedMove();
     ReportedMove(const ReportedMove &) = delete;
     ReportedMove &operator=(const ReportedMove &) = delete;
@@ -108,8 +109,9 @@ QString MoveReportHeader();
 
 // Why a report may not be written to the file, as a sentence part ("it is a directory"); empty when it
 // may. A file that exists is replaced only when it is a report (its first line is the header), so that
-// a command run again writes over its own report and never over anything else.
-QString ReportFileRefusal(const QString &fileName);
+// a command run again writes over its own report and never over anything else; a library database or a
+// file SQLite keeps beside one is refused whether it exists or not (LibraryFileRefusal).
+QString ReportFileRefusal(const QString &fileName, const QStringList &libraryDatabases);
 
 // A field of a CSV row: as it is, or between double quotes with its own quotes doubled when it holds a
 // comma, a quote or a line break.

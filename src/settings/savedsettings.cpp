@@ -46,7 +46,12 @@ void SavedSettings::saveScreenTop(qint32 top)
 
 QString SavedSettings::logFile(const QString &programFolder) const
 {
-    return logFileOr(QDir::toNativeSeparators(programFolder + u'/' + ProductName() + QStringLiteral(".LOG")));
+    return logFileOr(defaultLogFile(programFolder));
+}
+
+QString SavedSettings::defaultLogFile(const QString &programFolder)
+{
+    return QDir::toNativeSeparators(programFolder + u'/' + ProductName() + QStringLiteral(".LOG"));
 }
 
 QString SavedSettings::logFileOr(const QString &defaultValue) const

@@ -22,6 +22,8 @@ public:
 
     // Default: programFolder + separator + product name + ".LOG".
     QString logFile(const QString &programFolder) const;
+    // The log path when none is saved: the product's log in programFolder.
+    static QString defaultLogFile(const QString &programFolder);
     // The stored "LogFile" text or the given default, unchanged (the log path chooser starts from it).
     QString logFileOr(const QString &defaultValue) const;
     void saveLogFile(const QString &path);

@@ -478,7 +478,10 @@ TEST(BatchRunTest, RefusesAReportFileThatMayNotBeWritten)
          "symbolic link"},
         {"a library database",
          [](BatchDemo &d) { return QFileInfo(d.file()).absolutePath() + "/corporate.db"; },
-         "is not a move report"},
+         "it is the library database"},
+        {"a library's log", [](BatchDemo &d) { return d.path("demo/archive.db-wal"); }, "write-ahead"},
+        {"a library's index", [](BatchDemo &d) { return d.path("demo/archive.db-shm"); }, "shared-memory"},
+        {"a library's journal", [](BatchDemo &d) { return d.path("demo/corporate.db-journal"); }, "rollback"},
         {"a report of an earlier move",
          [](BatchDemo &d) {
              QFile report(d.path("old.csv"));

@@ -32,7 +32,7 @@ protected:
                                            std::make_unique<LocalDmFactory>(builder.dm()), window,
                                            [this] { return now; });
         run->readRegistryFacts();
-        run->openLog(dir.path());
+        run->openLog(dir.path(), {});
         run->writeStartLine();
         return run;
     }
@@ -148,4 +148,19 @@ TEST_F(RunTest, TheDmInUseStandsInForADmClientTheRegistryDoesNotKnow)
         EXPECT_EQ(run.dmClientPatchLevel(), c.patchLevel);
     }
     qunsetenv("KORVEL_REGISTRY");
+}
+
+// A saved log path where SQLite keeps a library's file gives way to the default for this run, with a
+// warning in the log it goes to; the saved setting is the user's to change.
+TEST_F(RunTest, ASavedLogPathOnALibraryFileGivesWayToTheDefault)
+{
+    const auto run = makeRun();
+    const QStringList databases = builder.installation().databaseFiles();
+    for (const QString suffix : {"", "-wal", "-shm", "-journal"}) {
+        const QString saved = databases.last() + suffix;
+        run->settings().saveLogFile(saved);
+        EXPECT_EQ(run->openLog(dir.path(), databases), SavedSettings::defaultLogFile(dir.path()));
+        EXPECT_EQ(logLines(*run).filter("The saved log path " + saved + " is not used").size(), 1);
+        EXPECT_EQ(run->settings().logFileOr({}), saved);
+    }
 }

@@ -148,6 +148,11 @@ TEST_F(InstallationTest, BadFilesAreRefusedNamingTheFileAndTheFault)
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nDatabase=a.db\nEngine=ten\n",
          "Engine is not a whole number"},
         {"[Installation]\nUser=U\nLibraries=A, a\n[A]\nDatabase=a.db\n", "listed twice"},
+        {"[Installation]\nUser=U\nLibraries=A, B\n[A]\nDatabase=a.db\n[B]\nDatabase=x/../a.db\n",
+         "libraries A and B name one database"},
+        {"[Installation]\nUser=U\nLibraries=A, B\n[A]\nConnection=\"host=h dbname=d\"\n[B]\n"
+         "Connection=\"dbname=d host=h\"\n",
+         "libraries A and B name one database (postgresql://h:"},
         {"[Installation]\nUser=U\nLibraries=A\nCurrentLibrary=B\n[A]\nDatabase=a.db\n", "CurrentLibrary B"},
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nDatabase=a.db\nOwner=main\n", "unusable Owner"},
         {"[A]\nDatabase=a\"b.db\n[Installation]\nUser=U\nLibraries=A\n",

@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -108,6 +110,15 @@ TEST_F(LibraryDatabaseTest, MissingOrForeignFilesAreRefusedByName)
     file.close();
     EXPECT_THROW(SqliteLibrary db(foreign), DmError);
     EXPECT_THROW(LibraryDatabase::create(config), DmError);
+
+    // A second name would get a write-ahead log of its own: refused before SQLite makes one.
+    ASSERT_EQ(::link(QFile::encodeName(config.databaseFile), QFile::encodeName(dir.filePath("copy.db"))), 0);
+    for (const QString name : {"lib1.db", "copy.db"}) {
+        LibraryConfig linked = config;
+        linked.databaseFile = dir.filePath(name);
+        EXPECT_THROW(SqliteLibrary db(linked), DmError);
+        EXPECT_FALSE(QFile::exists(linked.databaseFile + "-wal"));
+    }
 }
 
 // A library opened for reading only, as a preview opens it, answers queries and refuses every write; a

@@ -1,6 +1,10 @@
 #include "log/logfilename.h"
 
 #include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -28,4 +32,25 @@ TEST(LogTimeStamp, UsesTheTwelveHourClockWithTheLocaleDesignator)
     EXPECT_EQ(LogTimeStamp(QDateTime(day, QTime(0, 5, 0))), "2026-03-05 12:05:00 AM");
     EXPECT_EQ(LogTimeStamp(QDateTime(day, QTime(12, 0, 0))), "2026-03-05 12:00:00 PM");
     EXPECT_EQ(LogTimeStamp(QDateTime(day, QTime(9, 30, 59))), "2026-03-05 09:30:59 AM");
+}
+
+// The log goes nowhere SQLite keeps a library's file, whether that file is there yet or not, and however
+// the folder or the file is reached.
+TEST(LogPathRefusal, RefusesEveryNameSqliteUsesBesideALibrary)
+{
+    QTemporaryDir dir;
+    const QString lib = dir.filePath("lib.db");
+    QFile(lib).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(dir.path(), dir.filePath("linked")));
+    ASSERT_EQ(::link(QFile::encodeName(lib), QFile::encodeName(dir.filePath("copy.bin"))), 0);
+    const std::pair<const char *, const char *> cases[] = {
+        {"lib.db", "the library database"}, {"lib.db-wal", "the write-ahead log"},
+        {"linked/lib.db-shm", "the shared-memory index"}, {"lib.db-journal", "the rollback journal"},
+        {"copy.bin", "the library database"}, {"lib.db.lock", ""}, {"lib.db-wal2", ""}, {"other.db-wal", ""}};
+    for (const auto &[name, refusal] : cases) {
+        const QString said = LogPathRefusal(dir.filePath(name), {lib}, QDate(2026, 3, 5));
+        EXPECT_EQ(said.isEmpty(), !*refusal) << name;
+        EXPECT_TRUE(!*refusal || (said.startsWith(QString("it is ") + refusal) && said.endsWith(" " + lib)))
+            << name;
+    }
 }

@@ -73,6 +73,12 @@ TEST(MoveLockTest, WhatStandsAtTheLockName)
                    QFile::ReadOwner | QFile::WriteOwner);
          },
          Mode::Shared, Taken, "move-folder CORPORATE 1001 ARCHIVE by pat, started 2026-12-07 10:00:00"},
+        {"a second name of the database, linked since it was loaded",
+         [](const QString &, const QString &dir) {
+             write(dir + "/lib.db", {}, QFile::ReadOwner | QFile::WriteOwner);
+             ASSERT_EQ(link(QFile::encodeName(dir + "/lib.db"), QFile::encodeName(dir + "/copy.db")), 0);
+         },
+         Mode::Shared, Failed, "lib.db has 2 names (hard links)"},
         {"a running preview", holdOther(Mode::Shared), Mode::Exclusive, Held,
          "a preview of a move, which only reads"},
     };

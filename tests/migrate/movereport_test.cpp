@@ -6,6 +6,10 @@
 
 #include <QFile>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 namespace {
 
 class ReportWorld : public CreateWorld {
@@ -193,7 +197,7 @@ TEST(MoveReportTest, QuotesNamesAsRfc4180Has)
     ActivityLog log(window);
     const QString file = dir.filePath("quoted.csv");
     {
-        MoveReport report(log, file);
+        MoveReport report(log, file, {});
         for (const auto &c : cases) {
             EXPECT_EQ(CsvField(c.name), c.field) << c.name.toStdString();
             report.write({"LIB_SQL", 7, c.name, ReportKind::Document, "LIB_SYB", 9}, ReportAction::Linked,
@@ -246,4 +250,25 @@ TEST(MoveReportTest, AReportThatCannotBeWrittenOnlyWarns)
     const QStringList warnings = w.newLogLines().filter("Warning: (");
     ASSERT_EQ(warnings.filter("Unable to write the move report " + nowhere).size(), 1)
         << warnings.join("\n").toStdString();
+}
+
+// A file that fills up part way through a row says why, in the system's words, as a full disk does.
+TEST(MoveReportTest, AFileThatFillsUpSaysWhy)
+{
+    QTemporaryDir dir;
+    FakeWindow window;
+    ActivityLog log(window);
+    log.setConfiguredLogPath(dir.filePath("k.LOG"));
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit unlimited{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    const rlimit small = {4096, unlimited.rlim_max};
+    {
+        MoveReport report(log, dir.filePath("full.csv"), {});
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        report.write({"LIB_SQL", 7, QString(5000, u'x'), ReportKind::Folder}, ReportAction::Created, "ok");
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+    }
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(ReadLogLines(log.currentLogFileName()).filter("full.csv: File too large - it ends").size(), 1);
 }

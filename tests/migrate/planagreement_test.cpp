@@ -83,7 +83,7 @@ Agreement planAndMove(DmContext &dm, FakeWindow &window, const MoveInstallation 
     MovePreview preview(dm);
     MoveCommand(dm, flags, installation, &preview).moveFolder(move.source, move.folder, {});
     {
-        MoveReport plan(dm.log, dir + "/plan.csv");
+        MoveReport plan(dm.log, dir + "/plan.csv", {});
         preview.writeRows(plan);
     }
     const MovePreview::Verdict verdict = preview.verdict();

@@ -3,6 +3,8 @@
 #include "dmapi/dmerror.h"
 #include "localdm/store/librarydatabase.h"
 
+#include <QMap>
+
 #include <libpq-fe.h>
 
 #include <array>
@@ -136,4 +138,26 @@ void DropServerLibrary(const LibraryConfig &config)
         throw StoreError(QStringLiteral("Library %1: cannot drop its database: %2")
                              .arg(ServerLibraryName(config, server.get()),
                                   QString::fromUtf8(PQerrorMessage(server.get())).trimmed()));
+}
+
+QString ServerDatabasePlace(const QString &connection)
+{
+    QMap<QByteArray, QByteArray> values;
+    const auto read = [&values](PQconninfoOption *options) {
+        for (PQconninfoOption *option = options; option && option->keyword; ++option)
+            if (option->val && *option->val)
+                values[option->keyword] = option->val;
+        PQconninfoFree(options);
+    };
+    read(PQconndefaults());
+    char *error = nullptr;
+    PQconninfoOption *named = PQconninfoParse(connection.toUtf8().constData(), &error);
+    PQfreemem(error);
+    // A connection string libpq cannot read fails when it is taken; until then it names its own place.
+    if (!named)
+        return QStringLiteral("postgresql:") + connection;
+    read(named);
+    return QStringLiteral("postgresql://%1:%2/%3")
+        .arg(QString::fromUtf8(values.value("host")), QString::fromUtf8(values.value("port")),
+             QString::fromUtf8(values.value("dbname", values.value("user"))));
 }

@@ -36,3 +36,7 @@ void DropServerLibrary(const LibraryConfig &config);
 
 // The database a connection string names (its dbname); empty when it names none or cannot be read.
 QString ServerDatabaseOf(const QString &connection);
+
+// Where a connection string leads, with libpq's defaults filled in, as "postgresql://HOST:PORT/DATABASE":
+// two strings that give one text reach one database. A string libpq cannot read names its own place.
+QString ServerDatabasePlace(const QString &connection);

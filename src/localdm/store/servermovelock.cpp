@@ -2,7 +2,6 @@
 
 #include "dmapi/dmerror.h"
 
-#include <QMap>
 #include <QThread>
 
 #include <libpq-fe.h>
@@ -42,32 +41,10 @@ bool tableExists(pg_conn *connection)
     return isTrue(connection, "SELECT to_regclass('public.korvel_move_lock') IS NOT NULL");
 }
 
-QString placeOf(const QString &connection)
-{
-    QMap<QByteArray, QByteArray> values;
-    const auto read = [&values](PQconninfoOption *options) {
-        for (PQconninfoOption *option = options; option && option->keyword; ++option)
-            if (option->val && *option->val)
-                values[option->keyword] = option->val;
-        PQconninfoFree(options);
-    };
-    read(PQconndefaults());
-    char *error = nullptr;
-    PQconninfoOption *named = PQconninfoParse(connection.toUtf8().constData(), &error);
-    PQfreemem(error);
-    // A connection string libpq cannot read fails when it is taken; until then it names its own place.
-    if (!named)
-        return QStringLiteral("postgresql:") + connection;
-    read(named);
-    return QStringLiteral("postgresql://%1:%2/%3")
-        .arg(QString::fromUtf8(values.value("host")), QString::fromUtf8(values.value("port")),
-             QString::fromUtf8(values.value("dbname", values.value("user"))));
-}
-
 } // namespace
 
 ServerMoveLock::ServerMoveLock(LibraryConfig config)
-    : m_config(std::move(config)), m_place(placeOf(m_config.connection))
+    : m_config(std::move(config)), m_place(ServerDatabasePlace(m_config.connection))
 {
 }
 

@@ -2,6 +2,7 @@
 
 #include "dmapi/sqllexer.h"
 
+#include "dmapi/databasefile.h"
 #include "dmapi/dmerror.h"
 #include "localdm/store/schema.h"
 
@@ -338,6 +339,8 @@ SqliteLibrary::SqliteLibrary(const LibraryConfig &config)
     // An empty path would make SQLite open a file named after the URI's options in the working directory.
     if (config.databaseFile.isEmpty())
         throw StoreError(QStringLiteral("Library %1: no database file is named").arg(config.name));
+    if (const QString refusal = DatabaseFileRefusal(config.databaseFile); !refusal.isEmpty())
+        throw StoreError(QStringLiteral("Library %1: %2").arg(config.name, refusal));
     // One thread owns the connection, so SQLite need not lock it on every call. The library's file is
     // attached by URI so that a missing one is an error rather than a new, empty library.
     if (sqlite3_open_v2(":memory:", &m_db,
