@@ -298,6 +298,13 @@ const PassThroughCase PassThroughCases[] = {
     {"SELECT DOCNUMBER + '1' FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100", "101", "101", "101"},
     {"SELECT DOCNAME + '-' + DOCNAME FROM DOCSADM.PROFILE WHERE DOCNUMBER = 102", "cherry-cherry",
      "cherry-cherry", "#1722"},
+    {"SELECT 'x' + CHAR(65) FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100", "xA", "xA", "#1722"},
+    {"SELECT CHAR(65) + 'b' + P.DOCNAME FROM DOCSADM.PROFILE P WHERE DOCNUMBER = 100", "Abapple", "Abapple",
+     "#904"},
+    {"SELECT 'n' + UPPER(P.DOCNAME) FROM DOCSADM.PROFILE P WHERE DOCNUMBER = 101", "nBANANA", "nBANANA",
+     "#1722"},
+    {"SELECT CAST(DOCNUMBER AS VARCHAR(10)) + '-' FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100", "100-", "100-",
+     "#1722"},
 };
 
 } // namespace
