@@ -351,10 +351,14 @@ LibraryDatabase::Integrity PostgresLibrary::checkIntegrity()
         return Result(PQexecParams(m_connection.get(), statement, 0, nullptr, nullptr, nullptr, nullptr, 0),
                       clearResult);
     };
-    // A connection lost on the way is no fault of the library.
-    const auto message = [this](const pg_result *result) {
+    // The server's errors of damaged data (class XX) are the library's fault; any other failure, such as
+    // no right to run amcheck's functions, leaves the check undone. A connection lost on the way is neither.
+    const auto failed = [this](const pg_result *result, const QString &why) -> Integrity {
         checkInPlace();
-        return failureOf(result).message;
+        const StorageFailure failure = failureOf(result);
+        if (failure.sqlstate.startsWith("XX"))
+            return {failure.message, {}};
+        return {{}, QStringLiteral("tables and indexes (%1%2)").arg(why, failure.message)};
     };
     const bool nested = inTransaction();
     command(nested ? "SAVEPOINT dm_integrity" : "BEGIN");
@@ -366,21 +370,18 @@ LibraryDatabase::Integrity PostgresLibrary::checkIntegrity()
     });
     const Result added = run("CREATE EXTENSION IF NOT EXISTS amcheck");
     if (!succeeded(added.get()))
-        return {{},
-                QStringLiteral("the server's amcheck extension cannot be had (%1), so the tables and indexes "
-                               "were not checked")
-                    .arg(message(added.get()))};
+        return failed(added.get(), QStringLiteral("the amcheck extension cannot be had: "));
     const Result found = run("SELECT set_config('search_path', current_setting('search_path') || ', ' || "
                              "quote_ident(n.nspname), true) FROM pg_extension e JOIN pg_namespace n ON "
                              "n.oid = e.extnamespace WHERE e.extname = 'amcheck'");
     if (!succeeded(found.get()))
-        return {message(found.get()), {}};
+        return failed(found.get(), {});
     const Result tables = run(
         "SELECT format('table %I, block %s, offset %s: %s', c.relname, v.blkno, v.offnum, v.msg) "
         "FROM pg_class c CROSS JOIN LATERAL verify_heapam(c.oid) v WHERE c.relnamespace = "
         "current_schema()::regnamespace AND c.relkind = 'r' ORDER BY c.relname, v.blkno, v.offnum LIMIT 1");
     if (!succeeded(tables.get()))
-        return {message(tables.get()), {}};
+        return failed(tables.get(), {});
     if (PQntuples(tables.get()) > 0)
         return {QString::fromUtf8(PQgetvalue(tables.get(), 0, 0)), {}};
     // bt_index_check raises the first fault it finds, naming the index.
@@ -389,7 +390,7 @@ LibraryDatabase::Integrity PostgresLibrary::checkIntegrity()
             "pg_am a ON a.oid = c.relam WHERE c.relnamespace = current_schema()::regnamespace AND a.amname = "
             "'btree' AND i.indisvalid AND i.indisready ORDER BY c.relname");
     if (!succeeded(indexes.get()))
-        return {message(indexes.get()), {}};
+        return failed(indexes.get(), {});
     return {};
 }
 
