@@ -23,8 +23,7 @@ public:
     // that cannot be opened is reported with the reason and the others are checked all the same.
     // A folder that contains itself, directly or through other folders, is a violation. Each library's
     // store first checks its own database; a damaged one is reported with the first fault found, and
-    // its rows are not read, as they cannot be trusted (items of it are taken for those of a library
-    // outside the installation).
+    // its rows are not read, as they cannot be trusted, nor are other libraries' items checked against it.
     QStringList violations();
     QStringList violations(const QString &library);
 
