@@ -104,6 +104,8 @@ const LibraryCheck::Facts *LibraryCheck::facts(const QString &library)
     if (!config)
         return nullptr;
     const QString key = config->name.toUpper();
+    if (m_damaged.contains(key))
+        return nullptr;
     if (const auto known = m_facts.find(key); known != m_facts.end())
         return &known->second;
     if (m_unopened.contains(config->name))
@@ -134,7 +136,24 @@ const LibraryCheck::Facts *LibraryCheck::itemLibrary(const Facts &in, qint64 rem
 
 QStringList LibraryCheck::violations()
 {
+    // Every store checks its database before any library's rows are read, so that no fact is taken from
+    // a damaged one.
     QStringList lines;
+    m_unchecked.clear();
+    for (const LibraryConfig &library : m_dm.installation().libraries) {
+        LibraryDatabase::Integrity integrity;
+        try {
+            integrity = m_dm.database(library.name).checkIntegrity();
+        } catch (const DmError &) {
+            continue; // a library that does not open is reported by facts()
+        }
+        if (!integrity.unchecked.isEmpty())
+            m_unchecked << QStringLiteral("%1: not checked: %2").arg(library.name, integrity.unchecked);
+        if (integrity.problem.isEmpty())
+            continue;
+        m_damaged.insert(library.name.toUpper());
+        lines << QStringLiteral("%1: database: damaged: %2").arg(library.name, integrity.problem);
+    }
     for (const LibraryConfig &library : m_dm.installation().libraries)
         if (facts(library.name))
             lines << violations(library.name);

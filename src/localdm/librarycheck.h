@@ -21,7 +21,9 @@ public:
     // One readable line per violation, each starting with the library and the table and naming the
     // rows by their ids; empty when all is well. Every library of the installation, in its order; one
     // that cannot be opened is reported with the reason and the others are checked all the same.
-    // A folder that contains itself, directly or through other folders, is a violation.
+    // A folder that contains itself, directly or through other folders, is a violation. Each library's
+    // store first checks its own database; a damaged one is reported with the first fault found, and
+    // its rows are not read, as they cannot be trusted, nor are other libraries' items checked against it.
     QStringList violations();
     QStringList violations(const QString &library);
 
@@ -37,6 +39,9 @@ public:
     // Why each library that this check needed could not be opened, one line each; its items are shown
     // and checked as those of a library outside the installation.
     QStringList unopened() const { return m_unopened.values(); }
+    // What the stores could not check of their databases in violations(), one line per library:
+    // "LIBRARY: not checked: why".
+    QStringList unchecked() const { return m_unchecked; }
 
 private:
     struct Facts {
@@ -60,6 +65,8 @@ private:
     LocalDm &m_dm;
     std::map<QString, Facts> m_facts;  // by upper-case library name
     QMap<QString, QString> m_unopened; // the reason, by library name
+    QSet<QString> m_damaged;           // upper-case names of libraries whose store found a fault
+    QStringList m_unchecked;
     // Folders held by each folder: (library, folder) to (library, folder) of its 'F' items.
     std::optional<QHash<std::pair<QString, qint64>, QList<std::pair<QString, qint64>>>> m_subfolders;
 };

@@ -409,3 +409,34 @@ TEST(DmTool, AddIndexesGivesOlderLibraryFilesTheFolderListIndexes)
     EXPECT_EQ(again.out, "CORPORATE: folder list indexes present\nARCHIVE: folder list indexes present\n"
                          "LEGAL: folder list indexes present\n");
 }
+
+// A library whose database is damaged where its rows still read is found by the store's own check: on
+// SQLite an index page overwritten, on a server an expression index whose function now gives other keys.
+TEST(DmTool, CheckFindsADamagedIndexAndNamesTheLibrary)
+{
+    QTemporaryDir dir;
+    const QString ini = CreateTestDemo(dir.path(), DemoSize::Small, "jdoe");
+    const LibraryConfig archive = *Installation::load(ini).library("ARCHIVE");
+    std::unique_ptr<LibraryDatabase> db = LibraryDatabase::open(archive);
+    const bool server = TestLibrariesOnServer();
+    if (server) {
+        const QString function = "CREATE OR REPLACE FUNCTION dm_test_key(v text) RETURNS text IMMUTABLE "
+                                 "LANGUAGE sql AS 'SELECT %1(v)'";
+        db->exec(function.arg("lower"));
+        db->exec("CREATE INDEX profile_test_key ON PROFILE (dm_test_key(DOCNAME))");
+        db->exec(function.arg("upper"));
+    } else {
+        const qint64 page = db->scalar("SELECT rootpage FROM " + archive.owner +
+                                       ".sqlite_master WHERE type = 'index' AND tbl_name = 'PROFILE'")
+                                .toLongLong();
+        db.reset(); // the last connection's close moves the log into the file
+        QFile file(archive.databaseFile);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek((page - 1) * 4096));
+        file.write(QByteArray(4096, 'Z'));
+    }
+    const ToolRun check = runTool({"check", "--dm", ini});
+    EXPECT_EQ(check.code, 1);
+    EXPECT_TRUE(check.out.startsWith("ARCHIVE: database: damaged: ") && check.out.count('\n') == 1 &&
+                check.out.contains(server ? "profile_test_key" : "Page "))
+        << check.out.toStdString();
+}

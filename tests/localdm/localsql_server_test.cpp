@@ -5,6 +5,8 @@ namespace {
 
 const QString FirstChange = "UPDATE DOCSADM.PROFILE SET ABSTRACT = 'one' WHERE DOCNUMBER = 100";
 const QString SecondChange = "UPDATE DOCSADM.PROFILE SET ABSTRACT = 'two' WHERE DOCNUMBER = 101";
+// Fails as it runs, not as it is prepared: PEOPLE 11 is there.
+const QString DuplicateKey = "INSERT INTO DOCSADM.PEOPLE (SYSTEM_ID, USER_ID) VALUES (11, 'TWIN')";
 
 // A session of statements sent one by one, and what another connection sees of it.
 struct TransactionCase {
@@ -60,6 +62,17 @@ const TransactionCase TransactionCases[] = {
      {{"BEGIN TRANSACTION", 0}, {FirstChange, 0}, {"UPDATE DOCSADM.NOPE SET X = 1", 208}, {"COMMIT", 0}},
      "one|",
      "one|"},
+    // On the servers a failed statement is undone alone: the statements after it and the COMMIT take effect.
+    {"LIB_MSSQL",
+     "",
+     {{"BEGIN TRAN", 0}, {FirstChange, 0}, {DuplicateKey, 2627}, {SecondChange, 0}, {"COMMIT", 0}},
+     "one|two",
+     "one|two"},
+    {"LIB_ORACLE",
+     "",
+     {{FirstChange, 0}, {DuplicateKey, 1}, {SecondChange, 0}, {"COMMIT", 0}},
+     "one|two",
+     "one|two"},
     {"LIB_MSSQL",
      "",
      {{"BEGIN", 102},
@@ -154,6 +167,31 @@ TEST_F(LocalSqlTest, DmCallsInsideAnOpenTransactionShareItsOutcome)
     EXPECT_EQ(abstracts(), QList<QVariantList>({{"one"}, {"kept"}}));
     ASSERT_EQ(pass.execute("ROLLBACK"), 0);
     EXPECT_EQ(abstracts(), QList<QVariantList>({{QVariant()}, {QVariant()}}));
+}
+
+// A row written under a savepoint carries the savepoint's own transaction id as xmin. A DM call is undone
+// whole, so a savepoint for each of its statements would only cost round trips.
+TEST_F(LocalSqlTest, OnAServerOnlyPassThroughStatementsRunUnderASavepointOfTheirOwn)
+{
+    if (!TestLibrariesOnServer())
+        GTEST_SKIP() << "savepoints of a server library";
+    LibraryDatabase &db = dm->database("LIB_MSSQL");
+    LocalSql &pass = sql("LIB_MSSQL");
+    const auto writers = [&db] {
+        return db.scalar("SELECT COUNT(DISTINCT xmin::text) FROM PROFILE WHERE DOCNUMBER IN (100, 101)")
+            .toInt();
+    };
+    {
+        LibraryDatabase::Transaction call(db);
+        db.exec("UPDATE PROFILE SET ABSTRACT = 'dm' WHERE DOCNUMBER = 100");
+        db.exec("UPDATE PROFILE SET ABSTRACT = 'dm' WHERE DOCNUMBER = 101");
+        call.commit();
+    }
+    EXPECT_EQ(writers(), 1);
+    for (const QString &statement :
+         {QString("BEGIN TRANSACTION"), FirstChange, SecondChange, QString("COMMIT")})
+        ASSERT_EQ(pass.execute(statement), 0);
+    EXPECT_EQ(writers(), 2);
 }
 
 namespace {
@@ -298,6 +336,13 @@ const PassThroughCase PassThroughCases[] = {
     {"SELECT DOCNUMBER + '1' FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100", "101", "101", "101"},
     {"SELECT DOCNAME + '-' + DOCNAME FROM DOCSADM.PROFILE WHERE DOCNUMBER = 102", "cherry-cherry",
      "cherry-cherry", "#1722"},
+    {"SELECT 'x' + CHAR(65) FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100", "xA", "xA", "#1722"},
+    {"SELECT CHAR(65) + 'b' + P.DOCNAME FROM DOCSADM.PROFILE P WHERE DOCNUMBER = 100", "Abapple", "Abapple",
+     "#904"},
+    {"SELECT 'n' + UPPER(P.DOCNAME) FROM DOCSADM.PROFILE P WHERE DOCNUMBER = 101", "nBANANA", "nBANANA",
+     "#1722"},
+    {"SELECT CAST(DOCNUMBER AS VARCHAR(10)) + '-' FROM DOCSADM.PROFILE WHERE DOCNUMBER = 100", "100-", "100-",
+     "#1722"},
 };
 
 } // namespace

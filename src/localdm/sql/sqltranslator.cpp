@@ -83,7 +83,8 @@ private:
         }
         return function.sqlServer;
     }
-    bool isTextOperand(qsizetype index) const;
+    bool isTextOperand(qsizetype index, bool left) const;
+    bool isCharType(qsizetype index) const;
     bool translatePlus(qsizetype index);
     bool translateTop();
     bool translateTokens();
@@ -348,31 +349,70 @@ bool StatementTranslation::checkSqliteOnly(qsizetype index)
                            .arg(token.isOperator(u"||") ? QStringLiteral("|") : token.text.toString()));
 }
 
-// Whether the token next to a "+" is text: a string, a text column of the library tables, or the
-// closing parenthesis of a function that returns text.
-bool StatementTranslation::isTextOperand(qsizetype index) const
+// Whether the operand of a "+" that ends at index (the left one) or starts there (the right one) is text:
+// a string, a text column of the library tables, however qualified, or a call of a function that returns
+// text, CHAR(n) and a CAST to a text type among them.
+bool StatementTranslation::isTextOperand(qsizetype index, bool left) const
 {
     if (index < 0)
         return false;
-    const SqlToken &token = m_lexer[index];
-    if (isString(token))
+    const auto isName = [this](qsizetype at) {
+        const SqlToken &token = m_lexer[at];
+        return token.kind == SqlTokenKind::Word || token.kind == SqlTokenKind::BracketIdentifier ||
+               (token.kind == SqlTokenKind::QuotedIdentifier && !isString(token));
+    };
+    if (isString(m_lexer[index]))
         return true;
-    if (token.kind == SqlTokenKind::Word || token.kind == SqlTokenKind::BracketIdentifier ||
-        token.kind == SqlTokenKind::QuotedIdentifier) {
-        const QString name = token.unquoted();
+    qsizetype open = -1;
+    if (left && isOperatorAt(index, u")")) {
+        open = index;
+        while (open >= 0 && !(isOperatorAt(open, u"(") && m_lexer[open].depth == m_lexer[index].depth))
+            open = m_lexer.previous(open);
+    } else if (!left && isName(index)) {
+        // P.DOCNAME stands for its column.
+        while (isOperatorAt(m_lexer.next(index), u".") && m_lexer.next(m_lexer.next(index)) >= 0 &&
+               isName(m_lexer.next(m_lexer.next(index))))
+            index = m_lexer.next(m_lexer.next(index));
+        if (isOperatorAt(m_lexer.next(index), u"("))
+            open = m_lexer.next(index);
+    }
+    if (open < 0) {
+        if (!isName(index))
+            return false;
+        const QString name = m_lexer[index].unquoted();
         return std::any_of(
             LibraryTextColumns().begin(), LibraryTextColumns().end(),
             [&](const TextColumn &column) { return column.column.compare(name, Qt::CaseInsensitive) == 0; });
     }
-    if (!token.isOperator(u")"))
+    static const std::array<QStringView, 10> TextFunctions = {u"UPPER",     u"LOWER",   u"LTRIM",  u"RTRIM",
+                                                              u"SUBSTRING", u"REPLACE", u"ISNULL", u"STR",
+                                                              u"CONVERT",   u"CHAR"};
+    const qsizetype name = m_lexer.previous(open);
+    if (name < 0)
         return false;
-    qsizetype open = index;
-    while (open >= 0 && !(m_lexer[open].isOperator(u"(") && m_lexer[open].depth == token.depth))
-        open = m_lexer.previous(open);
-    static const std::array<QStringView, 9> TextFunctions = {
-        u"UPPER", u"LOWER", u"LTRIM", u"RTRIM", u"SUBSTRING", u"REPLACE", u"ISNULL", u"STR", u"CONVERT"};
-    const qsizetype name = open < 0 ? -1 : m_lexer.previous(open);
-    return name >= 0 && m_lexer[name].isOneOfWords(TextFunctions);
+    if (m_lexer[name].isWord(u"CAST")) {
+        static const std::array<QStringView, 5> TextTypes = {u"CHAR", u"VARCHAR", u"NCHAR", u"NVARCHAR",
+                                                             u"TEXT"};
+        const qsizetype close = closing(open);
+        for (qsizetype i = m_lexer.next(open); i >= 0 && i != close; i = m_lexer.next(i))
+            if (m_lexer[i].depth == m_lexer[open].depth + 1 && m_lexer[i].isWord(u"AS")) {
+                const qsizetype type = m_lexer.next(i);
+                return type >= 0 && m_lexer[type].isOneOfWords(TextTypes);
+            }
+        return false;
+    }
+    return m_lexer[name].isOneOfWords(TextFunctions) && !isCharType(name);
+}
+
+// Whether CHAR at index names the type, as in CAST(x AS CHAR(10)) and CONVERT(CHAR(10), x), rather than
+// the function that makes a character of its code.
+bool StatementTranslation::isCharType(qsizetype index) const
+{
+    if (!m_lexer[index].isWord(u"CHAR"))
+        return false;
+    const qsizetype previous = m_lexer.previous(index);
+    return isWordAt(previous, u"AS") ||
+           (isOperatorAt(previous, u"(") && isWordAt(m_lexer.previous(previous), u"CONVERT"));
 }
 
 // SQL Server and Sybase join two texts with "+", which SQLite reads as a sum ('a' + 'b' is 0). Oracle reads
@@ -387,7 +427,7 @@ bool StatementTranslation::translatePlus(qsizetype index)
         return true;
     // Text with a number is a sum on SQL Server too: the text is converted.
     if (!m_oracle) {
-        if (isTextOperand(left) && isTextOperand(right))
+        if (isTextOperand(left, true) && isTextOperand(right, false))
             m_lexer.replace(index, QStringLiteral("||"));
         return true;
     }
@@ -566,6 +606,14 @@ bool StatementTranslation::translateWord(qsizetype index)
         }
         if (token.isWord(u"SYSDATE"))
             return m_oracle ? refuse(936, QStringLiteral("missing expression")) : refuse(195, notBuiltIn());
+        // Oracle's is CHR; PostgreSQL reads CHAR(n) as a type only.
+        if (token.isWord(u"CHAR") && !isCharType(index)) {
+            if (m_oracle)
+                return refuse(904, oracleInvalid());
+            if (m_server)
+                m_lexer.replace(index, QStringLiteral("CHR"));
+            return true;
+        }
         for (const Function &function : Functions) {
             if (!token.isWord(function.name))
                 continue;

@@ -83,6 +83,15 @@ public:
     // begins and before it commits; the SQL pass-through checks before each of its statements.
     virtual void checkInPlace() = 0;
 
+    // The store's own check of the library's database: its pages, and its indexes against their tables.
+    // problem is the first fault found, empty when none; unchecked names what this store could not check
+    // and why, empty when nothing was left out. The library is left as it was.
+    struct Integrity {
+        QString problem;
+        QString unchecked;
+    };
+    virtual Integrity checkIntegrity() = 0;
+
     // The library is lost from here on, as a planted fault has it: a server library's session is ended on
     // the server, a file library is taken for a file moved away.
     virtual void loseConnection() = 0;

@@ -6,6 +6,7 @@
 #include "localdm/store/postgresschema.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <libpq-fe.h>
 
@@ -338,6 +339,59 @@ void PostgresLibrary::checkInPlace()
             QStringLiteral("Library %1: the connection to the server was lost - nothing more is read "
                            "from the library or written to it until the program is started again")
                 .arg(m_name));
+}
+
+LibraryDatabase::Integrity PostgresLibrary::checkIntegrity()
+{
+    checkInPlace();
+    // The extension is added for the check alone, in a transaction that is rolled back, so the library's
+    // database is left as it was; one its administrator added is used as it is. amcheck's functions are
+    // found through the search path, wherever the extension lives, so no name is spliced into SQL.
+    const auto run = [this](const char *statement) {
+        return Result(PQexecParams(m_connection.get(), statement, 0, nullptr, nullptr, nullptr, nullptr, 0),
+                      clearResult);
+    };
+    // The server's errors of damaged data (class XX) are the library's fault; any other failure, such as
+    // no right to run amcheck's functions, leaves the check undone. A connection lost on the way is neither.
+    const auto failed = [this](const pg_result *result, const QString &why) -> Integrity {
+        checkInPlace();
+        const StorageFailure failure = failureOf(result);
+        if (failure.sqlstate.startsWith("XX"))
+            return {failure.message, {}};
+        return {{}, QStringLiteral("tables and indexes (%1%2)").arg(why, failure.message)};
+    };
+    const bool nested = inTransaction();
+    command(nested ? "SAVEPOINT dm_integrity" : "BEGIN");
+    const auto rollBack = qScopeGuard([this, nested] {
+        if (PQstatus(m_connection.get()) == CONNECTION_OK)
+            PQclear(PQexec(m_connection.get(),
+                           nested ? "ROLLBACK TO dm_integrity; RELEASE dm_integrity" : "ROLLBACK"));
+        noteLost();
+    });
+    const Result added = run("CREATE EXTENSION IF NOT EXISTS amcheck");
+    if (!succeeded(added.get()))
+        return failed(added.get(), QStringLiteral("the amcheck extension cannot be had: "));
+    const Result found = run("SELECT set_config('search_path', current_setting('search_path') || ', ' || "
+                             "quote_ident(n.nspname), true) FROM pg_extension e JOIN pg_namespace n ON "
+                             "n.oid = e.extnamespace WHERE e.extname = 'amcheck'");
+    if (!succeeded(found.get()))
+        return failed(found.get(), {});
+    const Result tables = run(
+        "SELECT format('table %I, block %s, offset %s: %s', c.relname, v.blkno, v.offnum, v.msg) "
+        "FROM pg_class c CROSS JOIN LATERAL verify_heapam(c.oid) v WHERE c.relnamespace = "
+        "current_schema()::regnamespace AND c.relkind = 'r' ORDER BY c.relname, v.blkno, v.offnum LIMIT 1");
+    if (!succeeded(tables.get()))
+        return failed(tables.get(), {});
+    if (PQntuples(tables.get()) > 0)
+        return {QString::fromUtf8(PQgetvalue(tables.get(), 0, 0)), {}};
+    // bt_index_check raises the first fault it finds, naming the index.
+    const Result indexes =
+        run("SELECT bt_index_check(c.oid, true) FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid JOIN "
+            "pg_am a ON a.oid = c.relam WHERE c.relnamespace = current_schema()::regnamespace AND a.amname = "
+            "'btree' AND i.indisvalid AND i.indisready ORDER BY c.relname");
+    if (!succeeded(indexes.get()))
+        return failed(indexes.get(), {});
+    return {};
 }
 
 void PostgresLibrary::loseConnection()

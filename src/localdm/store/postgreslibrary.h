@@ -38,6 +38,9 @@ public:
         return scalar(sql, binds);
     }
     void checkInPlace() override;
+    // amcheck's checks of the library's tables (verify_heapam) and of its B-tree indexes against them
+    // (bt_index_check with heapallindexed); unchecked says so where the extension cannot be had.
+    Integrity checkIntegrity() override;
     void loseConnection() override;
     qint64 nextNumber(const QString &counter) override;
     bool lockFolderList(int folder) override;

@@ -607,6 +607,29 @@ void SqliteLibrary::checkInPlace()
     refuseIfGone();
 }
 
+LibraryDatabase::Integrity SqliteLibrary::checkIntegrity()
+{
+    checkInPlace();
+    // Run apart from the statement cache: on a damaged file preparing or stepping may fail, and SQLite's
+    // own message is then the first fault. One fault is enough to call the library damaged.
+    const QByteArray sql = QStringLiteral("PRAGMA %1.integrity_check(1)").arg(m_config.owner).toUtf8();
+    sqlite3_stmt *statement = nullptr;
+    int status = sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &statement, nullptr);
+    if (status == SQLITE_OK)
+        status = sqlite3_step(statement);
+    const QString answer =
+        status == SQLITE_ROW
+            ? QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0)))
+            : QString::fromUtf8(sqlite3_errmsg(m_db));
+    sqlite3_finalize(statement);
+    if (answer == u"ok"_qs)
+        return {};
+    // The fault comes after a line naming the attached schema, which says nothing to the administrator.
+    QStringList lines = answer.split(u'\n', Qt::SkipEmptyParts);
+    lines.removeIf([](const QString &line) { return line.startsWith(u"*** in database"); });
+    return {lines.isEmpty() ? answer : lines.join(u"; "_qs), {}};
+}
+
 void SqliteLibrary::refuseIfGone() const
 {
     if (m_fileGone)

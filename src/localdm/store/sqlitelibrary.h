@@ -34,6 +34,8 @@ public:
     // SQLite goes on with the file it opened, wherever it went, so what a move writes and reads back would
     // no longer be the library's. A check costs one stat() of the path.
     void checkInPlace() override;
+    // SQLite's integrity_check, which reads every page and compares each index with its table.
+    Integrity checkIntegrity() override;
     void loseConnection() override { m_fileGone = true; }
     qint64 nextNumber(const QString &counter) override;
     bool lockFolderList(int) override { return false; }
