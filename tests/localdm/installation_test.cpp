@@ -138,7 +138,7 @@ TEST_F(InstallationTest, BadFilesAreRefusedNamingTheFileAndTheFault)
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nDatabase=a.db\nConnection=dbname=a\n",
          "library A has both"},
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=\"host=h dbname\"\n",
-         "Connection of library A is not a connection string libpq can read: missing \"=\" after \"dbname\""},
+         "Connection of library A is not a connection string libpq can read: missing \"=\" after \"...\""},
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=\"dbname='a\"\n",
          "unterminated quoted string"},
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=\"dbname=a password=s3cret\"\n",
@@ -161,6 +161,31 @@ TEST_F(InstallationTest, BadFilesAreRefusedNamingTheFileAndTheFault)
     }
     QFile::remove(fileName);
     EXPECT_TRUE(loadError().contains("file not found"));
+}
+
+// A connection string is never shown, not even the part libpq stopped at, and a password is refused
+// wherever the string holds one.
+TEST_F(InstallationTest, ConnectionStringsAreRefusedWithoutEchoingThem)
+{
+    const QByteArray strings[] = {
+        "postgresql://postgres:hunter2@[::1",
+        "postgresql://postgres:hunter2@h/db?x",
+        "postgresql://postgres:hunter2@h/db?%zz=1",
+        "host=h hunter2",
+        "host=h sslmode=require hunter2 dbname=a",
+        "host=h password='hunter2",
+        "host=h sslpassword=hunter2",
+        "postgresql://u@h/db?password=hunter2",
+        "postgresql://u:hunter2@h/db",
+        "postgresql://u:hunter2\\\"x@[::1",
+    };
+    for (const QByteArray &connection : strings) {
+        SCOPED_TRACE(connection.toStdString());
+        write("[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=\"" + connection + "\"\n");
+        const QString error = loadError();
+        EXPECT_TRUE(error.contains("the Connection of library A ")) << error.toStdString();
+        EXPECT_FALSE(error.contains("hunter2")) << error.toStdString();
+    }
 }
 
 TEST(Installation, LocatePrefersTheArgumentThenTheEnvironmentThenTheDemo)

@@ -3,6 +3,7 @@
 
 #include "dmapi/dmerror.h"
 #include "localdm/folderitemlist.h"
+#include "localdm/store/serverconnection.h"
 
 #include <QTemporaryDir>
 
@@ -95,4 +96,42 @@ TEST_F(ServerStoreTest, AListLockedElsewhereFailsTheChangeWithinTheBoundAndNames
     FolderItemList::append(*waiter, folder, 7, 0, "Late", "D");
     transaction.commit();
     EXPECT_EQ(FolderItemList::rows(*waiter, folder).size(), 1);
+}
+
+// Whatever a database administrator or the connection string sets, Korvel's sessions never end idle, read
+// a backslash in quoted text as itself, and take the installation file's values as values.
+TEST_F(ServerStoreTest, ServerSettingsNeitherEndNorBendKorvelsSessions)
+{
+    struct Case {
+        const char *setting; // set on the database
+        const char *options; // added to the connection string
+    };
+    const Case cases[] = {
+        {"idle_session_timeout = '1s'", ""},
+        {"idle_in_transaction_session_timeout = '1s'", ""},
+        {"standard_conforming_strings = off", ""},
+        {"", " options='-c standard_conforming_strings=off -c idle_session_timeout=1s'"},
+    };
+    LibraryDatabase &admin = builder.db("LIB_A");
+    const QString database = ServerDatabaseOf(library().connection);
+    LibraryConfig hostile = library();
+    hostile.databaseName = "x\\'; CREATE TABLE public.pwned(a int); --";
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.setting) + c.options);
+        admin.exec(QString("ALTER DATABASE \"%1\" RESET ALL").arg(database));
+        if (*c.setting)
+            admin.exec(QString("ALTER DATABASE \"%1\" SET %2").arg(database, c.setting));
+        LibraryConfig config = hostile;
+        config.connection += c.options;
+        const std::unique_ptr<LibraryDatabase> db = LibraryDatabase::open(config);
+        EXPECT_EQ(db->scalar("SELECT current_setting('idle_session_timeout') || ' ' || "
+                             "current_setting('idle_in_transaction_session_timeout') || ' ' || "
+                             "current_setting('standard_conforming_strings')")
+                      .toString(),
+                  "0 0 on");
+        EXPECT_EQ(db->scalar("SELECT name FROM sys.databases").toString(), hostile.databaseName);
+        EXPECT_EQ(db->scalar("SELECT 'a\\b'").toString(), "a\\b");
+        EXPECT_EQ(db->scalar("SELECT to_regclass('public.pwned') IS NULL").toInt(), 1);
+    }
+    admin.exec(QString("ALTER DATABASE \"%1\" RESET ALL").arg(database));
 }

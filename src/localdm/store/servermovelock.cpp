@@ -42,7 +42,7 @@ bool tableExists(pg_conn *connection)
     return isTrue(connection, "SELECT to_regclass('public.korvel_move_lock') IS NOT NULL");
 }
 
-QString placeOf(const QString &connection)
+QString placeOf(const QString &connection, const QString &library)
 {
     QMap<QByteArray, QByteArray> values;
     const auto read = [&values](PQconninfoOption *options) {
@@ -55,9 +55,10 @@ QString placeOf(const QString &connection)
     char *error = nullptr;
     PQconninfoOption *named = PQconninfoParse(connection.toUtf8().constData(), &error);
     PQfreemem(error);
-    // A connection string libpq cannot read fails when it is taken; until then it names its own place.
+    // A connection string libpq cannot read fails when it is taken; until then the library stands for its
+    // place, as the string may hold what no message shows.
     if (!named)
-        return QStringLiteral("postgresql:") + connection;
+        return QStringLiteral("postgresql:library ") + library;
     read(named);
     return QStringLiteral("postgresql://%1:%2/%3")
         .arg(QString::fromUtf8(values.value("host")), QString::fromUtf8(values.value("port")),
@@ -67,7 +68,7 @@ QString placeOf(const QString &connection)
 } // namespace
 
 ServerMoveLock::ServerMoveLock(LibraryConfig config)
-    : m_config(std::move(config)), m_place(placeOf(m_config.connection))
+    : m_config(std::move(config)), m_place(placeOf(m_config.connection, m_config.name))
 {
 }
 
@@ -80,7 +81,7 @@ LibraryLock::Taking ServerMoveLock::take(Mode mode)
 {
     release();
     try {
-        m_connection = ConnectToServer(m_config);
+        m_connection = ConnectToServer(m_config, {}, ApplicationName.toString());
     } catch (const DmError &error) {
         return {.said = error.description()};
     }
@@ -150,6 +151,18 @@ void ServerMoveLock::leave(const Holder &holder)
                      "INSERT INTO public.korvel_move_lock VALUES ($1::bigint, $2, $3, $4, $5)",
                      int(parameters.size()), nullptr, parameters.data(), nullptr, nullptr, 0));
     m_left = succeeded(written);
+}
+
+// The server ends the lock with its session only: a session that answers still holds it.
+QString ServerMoveLock::lost()
+{
+    pg_conn *connection = m_connection.get();
+    if (connection && PQstatus(connection) == CONNECTION_OK && succeeded(run(connection, "SELECT 1")))
+        return {};
+    const QString reason = connection ? QString::fromUtf8(PQerrorMessage(connection)).section(u'\n', 0, 0)
+                                      : QStringLiteral("it is not held");
+    return QStringLiteral("Library %1: the move lock was lost: %2")
+        .arg(connection ? ServerLibraryName(m_config, connection) : m_config.name, reason.simplified());
 }
 
 void ServerMoveLock::release()
