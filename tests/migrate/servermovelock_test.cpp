@@ -124,3 +124,24 @@ TEST(ServerMoveLockUnreachable, FailsNamingTheLibraryAndServer)
                                  "cannot connect to the server: "))
         << lock.holder().toStdString();
 }
+
+// What the server says besides its answers (a DBA's trigger on the details table) is not printed raw in the
+// middle of the move's own lines.
+TEST_F(ServerMoveLockTest, TheServersWarningsDoNotReachTheTerminal)
+{
+    MoveLock first({}, server());
+    ASSERT_EQ(first.acquire(MoveLock::Mode::Exclusive, "move-folder CORPORATE 1001 ARCHIVE"),
+              MoveLock::Outcome::Taken);
+    first.release();
+    const ServerConnection library = ConnectToServer(m_library);
+    ASSERT_TRUE(runs(library.get(), "CREATE FUNCTION public.warn() RETURNS trigger LANGUAGE plpgsql AS "
+                                    "$$BEGIN RAISE WARNING 'watched'; RETURN NEW; END$$"));
+    ASSERT_TRUE(runs(library.get(), "CREATE TRIGGER warn BEFORE INSERT ON public.korvel_move_lock FOR EACH "
+                                    "ROW EXECUTE FUNCTION public.warn()"));
+    testing::internal::CaptureStderr();
+    MoveLock second({}, server());
+    EXPECT_EQ(second.acquire(MoveLock::Mode::Exclusive, "move-folder CORPORATE 1001 ARCHIVE"),
+              MoveLock::Outcome::Taken);
+    second.release();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
