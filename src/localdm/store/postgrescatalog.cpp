@@ -134,6 +134,7 @@ QList<std::pair<QString, QString>> PostgresSessionSettings(const LibraryConfig &
 {
     return {{DatabaseNameSetting.toString(), config.databaseName},
             {CompatibilitySetting.toString(), QString::number(config.compatibilityLevel)},
-            {QuotedIdentifierSetting.toString(), config.quotedIdentifier ? QStringLiteral("1") : QStringLiteral("0")},
+            {QuotedIdentifierSetting.toString(),
+             config.quotedIdentifier ? QStringLiteral("1") : QStringLiteral("0")},
             {ProductVersionSetting.toString(), config.productVersion}};
 }

@@ -30,7 +30,8 @@ QString withoutValues(const QString &message)
     if (open < 0)
         return message.trimmed();
     const qsizetype last = message.lastIndexOf(u'"');
-    return (message.left(open) + QStringLiteral("\"...\"") + (last > open ? message.mid(last + 1) : QString()))
+    return (message.left(open) + QStringLiteral("\"...\"") +
+            (last > open ? message.mid(last + 1) : QString()))
         .trimmed();
 }
 
@@ -50,11 +51,11 @@ ConninfoOptions parseConnection(const QString &connection, QString *error = null
 // lacks (idle_session_timeout before PostgreSQL 14) is left out. One round trip.
 QString settleSession(pg_conn *connection)
 {
-    PGresult *result = PQexec(
-        connection,
-        "SELECT set_config(name, CASE name WHEN 'standard_conforming_strings' THEN 'on' ELSE '0' END, "
-        "false) FROM pg_catalog.pg_settings WHERE name IN ('idle_session_timeout', "
-        "'idle_in_transaction_session_timeout', 'standard_conforming_strings')");
+    PGresult *result =
+        PQexec(connection,
+               "SELECT set_config(name, CASE name WHEN 'standard_conforming_strings' THEN 'on' ELSE '0' END, "
+               "false) FROM pg_catalog.pg_settings WHERE name IN ('idle_session_timeout', "
+               "'idle_in_transaction_session_timeout', 'standard_conforming_strings')");
     QString fault;
     if (PQresultStatus(result) != PGRES_TUPLES_OK)
         fault = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
@@ -97,9 +98,8 @@ ServerConnection ConnectToServer(const LibraryConfig &config, const QString &mai
                                             nullptr,
                                             nullptr,
                                             nullptr};
-    std::array<const char *, 9> values = {"10",    "30",    "10",   "3", applicationName.constData(),
-                                          conninfo.constData(),
-                                          nullptr, nullptr, nullptr};
+    std::array<const char *, 9> values = {
+        "10", "30", "10", "3", applicationName.constData(), conninfo.constData(), nullptr, nullptr, nullptr};
     if (!maintenanceDatabase.isEmpty()) {
         keywords[6] = "dbname";
         values[6] = database.constData();

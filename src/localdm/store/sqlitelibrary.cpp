@@ -649,9 +649,11 @@ qint64 SqliteLibrary::nextNumber(const QString &counter)
     const QVariant current =
         scalar(QStringLiteral("SELECT VALUE FROM DM_COUNTERS WHERE NAME = ?1"), {counter});
     // A counter starts above every number already in use, so rows made by other means cannot collide.
-    const qint64 next = current.isValid() ? current.toLongLong() + 1
-                                          : scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) + 1 FROM %2").arg(column, table))
-                                                .toLongLong();
+    const qint64 next =
+        current.isValid()
+            ? current.toLongLong() + 1
+            : scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) + 1 FROM %2").arg(column, table))
+                  .toLongLong();
     exec(QStringLiteral("INSERT INTO DM_COUNTERS (NAME, VALUE) VALUES (?1, ?2) "
                         "ON CONFLICT (NAME) DO UPDATE SET VALUE = excluded.VALUE"),
          {counter, next});
