@@ -152,8 +152,12 @@ void PostgresLibrary::create(const LibraryConfig &config, bool indexes)
     ServerConnection server = ConnectToServer(config, QStringLiteral("postgres"));
     const QString name = QStringLiteral("%1 (host %2, database %3)")
                              .arg(config.name, QString::fromUtf8(PQhost(server.get())), database);
-    const auto run = [&name](pg_conn *connection, const QByteArray &statement) {
-        const Result result(PQexec(connection, statement.constData()), clearResult);
+    const auto run = [&name](pg_conn *connection, const QByteArray &statement, const QByteArray &value = {}) {
+        const char *parameter = value.constData();
+        const Result result(value.isNull() ? PQexec(connection, statement.constData())
+                                           : PQexecParams(connection, statement.constData(), 1, nullptr,
+                                                          &parameter, nullptr, nullptr, 0),
+                            clearResult);
         const ExecStatusType status = PQresultStatus(result.get());
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
             throw StoreError(QStringLiteral("Library %1: cannot create the library: %2")
@@ -163,10 +167,7 @@ void PostgresLibrary::create(const LibraryConfig &config, bool indexes)
     if (database.isEmpty())
         throw StoreError(
             QStringLiteral("Library %1: the connection string names no database (dbname=)").arg(name));
-    char *quoted = PQescapeLiteral(server.get(), database.toUtf8().constData(), database.toUtf8().size());
-    const QByteArray literal(quoted);
-    PQfreemem(quoted);
-    if (run(server.get(), "SELECT 1 FROM pg_database WHERE datname = " + literal) > 0)
+    if (run(server.get(), "SELECT 1 FROM pg_database WHERE datname = $1", database.toUtf8()) > 0)
         throw StoreError(QStringLiteral("Library %1: the database exists already").arg(name));
     run(server.get(), PostgresCreateDatabaseStatement(database).toUtf8());
     try {
