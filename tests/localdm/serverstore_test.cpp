@@ -102,36 +102,22 @@ TEST_F(ServerStoreTest, AListLockedElsewhereFailsTheChangeWithinTheBoundAndNames
 // a backslash in quoted text as itself, and take the installation file's values as values.
 TEST_F(ServerStoreTest, ServerSettingsNeitherEndNorBendKorvelsSessions)
 {
-    struct Case {
-        const char *setting; // set on the database
-        const char *options; // added to the connection string
-    };
-    const Case cases[] = {
-        {"idle_session_timeout = '1s'", ""},
-        {"idle_in_transaction_session_timeout = '1s'", ""},
-        {"standard_conforming_strings = off", ""},
-        {"", " options='-c standard_conforming_strings=off -c idle_session_timeout=1s'"},
-    };
-    LibraryDatabase &admin = builder.db("LIB_A");
     const QString database = ServerDatabaseOf(library().connection);
-    LibraryConfig hostile = library();
-    hostile.databaseName = "x\\'; CREATE TABLE public.pwned(a int); --";
-    for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.setting) + c.options);
-        admin.exec(QString("ALTER DATABASE \"%1\" RESET ALL").arg(database));
-        if (*c.setting)
-            admin.exec(QString("ALTER DATABASE \"%1\" SET %2").arg(database, c.setting));
-        LibraryConfig config = hostile;
-        config.connection += c.options;
+    LibraryConfig config = library();
+    config.databaseName = "x\\'; CREATE TABLE public.pwned(a int); --";
+    for (const QString set :
+         {"SET idle_session_timeout = '1s'", "SET idle_in_transaction_session_timeout = '1s'",
+          "SET standard_conforming_strings = off", "RESET ALL"}) {
+        SCOPED_TRACE(set.toStdString());
+        builder.db("LIB_A").exec(QString("ALTER DATABASE \"%1\" %2").arg(database, set));
+        if (set == "RESET ALL")
+            config.connection += " options='-c standard_conforming_strings=off -c idle_session_timeout=1s'";
         const std::unique_ptr<LibraryDatabase> db = LibraryDatabase::open(config);
-        EXPECT_EQ(db->scalar("SELECT current_setting('idle_session_timeout') || ' ' || "
-                             "current_setting('idle_in_transaction_session_timeout') || ' ' || "
-                             "current_setting('standard_conforming_strings')")
+        EXPECT_EQ(db->scalar("SELECT concat_ws(' ', current_setting('idle_session_timeout'), "
+                             "current_setting('idle_in_transaction_session_timeout'), "
+                             "current_setting('standard_conforming_strings'), 'a\\b', "
+                             "to_regclass('public.pwned'), (SELECT name FROM sys.databases))")
                       .toString(),
-                  "0 0 on");
-        EXPECT_EQ(db->scalar("SELECT name FROM sys.databases").toString(), hostile.databaseName);
-        EXPECT_EQ(db->scalar("SELECT 'a\\b'").toString(), "a\\b");
-        EXPECT_EQ(db->scalar("SELECT to_regclass('public.pwned') IS NULL").toInt(), 1);
+                  "0 0 on a\\b " + config.databaseName);
     }
-    admin.exec(QString("ALTER DATABASE \"%1\" RESET ALL").arg(database));
 }
