@@ -38,6 +38,10 @@ public:
     // After an exclusive Locked. The details are for messages only: a lock whose details cannot be
     // written holds all the same.
     virtual void leave(const Holder &holder) = 0;
+    // After Locked: empty while the lock is still held; else why it is not, naming the library and where
+    // it lies. A lock that the server keeps for a session is held as long as that session answers, which
+    // costs one round trip.
+    virtual QString lost() = 0;
     // Clears the details left and ends the hold; nothing when nothing is held.
     virtual void release() = 0;
 };

@@ -42,7 +42,7 @@ int readInt(const QSettings &ini, const QString &key, int defaultValue, const QS
 // The same text for every way the installation file can name one database.
 QString databaseIdentity(const LibraryConfig &library)
 {
-    return library.onServer() ? ServerDatabasePlace(library.connection)
+    return library.onServer() ? ServerDatabasePlace(library.connection, library.name)
                               : DatabaseFileIdentity(library.databaseFile);
 }
 

@@ -63,7 +63,8 @@ private:
     void handDown(int folder, int made);
     int create(int folder, int newParent);
     int newParentOf(int folder, int number, const QString &name);
-    void linkInto(qsizetype child, int item, const QString &itemLib);
+    bool lockHeld();
+    bool linkInto(qsizetype child, int item, const QString &itemLib);
     void saveLinks();
     int joinTwin(const ChildRow &child, const PlannedFolder &folder);
     void toSort(int folder);
@@ -113,6 +114,8 @@ private:
     QSet<ItemKey> m_removalRows; // folders whose removal has a row
     QList<int> m_toSort;         // target folders that received links, in the order of their first link
     QSet<int> m_sortPending;     // the same folders, to look up
+    int m_checkedInto = 0;       // the folder linked into when the lock was last checked
+    qsizetype m_sinceCheck = 0;  // links since then
     LinkMemo m_links;            // what every link of this move learns once
     LinkBatch m_batch{m_dm, m_links};
     // The rows of the links since the last save, in order: each waits for the save of its batch, so
@@ -199,7 +202,7 @@ bool FolderConversion::recreateChain()
         int number = folder.number;
         if (folder.decision != FolderDecision::Stands) {
             const int newParent = newParentOf(folder.parent, folder.number, folder.name);
-            if (newParent < 0)
+            if (newParent < 0 || !lockHeld())
                 return false;
             number = create(i, newParent);
             m_chainRows = i + 1;
@@ -239,14 +242,33 @@ int FolderConversion::create(int folder, int newParent)
 // links of its batch, which the next run makes again.
 constexpr qsizetype LinksPerSave = 500;
 
-// The child is named in the report as the walk found it, also when the item linked is its copy.
-void FolderConversion::linkInto(qsizetype child, int item, const QString &itemLib)
+// Asked where the move is whole so far: a lost lock lets another move in beside this one, so the move of
+// the folder ends there, as a failure that the next run finishes.
+bool FolderConversion::lockHeld()
+{
+    if (!m_watch.lockLost)
+        return true;
+    const QString lost = m_watch.lockLost();
+    return lost.isEmpty() || refuse(lost);
+}
+
+// The child is named in the report as the walk found it, also when the item linked is its copy. The lock
+// is checked before the first link into each folder, and again once a save's worth of links later (a
+// folder of thousands is linked for a while). False when it is lost.
+bool FolderConversion::linkInto(qsizetype child, int item, const QString &itemLib)
 {
     const ChildRow &row = m_walk.children()[child];
     const PlannedChild &planned = thePlan().children()[child];
     const int into = m_numbers[planned.into];
     if (m_batch.folder() != into)
         saveLinks();
+    if (into != m_checkedInto || m_sinceCheck >= LinksPerSave) {
+        if (!lockHeld())
+            return false;
+        m_checkedInto = into;
+        m_sinceCheck = 0;
+    }
+    ++m_sinceCheck;
     const ReportStep step(m_dm.report);
     switch (m_batch.add(item, into, row.type, m_target, itemLib)) {
     case LinkBatch::Outcome::Failed:
@@ -264,6 +286,7 @@ void FolderConversion::linkInto(qsizetype child, int item, const QString &itemLi
     }
     if (m_batch.pending() == 0 || m_batch.pending() >= LinksPerSave)
         saveLinks();
+    return true;
 }
 
 // Saves the batch of links and gives each of its children its outcome and its row.
@@ -336,14 +359,18 @@ bool FolderConversion::recreateChildren()
         switch (planned.action) {
         case ChildAction::Link:
         case ChildAction::AlreadyLinked:
-            linkInto(i, child.number, child.library);
+            if (!linkInto(i, child.number, child.library))
+                return false;
             break;
         case ChildAction::LinkCopy:
-            linkInto(i, m_numbers[planned.folder], m_target);
+            if (!linkInto(i, m_numbers[planned.folder], m_target))
+                return false;
             break;
         case ChildAction::Place: {
             // The new folder is filed into its parent by a save of its own, after the links before it.
             saveLinks();
+            if (!lockHeld())
+                return false;
             const PlannedFolder &folder = thePlan().folders()[planned.folder];
             const int newParent = m_numbers[planned.into];
             const bool twin = folder.decision == FolderDecision::JoinTwin;
@@ -545,7 +572,7 @@ bool FolderConversion::removeFolder(int number, const QString &library, const QS
 // removal half done would leave the user a source tree that is neither whole nor moved.
 bool FolderConversion::removeSources()
 {
-    if (m_walk.stopAsked() || !verifyNewTree() || m_walk.stopAsked())
+    if (m_walk.stopAsked() || !lockHeld() || !verifyNewTree() || m_walk.stopAsked() || !lockHeld())
         return false;
     m_stage = Stage::Removing;
     // Deepest first, each folder once, by the last of its rows when it is filed twice.

@@ -20,6 +20,10 @@ struct FolderWatch {
     // Asked at each safe point (between the folders the walk reads, between items, before the check and
     // before any removal); true stops the move of the folder there, its source kept whole.
     std::function<bool()> stop;
+    // Asked before each folder of the tree is made or linked into, before the check and before the
+    // removal: empty while the move may go on, else the "Error:" line that ends the move of the folder
+    // there, its source kept whole (the move lock is no longer held).
+    std::function<QString()> lockLost = {};
 };
 
 // Moves the folder docNumber of sourceLib into targetLib: recreates its parent chain (topmost first,

@@ -415,7 +415,8 @@ std::optional<QString> MoveCommand::folderName(int docNumber, const QString &lib
     return rows.value(0, 1).toString();
 }
 
-MoveCommand::Converted MoveCommand::convert(Pace &pace, int position, int docNumber, const QString &sourceLib)
+MoveCommand::Converted MoveCommand::convert(Frame &frame, Pace &pace, int position, int docNumber,
+                                            const QString &sourceLib)
 {
     pace.beginFolder(position);
     const Tally before = tally();
@@ -440,6 +441,16 @@ MoveCommand::Converted MoveCommand::convert(Pace &pace, int position, int docNum
         stopped = m_flags.cancelRequested;
         return stopped;
     };
+    bool lockLost = false;
+    watch.lockLost = [&]() -> QString {
+        const QString lost = frame.lock().verify();
+        if (lost.isEmpty())
+            return {};
+        lockLost = true;
+        return QStringLiteral("Error: ") + lost +
+               QStringLiteral(" - another move could now run beside this one, so this move stops here with "
+                              "its source kept; running it again finishes it");
+    };
     const bool moved = ConvertFolder(m_dm, docNumber, sourceLib, m_target, watch);
     pace.endFolder();
     if (moved)
@@ -454,7 +465,7 @@ MoveCommand::Converted MoveCommand::convert(Pace &pace, int position, int docNum
         m_failures.made += after.made - before.made;
         m_failures.removed += after.removed - before.removed;
     }
-    return Converted::Failed;
+    return lockLost ? Converted::LockLost : Converted::Failed;
 }
 
 MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, const QString &name,
@@ -484,13 +495,14 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
     const ReportedMove report(m_dm, m_reportFile, m_installation.databases);
     started(1);
     Pace pace(m_dm.log, 1);
-    switch (convert(pace, 1, docNumber, source)) {
+    switch (convert(frame, pace, 1, docNumber, source)) {
     case Converted::Moved:
         break;
     case Converted::Cancelled:
         m_dm.window.showMessage(MoveSummary(0, 0, 1), MessageIcon::Information);
         return ended(MoveOutcome::Cancelled, 0, 0, 1);
     case Converted::Failed:
+    case Converted::LockLost:
         m_dm.window.showMessage(QStringLiteral("Error: Unable to move folder ") + Quoted(shown) +
                                     QStringLiteral(" to library ") + m_target + failureDetails(1),
                                 MessageIcon::Warning);
@@ -519,7 +531,7 @@ MoveOutcome MoveCommand::moveFolders(const QString &sourceLib, const QString &ca
                                 u' ' + category + QStringLiteral(" folder(s) to library ") + m_target +
                                 QStringLiteral("?")) != MessageAnswer::Yes)
         return MoveOutcome::Declined;
-    return moveList(source, rows, false, moved);
+    return moveList(frame, source, rows, false, moved);
 }
 
 std::optional<QList<MoveListRow>> MoveCommand::libraryList(const QString &library)
@@ -572,11 +584,11 @@ MoveOutcome MoveCommand::moveLibrary(const QString &sourceLib)
                                 QStringLiteral(" to library ") + m_target + QStringLiteral("?")) !=
         MessageAnswer::Yes)
         return MoveOutcome::Declined;
-    return moveList(source, *rows, true, {});
+    return moveList(frame, source, *rows, true, {});
 }
 
-MoveOutcome MoveCommand::moveList(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst,
-                                  const RowMoved &moved)
+MoveOutcome MoveCommand::moveList(Frame &frame, const QString &sourceLib, const QList<MoveListRow> &rows,
+                                  bool lastFirst, const RowMoved &moved)
 {
     const ReportedMove report(m_dm, m_reportFile, m_installation.databases);
     const int count = int(rows.size());
@@ -593,7 +605,7 @@ MoveOutcome MoveCommand::moveList(const QString &sourceLib, const QList<MoveList
         const qsizetype row = lastFirst ? count - 1 - position : position;
         if (rows[row].docNumber == 0 || rows[row].name.isEmpty())
             continue;
-        const Converted converted = convert(pace, position + 1, rows[row].docNumber, sourceLib);
+        const Converted converted = convert(frame, pace, position + 1, rows[row].docNumber, sourceLib);
         if (converted == Converted::Cancelled)
             break;
         if (converted == Converted::Moved) {
@@ -602,6 +614,10 @@ MoveOutcome MoveCommand::moveList(const QString &sourceLib, const QList<MoveList
                 moved(row);
         } else {
             ++errors;
+            if (converted == Converted::LockLost) {
+                ++position;
+                break;
+            }
         }
     }
     const int notMoved = count - position;

@@ -71,7 +71,8 @@ public:
 private:
     class Frame;
     class Pace;
-    enum class Converted { Moved, Failed, Cancelled };
+    // LockLost: failed where the move lock was found lost; nothing more may be moved under it.
+    enum class Converted { Moved, Failed, LockLost, Cancelled };
     // What the report has heard and counted, to tell what one stretch of the command did.
     struct Tally {
         qsizetype failures = 0;
@@ -92,9 +93,9 @@ private:
     // The folder's name when the number is a folder of the library.
     std::optional<QString> folderName(int docNumber, const QString &library);
     std::optional<QList<MoveListRow>> libraryList(const QString &library);
-    MoveOutcome moveList(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst,
-                         const RowMoved &moved);
-    Converted convert(Pace &pace, int position, int docNumber, const QString &sourceLib);
+    MoveOutcome moveList(Frame &frame, const QString &sourceLib, const QList<MoveListRow> &rows,
+                         bool lastFirst, const RowMoved &moved);
+    Converted convert(Frame &frame, Pace &pace, int position, int docNumber, const QString &sourceLib);
     MoveOutcome refuse(const QString &text);
     MoveOutcome preview(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst);
 

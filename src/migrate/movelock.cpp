@@ -327,6 +327,14 @@ MoveLock::Outcome MoveLock::acquire(Mode mode, const QString &command)
     return Outcome::Taken;
 }
 
+QString MoveLock::verify()
+{
+    for (LibraryLock *lock : std::as_const(m_serverHeld))
+        if (QString lost = lock->lost(); !lost.isEmpty())
+            return lost;
+    return {};
+}
+
 void MoveLock::release()
 {
     for (const Held &held : std::as_const(m_held)) {

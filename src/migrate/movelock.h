@@ -65,6 +65,11 @@ public:
     // without write rights does not stop a preview, which changes nothing.
     QStringList warnings() const { return m_warnings; }
 
+    // After Taken: empty while every lock taken is still ours; else why one is not, naming its library
+    // and where it lies. A lock file holds as long as the process does; a server's lock is asked on its
+    // own session, a round trip each.
+    QString verify();
+
     // The lock file of a library database.
     static QString lockFileOf(const QString &databaseFile);
 

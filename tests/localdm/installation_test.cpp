@@ -137,8 +137,12 @@ TEST_F(InstallationTest, BadFilesAreRefusedNamingTheFileAndTheFault)
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nEngine=10\n", "no Database or Connection for library A"},
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nDatabase=a.db\nConnection=dbname=a\n",
          "library A has both"},
-        {"[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=\"host=h dbname\"\n",
-         "Connection of library A is not a connection string libpq can read: missing \"=\" after \"dbname\""},
+        {"[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=\"host=h hunter2\"\n",
+         "Connection of library A is not a connection string libpq can read: missing \"=\" after \"...\""},
+        {"[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=\"postgresql://u:hunter2@[::1\"\n",
+         "matching \"]\" in IPv6 host address in URI: \"...\""},
+        {"[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=\"host=h sslpassword=hunter2\"\n",
+         "Connection of library A names a password (sslpassword)"},
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=\"dbname='a\"\n",
          "unterminated quoted string"},
         {"[Installation]\nUser=U\nLibraries=A\n[A]\nConnection=\"dbname=a password=s3cret\"\n",
@@ -163,6 +167,7 @@ TEST_F(InstallationTest, BadFilesAreRefusedNamingTheFileAndTheFault)
         const QString error = loadError();
         EXPECT_TRUE(error.contains(fileName)) << error.toStdString();
         EXPECT_TRUE(error.contains(QString::fromUtf8(fault))) << error.toStdString();
+        EXPECT_FALSE(error.contains("hunter2")) << error.toStdString();
     }
     QFile::remove(fileName);
     EXPECT_TRUE(loadError().contains("file not found"));

@@ -3,6 +3,7 @@
 
 #include "dmapi/dmerror.h"
 #include "localdm/folderitemlist.h"
+#include "localdm/store/serverconnection.h"
 
 #include <QTemporaryDir>
 
@@ -95,4 +96,28 @@ TEST_F(ServerStoreTest, AListLockedElsewhereFailsTheChangeWithinTheBoundAndNames
     FolderItemList::append(*waiter, folder, 7, 0, "Late", "D");
     transaction.commit();
     EXPECT_EQ(FolderItemList::rows(*waiter, folder).size(), 1);
+}
+
+// Whatever a database administrator or the connection string sets, Korvel's sessions never end idle, read
+// a backslash in quoted text as itself, and take the installation file's values as values.
+TEST_F(ServerStoreTest, ServerSettingsNeitherEndNorBendKorvelsSessions)
+{
+    const QString database = ServerDatabaseOf(library().connection);
+    LibraryConfig config = library();
+    config.databaseName = "x\\'; CREATE TABLE public.pwned(a int); --";
+    for (const QString set :
+         {"SET idle_session_timeout = '1s'", "SET idle_in_transaction_session_timeout = '1s'",
+          "SET standard_conforming_strings = off", "RESET ALL"}) {
+        SCOPED_TRACE(set.toStdString());
+        builder.db("LIB_A").exec(QString("ALTER DATABASE \"%1\" %2").arg(database, set));
+        if (set == "RESET ALL")
+            config.connection += " options='-c standard_conforming_strings=off -c idle_session_timeout=1s'";
+        const std::unique_ptr<LibraryDatabase> db = LibraryDatabase::open(config);
+        EXPECT_EQ(db->scalar("SELECT concat_ws(' ', current_setting('idle_session_timeout'), "
+                             "current_setting('idle_in_transaction_session_timeout'), "
+                             "current_setting('standard_conforming_strings'), 'a\\b', "
+                             "to_regclass('public.pwned'), (SELECT name FROM sys.databases))")
+                      .toString(),
+                  "0 0 on a\\b " + config.databaseName);
+    }
 }

@@ -441,3 +441,40 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
         EXPECT_EQ(w.violations(), QStringList{});
     }
 }
+
+// A move whose server lock went with its session stops at the next safe point (before a folder is made, a
+// link, the removal): source whole, an "Error:" naming library and server; the next run finishes it.
+TEST(MoveCommandTest, AMoveThatLostItsServerLockStopsThereAndTheNextRunFinishesIt)
+{
+    if (!TestLibrariesOnServer())
+        GTEST_SKIP() << "a lock file is held as long as the process is";
+    for (const MovePhase phase : {MovePhase::Walking, MovePhase::Linking, MovePhase::Checking}) {
+        SCOPED_TRACE(int(phase));
+        CommandWorld w;
+        const QList<MoveListRow> rows = {{"A", w.folder("LIB_SQL", "A")}, {"B", w.folder("LIB_SQL", "B")}};
+        w.builder.link("LIB_SQL", rows[0].docNumber, "LIB_SQL", w.folder("LIB_SQL", "Inside"));
+        const int folders = w.folderCount("LIB_SQL");
+        w.window.onEvents = [&w, phase, ended = false]() mutable {
+            if (!ended && w.flags.moveRunning && !w.window.progress.empty() &&
+                w.window.progress.back().phase == phase)
+                ended = w.builder.db("LIB_SYB")
+                            .scalar("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                    "WHERE application_name = ?1 AND datname = current_database()",
+                                    {ServerMoveLock::ApplicationName.toString()})
+                            .toBool();
+        };
+        w.window.scriptAnswers({MessageAnswer::Yes, MessageAnswer::Yes});
+        EXPECT_EQ(w.command().moveFolders("LIB_SQL", "Shared/Personal", rows, {}), MoveOutcome::Failed);
+        EXPECT_TRUE(w.lines()
+                        .filter(QRegularExpression("^Error: "))
+                        .value(0)
+                        .contains(QRegularExpression(
+                            "Library LIB_SYB \\(host .*, database .*\\): the move lock was lost: ")));
+        EXPECT_EQ(w.folderCount("LIB_SQL"), folders);
+        EXPECT_EQ(w.violations(), QStringList{});
+        EXPECT_EQ(w.command().moveFolders("LIB_SQL", "Shared/Personal", rows, {}), MoveOutcome::Done);
+        for (const QString name : {"A", "B", "Inside"})
+            EXPECT_EQ(w.foldersNamed("LIB_SYB", name).size(), 1);
+        EXPECT_EQ(w.violations(), QStringList{});
+    }
+}

@@ -266,7 +266,7 @@ TEST(MoveReportTest, AFileThatFillsUpSaysWhy)
     {
         MoveReport report(log, dir.filePath("full.csv"), {});
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        report.write({"LIB_SQL", 7, QString(5000, u'x'), ReportKind::Folder}, ReportAction::Created, "ok");
+        report.write({"LIB_SQL", 7, QString(5000, u'x'), ReportKind::Folder, {}, 0}, ReportAction::Created, "ok");
         setrlimit(RLIMIT_FSIZE, &unlimited);
     }
     std::signal(SIGXFSZ, handler);

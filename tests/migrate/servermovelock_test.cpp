@@ -124,3 +124,18 @@ TEST(ServerMoveLockUnreachable, FailsNamingTheLibraryAndServer)
                                  "cannot connect to the server: "))
         << lock.holder().toStdString();
 }
+
+// The server's warnings (a DBA's trigger on the details table) never reach the terminal raw.
+TEST_F(ServerMoveLockTest, TheServersWarningsDoNotReachTheTerminal)
+{
+    MoveLock lock({}, server());
+    ASSERT_EQ(lock.acquire(MoveLock::Mode::Exclusive, "move"), MoveLock::Outcome::Taken);
+    const ServerConnection library = ConnectToServer(m_library);
+    ASSERT_TRUE(runs(library.get(), "CREATE FUNCTION warn() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN "
+                                    "RAISE WARNING 'watched'; RETURN NEW; END$$"));
+    ASSERT_TRUE(runs(library.get(), "CREATE TRIGGER warn BEFORE INSERT ON korvel_move_lock FOR EACH ROW "
+                                    "EXECUTE FUNCTION warn()"));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(lock.acquire(MoveLock::Mode::Exclusive, "move"), MoveLock::Outcome::Taken);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}

@@ -50,6 +50,16 @@ void LibraryDatabase::refuseIfTooLong(const QString &constraint) const
                                .arg(column->constraintName()));
 }
 
+std::pair<QString, QString> LibraryDatabase::counterColumn(const QString &counter) const
+{
+    const QString table = counter.section(u'.', 0, 0);
+    const QString column = counter.section(u'.', 1);
+    if (!LibraryTableNames().contains(table) ||
+        (column != QStringLiteral("SYSTEM_ID") && column != QStringLiteral("DOCNUMBER")))
+        throw StoreError(QStringLiteral("Library %1: bad counter %2").arg(m_config.name, counter));
+    return {table, column};
+}
+
 LibraryDatabase::Transaction::Transaction(LibraryDatabase &db) : m_db(db), m_nested(db.inTransaction())
 {
     m_db.beginWork(m_nested);

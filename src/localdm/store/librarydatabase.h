@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <utility>
 
 class DmError;
 
@@ -135,6 +136,10 @@ protected:
     // Raises the DM's error for a value too long for its column when the broken constraint is a column's
     // length check.
     void refuseIfTooLong(const QString &constraint) const;
+
+    // The table and column of a counter nextNumber() takes: a number column (SYSTEM_ID, DOCNUMBER) of a
+    // DM table, and nothing else, as both are written into the counter's SQL. Raises DmError otherwise.
+    std::pair<QString, QString> counterColumn(const QString &counter) const;
 
     // The value a bind stands for in this library.
     QVariant bindable(const QVariant &value) const;

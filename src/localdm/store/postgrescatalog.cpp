@@ -130,13 +130,11 @@ QStringList PostgresCatalogStatements(const LibraryConfig &config)
     };
 }
 
-QStringList PostgresSessionStatements(const LibraryConfig &config)
+QList<std::pair<QString, QString>> PostgresSessionSettings(const LibraryConfig &config)
 {
-    const auto set = [](QStringView name, const QString &value) {
-        return QStringLiteral("SET %1 = %2").arg(name, literal(value));
-    };
-    return {set(DatabaseNameSetting, config.databaseName),
-            set(CompatibilitySetting, QString::number(config.compatibilityLevel)),
-            set(QuotedIdentifierSetting, config.quotedIdentifier ? QStringLiteral("1") : QStringLiteral("0")),
-            set(ProductVersionSetting, config.productVersion)};
+    return {{DatabaseNameSetting.toString(), config.databaseName},
+            {CompatibilitySetting.toString(), QString::number(config.compatibilityLevel)},
+            {QuotedIdentifierSetting.toString(),
+             config.quotedIdentifier ? QStringLiteral("1") : QStringLiteral("0")},
+            {ProductVersionSetting.toString(), config.productVersion}};
 }

@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <utility>
+
 // The catalog a library on a PostgreSQL server offers the pass-through, as LibraryDatabase offers it on
 // SQLite: sys.databases, the views sysobjects, ALL_TABLES and USER_TAB_PRIVS over the library's tables, and
 // the functions object_id, serverproperty, GETUTCDATE, SYSDATE, LEN, INSTR, DM_TO_DATE (Oracle's TO_DATE,
@@ -23,6 +25,6 @@ QString PostgresCreateDatabaseStatement(const QString &database);
 // created. Each statement replaces what it makes, so running them again brings an older catalog up to date.
 QStringList PostgresCatalogStatements(const LibraryConfig &config);
 
-// The installation's facts about the library that the catalog reads, as settings of the session; a new
-// session runs them first.
-QStringList PostgresSessionStatements(const LibraryConfig &config);
+// The installation's facts about the library that the catalog reads, as settings of the session (name and
+// value); a new session sets them first, as values, never as SQL text.
+QList<std::pair<QString, QString>> PostgresSessionSettings(const LibraryConfig &config);

@@ -5,7 +5,6 @@
 #include "localdm/store/postgrescatalog.h"
 #include "localdm/store/postgresschema.h"
 
-#include <QRegularExpression>
 #include <QScopeGuard>
 
 #include <libpq-fe.h>
@@ -136,16 +135,13 @@ PostgresLibrary::PostgresLibrary(const LibraryConfig &config)
     : LibraryDatabase(config), m_connection(ConnectToServer(config))
 {
     m_name = ServerLibraryName(config, m_connection.get());
-    // The server's notices (an ANALYZE that skips a table this role does not own) are not the user's.
-    PQsetNoticeProcessor(
-        m_connection.get(), [](void *, const char *) {}, nullptr);
     PQsetClientEncoding(m_connection.get(), "UTF8");
-    command(QStringLiteral("SET search_path TO %1").arg(PostgresSearchPath(config)).toUtf8().constData());
-    for (const QString &statement : PostgresSessionStatements(config))
-        command(statement.toUtf8().constData());
-    command(QStringLiteral("SET lock_timeout = '%1s'").arg(lockTimeout()).toUtf8().constData());
+    QList<std::pair<QString, QString>> settings = PostgresSessionSettings(config);
+    settings << std::pair(QStringLiteral("search_path"), PostgresSearchPath(config))
+             << std::pair(QStringLiteral("lock_timeout"), QStringLiteral("%1s").arg(lockTimeout()));
     if (config.readOnly)
-        command("SET default_transaction_read_only = on");
+        settings << std::pair(QStringLiteral("default_transaction_read_only"), QStringLiteral("on"));
+    settle(settings);
     if (scalar(QStringLiteral("SELECT to_regclass('profile') IS NOT NULL")).toInt() == 0)
         throw StoreError(QStringLiteral("Library %1: not a library database (no PROFILE table)").arg(m_name));
 }
@@ -158,8 +154,12 @@ void PostgresLibrary::create(const LibraryConfig &config, bool indexes)
     ServerConnection server = ConnectToServer(config, QStringLiteral("postgres"));
     const QString name = QStringLiteral("%1 (host %2, database %3)")
                              .arg(config.name, QString::fromUtf8(PQhost(server.get())), database);
-    const auto run = [&name](pg_conn *connection, const QByteArray &statement) {
-        const Result result(PQexec(connection, statement.constData()), clearResult);
+    const auto run = [&name](pg_conn *connection, const QByteArray &statement, const QByteArray &value = {}) {
+        const char *parameter = value.constData();
+        const Result result(value.isNull() ? PQexec(connection, statement.constData())
+                                           : PQexecParams(connection, statement.constData(), 1, nullptr,
+                                                          &parameter, nullptr, nullptr, 0),
+                            clearResult);
         const ExecStatusType status = PQresultStatus(result.get());
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
             throw StoreError(QStringLiteral("Library %1: cannot create the library: %2")
@@ -169,10 +169,7 @@ void PostgresLibrary::create(const LibraryConfig &config, bool indexes)
     if (database.isEmpty())
         throw StoreError(
             QStringLiteral("Library %1: the connection string names no database (dbname=)").arg(name));
-    char *quoted = PQescapeLiteral(server.get(), database.toUtf8().constData(), database.toUtf8().size());
-    const QByteArray literal(quoted);
-    PQfreemem(quoted);
-    if (run(server.get(), "SELECT 1 FROM pg_database WHERE datname = " + literal) > 0)
+    if (run(server.get(), "SELECT 1 FROM pg_database WHERE datname = $1", database.toUtf8()) > 0)
         throw StoreError(QStringLiteral("Library %1: the database exists already").arg(name));
     run(server.get(), PostgresCreateDatabaseStatement(database).toUtf8());
     try {
@@ -318,6 +315,24 @@ void PostgresLibrary::analyzeWhenGrown()
     PQclear(PQexec(m_connection.get(), "ANALYZE"));
 }
 
+// Every setting in one round trip, the values as parameters: an installation file's text is never SQL.
+void PostgresLibrary::settle(const QList<std::pair<QString, QString>> &settings)
+{
+    QStringList calls;
+    QVariantList values;
+    for (const auto &[name, value] : settings) {
+        calls << QStringLiteral("set_config($%1, $%2, false)").arg(values.size() + 1).arg(values.size() + 2);
+        values << name << value;
+    }
+    const QString statement = QStringLiteral("SELECT ") + calls.join(QStringLiteral(", "));
+    const BoundValues bound(values);
+    const Result result(PQexecParams(m_connection.get(), statement.toUtf8().constData(), int(values.size()),
+                                     nullptr, bound.pointers.data(), nullptr, nullptr, 0),
+                        clearResult);
+    if (!succeeded(result.get()))
+        raise(result.get(), statement);
+}
+
 void PostgresLibrary::command(const char *statement)
 {
     const Result result(PQexec(m_connection.get(), statement), clearResult);
@@ -404,10 +419,7 @@ void PostgresLibrary::loseConnection()
 
 qint64 PostgresLibrary::nextNumber(const QString &counter)
 {
-    const QStringList parts = counter.split(u'.');
-    static const QRegularExpression name(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    if (parts.size() != 2 || !name.match(parts[0]).hasMatch() || !name.match(parts[1]).hasMatch())
-        throw StoreError(QStringLiteral("Library %1: bad counter %2").arg(m_name, counter));
+    const auto [table, column] = counterColumn(counter);
     // The counter's row stays locked until the transaction ends, so two connections never take the same
     // number; a counter starts above every number already in use, and never falls below one in use, so rows
     // made by other means cannot collide.
@@ -415,7 +427,7 @@ qint64 PostgresLibrary::nextNumber(const QString &counter)
                       "INSERT INTO DM_COUNTERS (NAME, VALUE) VALUES (?1, (SELECT COALESCE(MAX(%1), 0) + 1 "
                       "FROM %2)) ON CONFLICT (NAME) DO UPDATE SET VALUE = GREATEST(DM_COUNTERS.VALUE + "
                       "1, excluded.VALUE) RETURNING VALUE")
-                      .arg(parts[1], parts[0]),
+                      .arg(column, table),
                   {counter})
         .toLongLong();
 }

@@ -68,6 +68,7 @@ private:
     Result alone(bool guard, const std::function<pg_result *()> &call);
     // Runs a statement without values (transaction control); raises DmError when it fails.
     void command(const char *statement);
+    void settle(const QList<std::pair<QString, QString>> &settings);
     StorageFailure failureOf(const pg_result *result) const;
     [[noreturn]] void raise(const pg_result *result, const QString &context);
     // Counts the rows a statement inserted; outside a transaction, analyzes the library once they doubled.

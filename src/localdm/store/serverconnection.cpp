@@ -17,15 +17,55 @@ struct ConninfoFree {
 };
 using ConninfoOptions = std::unique_ptr<PQconninfoOption, ConninfoFree>;
 
+// libpq's reason why it cannot read a connection string quotes the string, or the part of it it stopped
+// at, which may be a password. The one-character parts it quotes first (the '=' it looked for) are kept;
+// from the first longer quoted part to the last quote, as a value may hold quotes itself, all is left out.
+QString withoutValues(const QString &message)
+{
+    qsizetype open = message.indexOf(u'"');
+    while (open >= 0) {
+        const qsizetype close = message.indexOf(u'"', open + 1);
+        if (close < 0 || close - open > 2)
+            break;
+        open = message.indexOf(u'"', close + 1);
+    }
+    if (open < 0)
+        return message.trimmed();
+    const qsizetype last = message.lastIndexOf(u'"');
+    return (message.left(open) + QStringLiteral("\"...\"") +
+            (last > open ? message.mid(last + 1) : QString()))
+        .trimmed();
+}
+
 // The options of a connection string libpq can read; null otherwise, with libpq's reason in error.
 ConninfoOptions parseConnection(const QString &connection, QString *error = nullptr)
 {
     char *message = nullptr;
     ConninfoOptions options(PQconninfoParse(connection.toUtf8().constData(), &message));
     if (!options && error)
-        *error = message ? QString::fromUtf8(message).trimmed() : QStringLiteral("out of memory");
+        *error = message ? withoutValues(QString::fromUtf8(message)) : QStringLiteral("out of memory");
     PQfreemem(message);
     return options;
+}
+
+// Korvel's own sessions wait idle for as long as a move runs (the move lock's above all), and the
+// pass-through doubles quotes in its literals, so no backslash may act as an escape; a setting a server
+// lacks (idle_session_timeout before PostgreSQL 14) is left out. One round trip.
+QString settleSession(pg_conn *connection)
+{
+    PGresult *result =
+        PQexec(connection,
+               "SELECT set_config(name, CASE name WHEN 'standard_conforming_strings' THEN 'on' ELSE '0' END, "
+               "false) FROM pg_catalog.pg_settings WHERE name IN ('idle_session_timeout', "
+               "'idle_in_transaction_session_timeout', 'standard_conforming_strings')");
+    QString fault;
+    if (PQresultStatus(result) != PGRES_TUPLES_OK)
+        fault = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+    else if (qstrcmp(PQparameterStatus(connection, "standard_conforming_strings"), "on") != 0)
+        fault = QStringLiteral("the server keeps standard_conforming_strings off, so a backslash in a "
+                               "quoted text would be an escape");
+    PQclear(result);
+    return fault;
 }
 
 // A value as libpq reads it back in a keyword=value string.
@@ -43,10 +83,12 @@ void ServerConnectionClose::operator()(pg_conn *connection) const
     PQfinish(connection);
 }
 
-ServerConnection ConnectToServer(const LibraryConfig &config, const QString &maintenanceDatabase)
+ServerConnection ConnectToServer(const LibraryConfig &config, const QString &maintenanceDatabase,
+                                 const QString &application)
 {
     const QByteArray conninfo = config.connection.toUtf8();
     const QByteArray database = maintenanceDatabase.toUtf8();
+    const QByteArray applicationName = application.toUtf8();
     // Later keywords win, and the connection string expands in place: the defaults come before it, the
     // maintenance database after it.
     std::array<const char *, 9> keywords = {"connect_timeout",
@@ -58,8 +100,8 @@ ServerConnection ConnectToServer(const LibraryConfig &config, const QString &mai
                                             nullptr,
                                             nullptr,
                                             nullptr};
-    std::array<const char *, 9> values = {"10",    "30",    "10",   "3", "korvel", conninfo.constData(),
-                                          nullptr, nullptr, nullptr};
+    std::array<const char *, 9> values = {
+        "10", "30", "10", "3", applicationName.constData(), conninfo.constData(), nullptr, nullptr, nullptr};
     if (!maintenanceDatabase.isEmpty()) {
         keywords[6] = "dbname";
         values[6] = database.constData();
@@ -68,10 +110,22 @@ ServerConnection ConnectToServer(const LibraryConfig &config, const QString &mai
     if (!connection)
         throw StoreError(
             QStringLiteral("Library %1: out of memory opening a server connection").arg(config.name));
-    if (PQstatus(connection.get()) != CONNECTION_OK)
+    if (PQstatus(connection.get()) != CONNECTION_OK) {
+        // The server's own reasons name no password; libpq's reason for a string it cannot read quotes it.
+        QString reason;
+        if (parseConnection(config.connection, &reason))
+            reason = QString::fromUtf8(PQerrorMessage(connection.get())).trimmed();
         throw StoreError(QStringLiteral("Library %1: cannot connect to the server: %2")
-                             .arg(ServerLibraryName(config, connection.get()),
-                                  QString::fromUtf8(PQerrorMessage(connection.get())).trimmed()));
+                             .arg(ServerLibraryName(config, connection.get()), reason));
+    }
+    // The server's notices and warnings (an ANALYZE that skips a table this role does not own, a DROP
+    // ... IF EXISTS that found nothing) would reach the user's terminal raw, in the middle of our lines;
+    // what matters to the user fails the statement and is reported with it.
+    PQsetNoticeProcessor(
+        connection.get(), [](void *, const char *) {}, nullptr);
+    if (const QString fault = settleSession(connection.get()); !fault.isEmpty())
+        throw StoreError(QStringLiteral("Library %1: the server session cannot be set up: %2")
+                             .arg(ServerLibraryName(config, connection.get()), fault));
     return connection;
 }
 
@@ -93,9 +147,11 @@ QString ConnectionStringFault(const QString &connection)
     if (!options)
         return QStringLiteral("is not a connection string libpq can read: %1").arg(error);
     for (const PQconninfoOption *option = options.get(); option->keyword; ++option)
-        if (qstrcmp(option->keyword, "password") == 0 && option->val)
-            return QStringLiteral("names a password: give it in libpq's password file, service file or "
-                                  "environment instead");
+        if ((qstrcmp(option->keyword, "password") == 0 || qstrcmp(option->keyword, "sslpassword") == 0) &&
+            option->val)
+            return QStringLiteral("names a password (%1): give it in libpq's password file, service file or "
+                                  "environment instead")
+                .arg(QString::fromUtf8(option->keyword));
     return {};
 }
 
@@ -122,9 +178,6 @@ QString ServerDatabaseOf(const QString &connection)
 void DropServerLibrary(const LibraryConfig &config)
 {
     const ServerConnection server = ConnectToServer(config, QStringLiteral("postgres"));
-    // "does not exist, skipping" is what IF EXISTS is for, not news for the user's terminal.
-    PQsetNoticeProcessor(
-        server.get(), [](void *, const char *) {}, nullptr);
     const QByteArray database = ServerDatabaseOf(config.connection).toUtf8();
     if (database.isEmpty())
         return;
@@ -140,7 +193,7 @@ void DropServerLibrary(const LibraryConfig &config)
                                   QString::fromUtf8(PQerrorMessage(server.get())).trimmed()));
 }
 
-QString ServerDatabasePlace(const QString &connection)
+QString ServerDatabasePlace(const QString &connection, const QString &library)
 {
     QMap<QByteArray, QByteArray> values;
     const auto read = [&values](PQconninfoOption *options) {
@@ -153,9 +206,9 @@ QString ServerDatabasePlace(const QString &connection)
     char *error = nullptr;
     PQconninfoOption *named = PQconninfoParse(connection.toUtf8().constData(), &error);
     PQfreemem(error);
-    // A connection string libpq cannot read fails when it is taken; until then it names its own place.
+    // A connection string libpq cannot read fails when it is used; until then its library stands for it.
     if (!named)
-        return QStringLiteral("postgresql:") + connection;
+        return QStringLiteral("postgresql:library ") + library;
     read(named);
     return QStringLiteral("postgresql://%1:%2/%3")
         .arg(QString::fromUtf8(values.value("host")), QString::fromUtf8(values.value("port")),

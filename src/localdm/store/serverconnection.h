@@ -14,15 +14,20 @@ using ServerConnection = std::unique_ptr<pg_conn, ServerConnectionClose>;
 // Opens a connection to the database of a library on a server, or, given maintenanceDatabase, to that
 // database of the same server (to create or drop the library's own). Waits at most ten seconds for the
 // server unless the connection string says otherwise, and asks the system to notice a peer that went
-// silent, so a dropped network fails a call instead of hanging it. Throws DmError naming the library,
-// host and database, never a password.
-ServerConnection ConnectToServer(const LibraryConfig &config, const QString &maintenanceDatabase = {});
+// silent, so a dropped network fails a call instead of hanging it. The session is exempt from the
+// server's idle limits and reads quoted text as the standard has it (no backslash escapes); a server
+// that will not is refused. The server's notices are not shown. application names the session in the
+// server's pg_stat_activity. Throws DmError naming the library, host and database and libpq's reason,
+// never the connection string's values.
+ServerConnection ConnectToServer(const LibraryConfig &config, const QString &maintenanceDatabase = {},
+                                 const QString &application = QStringLiteral("korvel"));
 
 // How messages name a library on a server: "CORPORATE (host /run/postgresql, database dm_corporate)".
 QString ServerLibraryName(const LibraryConfig &config, const pg_conn *connection);
 
 // Why libpq cannot take a library's connection string, as the end of a sentence ("is not ...", "names a
-// password ..."); empty when it can. A password is refused: it would sit in a file others read.
+// password ..."), quoting none of its values; empty when it can. A password (password, sslpassword) is
+// refused: it would sit in a file others read.
 QString ConnectionStringFault(const QString &connection);
 
 // The connection string with its database replaced by database, in keyword='value' form; what else it
@@ -38,5 +43,6 @@ void DropServerLibrary(const LibraryConfig &config);
 QString ServerDatabaseOf(const QString &connection);
 
 // Where a connection string leads, with libpq's defaults filled in, as "postgresql://HOST:PORT/DATABASE":
-// two strings that give one text reach one database. A string libpq cannot read names its own place.
-QString ServerDatabasePlace(const QString &connection);
+// two strings that give one text reach one database. A string libpq cannot read is named by its library,
+// as the string may hold what no message shows.
+QString ServerDatabasePlace(const QString &connection, const QString &library);

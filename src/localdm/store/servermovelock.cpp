@@ -44,7 +44,7 @@ bool tableExists(pg_conn *connection)
 } // namespace
 
 ServerMoveLock::ServerMoveLock(LibraryConfig config)
-    : m_config(std::move(config)), m_place(ServerDatabasePlace(m_config.connection))
+    : m_config(std::move(config)), m_place(ServerDatabasePlace(m_config.connection, m_config.name))
 {
 }
 
@@ -57,7 +57,7 @@ LibraryLock::Taking ServerMoveLock::take(Mode mode)
 {
     release();
     try {
-        m_connection = ConnectToServer(m_config);
+        m_connection = ConnectToServer(m_config, {}, ApplicationName.toString());
     } catch (const DmError &error) {
         return {.said = error.description()};
     }
@@ -127,6 +127,18 @@ void ServerMoveLock::leave(const Holder &holder)
                      "INSERT INTO public.korvel_move_lock VALUES ($1::bigint, $2, $3, $4, $5)",
                      int(parameters.size()), nullptr, parameters.data(), nullptr, nullptr, 0));
     m_left = succeeded(written);
+}
+
+// The server ends the lock with its session only: a session that answers still holds it.
+QString ServerMoveLock::lost()
+{
+    pg_conn *connection = m_connection.get();
+    if (connection && PQstatus(connection) == CONNECTION_OK && succeeded(run(connection, "SELECT 1")))
+        return {};
+    const QString reason = connection ? QString::fromUtf8(PQerrorMessage(connection)).section(u'\n', 0, 0)
+                                      : QStringLiteral("it is not held");
+    return QStringLiteral("Library %1: the move lock was lost: %2")
+        .arg(connection ? ServerLibraryName(m_config, connection) : m_config.name, reason.simplified());
 }
 
 void ServerMoveLock::release()

@@ -26,7 +26,11 @@ public:
     QString place() const override { return m_place; }
     Taking take(Mode mode) override;
     void leave(const Holder &holder) override;
+    QString lost() override;
     void release() override;
+
+    // How the lock's session names itself in the server's pg_stat_activity.
+    static constexpr QStringView ApplicationName = u"korvel move lock";
 
 private:
     Holder readHolder() const;

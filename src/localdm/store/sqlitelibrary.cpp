@@ -671,16 +671,15 @@ QList<QVariantList> SqliteLibrary::query(const QString &sql, const QVariantList 
 
 qint64 SqliteLibrary::nextNumber(const QString &counter)
 {
-    const qsizetype dot = counter.indexOf(u'.');
-    if (dot <= 0)
-        throw StoreError(QStringLiteral("Library %1: bad counter %2").arg(m_config.name, counter));
+    const auto [table, column] = counterColumn(counter);
     const QVariant current =
         scalar(QStringLiteral("SELECT VALUE FROM DM_COUNTERS WHERE NAME = ?1"), {counter});
     // A counter starts above every number already in use, so rows made by other means cannot collide.
-    const qint64 next = current.isValid() ? current.toLongLong() + 1
-                                          : scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) + 1 FROM %2")
-                                                       .arg(counter.mid(dot + 1), counter.left(dot)))
-                                                .toLongLong();
+    const qint64 next =
+        current.isValid()
+            ? current.toLongLong() + 1
+            : scalar(QStringLiteral("SELECT COALESCE(MAX(%1), 0) + 1 FROM %2").arg(column, table))
+                  .toLongLong();
     exec(QStringLiteral("INSERT INTO DM_COUNTERS (NAME, VALUE) VALUES (?1, ?2) "
                         "ON CONFLICT (NAME) DO UPDATE SET VALUE = excluded.VALUE"),
          {counter, next});
