@@ -168,6 +168,11 @@ public:
     // the cause, when it cannot be opened. Asked before the library is asked anything else, so that a
     // library out of reach is not taken for one where the user lacks rights or a folder.
     virtual void open() = 0;
+    // Empty while the library is where it was opened (or is not open yet). Once it is lost - its file
+    // moved, deleted or replaced, the connection to its server ended - the DM's description of the cause,
+    // naming the library; every later call on it then fails. Reads no row, so it may be asked before
+    // every step of a long piece of work.
+    virtual QString lostCause() = 0;
 };
 
 class DmLibraries {

@@ -139,6 +139,11 @@ void LocalLibrary::open()
     m_dm->database(m_name);
 }
 
+QString LocalLibrary::lostCause()
+{
+    return m_dm->lostCause(m_name);
+}
+
 void LocalLibrary::activate()
 {
     m_dm->database(m_name);

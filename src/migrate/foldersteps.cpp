@@ -33,6 +33,11 @@ bool LibraryFlag(const DmLibrary &library, const QString &name)
     return property && property->value().toBool();
 }
 
+QString LostLibraryLine(const QString &what, const QString &cause)
+{
+    return QStringLiteral("Error: ") + what + QStringLiteral(": ") + cause;
+}
+
 std::shared_ptr<DmLibrary> FindLibrary(const DmSession &session, const QString &libraryName)
 {
     if (!session.libraries)

@@ -37,6 +37,10 @@ QString NoFolderRightsLine(const DmLibrary &library);
 // case; null when there is none.
 std::shared_ptr<DmLibrary> FindLibrary(const DmSession &session, const QString &libraryName);
 
+// "Error: <what>: <cause>" - the one line a folder gets once a library it needs is lost; the cause is the
+// DM's, which names the library.
+QString LostLibraryLine(const QString &what, const QString &cause);
+
 // Makes what the pass-through changed in the current library durable now. Oracle holds every change since
 // the last COMMIT in an implicit transaction that would otherwise end only with the next library switch
 // (or be lost with the session); the other engines commit each statement on its own. False, after an

@@ -440,7 +440,17 @@ MoveCommand::Converted MoveCommand::convert(Pace &pace, int position, int docNum
         stopped = m_flags.cancelRequested;
         return stopped;
     };
-    const bool moved = ConvertFolder(m_dm, docNumber, sourceLib, m_target, watch);
+    const QString lost = lostCause(sourceLib);
+    if (!lost.isEmpty()) {
+        m_dm.log.WriteLog(LostLibraryLine(QStringLiteral("Folder #") + NumberText(docNumber) +
+                                              QStringLiteral(" of library ") + sourceLib +
+                                              QStringLiteral(" is not moved"),
+                                          lost));
+        if (m_dm.report)
+            m_dm.report->write({sourceLib, docNumber, QString(), ReportKind::Folder, m_target, 0},
+                               ReportAction::Skipped, lost);
+    }
+    const bool moved = lost.isEmpty() && ConvertFolder(m_dm, docNumber, sourceLib, m_target, watch);
     pace.endFolder();
     if (moved)
         return Converted::Moved;
@@ -455,6 +465,17 @@ MoveCommand::Converted MoveCommand::convert(Pace &pace, int position, int docNum
         m_failures.removed += after.removed - before.removed;
     }
     return Converted::Failed;
+}
+
+// Once the source or the target is lost, every later folder of the command would fail on it anyway: each
+// fails with one line instead, and nothing is sent to either library.
+QString MoveCommand::lostCause(const QString &sourceLib) const
+{
+    for (const QString &library : {sourceLib, m_target})
+        if (const std::shared_ptr<DmLibrary> found = FindLibrary(m_dm.session, library))
+            if (const QString cause = found->lostCause(); !cause.isEmpty())
+                return cause;
+    return {};
 }
 
 MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, const QString &name,

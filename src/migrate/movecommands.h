@@ -95,6 +95,7 @@ private:
     MoveOutcome moveList(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst,
                          const RowMoved &moved);
     Converted convert(Pace &pace, int position, int docNumber, const QString &sourceLib);
+    QString lostCause(const QString &sourceLib) const;
     MoveOutcome refuse(const QString &text);
     MoveOutcome preview(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst);
 
