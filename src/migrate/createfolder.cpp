@@ -589,8 +589,10 @@ bool FolderCreation::save()
     const bool profileSaved = profile->save(m_s.saveOption);
     m_log.WriteDashLine();
     ignoringErrors([&] { m_number = profile->documentNumber(); });
+    // The DM's description carries the server's own words: a read-only database, a missing right.
     if (m_number == 0)
-        return fail(QStringLiteral("Error: Unable to save profile object for folder ") + m_quoted);
+        return fail(WithCause(QStringLiteral("Error: Unable to save profile object for folder ") + m_quoted,
+                              profileSaved ? QString() : profile->errorDescription()));
     m_secured = false;
     m_log.WriteLog(QStringLiteral("Document #") + n() +
                    QStringLiteral(" assigned to this folder in library ") + profile->libraryName());

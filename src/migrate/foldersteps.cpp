@@ -33,6 +33,11 @@ bool LibraryFlag(const DmLibrary &library, const QString &name)
     return property && property->value().toBool();
 }
 
+QString WithCause(const QString &message, const QString &cause)
+{
+    return cause.isEmpty() ? message : message + u'\n' + cause;
+}
+
 QString LostLibraryLine(const QString &what, const QString &cause)
 {
     return QStringLiteral("Error: ") + what + QStringLiteral(": ") + cause;

@@ -37,6 +37,9 @@ QString NoFolderRightsLine(const DmLibrary &library);
 // case; null when there is none.
 std::shared_ptr<DmLibrary> FindLibrary(const DmSession &session, const QString &libraryName);
 
+// A fixed message and, when there is one, the DM's description of its cause on a line of its own.
+QString WithCause(const QString &message, const QString &cause);
+
 // "Error: <what>: <cause>" - the one line a folder gets once a library it needs is lost; the cause is the
 // DM's, which names the library.
 QString LostLibraryLine(const QString &what, const QString &cause);

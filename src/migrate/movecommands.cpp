@@ -31,12 +31,6 @@ bool holds(const DmLibrary &library, const QString &right, QString &cause)
     }
 }
 
-// A fixed message and, when there is one, the DM's description of its cause on a line of its own.
-QString withCause(const QString &message, const QString &cause)
-{
-    return cause.isEmpty() ? message : message + u'\n' + cause;
-}
-
 } // namespace
 
 // The common frame of the commands: what it saves at the start it puts back on every path out.
@@ -364,7 +358,7 @@ bool MoveCommand::begin(Frame &frame, QString &sourceLib)
         try {
             library->open();
         } catch (const DmError &error) {
-            refuse(withCause(QStringLiteral("Error: Unable to open library ") + library->name() +
+            refuse(WithCause(QStringLiteral("Error: Unable to open library ") + library->name() +
                                  QStringLiteral(" - nothing is moved"),
                              error.description()));
             return false;
@@ -381,12 +375,12 @@ bool MoveCommand::mayMove(const QString &target)
     for (const QString &right :
          {QStringLiteral("User.ManageRootFolders"), QStringLiteral("User.CreateFolder")})
         if (!holds(*library, right, cause)) {
-            refuse(withCause(NoFolderRightsLine(*library), cause));
+            refuse(WithCause(NoFolderRightsLine(*library), cause));
             return false;
         }
     const std::shared_ptr<DmLibrary> current = m_dm.session.currentLibrary;
     if (!current || !holds(*current, QStringLiteral("User.SaveToRemoteLibrary"), cause)) {
-        refuse(withCause(QStringLiteral("Error: ") + (current ? current->userId() : QString()) +
+        refuse(WithCause(QStringLiteral("Error: ") + (current ? current->userId() : QString()) +
                              QStringLiteral(" does not have rights to save folders to Remote ") +
                              QStringLiteral("libraries"),
                          cause));
