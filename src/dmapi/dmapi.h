@@ -173,6 +173,10 @@ public:
     // naming the library; every later call on it then fails. Reads no row, so it may be asked before
     // every step of a long piece of work.
     virtual QString lostCause() = 0;
+    // The form in which this library compares the names of folders when it looks one up by name, letter
+    // case ignored as its database ignores it: two names are one to the library exactly when their keys
+    // are equal. Raises DmError when the library cannot be reached.
+    virtual QString nameKey(const QString &name) = 0;
 };
 
 class DmLibraries {

@@ -35,6 +35,7 @@ public:
     // be opened, leaving the current library as it was.
     void activate() override;
     QString lostCause() override;
+    QString nameKey(const QString &name) override;
 
 private:
     std::shared_ptr<LocalProfile> openLocalProfile(int documentNumber);

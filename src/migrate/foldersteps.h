@@ -37,6 +37,11 @@ QString NoFolderRightsLine(const DmLibrary &library);
 // case; null when there is none.
 std::shared_ptr<DmLibrary> FindLibrary(const DmSession &session, const QString &libraryName);
 
+// Sibling folders of the tree whose names are equal by this key become one folder in the target: the DM
+// finds an existing folder by its name ignoring case as the target library's database does, and a blank at
+// either end does not make another. Raises DmError when the target cannot be reached.
+QString TwinKey(DmLibrary &target, const QString &name);
+
 // A fixed message and, when there is one, the DM's description of its cause on a line of its own.
 QString WithCause(const QString &message, const QString &cause);
 
