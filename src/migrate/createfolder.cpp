@@ -180,8 +180,8 @@ std::optional<int> SubfolderNamed(DmContext &dm, const QString &FolderName, int 
     const int items = subfolders->count();
     for (int i = 1; i <= items && found == 0; ++i) {
         const std::shared_ptr<DmItem> item = subfolders->item(i);
-        if (item->libraryName().compare(TargetLib, Qt::CaseInsensitive) == 0 &&
-            target && TwinKey(*target, item->name()) == key)
+        if (item->libraryName().compare(TargetLib, Qt::CaseInsensitive) == 0 && target &&
+            TwinKey(*target, item->name()) == key)
             found = item->documentNumber();
     }
     s.sharedFolder.reset();
@@ -241,9 +241,9 @@ SqlRows FoldersNamed(DmContext &dm, const QString &FolderName, int ParentDocNumb
             QStringLiteral("' AND PL.LIBRARY_NAME = '") + target + u'\'';
     } else {
         statement =
-            QStringLiteral(
-                "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
-                "A.SYSTEM_ID = PR.APPLICATION WHERE A.APPLICATION = 'FOLDER' AND UPPER(PR.DOCNAME) = UPPER('") +
+            QStringLiteral("SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
+                           "A.SYSTEM_ID = PR.APPLICATION WHERE A.APPLICATION = 'FOLDER' AND "
+                           "UPPER(PR.DOCNAME) = UPPER('") +
             name +
             QStringLiteral("') AND PR.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
                            "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "

@@ -355,11 +355,10 @@ QString PostgresLibrary::nameKey(const QString &name)
 {
     if (const auto known = m_nameKeys.constFind(name); known != m_nameKeys.cend())
         return *known;
-    const QString key =
-        scalar(m_config.oracle() ? QStringLiteral("SELECT upper(CAST(?1 AS text))")
-                                 : QStringLiteral("SELECT lower(upper(CAST(?1 AS text)))"),
-               {name})
-            .toString();
+    const QString key = scalar(m_config.oracle() ? QStringLiteral("SELECT upper(CAST(?1 AS text))")
+                                                 : QStringLiteral("SELECT lower(upper(CAST(?1 AS text)))"),
+                               {name})
+                            .toString();
     m_nameKeys.insert(name, key);
     return key;
 }
