@@ -29,4 +29,7 @@ struct DmSession {
     std::shared_ptr<DmProfile> sharedProfile;
     // Passed to every DM save and delete of a move.
     DmSaveOption saveOption = 2;
+    // Set by EndProgram: the session is over for the rest of the run, and nothing opens it again behind
+    // the user's answer.
+    bool ended = false;
 };

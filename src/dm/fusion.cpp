@@ -43,6 +43,7 @@ bool StartFusion(DmContext &dm, QString *cause)
     const MousePointer pointer = dm.window.mousePointer();
     const QString cannotStartSuffix = QStringLiteral(" - cannot start ") + ProductName();
     bool result = false;
+    s.ended = false;
     try {
         [&] {
             dm.window.setMousePointer(MousePointer::Hourglass);
@@ -118,6 +119,10 @@ bool CheckFusion(DmContext &dm, const QString &callerName)
 {
     DmSession &s = dm.session;
     ActivityLog &log = dm.log;
+    // The user chose to end the run already: re-creating the session now would carry on behind that
+    // answer, and asking again would ask it once for every procedure still on its way out.
+    if (s.ended)
+        return false;
     const QString caller = callerName.toUpper();
     QString cause; // the DM's description of a runtime error that failed the check
     try {
@@ -208,6 +213,7 @@ QString ExitNowQuestion()
 void EndProgram(DmContext &dm)
 {
     DmSession &s = dm.session;
+    s.ended = true;
     ignoringErrors([&] {
         if (s.sharedProfile)
             s.sharedProfile->close();

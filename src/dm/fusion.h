@@ -15,7 +15,8 @@ bool StartFusion(DmContext &dm, QString *cause = nullptr);
 // The guard every DM-facing procedure calls with its own name before any DM work. Re-creates a
 // missing application object for "ConnectLibrary" and a missing SQL pass-through for "RunSQL" (any
 // letter case); every other missing piece is a failure, which is logged and answered by asking the
-// user whether to end the program (Yes runs EndProgram). False means: do no DM work.
+// user whether to end the program (Yes runs EndProgram). Once EndProgram ran, it fails at once, asking
+// nothing. False means: do no DM work.
 bool CheckFusion(DmContext &dm, const QString &callerName);
 
 // How a procedure reports a runtime error it trapped: a dash line, its name followed by ":", then

@@ -11,8 +11,10 @@ SessionGuard::SessionGuard(DmContext &dm, Window window)
         m_status = dm.window.statusText();
     }
     try {
-        if (dm.session.currentLibrary)
+        if (dm.session.currentLibrary) {
             m_library = dm.session.currentLibrary->name();
+            m_libraryObject = dm.session.currentLibrary;
+        }
     } catch (const DmError &) {
         // Nothing to switch back to: the procedure ends in whichever library it reaches.
     }
@@ -24,7 +26,8 @@ void SessionGuard::restoreLibrary()
         return;
     m_libraryPending = false;
     try {
-        if (!m_library.isEmpty())
+        // A library lost since entry fails every call: switching back would only add failures to the log.
+        if (!m_library.isEmpty() && m_libraryObject->lostCause().isEmpty())
             ConnectLibrary(m_dm, m_library);
     } catch (const DmError &) {
         // ConnectLibrary leaves the session consistent in whichever library it ends in.

@@ -168,6 +168,15 @@ public:
     // the cause, when it cannot be opened. Asked before the library is asked anything else, so that a
     // library out of reach is not taken for one where the user lacks rights or a folder.
     virtual void open() = 0;
+    // Empty while the library is where it was opened (or is not open yet). Once it is lost - its file
+    // moved, deleted or replaced, the connection to its server ended - the DM's description of the cause,
+    // naming the library; every later call on it then fails. Reads no row, so it may be asked before
+    // every step of a long piece of work.
+    virtual QString lostCause() = 0;
+    // The form in which this library compares the names of folders when it looks one up by name, letter
+    // case ignored as its database ignores it: two names are one to the library exactly when their keys
+    // are equal. Raises DmError when the library cannot be reached.
+    virtual QString nameKey(const QString &name) = 0;
 };
 
 class DmLibraries {

@@ -33,6 +33,20 @@ LibraryDatabase &LocalDm::database(const QString &libraryName)
     return *slot;
 }
 
+QString LocalDm::lostCause(const QString &libraryName)
+{
+    const LibraryConfig *config = m_installation.library(libraryName);
+    const auto open = config ? m_databases.find(config->name) : m_databases.end();
+    if (open == m_databases.end())
+        return {};
+    try {
+        open->second->checkInPlace();
+    } catch (const DmError &error) {
+        return error.description();
+    }
+    return {};
+}
+
 QString LocalDmVersion()
 {
     return QStringLiteral("local %1.%2").arg(KORVEL_VERSION_MAJOR).arg(KORVEL_VERSION_MINOR);

@@ -26,6 +26,9 @@ public:
     // The open database of a library (name compared case-insensitively). Throws DmError for a
     // library that is not in the installation or whose database cannot be opened.
     LibraryDatabase &database(const QString &libraryName);
+    // Why the library's open database is no longer where it was opened; empty while it is, and for a
+    // library not opened yet.
+    QString lostCause(const QString &libraryName);
 
     // The pass-through's translations and prepared statements on an open database of this installation.
     SqlStatementCache &statementCache(LibraryDatabase &database);

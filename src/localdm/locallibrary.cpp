@@ -139,6 +139,16 @@ void LocalLibrary::open()
     m_dm->database(m_name);
 }
 
+QString LocalLibrary::lostCause()
+{
+    return m_dm->lostCause(m_name);
+}
+
+QString LocalLibrary::nameKey(const QString &name)
+{
+    return m_dm->database(m_name).nameKey(name);
+}
+
 void LocalLibrary::activate()
 {
     m_dm->database(m_name);

@@ -34,6 +34,8 @@ public:
     // Makes this library the application's current library; raises DmError when its database cannot
     // be opened, leaving the current library as it was.
     void activate() override;
+    QString lostCause() override;
+    QString nameKey(const QString &name) override;
 
 private:
     std::shared_ptr<LocalProfile> openLocalProfile(int documentNumber);

@@ -69,6 +69,8 @@ private:
     int joinTwin(const ChildRow &child, const PlannedFolder &folder);
     void toSort(int folder);
     void sortLinked();
+    bool libraryLost();
+    bool stepFailed(const QString &line);
     bool remove(int number, const QString &library, const QString &name);
     bool removeFolder(int number, const QString &library, const QString &name);
     int newNumberOf(const ItemKey &key) const;
@@ -101,6 +103,9 @@ private:
     const QString &m_name = m_walk.name();
     const FolderWatch &m_watch;
     std::optional<const MovePlan> m_plan;
+    // The libraries the plan reads or writes, asked before each step whether they are still there.
+    QList<std::shared_ptr<DmLibrary>> m_libraries;
+    bool m_lost = false; // one of them was lost: nothing more is sent to any library for this folder
 
     // What carrying out the plan has come to, by the plan's folders and the walk's children.
     Stage m_stage = Stage::Reading;
@@ -159,7 +164,43 @@ bool FolderConversion::plan()
         m_childrenOf[thePlan().children()[i].into] << i;
     for (int i = 0; i <= thePlan().selected(); ++i)
         m_chainBelow[thePlan().folders()[i].parent] << i;
+    QSet<QString> libraries{m_target.toUpper(), m_source.toUpper()};
+    for (const ChainRow &row : m_walk.chain())
+        libraries.insert(row.library.toUpper());
+    for (const ChildRow &row : m_walk.children())
+        libraries.insert(row.library.toUpper());
+    for (const QString &library : std::as_const(libraries))
+        if (std::shared_ptr<DmLibrary> found = FindLibrary(m_s, library))
+            m_libraries << std::move(found);
     return true;
+}
+
+// A lost library fails every later call, and each failure would add its lines (a tree of a thousand
+// folders to sort gave thousands): once one is lost, the folder fails with this one line and the move sends
+// no more work to any library for it.
+bool FolderConversion::libraryLost()
+{
+    if (m_lost)
+        return true;
+    for (const std::shared_ptr<DmLibrary> &library : std::as_const(m_libraries)) {
+        const QString cause = library->lostCause();
+        if (cause.isEmpty())
+            continue;
+        m_lost = true;
+        refuse(LostLibraryLine(QStringLiteral("The move of folder #") + NumberText(m_number) + u' ' +
+                                   Quoted(m_name) + QStringLiteral(" stops"),
+                               cause));
+        return true;
+    }
+    return false;
+}
+
+// A step that failed ends the folder: with its own line, unless a lost library is the cause.
+bool FolderConversion::stepFailed(const QString &line)
+{
+    if (!libraryLost())
+        refuse(line);
+    return false;
 }
 
 void FolderConversion::handDown(int folder, int made)
@@ -198,6 +239,8 @@ bool FolderConversion::recreateChain()
     m_stage = Stage::Writing;
     const QList<PlannedFolder> &folders = thePlan().folders();
     for (int i = 0; i <= thePlan().selected(); ++i) {
+        if (libraryLost())
+            return false;
         const PlannedFolder &folder = folders[i];
         int number = folder.number;
         if (folder.decision != FolderDecision::Stands) {
@@ -207,7 +250,7 @@ bool FolderConversion::recreateChain()
             number = create(i, newParent);
             m_chainRows = i + 1;
             if (number == 0)
-                return refuse(QStringLiteral("Error: Unable to create this folder - cannot continue."));
+                return stepFailed(QStringLiteral("Error: Unable to create this folder - cannot continue."));
             if (newParent != 0)
                 toSort(newParent);
         }
@@ -352,7 +395,7 @@ bool FolderConversion::recreateChildren()
     for (qsizetype i = 0; i < children.size(); ++i) {
         const ChildRow &child = children[i];
         const PlannedChild &planned = thePlan().children()[i];
-        if (m_walk.stopAsked())
+        if (m_walk.stopAsked() || libraryLost())
             return false;
         if (newParentOf(planned.into, child.number, child.name) <= 0)
             return false;
@@ -377,7 +420,7 @@ bool FolderConversion::recreateChildren()
             const int number = twin ? joinTwin(child, folder) : create(planned.folder, newParent);
             m_childRows = i + 1;
             if (number == 0)
-                return refuse(QStringLiteral("Error: Unable to create this folder - cannot continue."));
+                return stepFailed(QStringLiteral("Error: Unable to create this folder - cannot continue."));
             if (!twin)
                 toSort(newParent);
             m_linked[i] = true;
@@ -397,11 +440,14 @@ bool FolderConversion::recreateChildren()
 
 void FolderConversion::sortLinked()
 {
-    for (const int folder : std::as_const(m_toSort))
+    for (const int folder : std::as_const(m_toSort)) {
+        if (libraryLost())
+            break;
         if (!SortFolders(m_dm, folder, m_target)) {
             m_log.WriteLog(QStringLiteral("Error: Unable to sort the parent folder ") + m_target);
             m_log.WriteDashLine();
         }
+    }
     m_toSort.clear();
     m_sortPending.clear();
 }
@@ -473,6 +519,8 @@ bool FolderConversion::readTree(const QString &library, const QList<ItemKey> &fo
                                 QHash<ItemKey, TreeFolder> &into)
 {
     for (const ItemKey &folder : folders) {
+        if (libraryLost())
+            return false;
         const std::optional<QList<FolderEntry>> entries = m_walk.contentsOf(folder.first, library);
         if (!entries)
             return false;
@@ -551,10 +599,13 @@ bool FolderConversion::knownInTarget(const FolderTrustee &trustee)
 // library it removed from last.
 bool FolderConversion::remove(int number, const QString &library, const QString &name)
 {
+    if (libraryLost())
+        return false;
     if (ConnectLibrary(m_dm, library) && removeFolder(number, library, name))
         return true;
-    m_log.WriteLog(QStringLiteral("Unable to remove folder ") + NumberText(number) +
-                   QStringLiteral(" in library ") + library + QStringLiteral(" - cannot continue."));
+    if (!libraryLost())
+        m_log.WriteLog(QStringLiteral("Unable to remove folder ") + NumberText(number) +
+                       QStringLiteral(" in library ") + library + QStringLiteral(" - cannot continue."));
     return false;
 }
 
@@ -683,7 +734,8 @@ void FolderConversion::reportLeftInPlace()
 void FolderConversion::leave()
 {
     try {
-        saveLinks();
+        if (!libraryLost())
+            saveLinks();
         reportUnprocessed();
         sortLinked();
         const qsizetype items = m_walk.children().size();
@@ -695,7 +747,7 @@ void FolderConversion::leave()
                            QStringLiteral(" item(s) not linked in library ") + m_target +
                            QStringLiteral(" - its source in library ") + m_source +
                            QStringLiteral(" is kept whole; run the move again to finish it"));
-        else if (!m_result && m_stage == Stage::Writing)
+        else if (!m_result && m_stage == Stage::Writing && !m_lost)
             m_log.WriteLog(QStringLiteral("Error: ") + NumberText(int(unlinked)) + QStringLiteral(" of ") +
                            NumberText(int(items)) + QStringLiteral(" item(s) of folder #") +
                            NumberText(m_number) + u' ' + Quoted(m_name) +

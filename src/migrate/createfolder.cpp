@@ -174,12 +174,14 @@ std::optional<int> SubfolderNamed(DmContext &dm, const QString &FolderName, int 
     if (!s.sharedFolder)
         return std::nullopt;
     int found = 0;
+    const std::shared_ptr<DmLibrary> target = FindLibrary(s, TargetLib);
+    const QString key = target ? TwinKey(*target, FolderName) : QString();
     const std::shared_ptr<DmItemCollection> subfolders = s.sharedFolder->subfolders();
     const int items = subfolders->count();
     for (int i = 1; i <= items && found == 0; ++i) {
         const std::shared_ptr<DmItem> item = subfolders->item(i);
-        if (item->libraryName().compare(TargetLib, Qt::CaseInsensitive) == 0 &&
-            item->name().compare(FolderName, Qt::CaseInsensitive) == 0)
+        if (item->libraryName().compare(TargetLib, Qt::CaseInsensitive) == 0 && target &&
+            TwinKey(*target, item->name()) == key)
             found = item->documentNumber();
     }
     s.sharedFolder.reset();
@@ -223,7 +225,8 @@ bool FolderCreation::findInParent()
 SqlRows FoldersNamed(DmContext &dm, const QString &FolderName, int ParentDocNumber, bool IsRoot,
                      const QString &TargetLib)
 {
-    const QString name = SqlSafe(FolderName.toUpper());
+    // UPPER on both sides: the library's own case mapping, which may differ from Qt's.
+    const QString name = SqlSafe(FolderName);
     const QString target = SqlEscape(TargetLib);
     QString statement;
     if (ParentDocNumber != 0) {
@@ -233,16 +236,16 @@ SqlRows FoldersNamed(DmContext &dm, const QString &FolderName, int ParentDocNumb
                            "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES PL ON PL.SYSTEM_ID = FI.PARENT_LIBRARY "
                            "WHERE FI.PARENT = ") +
             NumberText(ParentDocNumber) +
-            QStringLiteral(" AND FI.NODE_TYPE = 'F' AND UPPER(FI.DISPLAYNAME) = '") + name +
-            QStringLiteral("' AND RL.LIBRARY_NAME = '") + target +
+            QStringLiteral(" AND FI.NODE_TYPE = 'F' AND UPPER(FI.DISPLAYNAME) = UPPER('") + name +
+            QStringLiteral("') AND RL.LIBRARY_NAME = '") + target +
             QStringLiteral("' AND PL.LIBRARY_NAME = '") + target + u'\'';
     } else {
         statement =
-            QStringLiteral(
-                "SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
-                "A.SYSTEM_ID = PR.APPLICATION WHERE A.APPLICATION = 'FOLDER' AND UPPER(PR.DOCNAME) = '") +
+            QStringLiteral("SELECT PR.DOCNUMBER FROM [OWNER].PROFILE PR LEFT OUTER JOIN [OWNER].APPS A ON "
+                           "A.SYSTEM_ID = PR.APPLICATION WHERE A.APPLICATION = 'FOLDER' AND "
+                           "UPPER(PR.DOCNAME) = UPPER('") +
             name +
-            QStringLiteral("' AND PR.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
+            QStringLiteral("') AND PR.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
                            "LEFT OUTER JOIN [OWNER].REMOTE_LIBRARIES RL ON RL.SYSTEM_ID = FI.LIBRARY "
                            "WHERE FI.NODE_TYPE = 'F' AND RL.LIBRARY_NAME = '") +
             SqlEscape(dm.session.currentLibrary->name()) + QStringLiteral("')");
@@ -589,8 +592,10 @@ bool FolderCreation::save()
     const bool profileSaved = profile->save(m_s.saveOption);
     m_log.WriteDashLine();
     ignoringErrors([&] { m_number = profile->documentNumber(); });
+    // The DM's description carries the server's own words: a read-only database, a missing right.
     if (m_number == 0)
-        return fail(QStringLiteral("Error: Unable to save profile object for folder ") + m_quoted);
+        return fail(WithCause(QStringLiteral("Error: Unable to save profile object for folder ") + m_quoted,
+                              profileSaved ? QString() : profile->errorDescription()));
     m_secured = false;
     m_log.WriteLog(QStringLiteral("Document #") + n() +
                    QStringLiteral(" assigned to this folder in library ") + profile->libraryName());

@@ -33,6 +33,21 @@ bool LibraryFlag(const DmLibrary &library, const QString &name)
     return property && property->value().toBool();
 }
 
+QString TwinKey(DmLibrary &target, const QString &name)
+{
+    return target.nameKey(name.trimmed());
+}
+
+QString WithCause(const QString &message, const QString &cause)
+{
+    return cause.isEmpty() ? message : message + u'\n' + cause;
+}
+
+QString LostLibraryLine(const QString &what, const QString &cause)
+{
+    return QStringLiteral("Error: ") + what + QStringLiteral(": ") + cause;
+}
+
 std::shared_ptr<DmLibrary> FindLibrary(const DmSession &session, const QString &libraryName)
 {
     if (!session.libraries)

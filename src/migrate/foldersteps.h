@@ -37,6 +37,18 @@ QString NoFolderRightsLine(const DmLibrary &library);
 // case; null when there is none.
 std::shared_ptr<DmLibrary> FindLibrary(const DmSession &session, const QString &libraryName);
 
+// Sibling folders of the tree whose names are equal by this key become one folder in the target: the DM
+// finds an existing folder by its name ignoring case as the target library's database does, and a blank at
+// either end does not make another. Raises DmError when the target cannot be reached.
+QString TwinKey(DmLibrary &target, const QString &name);
+
+// A fixed message and, when there is one, the DM's description of its cause on a line of its own.
+QString WithCause(const QString &message, const QString &cause);
+
+// "Error: <what>: <cause>" - the one line a folder gets once a library it needs is lost; the cause is the
+// DM's, which names the library.
+QString LostLibraryLine(const QString &what, const QString &cause);
+
 // Makes what the pass-through changed in the current library durable now. Oracle holds every change since
 // the last COMMIT in an implicit transaction that would otherwise end only with the next library switch
 // (or be lost with the session); the other engines commit each statement on its own. False, after an

@@ -31,12 +31,6 @@ bool holds(const DmLibrary &library, const QString &right, QString &cause)
     }
 }
 
-// A fixed message and, when there is one, the DM's description of its cause on a line of its own.
-QString withCause(const QString &message, const QString &cause)
-{
-    return cause.isEmpty() ? message : message + u'\n' + cause;
-}
-
 } // namespace
 
 // The common frame of the commands: what it saves at the start it puts back on every path out.
@@ -364,7 +358,7 @@ bool MoveCommand::begin(Frame &frame, QString &sourceLib)
         try {
             library->open();
         } catch (const DmError &error) {
-            refuse(withCause(QStringLiteral("Error: Unable to open library ") + library->name() +
+            refuse(WithCause(QStringLiteral("Error: Unable to open library ") + library->name() +
                                  QStringLiteral(" - nothing is moved"),
                              error.description()));
             return false;
@@ -381,12 +375,12 @@ bool MoveCommand::mayMove(const QString &target)
     for (const QString &right :
          {QStringLiteral("User.ManageRootFolders"), QStringLiteral("User.CreateFolder")})
         if (!holds(*library, right, cause)) {
-            refuse(withCause(NoFolderRightsLine(*library), cause));
+            refuse(WithCause(NoFolderRightsLine(*library), cause));
             return false;
         }
     const std::shared_ptr<DmLibrary> current = m_dm.session.currentLibrary;
     if (!current || !holds(*current, QStringLiteral("User.SaveToRemoteLibrary"), cause)) {
-        refuse(withCause(QStringLiteral("Error: ") + (current ? current->userId() : QString()) +
+        refuse(WithCause(QStringLiteral("Error: ") + (current ? current->userId() : QString()) +
                              QStringLiteral(" does not have rights to save folders to Remote ") +
                              QStringLiteral("libraries"),
                          cause));
@@ -451,7 +445,17 @@ MoveCommand::Converted MoveCommand::convert(Frame &frame, Pace &pace, int positi
                QStringLiteral(" - another move could now run beside this one, so this move stops here with "
                               "its source kept; running it again finishes it");
     };
-    const bool moved = ConvertFolder(m_dm, docNumber, sourceLib, m_target, watch);
+    const QString lost = lostCause(sourceLib);
+    if (!lost.isEmpty()) {
+        m_dm.log.WriteLog(LostLibraryLine(QStringLiteral("Folder #") + NumberText(docNumber) +
+                                              QStringLiteral(" of library ") + sourceLib +
+                                              QStringLiteral(" is not moved"),
+                                          lost));
+        if (m_dm.report)
+            m_dm.report->write({sourceLib, docNumber, QString(), ReportKind::Folder, m_target, 0},
+                               ReportAction::Skipped, lost);
+    }
+    const bool moved = lost.isEmpty() && ConvertFolder(m_dm, docNumber, sourceLib, m_target, watch);
     pace.endFolder();
     if (moved)
         return Converted::Moved;
@@ -466,6 +470,17 @@ MoveCommand::Converted MoveCommand::convert(Frame &frame, Pace &pace, int positi
         m_failures.removed += after.removed - before.removed;
     }
     return lockLost ? Converted::LockLost : Converted::Failed;
+}
+
+// Once the source or the target is lost, every later folder of the command would fail on it anyway: each
+// fails with one line instead, and nothing is sent to either library.
+QString MoveCommand::lostCause(const QString &sourceLib) const
+{
+    for (const QString &library : {sourceLib, m_target})
+        if (const std::shared_ptr<DmLibrary> found = FindLibrary(m_dm.session, library))
+            if (const QString cause = found->lostCause(); !cause.isEmpty())
+                return cause;
+    return {};
 }
 
 MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, const QString &name,

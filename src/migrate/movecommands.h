@@ -96,6 +96,7 @@ private:
     MoveOutcome moveList(Frame &frame, const QString &sourceLib, const QList<MoveListRow> &rows,
                          bool lastFirst, const RowMoved &moved);
     Converted convert(Frame &frame, Pace &pace, int position, int docNumber, const QString &sourceLib);
+    QString lostCause(const QString &sourceLib) const;
     MoveOutcome refuse(const QString &text);
     MoveOutcome preview(const QString &sourceLib, const QList<MoveListRow> &rows, bool lastFirst);
 

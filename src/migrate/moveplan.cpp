@@ -36,11 +36,6 @@ TakeUpChoice ChooseTakeUp(const std::optional<FolderAccess> &standing,
     return TakeUpChoice::TakeUp;
 }
 
-QString TwinKey(const QString &name)
-{
-    return name.trimmed().toUpper();
-}
-
 NameChange FolderNameChange(const QString &name)
 {
     if (name.contains(u'\n') || name.contains(u'\r'))
@@ -105,6 +100,16 @@ public:
     }
 
     bool everything() const { return m_everything; }
+
+    QString twinKey(const QString &name)
+    {
+        if (!m_targetLibrary)
+            m_targetLibrary = FindLibrary(m_dm.session, m_target);
+        if (!m_targetLibrary)
+            throw DmError(0, QStringLiteral("MovePlan"),
+                          QStringLiteral("Library ") + m_target + QStringLiteral(" is not in the session"));
+        return TwinKey(*m_targetLibrary, name);
+    }
 
     std::optional<FolderAccess> access(int number, const QString &library)
     {
@@ -195,15 +200,15 @@ public:
         if (parentNumber != 0) {
             if (const std::optional<QList<FolderEntry>> entries = m_walk.contentsOf(parentNumber, m_target))
                 for (const FolderEntry &entry : *entries)
-                    if (entry.isFolder() && entry.name.compare(name, Qt::CaseInsensitive) == 0)
+                    if (entry.isFolder() && twinKey(entry.name) == twinKey(name))
                         others << entry.number;
         } else if (ConnectLibrary(m_dm, m_target)) {
             const SqlRows rows = QueryRows(
                 m_dm, QStringLiteral("SELECT F.DOCNUMBER FROM [OWNER].FOLDER F, [OWNER].PROFILE P WHERE "
-                                     "F.DOCNUMBER = P.DOCNUMBER AND UPPER(P.DOCNAME) = '") +
-                          SqlSafe(name.toUpper()) +
+                                     "F.DOCNUMBER = P.DOCNUMBER AND UPPER(P.DOCNAME) = UPPER('") +
+                          SqlSafe(name) +
                           QStringLiteral(
-                              "' AND F.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
+                              "') AND F.DOCNUMBER NOT IN (SELECT FI.DOCNUMBER FROM [OWNER].FOLDER_ITEM FI "
                               "WHERE FI.LIBRARY = 0) ORDER BY F.DOCNUMBER"));
             for (qsizetype r = 0; r < rows.size(); ++r)
                 others << leadingInt32(rows.value(r, 1).toString());
@@ -278,6 +283,7 @@ private:
     MoveWalk &m_walk;
     const QString m_target;
     const bool m_everything;
+    std::shared_ptr<DmLibrary> m_targetLibrary;
     QHash<QString, bool> m_known;
     QHash<int, QSet<ItemKey>> m_filed;
     QSet<QString> m_namesMade;
@@ -487,7 +493,7 @@ int MovePlan::place(Reader &reader, PlannedFolder folder)
         (folder.parent < 0   ? QStringLiteral("top")
          : parentNumber != 0 ? QStringLiteral("#") + NumberText(parentNumber)
                              : QStringLiteral("@") + NumberText(sharedWith(folder.parent))) +
-        u'/' + TwinKey(folder.name);
+        u'/' + reader.twinKey(folder.name);
     const auto twin = m_byName.constFind(place);
     const bool twinPlaced = twin != m_byName.cend();
     const NameChange nameChange = FolderNameChange(folder.name);

@@ -30,10 +30,6 @@ TakeUpChoice ChooseTakeUp(const std::optional<FolderAccess> &standing,
                           const std::optional<FolderAccess> &source, const QString &moverId,
                           std::optional<bool> halfMade, bool madeByThisProgram);
 
-// Sibling folders of the tree whose names are equal by this key become one folder in the target: the DM
-// finds an existing folder by its name ignoring case, and a blank at either end does not make another.
-QString TwinKey(const QString &name);
-
 // What saving a folder under this name does to it: the profile keeps no blanks at either end of a name and
 // turns a line break into a blank. A name that would read otherwise is not saved; dropped blanks are
 // warned of.

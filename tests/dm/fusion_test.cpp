@@ -133,4 +133,10 @@ TEST_F(FusionTest, YesToTheExitQuestionEndsTheProgramLeavingWhatTheWindowSaved)
     EXPECT_TRUE(lines[lines.size() - 2].startsWith(ProductName() + " Build " +
                                                    QString::number(BuildNumber()) + " (" + BuildDate() +
                                                    ") Ended on Thursday, March 5, 2026 at "));
+
+    // The procedures still on their way out ask nothing more, and nothing opens the session again.
+    for (const QString caller : {"ConnectLibrary", "RunSQL", "ConvertFolder"})
+        EXPECT_FALSE(CheckFusion(*dm, caller));
+    EXPECT_EQ(window.messages.size(), 1u);
+    EXPECT_FALSE(session.application);
 }

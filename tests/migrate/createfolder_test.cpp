@@ -1,6 +1,9 @@
 #include "createfixture.h"
 
+#include "dm/connectlibrary.h"
+#include "dm/sqlrows.h"
 #include "migrate/createfolder.h"
+#include "migrate/foldersteps.h"
 #include "settings/product.h"
 
 #include <functional>
@@ -256,4 +259,27 @@ TEST_F(CreateFolderTest, ColumnsComeFromTheSourceAndStorageFromTheParent)
     EXPECT_TRUE(warnings[2].contains("Unable to add folder item #"));
     target.exec("UPDATE PROFILE SET DOCNUMBER = ?1 WHERE DOCNUMBER = 9999", {parent});
     EXPECT_EQ(violations(), QStringList());
+}
+
+// A name is found standing in a parent exactly when the plan takes the two names for twins: both follow
+// the target library's own case mapping, which on a server is its locale's (the dotted capital I is i
+// there, not for Qt), so the preview foresees what the move finds.
+TEST_F(CreateFolderTest, TwinsAreExactlyTheNamesTheLibraryFindsForEachOther)
+{
+    const std::shared_ptr<DmLibrary> target = FindLibrary(session, Target);
+    ASSERT_TRUE(target);
+    const QList<std::pair<QString, QString>> pairs = {
+        {"Dir", "DIR"}, {"Dİr", "Dir"}, {"Straße", "STRASSE"}, {"Ärger", "äRGER"}, {"Dir", "Dör"}};
+    for (const auto &[standing, asked] : pairs) {
+        SCOPED_TRACE((standing + " / " + asked).toStdString());
+        const int parent = builder.addFolder(Target, standing + " parent of " + asked, true);
+        const int folder = folderWith(Target, standing, Restricted);
+        builder.link(Target, parent, Target, folder);
+        ASSERT_TRUE(ConnectLibrary(*dm, Target));
+        const SqlRows rows = FoldersNamed(*dm, asked, parent, false, Target);
+        ASSERT_FALSE(rows.failed());
+        const bool twins = TwinKey(*target, standing) == TwinKey(*target, asked);
+        EXPECT_EQ(rows.isEmpty(), !twins);
+        EXPECT_EQ(SubfolderNamed(*dm, asked, parent, Target), twins ? folder : 0);
+    }
 }

@@ -123,7 +123,8 @@ TEST(MoveReportTest, RowsMatchTheLibrariesWhateverFailedAndAfterTheSecondRun)
         {"a link that fails", "add:1", MoveOutcome::Failed, "created:3, kept:1, linked:5, skipped:2",
          "a: (2001) - Adding document #", "already linked:4, kept:1, linked:1, removed:2, reused:3"},
         {"a folder that cannot be made", "save:1", MoveOutcome::Failed, "created:1, skipped:7",
-         "Top: Unable to save profile object for folder \"Top\"", "created:3, kept:1, linked:5, removed:2"},
+         "Top: Unable to save profile object for folder \"Top\" - Saving the new folder",
+         "created:3, kept:1, linked:5, removed:2"},
         // The removal cut the contents of "Sub" before it failed; they are filed in the target already.
         {"a removal that fails", "delete:1", MoveOutcome::Failed,
          "created:3, kept:1, linked:5, removed:1, skipped:1", "Sub: (2001) - ",

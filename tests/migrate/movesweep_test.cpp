@@ -65,6 +65,13 @@ public:
             if (!moved && std::none_of(log.cbegin(), log.cend(),
                                        [](const QString &line) { return line.startsWith("Error:"); }))
                 m_broken << "the lost connection went unreported";
+            // The loss is told once: the step it broke may say why, then the folder stops with no more
+            // work sent, so no sorting, linking or removal piles up lines of the same cause.
+            const QStringList errors = log.filter(QRegularExpression("^Error:"));
+            const auto stop = std::find_if(errors.cbegin(), errors.cend(),
+                                           [](const QString &line) { return line.contains(" stops: "); });
+            if (errors.size() > 6 || (stop != errors.cend() && stop + 1 != errors.cend()))
+                m_broken << "the lost connection flooded the log: " + errors.join(" | ");
         }
         m_broken << MoveRun(m_copy, {}).violations();
         return moved;

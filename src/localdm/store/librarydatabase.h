@@ -97,6 +97,10 @@ public:
     // the server, a file library is taken for a file moved away.
     virtual void loseConnection() = 0;
 
+    // The key under which UPPER(a) = UPPER(b) holds in this library's SQL: equal keys exactly when the
+    // library's own functions and comparison take two names for one.
+    virtual QString nameKey(const QString &name) = 0;
+
     // The next value of a number counter named "TABLE.COLUMN" ("PROFILE.DOCNUMBER"). Numbers are never
     // handed out twice, also after the rows that held them were deleted, also to two connections at once.
     virtual qint64 nextNumber(const QString &counter) = 0;

@@ -417,6 +417,21 @@ void PostgresLibrary::loseConnection()
     noteLost();
 }
 
+// Only the server knows its case mapping (its locale's, which may map a letter otherwise than Qt does, as
+// with the dotted capital I), so the key is its own: UPPER's result, which on a SQL Server or Sybase library
+// is citext and so compares as its lower-case form.
+QString PostgresLibrary::nameKey(const QString &name)
+{
+    if (const auto known = m_nameKeys.constFind(name); known != m_nameKeys.cend())
+        return *known;
+    const QString key = scalar(m_config.oracle() ? QStringLiteral("SELECT upper(CAST(?1 AS text))")
+                                                 : QStringLiteral("SELECT lower(upper(CAST(?1 AS text)))"),
+                               {name})
+                            .toString();
+    m_nameKeys.insert(name, key);
+    return key;
+}
+
 qint64 PostgresLibrary::nextNumber(const QString &counter)
 {
     const auto [table, column] = counterColumn(counter);

@@ -33,6 +33,7 @@ public:
     QStringList indexStatements() const override;
     QList<QVariantList> query(const QString &sql, const QVariantList &binds = {}) override;
     // Other connections change those tables at any time and say nothing of it: asked every time.
+    QString nameKey(const QString &name) override;
     QVariant lookup(const QString &sql, const QVariantList &binds = {}) override
     {
         return scalar(sql, binds);
@@ -84,6 +85,7 @@ private:
     quint64 m_statementCount = 0;
     int m_work = 0;            // DM calls' transactions open
     QSet<int> m_lockedFolders; // folder lists this transaction holds
+    QHash<QString, QString> m_nameKeys; // nameKey()s asked of the server, which answers each name alike
     qint64 m_inserted = 0;     // rows this connection inserted
     qint64 m_analyzeAt = 100;  // the count of them at which the library is analysed next
 };

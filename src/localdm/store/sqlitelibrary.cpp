@@ -669,6 +669,12 @@ QList<QVariantList> SqliteLibrary::query(const QString &sql, const QVariantList 
     return rows;
 }
 
+// The library's UPPER is QString::toUpper, and its result compares byte for byte.
+QString SqliteLibrary::nameKey(const QString &name)
+{
+    return name.toUpper();
+}
+
 qint64 SqliteLibrary::nextNumber(const QString &counter)
 {
     const auto [table, column] = counterColumn(counter);

@@ -31,6 +31,7 @@ public:
     // of it that changed one ends, its schema changes, or another connection commits to the library file;
     // checking for the last costs one statement, and none more within the same write transaction.
     QVariant lookup(const QString &sql, const QVariantList &binds = {}) override;
+    QString nameKey(const QString &name) override;
     // SQLite goes on with the file it opened, wherever it went, so what a move writes and reads back would
     // no longer be the library's. A check costs one stat() of the path.
     void checkInPlace() override;
