@@ -100,7 +100,8 @@ protected:
         program = std::make_unique<Program>(
             ProgramEnvironment{.programPath = programFolder() + "/korvel",
                                .settingsDirectory = dir.filePath("settings"),
-                               .installationFile = dir.filePath("installation.ini")},
+                               .installationFile = dir.filePath("installation.ini"),
+                               .libraryDatabases = builder->installation().databaseFiles()},
             std::make_unique<LocalDmFactory>(localDm),
             [this](const QString &text, MessageIcon icon, MessageButtons buttons) {
                 messages.push_back({text, icon});
@@ -213,6 +214,26 @@ TEST_F(MainCommandsTest, AChosenLogPathIsSavedShownAndTakesTheNextLine)
     });
     program->ButtonLogDir_Click();
     EXPECT_EQ(selected, QStringList({dir.filePath("logs/Run.LOG")}));
+}
+
+// SQLite takes a file of that name beside a library as its own: the log must never be written there.
+TEST_F(MainCommandsTest, ALogPathOnALibrarysSideFileIsRefusedWithABoxAndTheOldPathStays)
+{
+    start();
+    const QString before = program->log().configuredLogPath();
+    const QString sideFile = builder->installation().library("LIB_B")->databaseFile + "-wal";
+    WhenModal<QFileDialog> choose([&](QFileDialog *dialog) {
+        dialog->selectFile(sideFile);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    program->ButtonLogDir_Click();
+
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].icon, MessageIcon::Warning);
+    EXPECT_TRUE(messages[0].text.contains("write-ahead log")) << messages[0].text.toStdString();
+    EXPECT_TRUE(messages[0].text.endsWith("The log path stays " + before + "."));
+    EXPECT_EQ(program->log().configuredLogPath(), before);
+    EXPECT_EQ(setting("LogFile"), "<absent>");
 }
 
 TEST_F(MainCommandsTest, TheLogMenusViewAndPurgeTodaysLog)
