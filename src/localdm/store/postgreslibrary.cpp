@@ -478,11 +478,25 @@ StorageFailure PostgresLibrary::failureOf(const pg_result *result) const
     failure.sqlstate = PQresultErrorField(result, PG_DIAG_SQLSTATE);
     failure.message = fieldText(result, PG_DIAG_MESSAGE_PRIMARY);
     failure.constraint = fieldText(result, PG_DIAG_CONSTRAINT_NAME);
-    if (failure.message.isEmpty())
-        failure.message = QString::fromUtf8(PQerrorMessage(m_connection.get())).trimmed();
+    if (failure.message.isEmpty()) {
+        // libpq's own text runs over several lines ("FATAL: ...", "server closed the connection ..."):
+        // one line of ours, so a log entry stays one line.
+        QStringList lines = QString::fromUtf8(PQerrorMessage(m_connection.get())).split(u'\n');
+        for (QString &line : lines)
+            line = line.simplified();
+        lines.removeAll(QString());
+        failure.message = lines.join(QStringLiteral(" - "));
+    }
     if (failure.sqlstate.isEmpty())
         failure.sqlstate = "08006"; // no answer at all: the connection failed
-    // Whoever reads of a lost server must learn which one it was.
+    return failure;
+}
+
+// Whoever reads of a lost server through the pass-through must learn which one it was; the store's own
+// errors name the library already.
+StorageFailure PostgresLibrary::passThroughFailureOf(const pg_result *result) const
+{
+    StorageFailure failure = failureOf(result);
     if (PQstatus(m_connection.get()) != CONNECTION_OK)
         failure.message += QStringLiteral(" - library %1").arg(m_name);
     return failure;
@@ -523,7 +537,7 @@ std::unique_ptr<StoredStatement> PostgresLibrary::prepare(const QString &sql, QS
         return PQprepare(m_connection.get(), name.constData(), statement.toUtf8().constData(), 0, nullptr);
     });
     if (!succeeded(prepared.get())) {
-        failure = failureOf(prepared.get());
+        failure = passThroughFailureOf(prepared.get());
         noteLost();
         return nullptr;
     }
@@ -540,7 +554,7 @@ bool PostgresLibrary::run(StoredStatement &stored, const QVariantList &binds, St
     const Result result = alone(inTransaction(), [&] { return execute(statement.name(), binds); });
     const ExecStatusType status = PQresultStatus(result.get());
     if (!succeeded(result.get())) {
-        failure = failureOf(result.get());
+        failure = passThroughFailureOf(result.get());
         noteLost();
         return false;
     }
@@ -566,7 +580,7 @@ bool PostgresLibrary::control(Control what, StorageFailure &failure)
     if (PQresultStatus(result.get()) == PGRES_COMMAND_OK &&
         !(what == Control::Commit && qstrcmp(PQcmdStatus(result.get()), "ROLLBACK") == 0))
         return true;
-    failure = failureOf(result.get());
+    failure = passThroughFailureOf(result.get());
     if (PQresultStatus(result.get()) == PGRES_COMMAND_OK)
         failure = {{}, "40000", QStringLiteral("the transaction was rolled back instead of committed"), {}};
     noteLost();

@@ -71,6 +71,7 @@ private:
     void command(const char *statement);
     void settle(const QList<std::pair<QString, QString>> &settings);
     StorageFailure failureOf(const pg_result *result) const;
+    StorageFailure passThroughFailureOf(const pg_result *result) const;
     [[noreturn]] void raise(const pg_result *result, const QString &context);
     // Counts the rows a statement inserted; outside a transaction, analyzes the library once they doubled.
     void noteWritten(const pg_result *result);
