@@ -87,8 +87,8 @@ void reportPlan(Run &run, ConsoleWindow &window, const MovePreview &preview, con
         window.offerReport(QFileInfo(fileName).absoluteFilePath());
 }
 
-// The folders the tree lists in a category of the library, with the tree's own level query: those
-// the user or one of the user's groups holds any right on. Null when the library cannot be read; the
+// The folders the tree lists in a category of the library, with the tree's own level query, so that
+// a category moves exactly what the tree offers under it. Null when the library cannot be read; the
 // library that was current is current again afterwards.
 std::optional<QList<MoveListRow>> categoryFolders(DmContext &dm, const QString &library, bool shared)
 {

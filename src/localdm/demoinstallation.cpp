@@ -98,8 +98,8 @@ void placeOnServer(Installation &installation, const QDir &dir, const QString &s
     }
 }
 
-// Who may see a folder; the tree shows a folder only through a SECURITY row of the user or of one
-// of the user's groups, so Open, OpenRow and Others stay hidden from the login user.
+// Who may see a folder; the tree shows Open and OpenRow folders to every user and hides Others from
+// the login user.
 enum class Access {
     Open,      // no SECURITY rows
     OpenRow,   // the open-access row (0, 255)

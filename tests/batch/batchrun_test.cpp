@@ -170,7 +170,7 @@ TEST(BatchRunTest, ExitCodes)
          {"--yes", "move-category", "ARCHIVE", "shared", "CORPORATE"},
          [](BatchDemo &d) { d.faults = "save:1"; },
          1,
-         "Information: 3 folder(s) migrated with 1 error(s).",
+         "Information: 1 folder(s) migrated with 1 error(s).",
          true},
         {"a folder whose check keeps its tree, with the reason on standard error",
          {"--yes", "move-folder", "CORPORATE", "1015", "ARCHIVE"},
@@ -215,7 +215,7 @@ TEST(BatchRunTest, ExitCodes)
          5,
          "Information: Task Canceled - the current folder stops at its next safe point and keeps its source; "
          "run the move again to finish it.\n"
-         "Information: 0 folder(s) migrated with 0 error(s). Task Canceled - 2 folder(s) not moved.",
+         "Information: 0 folder(s) migrated with 0 error(s). Task Canceled - 3 folder(s) not moved.",
          false},
         {"a preview",
          {"--dry-run", "move-folder", "CORPORATE", "1001", "ARCHIVE"},
@@ -295,6 +295,56 @@ TEST(BatchRunTest, ExitCodes)
 // report names the moved folder's removal.
 // A library whose database does not open is reported as that, naming the library, its file and the cause,
 // as the target, the source, or the current library whose failure stops the start.
+TEST(BatchRunTest, ACategoryOffersTheFoldersTheUserMayOpenAndNoPublicFolderAsShared)
+{
+    // Human Resources (#1023) and Old Drafts have no trustees and default rights off, Zürich Office
+    // (#1032) has the row for everyone, Board Minutes and Retention Holds name only others.
+    const QString other = "(SELECT MAX(SYSTEM_ID) FROM PEOPLE WHERE USER_ID <> 'JDOE')";
+    struct Case {
+        const char *name;
+        QString library;
+        const char *category;
+        QString plant; // SQL run on the library first
+        QStringList offered;
+    };
+    const QList<Case> cases = {
+        {"public folders as the demo has them", "CORPORATE", "public", {},
+         {"Finance", "Human Resources", "Projects"}},
+        {"shared folders as the demo has them", "CORPORATE", "shared", {},
+         {"Réunions d'équipe", "Scanned Mail", "Zürich Office"}},
+        {"a shared folder without trustees", "ARCHIVE", "shared", {}, {"Old Drafts", "Scans"}},
+        {"public folders of a library without the user's rights", "LEGAL", "public", {}, {"Litigation"}},
+        {"default rights on without trustees", "CORPORATE", "public",
+         "UPDATE PROFILE SET DEFAULT_RIGHTS = 1 WHERE DOCNUMBER = 1023", {"Finance", "Projects"}},
+        {"default rights off with a trustee who is someone else", "CORPORATE", "public",
+         "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) SELECT SYSTEM_ID, " + other +
+             ", 255 FROM PROFILE WHERE DOCNUMBER = 1023",
+         {"Finance", "Projects"}},
+        {"the row for everyone without rights", "CORPORATE", "shared",
+         "UPDATE SECURITY SET ACCESSRIGHTS = 0 WHERE PERSONORGROUP = 0 AND THING = (SELECT SYSTEM_ID FROM "
+         "PROFILE WHERE DOCNUMBER = 1032)",
+         {"Réunions d'équipe", "Scanned Mail"}},
+        {"the row for everyone on a public folder", "CORPORATE", "public",
+         "INSERT INTO SECURITY (THING, PERSONORGROUP, ACCESSRIGHTS) SELECT SYSTEM_ID, 0, 63 FROM PROFILE "
+         "WHERE DOCNAME = 'Board Minutes'",
+         {"Board Minutes", "Finance", "Human Resources", "Projects"}},
+    };
+    static const QRegularExpression listed(R"re(^Folder #\d+ "(.*)" of library \S+ to library)re",
+                                           QRegularExpression::MultilineOption);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        BatchDemo demo;
+        if (!c.plant.isEmpty())
+            demo.db(c.library).exec(c.plant);
+        demo.run({"--dry-run", "move-category", c.library, c.category,
+                  c.library == "CORPORATE" ? "ARCHIVE" : "CORPORATE"});
+        QStringList offered;
+        for (const QRegularExpressionMatch &m : listed.globalMatch(demo.out))
+            offered << m.captured(1);
+        EXPECT_EQ(offered, c.offered) << demo.out.toStdString() << demo.err.toStdString();
+    }
+}
+
 TEST(BatchRunTest, ALibraryThatDoesNotOpenIsReportedWithItsFileAndTheCause)
 {
     if (TestLibrariesOnServer())
