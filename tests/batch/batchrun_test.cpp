@@ -291,10 +291,8 @@ TEST(BatchRunTest, ExitCodes)
     }
 }
 
-// A batch move prints where its report is: the file --report names, else a new file beside the log. The
-// report names the moved folder's removal.
-// A library whose database does not open is reported as that, naming the library, its file and the cause,
-// as the target, the source, or the current library whose failure stops the start.
+// A category offers exactly the folders the user may open that lie in it: a public folder is no
+// Shared/Personal one.
 TEST(BatchRunTest, ACategoryOffersTheFoldersTheUserMayOpenAndNoPublicFolderAsShared)
 {
     // Human Resources (#1023) and Old Drafts have no trustees and default rights off, Zürich Office
@@ -345,6 +343,10 @@ TEST(BatchRunTest, ACategoryOffersTheFoldersTheUserMayOpenAndNoPublicFolderAsSha
     }
 }
 
+// A batch move prints where its report is: the file --report names, else a new file beside the log. The
+// report names the moved folder's removal.
+// A library whose database does not open is reported as that, naming the library, its file and the cause,
+// as the target, the source, or the current library whose failure stops the start.
 TEST(BatchRunTest, ALibraryThatDoesNotOpenIsReportedWithItsFileAndTheCause)
 {
     if (TestLibrariesOnServer())
