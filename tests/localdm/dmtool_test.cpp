@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -80,10 +81,33 @@ TEST(DmTool, BadArgumentsExitWithTwoAndTheUsage)
     }
     // Nothing was created by the refused init-demo calls.
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
 
-    const ToolRun help = runTool({"--help"});
-    EXPECT_EQ(help.code, 0);
-    EXPECT_EQ(help.out.count("korvel-dm "), 5);
+TEST(DmTool, HelpAndVersionExitWithZeroOnStandardOutput)
+{
+    const ToolRun version = runTool({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_TRUE(QRegularExpression("^korvel-dm \\d+\\.\\d+\\.\\d+\n$").match(version.out).hasMatch())
+        << version.out.toStdString();
+    EXPECT_EQ(version.err, "");
+
+    for (const char *flag : {"--help", "-h"}) {
+        const ToolRun help = runTool({flag});
+        EXPECT_EQ(help.code, 0);
+        EXPECT_EQ(help.err, "");
+        EXPECT_TRUE(help.out.contains("korvel-dm --help | --version\n"));
+        // Each command has its usage line and, under "Commands:", a line saying what it does.
+        const QString commands = help.out.section("Commands:\n", 1);
+        for (const char *name : {"init-demo", "tree", "check", "sql", "add-indexes"}) {
+            SCOPED_TRACE(name);
+            EXPECT_TRUE(help.out.contains(QStringLiteral("korvel-dm %1 ").arg(name)));
+            EXPECT_TRUE(QRegularExpression(QStringLiteral("^  %1 +\\w.*$").arg(name),
+                                           QRegularExpression::MultilineOption)
+                            .match(commands)
+                            .hasMatch())
+                << commands.toStdString();
+        }
+    }
 }
 
 TEST(DmTool, ABadInstallationFileExitsWithOneAndTheDmError)
