@@ -490,6 +490,28 @@ TEST(BatchRunTest, RefusesAReportFileThatMayNotBeWritten)
              return d.path("old.csv");
          },
          {}},
+        {"an empty file made beforehand",
+         [](BatchDemo &d) {
+             QFile made(d.path("made.csv"));
+             EXPECT_TRUE(made.open(QIODevice::WriteOnly));
+             return d.path("made.csv");
+         },
+         {}},
+        {"a file that is not a report",
+         [](BatchDemo &d) {
+             QFile notes(d.path("notes.csv"));
+             EXPECT_TRUE(notes.open(QIODevice::WriteOnly));
+             notes.write("\n");
+             return d.path("notes.csv");
+         },
+         "it exists and is not a move report"},
+        {"a library's journal, empty",
+         [](BatchDemo &d) {
+             QFile journal(d.path("demo/corporate.db-journal"));
+             EXPECT_TRUE(journal.open(QIODevice::WriteOnly));
+             return journal.fileName();
+         },
+         "rollback"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
