@@ -30,20 +30,41 @@ bool positiveNumber(const QString &text, int &number)
     return ok && number > 0;
 }
 
-const QStringList CommandWords = {QStringLiteral("move-folder"), QStringLiteral("move-category"),
-                                  QStringLiteral("move-library")};
+// The batch commands and their operands, as the usage shows them.
+struct CommandShape {
+    QString word;
+    QString operands;
+};
+
+const QList<CommandShape> &commandShapes()
+{
+    static const QList<CommandShape> shapes = {
+        {QStringLiteral("move-folder"), QStringLiteral("LIBRARY DOCNUMBER TARGET")},
+        {QStringLiteral("move-category"), QStringLiteral("LIBRARY public|shared TARGET")},
+        {QStringLiteral("move-library"), QStringLiteral("LIBRARY TARGET")},
+    };
+    return shapes;
+}
+
+bool isCommandWord(const QString &word)
+{
+    return std::any_of(commandShapes().cbegin(), commandShapes().cend(),
+                       [&](const CommandShape &shape) { return shape.word == word; });
+}
 
 // The batch command and its operands; an empty text when they are right.
 QString readCommand(CommandLine &line, const QStringList &words)
 {
     const QString name = words.value(0);
     const QStringList operands = words.mid(1);
-    const auto expect = [&](qsizetype count, const QString &shape) {
-        return operands.size() == count ? QString() : name + QStringLiteral(" takes ") + shape;
+    const auto expect = [&](qsizetype count) {
+        const auto shape = std::find_if(commandShapes().cbegin(), commandShapes().cend(),
+                                        [&](const CommandShape &each) { return each.word == name; });
+        return operands.size() == count ? QString() : name + QStringLiteral(" takes ") + shape->operands;
     };
     if (name == u"move-folder") {
         line.command = CommandLine::Command::MoveFolder;
-        if (QString wrong = expect(3, QStringLiteral("LIBRARY DOCNUMBER TARGET")); !wrong.isEmpty())
+        if (QString wrong = expect(3); !wrong.isEmpty())
             return wrong;
         if (!positiveNumber(operands[1], line.docNumber))
             return QStringLiteral("DOCNUMBER must be a folder number, digits greater than 0, not ") +
@@ -54,7 +75,7 @@ QString readCommand(CommandLine &line, const QStringList &words)
     }
     if (name == u"move-category") {
         line.command = CommandLine::Command::MoveCategory;
-        if (QString wrong = expect(3, QStringLiteral("LIBRARY public|shared TARGET")); !wrong.isEmpty())
+        if (QString wrong = expect(3); !wrong.isEmpty())
             return wrong;
         const QString category = operands[1].toLower();
         if (category != u"public" && category != u"shared")
@@ -66,7 +87,7 @@ QString readCommand(CommandLine &line, const QStringList &words)
     }
     if (name == u"move-library") {
         line.command = CommandLine::Command::MoveLibrary;
-        if (QString wrong = expect(2, QStringLiteral("LIBRARY TARGET")); !wrong.isEmpty())
+        if (QString wrong = expect(2); !wrong.isEmpty())
             return wrong;
         line.library = operands[0];
         line.target = operands[1];
@@ -138,7 +159,7 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     }
     if (!batch) {
         for (const QString &word : std::as_const(plain))
-            if (CommandWords.contains(word))
+            if (isCommandWord(word))
                 return usageError(word + QStringLiteral(" runs only in batch mode: korvel --batch ") +
                                   arguments.join(u' '));
         if (!batchOptionsGiven.isEmpty())
@@ -189,11 +210,17 @@ QString MissingDisplay(const QProcessEnvironment &environment)
 
 QString UsageLines()
 {
-    return QStringLiteral(
+    QString lines = QStringLiteral(
         "usage: korvel [--dm FILE] [/P] [/RV] [/XR]\n"
         "       korvel --batch [--dm FILE] [--yes] [--dry-run] [--verbose] [--log-verbose|--log-quiet]\n"
         "                      [--report FILE] COMMAND\n"
         "       korvel --help | --version\n");
+    QString lead = QStringLiteral("COMMAND is ");
+    for (const CommandShape &shape : commandShapes()) {
+        lines += lead + shape.word + u' ' + shape.operands + u'\n';
+        lead = QStringLiteral("        or ");
+    }
+    return lines;
 }
 
 QString HelpText(const QString &readmeFile)
