@@ -73,7 +73,7 @@ _korvel_dm()
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} operands
     COMPREPLY=()
     if ((COMP_CWORD == 1)); then
-        _korvel_reply "init-demo tree check sql add-indexes --help"
+        _korvel_reply "init-demo tree check sql add-indexes --help --version"
         return
     fi
     case $prev in

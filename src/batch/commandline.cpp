@@ -30,20 +30,41 @@ bool positiveNumber(const QString &text, int &number)
     return ok && number > 0;
 }
 
-const QStringList CommandWords = {QStringLiteral("move-folder"), QStringLiteral("move-category"),
-                                  QStringLiteral("move-library")};
+// The batch commands and their operands, as the usage shows them.
+struct CommandShape {
+    QString word;
+    QString operands;
+};
+
+const QList<CommandShape> &commandShapes()
+{
+    static const QList<CommandShape> shapes = {
+        {QStringLiteral("move-folder"), QStringLiteral("LIBRARY DOCNUMBER TARGET")},
+        {QStringLiteral("move-category"), QStringLiteral("LIBRARY public|shared TARGET")},
+        {QStringLiteral("move-library"), QStringLiteral("LIBRARY TARGET")},
+    };
+    return shapes;
+}
+
+bool isCommandWord(const QString &word)
+{
+    return std::any_of(commandShapes().cbegin(), commandShapes().cend(),
+                       [&](const CommandShape &shape) { return shape.word == word; });
+}
 
 // The batch command and its operands; an empty text when they are right.
 QString readCommand(CommandLine &line, const QStringList &words)
 {
     const QString name = words.value(0);
     const QStringList operands = words.mid(1);
-    const auto expect = [&](qsizetype count, const QString &shape) {
-        return operands.size() == count ? QString() : name + QStringLiteral(" takes ") + shape;
+    const auto expect = [&](qsizetype count) {
+        const auto shape = std::find_if(commandShapes().cbegin(), commandShapes().cend(),
+                                        [&](const CommandShape &each) { return each.word == name; });
+        return operands.size() == count ? QString() : name + QStringLiteral(" takes ") + shape->operands;
     };
     if (name == u"move-folder") {
         line.command = CommandLine::Command::MoveFolder;
-        if (QString wrong = expect(3, QStringLiteral("LIBRARY DOCNUMBER TARGET")); !wrong.isEmpty())
+        if (QString wrong = expect(3); !wrong.isEmpty())
             return wrong;
         if (!positiveNumber(operands[1], line.docNumber))
             return QStringLiteral("DOCNUMBER must be a folder number, digits greater than 0, not ") +
@@ -54,7 +75,7 @@ QString readCommand(CommandLine &line, const QStringList &words)
     }
     if (name == u"move-category") {
         line.command = CommandLine::Command::MoveCategory;
-        if (QString wrong = expect(3, QStringLiteral("LIBRARY public|shared TARGET")); !wrong.isEmpty())
+        if (QString wrong = expect(3); !wrong.isEmpty())
             return wrong;
         const QString category = operands[1].toLower();
         if (category != u"public" && category != u"shared")
@@ -66,7 +87,7 @@ QString readCommand(CommandLine &line, const QStringList &words)
     }
     if (name == u"move-library") {
         line.command = CommandLine::Command::MoveLibrary;
-        if (QString wrong = expect(2, QStringLiteral("LIBRARY TARGET")); !wrong.isEmpty())
+        if (QString wrong = expect(2); !wrong.isEmpty())
             return wrong;
         line.library = operands[0];
         line.target = operands[1];
@@ -138,7 +159,7 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     }
     if (!batch) {
         for (const QString &word : std::as_const(plain))
-            if (CommandWords.contains(word))
+            if (isCommandWord(word))
                 return usageError(word + QStringLiteral(" runs only in batch mode: korvel --batch ") +
                                   arguments.join(u' '));
         if (!batchOptionsGiven.isEmpty())
@@ -189,11 +210,17 @@ QString MissingDisplay(const QProcessEnvironment &environment)
 
 QString UsageLines()
 {
-    return QStringLiteral(
+    QString lines = QStringLiteral(
         "usage: korvel [--dm FILE] [/P] [/RV] [/XR]\n"
         "       korvel --batch [--dm FILE] [--yes] [--dry-run] [--verbose] [--log-verbose|--log-quiet]\n"
         "                      [--report FILE] COMMAND\n"
         "       korvel --help | --version\n");
+    QString lead = QStringLiteral("COMMAND is ");
+    for (const CommandShape &shape : commandShapes()) {
+        lines += lead + shape.word + u' ' + shape.operands + u'\n';
+        lead = QStringLiteral("        or ");
+    }
+    return lines;
 }
 
 QString HelpText(const QString &readmeFile)
@@ -224,7 +251,7 @@ QString HelpText(const QString &readmeFile)
                "  --log-quiet     write only the \"Error:\", \"Warning:\" and \"Move:\" lines to the log\n"
                "  --report FILE   write the CSV report of the move to FILE (default: a new file beside the\n"
                "                  log, named with its date and the time of the move); an existing FILE\n"
-               "                  is replaced only when it is such a report\n"
+               "                  is replaced only when it is empty or such a report\n"
                "  --help          print this help;  --version  print the version\n"
                "  /P              delete the configured log file at start-up (window)\n"
                "  /RV, /XR        accepted; there is no DM view to refresh\n"
@@ -235,7 +262,8 @@ QString HelpText(const QString &readmeFile)
                "Exit codes:\n"
                "  0  done (an empty list included); a preview that foresees a clean move\n"
                "  1  a folder (or any folder of a list) failed; a preview that foresees a folder failing\n"
-               "  2  usage error; a --report FILE that cannot be written or is not a report of this program\n"
+               "  2  usage error; a --report FILE that cannot be written, or is neither empty nor a report\n"
+               "     of this program\n"
                "  3  refused before anything changed (rights, target equal to source, no such folder or\n"
                "     library, another move running on the installation); a preview that foresees it\n"
                "  4  a question was answered No\n"

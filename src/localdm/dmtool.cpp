@@ -138,6 +138,7 @@ int sql(const Invocation &invocation, QTextStream &out)
 struct Command {
     QString name;
     QString arguments; // as the usage line shows them
+    QString purpose;   // one line for the help
     QStringList options;
     int minPositional;
     int maxPositional;
@@ -149,14 +150,39 @@ const QList<Command> &commands()
     static const QList<Command> list = {
         {u"init-demo"_qs,
          u"DIR [--size "_qs + DemoSizeNames().join(u'|') + u"] [--user ID] [--postgresql CONNINFO]"_qs,
+         u"create a demo installation in DIR (SQLite files, or databases on a PostgreSQL server)"_qs,
          {u"--size"_qs, u"--user"_qs, u"--postgresql"_qs},
          1,
          1,
          &initDemo},
-        {u"tree"_qs, u"[--dm FILE] LIBRARY [DOCNUMBER]"_qs, {u"--dm"_qs}, 1, 2, &tree},
-        {u"check"_qs, u"[--dm FILE]"_qs, {u"--dm"_qs}, 0, 0, &check},
-        {u"sql"_qs, u"[--dm FILE] [--] LIBRARY STATEMENT"_qs, {u"--dm"_qs}, 2, 2, &sql},
-        {u"add-indexes"_qs, u"[--dm FILE]"_qs, {u"--dm"_qs}, 0, 0, &addIndexes},
+        {u"tree"_qs,
+         u"[--dm FILE] LIBRARY [DOCNUMBER]"_qs,
+         u"print a library's folder tree, or one folder's, in display order"_qs,
+         {u"--dm"_qs},
+         1,
+         2,
+         &tree},
+        {u"check"_qs,
+         u"[--dm FILE]"_qs,
+         u"check every library and list each violation of the DM's rules"_qs,
+         {u"--dm"_qs},
+         0,
+         0,
+         &check},
+        {u"sql"_qs,
+         u"[--dm FILE] [--] LIBRARY STATEMENT"_qs,
+         u"run one statement through the library's SQL pass-through"_qs,
+         {u"--dm"_qs},
+         2,
+         2,
+         &sql},
+        {u"add-indexes"_qs,
+         u"[--dm FILE]"_qs,
+         u"give library files made by older builds the folder list indexes"_qs,
+         {u"--dm"_qs},
+         0,
+         0,
+         &addIndexes},
     };
     return list;
 }
@@ -167,6 +193,18 @@ void printUsage(QTextStream &stream, const Command *command)
         if (!command || command == &each)
             stream << (command || &each == &commands().first() ? u"usage: "_qs : u"       "_qs) << Program
                    << ' ' << each.name << ' ' << each.arguments << '\n';
+    stream.flush();
+}
+
+void printHelp(QTextStream &stream)
+{
+    printUsage(stream, nullptr);
+    stream << "       " << Program << " --help | --version\n\nCommands:\n";
+    for (const Command &each : commands())
+        stream << "  " << each.name.leftJustified(13) << each.purpose << '\n';
+    stream << "\nWithout --dm a command uses the installation file $KORVEL_DM, else the demo installation.\n"
+              "After -- every argument is taken as it is, so a statement may start with a -- comment.\n"
+              "Exit codes: 0 done, 1 the work failed (a DM error, or violations found), 2 bad arguments.\n";
     stream.flush();
 }
 
@@ -214,7 +252,11 @@ int RunDmTool(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return 2;
     }
     if (arguments.first() == u"--help"_qs || arguments.first() == u"-h"_qs) {
-        printUsage(out, nullptr);
+        printHelp(out);
+        return 0;
+    }
+    if (arguments.first() == u"--version"_qs) {
+        out << Program << ' ' << KORVEL_VERSION << Qt::endl;
         return 0;
     }
     const auto command = std::find_if(commands().cbegin(), commands().cend(),

@@ -61,6 +61,17 @@ std::shared_ptr<DmLibrary> FindLibrary(const DmSession &session, const QString &
     return nullptr;
 }
 
+QString UnknownLibraryText(const DmSession &session, const QString &libraryName)
+{
+    QStringList names;
+    const int count = session.libraries ? session.libraries->count() : 0;
+    for (int i = 1; i <= count; ++i)
+        if (const std::shared_ptr<DmLibrary> library = session.libraries->item(i))
+            names << library->name();
+    return libraryName + QStringLiteral(" is not a library of this DM installation (its libraries: ") +
+           names.join(QStringLiteral(", ")) + u')';
+}
+
 void ReleaseSharedSlots(DmSession &session)
 {
     if (session.sharedProfile) {

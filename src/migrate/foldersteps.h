@@ -37,6 +37,10 @@ QString NoFolderRightsLine(const DmLibrary &library);
 // case; null when there is none.
 std::shared_ptr<DmLibrary> FindLibrary(const DmSession &session, const QString &libraryName);
 
+// "<name> is not a library of this DM installation (its libraries: A, B, C)": a mistyped name is put right
+// from the message alone.
+QString UnknownLibraryText(const DmSession &session, const QString &libraryName);
+
 // Sibling folders of the tree whose names are equal by this key become one folder in the target: the DM
 // finds an existing folder by its name ignoring case as the target library's database does, and a blank at
 // either end does not make another. Raises DmError when the target cannot be reached.

@@ -335,14 +335,14 @@ bool MoveCommand::begin(Frame &frame, QString &sourceLib)
     }
     const std::shared_ptr<DmLibrary> targetLibrary = FindLibrary(m_dm.session, target);
     if (!targetLibrary) {
-        refuse(QStringLiteral("Error: The target library ") + target +
-               QStringLiteral(" is not a library of this DM installation - nothing is moved"));
+        refuse(QStringLiteral("Error: The target library ") + UnknownLibraryText(m_dm.session, target) +
+               QStringLiteral(" - nothing is moved"));
         return false;
     }
     const std::shared_ptr<DmLibrary> sourceLibrary = FindLibrary(m_dm.session, sourceLib);
     if (!sourceLibrary) {
-        refuse(QStringLiteral("Error: The library ") + sourceLib +
-               QStringLiteral(" is not a library of this DM installation - nothing is moved"));
+        refuse(QStringLiteral("Error: The library ") + UnknownLibraryText(m_dm.session, sourceLib) +
+               QStringLiteral(" - nothing is moved"));
         return false;
     }
     m_target = targetLibrary->name();

@@ -212,12 +212,15 @@ QString ReportFileRefusal(const QString &fileName, const QStringList &libraryDat
     if (file.exists()) {
         if (!file.isFile())
             return QStringLiteral("it is not a plain file (a FIFO, a device or a socket)");
-        QFile existing(fileName);
-        if (!existing.open(QIODevice::ReadOnly))
-            return QStringLiteral("it cannot be read: ") + existing.errorString();
-        // Only a report of this program is replaced, so that the same command can run again.
-        if (QString::fromUtf8(existing.readLine(4096)).trimmed() != MoveReportHeader())
-            return QStringLiteral("it exists and is not a move report; choose another name");
+        // Only a report of this program is replaced, so that the same command can run again; an empty
+        // file (one made beforehand with mktemp or touch) holds nothing to lose.
+        if (file.size() > 0) {
+            QFile existing(fileName);
+            if (!existing.open(QIODevice::ReadOnly))
+                return QStringLiteral("it cannot be read: ") + existing.errorString();
+            if (QString::fromUtf8(existing.readLine(4096)).trimmed() != MoveReportHeader())
+                return QStringLiteral("it exists and is not a move report; choose another name");
+        }
         return file.isWritable() ? QString() : QStringLiteral("it cannot be written");
     }
     const QFileInfo directory(file.absolutePath());

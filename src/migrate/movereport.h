@@ -108,8 +108,8 @@ private:
 QString MoveReportHeader();
 
 // Why a report may not be written to the file, as a sentence part ("it is a directory"); empty when it
-// may. A file that exists is replaced only when it is a report (its first line is the header), so that
-// a command run again writes over its own report and never over anything else; a library database or a
+// may. A file that exists is replaced only when it is empty or a report (its first line is the header),
+// so that a command run again writes over its own report and never over anything else; a library database or a
 // file SQLite keeps beside one is refused whether it exists or not (LibraryFileRefusal).
 QString ReportFileRefusal(const QString &fileName, const QStringList &libraryDatabases);
 

@@ -62,9 +62,8 @@ bool MoveWalk::checkTarget()
                       QStringLiteral(" - cannot continue with this folder"));
     const std::shared_ptr<DmLibrary> target = FindLibrary(m_s, m_target);
     if (!target)
-        return refuse(
-            QStringLiteral("Error: Target library ") + m_target +
-            QStringLiteral(" is not a library of this DM installation - cannot continue with this folder"));
+        return refuse(QStringLiteral("Error: Target library ") + UnknownLibraryText(m_s, m_target) +
+                      QStringLiteral(" - cannot continue with this folder"));
     m_target = target->name();
     if (sameLibrary(m_source, m_target))
         return refuse(QStringLiteral("Error: Folder #") + NumberText(m_number) +

@@ -185,6 +185,19 @@ TEST(BatchRunTest, ExitCodes)
          3,
          "Error: JDOE does not have rights to manage folders in library LEGAL",
          false},
+        {"a library that is none, and the message names those there are",
+         {"--yes", "move-folder", "NOPE", "1001", "ARCHIVE"},
+         {},
+         3,
+         "Error: The library NOPE is not a library of this DM installation (its libraries: CORPORATE, "
+         "ARCHIVE, LEGAL) - nothing is moved",
+         false},
+        {"a target that is none",
+         {"--yes", "move-category", "CORPORATE", "public", "NOPE"},
+         {},
+         3,
+         "The target library NOPE is not a library of this DM installation (its libraries: CORPORATE, ",
+         false},
         {"a document, not a folder",
          {"--yes", "move-folder", "CORPORATE", "1003", "ARCHIVE"},
          {},
@@ -507,6 +520,11 @@ TEST(BatchRunTest, RefusesAReportFileThatMayNotBeWritten)
         std::function<QString(BatchDemo &)> plant; // the report's path
         QString refusal;                           // empty: the move goes on
     };
+    const auto made = [](const QString &path, const QByteArray &text) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        return path;
+    };
     const QList<Case> cases = {
         {"a directory that does not exist", [](BatchDemo &d) { return d.path("missing/r.csv"); },
          "does not exist"},
@@ -542,6 +560,11 @@ TEST(BatchRunTest, RefusesAReportFileThatMayNotBeWritten)
              return d.path("old.csv");
          },
          {}},
+        {"an empty file made beforehand", [&](BatchDemo &d) { return made(d.path("made.csv"), ""); }, {}},
+        {"a file that is not a report", [&](BatchDemo &d) { return made(d.path("notes.csv"), "\n"); },
+         "is not a"},
+        {"a library's journal, empty",
+         [&](BatchDemo &d) { return made(d.path("demo/corporate.db-journal"), ""); }, "rollback"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -142,6 +142,13 @@ TEST(CommandLineTest, TheProgramExitsWithItsCodes)
         {{"--frobnicate"}, 2, {}, "korvel: unknown option --frobnicate\nusage: "},
         {{"--dm", dir.path()}, 2, {}, " is a directory\nusage: "},
         {{"--batch", "move-library", "A"}, 2, {}, "korvel: move-library takes LIBRARY TARGET\n"},
+        {{"--batch", "move"},
+         2,
+         {},
+         "[--report FILE] COMMAND\n       korvel --help | --version\n"
+         "COMMAND is move-folder LIBRARY DOCNUMBER TARGET\n"
+         "        or move-category LIBRARY public|shared TARGET\n"
+         "        or move-library LIBRARY TARGET\nTry korvel --help."},
         {{"--batch", "--dm", dir.filePath("missing.ini"), "move-library", "A", "B"}, 6, {}, "Error: "},
         {{"--dm", dir.filePath("d.ini"), "move-folder", "CORPORATE", "1001", "ARCHIVE"},
          2,

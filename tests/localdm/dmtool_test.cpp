@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -80,10 +81,21 @@ TEST(DmTool, BadArgumentsExitWithTwoAndTheUsage)
     }
     // Nothing was created by the refused init-demo calls.
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
 
+TEST(DmTool, HelpAndVersionExitWithZero)
+{
+    const ToolRun version = runTool({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_TRUE(QRegularExpression("^korvel-dm \\d+\\.\\d+\\.\\d+\n$").match(version.out).hasMatch());
     const ToolRun help = runTool({"--help"});
     EXPECT_EQ(help.code, 0);
-    EXPECT_EQ(help.out.count("korvel-dm "), 5);
+    // Each command has its usage line and a line saying what it does.
+    for (const char *name : {"init-demo", "tree", "check", "sql", "add-indexes"})
+        EXPECT_TRUE(help.out.contains(QStringLiteral("korvel-dm %1 ").arg(name)) &&
+                    QRegularExpression(QStringLiteral("\n  %1 +\\w").arg(name)).match(help.out).hasMatch())
+            << name << '\n'
+            << help.out.toStdString();
 }
 
 TEST(DmTool, ABadInstallationFileExitsWithOneAndTheDmError)

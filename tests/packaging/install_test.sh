@@ -16,6 +16,9 @@ fail() {
 }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
+# The completion installed below does nothing unless bash-completion loads it.
+grep -q '^set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "[^"]*\bbash-completion\b' "$build/CPackConfig.cmake" ||
+    fail "the package does not recommend bash-completion"
 share=$prefix/share
 for file in bin/korvel bin/korvel-dm share/korvel/Korvel_Skerrow_Readme.txt share/doc/korvel/copyright \
     share/doc/korvel/changelog.gz share/applications/korvel.desktop share/metainfo/org.example.korvel.metainfo.xml \
