@@ -266,7 +266,7 @@ QString MoveCommand::failureDetails(int failed) const
                              : QStringLiteral(" holds nothing new of it")) +
         QStringLiteral(". Running the same move again finishes it once the cause is mended.");
     if (const QString report = reportPath(); report != u"none")
-        text += QStringLiteral("\nThe report of this move lists every item and what became of it: ") + report;
+        text += u'\n' + ReportSentence(report);
     return text;
 }
 
