@@ -1,0 +1,62 @@
+#include "migrate/loggedmoves.h"
+
+#include "log/logfilename.h"
+#include "migrate/foldersteps.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+namespace {
+
+// A word the shell takes as it is; anything else goes between single quotes.
+QString shellWord(const QString &text)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:=+-]+$"));
+    if (plain.match(text).hasMatch())
+        return text;
+    QString quoted = text;
+    quoted.replace(u'\'', QStringLiteral("'\\''"));
+    return u'\'' + quoted + u'\'';
+}
+
+} // namespace
+
+std::optional<LoggedMove> LastLoggedMove(const QString &configuredLogPath, const QString &library, int number)
+{
+    // As MoveCommand writes the line of a command that ended: "Move: (" and the time stamp, then
+    // "ended move-folder SOURCE NUMBER TARGET: done - ...".
+    static const QRegularExpression ended(
+        QStringLiteral(R"(^Move: \((\d{4}-\d{2}-\d{2}) .*? ended move-folder (\S+) (\d+) (\S+): done - )"));
+    for (const QString &fileName : DatedLogFiles(configuredLogPath)) {
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        std::optional<LoggedMove> last;
+        while (!file.atEnd()) {
+            const QByteArray line = file.readLine();
+            if (!line.startsWith("Move:"))
+                continue;
+            const QRegularExpressionMatch match = ended.match(QString::fromUtf8(line));
+            if (match.hasMatch() && match.captured(3).toInt() == number &&
+                match.captured(2).compare(library, Qt::CaseInsensitive) == 0)
+                last = LoggedMove{match.captured(4), QDate::fromString(match.captured(1), Qt::ISODate)};
+        }
+        if (last)
+            return last;
+    }
+    return std::nullopt;
+}
+
+QString NotAFolderHint(const QString &installationFile, const QString &configuredLogPath,
+                       const QString &library, int number)
+{
+    const std::optional<LoggedMove> moved = LastLoggedMove(configuredLogPath, library, number);
+    const QString folder = QStringLiteral("folder #") + NumberText(number);
+    return QStringLiteral("korvel-dm tree --dm ") + shellWord(installationFile) + u' ' + shellWord(library) +
+           QStringLiteral(" lists the folders of the library; ") +
+           (moved ? QStringLiteral("the log shows ") + folder + QStringLiteral(" moved to library ") +
+                        moved->target + QStringLiteral(" on ") + moved->date.toString(Qt::ISODate)
+                  : QStringLiteral("the log shows no move of ") + folder + QStringLiteral(" from library ") +
+                        library) +
+           u'.';
+}
