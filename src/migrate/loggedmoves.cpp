@@ -1,25 +1,11 @@
 #include "migrate/loggedmoves.h"
 
+#include "dmapi/shellword.h"
 #include "log/logfilename.h"
 #include "migrate/foldersteps.h"
 
 #include <QFile>
 #include <QRegularExpression>
-
-namespace {
-
-// A word the shell takes as it is; anything else goes between single quotes.
-QString shellWord(const QString &text)
-{
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:=+-]+$"));
-    if (plain.match(text).hasMatch())
-        return text;
-    QString quoted = text;
-    quoted.replace(u'\'', QStringLiteral("'\\''"));
-    return u'\'' + quoted + u'\'';
-}
-
-} // namespace
 
 std::optional<LoggedMove> LastLoggedMove(const QString &configuredLogPath, const QString &library, int number)
 {
@@ -52,7 +38,7 @@ QString NotAFolderHint(const QString &installationFile, const QString &configure
 {
     const std::optional<LoggedMove> moved = LastLoggedMove(configuredLogPath, library, number);
     const QString folder = QStringLiteral("folder #") + NumberText(number);
-    return QStringLiteral("korvel-dm tree --dm ") + shellWord(installationFile) + u' ' + shellWord(library) +
+    return QStringLiteral("korvel-dm tree --dm ") + ShellWord(installationFile) + u' ' + ShellWord(library) +
            QStringLiteral(" lists the folders of the library; ") +
            (moved ? QStringLiteral("the log shows ") + folder + QStringLiteral(" moved to library ") +
                         moved->target + QStringLiteral(" on ") + moved->date.toString(Qt::ISODate)

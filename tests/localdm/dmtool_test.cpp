@@ -17,7 +17,10 @@
 
 #include <sqlite3.h>
 
+#include <csignal>
 #include <functional>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -145,6 +148,50 @@ TEST(DmTool, InitDemoOnAServerAndTheToolsOnIt)
     EXPECT_EQ(runTool({"tree", "--dm", ini, "CORPORATE", "1001"}).code, 0);
     EXPECT_EQ(runTool({"sql", "--dm", ini, "LEGAL", "SELECT COUNT(*) FROM LEGALDM.PROFILE"}).code, 0);
     EXPECT_EQ(runTool({"add-indexes", "--dm", ini}).code, 0);
+}
+
+// An init-demo that fails leaves no folder it made behind, while a folder that was there stays; on a
+// server, a demo whose databases exist already is refused before anything is made, with the commands
+// that drop them.
+TEST(DmTool, AnInitDemoThatFailsLeavesNoFolderItMadeAndSaysHowToGoOn)
+{
+    struct Case {
+        const char *name;
+        QString folder; // under the temporary directory; "first/" is a server demo made beforehand
+        bool there;     // made before the run
+        bool full;      // no file may grow past a few blocks
+    };
+    QTemporaryDir dir;
+    QList<Case> cases = {{"a new folder two deep, the disk full", "new/demo", false, true},
+                         {"a folder that was there, the disk full", "there", true, true}};
+    const bool onServer = TestLibrariesOnServer();
+    const QString name = onServer ? UniqueTestDatabasePrefix() : QString();
+    const QString server = onServer ? TestServerConnection() + " dbname=postgres" : QString();
+    if (onServer) {
+        ASSERT_EQ(runTool({"init-demo", dir.filePath("first/" + name), "--postgresql", server}).code, 0);
+        cases.append({"the databases of another demo", "second/" + name, false, false});
+    }
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.there)
+            QDir().mkpath(dir.filePath(c.folder));
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit unlimited{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        const rlimit small = {c.full ? 16384 : unlimited.rlim_cur, unlimited.rlim_max};
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const ToolRun run = c.full ? runTool({"init-demo", dir.filePath(c.folder)})
+                                   : runTool({"init-demo", dir.filePath(c.folder), "--postgresql", server});
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        std::signal(SIGXFSZ, handler);
+        EXPECT_EQ(run.code, 1) << run.err.toStdString();
+        EXPECT_EQ(QFileInfo::exists(dir.filePath(c.folder.section('/', 0, 0))), c.there);
+        EXPECT_TRUE(!c.there || QDir(dir.filePath(c.folder)).isEmpty());
+        for (const QString library : {"corporate", "archive", "legal"})
+            EXPECT_EQ(run.err.contains(QRegularExpression("\\n  dropdb .* " + name + "_" + library + "\\n")),
+                      !c.full)
+                << run.err.toStdString();
+    }
 }
 
 TEST(DmTool, InitDemoTreeAndCheckWorkOnAnInstallation)
