@@ -155,41 +155,34 @@ TEST(DmTool, InitDemoOnAServerAndTheToolsOnIt)
 // that drop them.
 TEST(DmTool, AnInitDemoThatFailsLeavesNoFolderItMadeAndSaysHowToGoOn)
 {
-    struct Case {
-        const char *name;
-        QString folder; // under the temporary directory; "first/" is a server demo made beforehand
-        bool there;     // made before the run
-        bool full;      // no file may grow past a few blocks
-    };
     QTemporaryDir dir;
-    QList<Case> cases = {{"a new folder two deep, the disk full", "new/demo", false, true},
-                         {"a folder that was there, the disk full", "there", true, true}};
-    const bool onServer = TestLibrariesOnServer();
-    const QString name = onServer ? UniqueTestDatabasePrefix() : QString();
-    const QString server = onServer ? TestServerConnection() + " dbname=postgres" : QString();
-    if (onServer) {
+    QDir().mkpath(dir.filePath("there"));
+    // The demo's folder, and whether the disk is full; on a server, a second demo of the first one's name.
+    QList<std::pair<QString, bool>> cases = {{"new/demo", true}, {"there", true}};
+    QString name, server;
+    if (TestLibrariesOnServer()) {
+        name = UniqueTestDatabasePrefix();
+        server = TestServerConnection() + " dbname=postgres";
         ASSERT_EQ(runTool({"init-demo", dir.filePath("first/" + name), "--postgresql", server}).code, 0);
-        cases.append({"the databases of another demo", "second/" + name, false, false});
+        cases.append({"second/" + name, false});
     }
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.there)
-            QDir().mkpath(dir.filePath(c.folder));
+    for (const auto &[folder, full] : cases) {
+        SCOPED_TRACE(folder.toStdString());
         const auto handler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit unlimited{};
         ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
-        const rlimit small = {c.full ? 16384 : unlimited.rlim_cur, unlimited.rlim_max};
+        const rlimit small = {full ? 16384 : unlimited.rlim_cur, unlimited.rlim_max};
         ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const ToolRun run = c.full ? runTool({"init-demo", dir.filePath(c.folder)})
-                                   : runTool({"init-demo", dir.filePath(c.folder), "--postgresql", server});
+        const ToolRun run = runTool(QStringList{"init-demo", dir.filePath(folder)} +
+                                    (full ? QStringList() : QStringList{"--postgresql", server}));
         setrlimit(RLIMIT_FSIZE, &unlimited);
         std::signal(SIGXFSZ, handler);
         EXPECT_EQ(run.code, 1) << run.err.toStdString();
-        EXPECT_EQ(QFileInfo::exists(dir.filePath(c.folder.section('/', 0, 0))), c.there);
-        EXPECT_TRUE(!c.there || QDir(dir.filePath(c.folder)).isEmpty());
+        EXPECT_EQ(QFileInfo::exists(dir.filePath(folder.section('/', 0, 0))), folder == "there");
+        EXPECT_TRUE(folder != "there" || QDir(dir.filePath(folder)).isEmpty());
         for (const QString library : {"corporate", "archive", "legal"})
             EXPECT_EQ(run.err.contains(QRegularExpression("\\n  dropdb .* " + name + "_" + library + "\\n")),
-                      !c.full)
+                      !full)
                 << run.err.toStdString();
     }
 }

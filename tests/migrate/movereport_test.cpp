@@ -284,11 +284,7 @@ TEST(MoveReportTest, APreviewSaysWhyEachRowIsSkipped)
         const PreviewMove move = c.plant(w);
         const QString file = w.dir.filePath("plan.csv");
         w.preview(move.source, move.folder, move.target, file);
-        const QList<QStringList> rows = ReadReportCsv(file);
-        for (const QStringList &row : rows.mid(1)) {
-            if (row[Action] == "skipped") {
-                EXPECT_FALSE(row[Result].isEmpty()) << row.join(',').toStdString();
-            }
-        }
+        for (const QStringList &row : ReadReportCsv(file).mid(1))
+            EXPECT_FALSE(row[Action] == "skipped" && row[Result].isEmpty()) << row.join(',').toStdString();
     }
 }
