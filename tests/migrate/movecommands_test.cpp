@@ -211,7 +211,6 @@ TEST(MoveCommandTest, RefusesBeforeAnyQuestion)
             const QStringList audit = lines.filter(QRegularExpression("^Move: "));
             ASSERT_EQ(audit.size(), 1) << audit.join('\n').toStdString();
             EXPECT_TRUE(audit[0].contains(" refused move-")) << audit[0].toStdString();
-            // On one line: a hint that follows the refusal on a line of its own is joined to it.
             EXPECT_TRUE(audit[0].endsWith(": " + QString(logged).replace('\n', " - ")))
                 << audit[0].toStdString();
             EXPECT_EQ(w.locksFree(), w.otherMove == nullptr);

@@ -282,9 +282,8 @@ TEST(MoveReportTest, APreviewSaysWhyEachRowIsSkipped)
         SCOPED_TRACE(c.name);
         PreviewWorld w;
         const PreviewMove move = c.plant(w);
-        const QString file = w.dir.filePath("plan.csv");
-        w.preview(move.source, move.folder, move.target, file);
-        for (const QStringList &row : ReadReportCsv(file).mid(1))
+        w.preview(move.source, move.folder, move.target, w.dir.filePath("plan.csv"));
+        for (const QStringList &row : ReadReportCsv(w.dir.filePath("plan.csv")).mid(1))
             EXPECT_FALSE(row[Action] == "skipped" && row[Result].isEmpty()) << row.join(',').toStdString();
     }
 }
