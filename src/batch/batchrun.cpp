@@ -211,5 +211,8 @@ int RunBatch(const CommandLine &commandLine, const BatchEnvironment &environment
     }
     if (!window.programEnded())
         run.end();
+    // Named last, where a reader looks first; a log that could not be written is not named.
+    if (const QFileInfo log(run.log().currentLogFileName()); log.isFile())
+        window.showLogFile(log.absoluteFilePath());
     return code;
 }

@@ -3,6 +3,7 @@
 #include "batch/commandline.h"
 #include "dm/fusion.h"
 #include "log/activitylog.h"
+#include "migrate/movereport.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -17,6 +18,15 @@ namespace {
 QString oneLine(const QString &text)
 {
     return FailureLines(text).join(QStringLiteral(" - "));
+}
+
+// The report's path has a line of its own ("Report: "), which scripts read; the summary need not say it.
+QString withoutReportSentence(const QString &text)
+{
+    const QString sentence = ReportSentence(QString());
+    QStringList lines = text.split(u'\n');
+    lines.removeIf([&sentence](const QString &line) { return line.startsWith(sentence); });
+    return lines.join(u'\n');
 }
 
 std::atomic<int> interrupts{0};
@@ -141,7 +151,8 @@ MessageAnswer ConsoleWindow::showMessage(const QString &text, MessageIcon icon, 
             text.startsWith(QStringLiteral("Error:")) || text.startsWith(QStringLiteral("Warning:"));
         if (named && m_failuresShown.remove(oneLine(text)))
             return MessageAnswer::Ok;
-        print(named ? text : kindOf(icon) + QStringLiteral(": ") + text);
+        const QString shown = withoutReportSentence(text);
+        print(named ? shown : kindOf(icon) + QStringLiteral(": ") + shown);
         return MessageAnswer::Ok;
     }
     // Answered by what is asked: the lost-session question asks whether to end, and ending is the
@@ -175,6 +186,11 @@ MessageAnswer ConsoleWindow::confirmMove(const QString &question)
 void ConsoleWindow::offerReport(const QString &fileName)
 {
     print(QStringLiteral("Report: ") + fileName);
+}
+
+void ConsoleWindow::showLogFile(const QString &fileName)
+{
+    print(QStringLiteral("Log: ") + fileName);
 }
 
 void ConsoleWindow::showPreview(const QString &text)

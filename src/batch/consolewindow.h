@@ -66,6 +66,8 @@ public:
     void hideProgress() override;
     void offerReport(const QString &fileName) override;
     void showPreview(const QString &text) override;
+    // The end of a run: the log file it wrote, a full path.
+    void showLogFile(const QString &fileName);
     quintptr windowHandle() const override { return 0; }
     QPoint windowPositionTwips() const override { return {}; }
     void endProgram() override { m_ended = true; }

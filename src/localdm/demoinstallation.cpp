@@ -98,6 +98,54 @@ void placeOnServer(Installation &installation, const QDir &dir, const QString &s
     }
 }
 
+// A demo is never made over the databases of another: they are named, with how to go on.
+void refuseDatabasesThere(const Installation &installation)
+{
+    QStringList found;
+    QStringList drops;
+    for (const LibraryConfig &library : installation.libraries)
+        if (ServerLibraryExists(library)) {
+            found << ServerDatabaseOf(library.connection);
+            drops << QStringLiteral("  ") + DropDatabaseCommand(library);
+        }
+    if (found.isEmpty())
+        return;
+    throw DmError(
+        DemoError, Source,
+        QStringLiteral("The server holds the database(s) %1 already - nothing is made. Give the demo a "
+                       "folder of another name (its databases are named after the folder), or drop "
+                       "the old databases once no installation uses them:\n%2")
+            .arg(found.join(QStringLiteral(", ")), drops.join(u'\n')));
+}
+
+// The folders a creation makes for its directory, removed again unless kept, so that a creation that
+// fails leaves no empty folder behind; a folder that holds anything by then stays.
+class MadeFolders {
+public:
+    explicit MadeFolders(const QString &dir)
+    {
+        for (QFileInfo folder(QDir(dir).absolutePath()); !folder.exists();
+             folder.setFile(folder.absolutePath()))
+            m_made << folder.absoluteFilePath();
+    }
+    ~MadeFolders()
+    {
+        if (m_kept)
+            return;
+        // Deepest first: each is empty only once the one inside it is gone.
+        for (const QString &folder : std::as_const(m_made))
+            if (!QDir().rmdir(folder))
+                break;
+    }
+    MadeFolders(const MadeFolders &) = delete;
+    MadeFolders &operator=(const MadeFolders &) = delete;
+    void keep() { m_kept = true; }
+
+private:
+    QStringList m_made;
+    bool m_kept = false;
+};
+
 // Who may see a folder; the tree shows Open and OpenRow folders to every user and hides Others from
 // the login user.
 enum class Access {
@@ -539,8 +587,11 @@ QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString 
     if (user.trimmed().isEmpty())
         throw DmError(DemoError, Source, QStringLiteral("A demo installation needs a user name"));
     Installation installation = demoInstallation(QDir(dir), user.trimmed());
-    if (!server.isEmpty())
+    if (!server.isEmpty()) {
         placeOnServer(installation, QDir(dir), server);
+        refuseDatabasesThere(installation);
+    }
+    MadeFolders folders(dir);
     if (!QDir().mkpath(dir))
         throw DmError(DemoError, Source, QStringLiteral("Cannot create the folder %1").arg(dir));
     if (QFileInfo::exists(installation.fileName))
@@ -597,6 +648,7 @@ QString CreateDemoInstallation(const QString &dir, DemoSize size, const QString 
         }
         throw;
     }
+    folders.keep();
     return installation.fileName;
 }
 

@@ -19,6 +19,28 @@ QString DatedLogFileName(const QString &configuredPath, const QDate &date)
     return configuredPath.left(dot) + u'_' + stamp + u'.' + configuredPath.mid(dot + 1);
 }
 
+QStringList DatedLogFiles(const QString &configuredPath)
+{
+    // Any day's name, split around its date, gives what the names of all days share.
+    const QFileInfo anyDay(DatedLogFileName(configuredPath, QDate(2000, 1, 1)));
+    const QString stamp = QStringLiteral("20000101");
+    const QString name = anyDay.fileName();
+    const qsizetype at = name.lastIndexOf(stamp);
+    const QString head = name.left(at);
+    const QString tail = name.mid(at + stamp.size());
+    const QDir folder = anyDay.absoluteDir();
+    QStringList files;
+    // Names sort as their dates do, so the newest comes first.
+    for (const QString &entry : folder.entryList(QDir::Files, QDir::Name | QDir::Reversed)) {
+        if (entry.size() != name.size() || !entry.startsWith(head) || !entry.endsWith(tail))
+            continue;
+        const QStringView date = QStringView(entry).sliced(head.size(), stamp.size());
+        if (std::all_of(date.begin(), date.end(), [](QChar c) { return c.isDigit(); }))
+            files << folder.filePath(entry);
+    }
+    return files;
+}
+
 QString LogPathRefusal(const QString &configuredPath, const QStringList &libraryDatabases, const QDate &date)
 {
     const QString refusal = LibraryFileRefusal(configuredPath, libraryDatabases);

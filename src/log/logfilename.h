@@ -11,6 +11,9 @@
 // Both "\" and "/" separate directories.
 QString DatedLogFileName(const QString &configuredPath, const QDate &date);
 
+// The dated log files of the configured path that exist (any day's), newest first.
+QStringList DatedLogFiles(const QString &configuredPath);
+
 // Why the log may not be written at configuredPath, as a sentence part: it, or the dated file it gives
 // on that date, is a library database or a file SQLite keeps beside one (LibraryFileRefusal); empty
 // when it may.

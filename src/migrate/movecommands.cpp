@@ -6,6 +6,7 @@
 #include "dmapi/dmerror.h"
 #include "migrate/convertfolder.h"
 #include "migrate/foldersteps.h"
+#include "migrate/loggedmoves.h"
 #include "migrate/movereport.h"
 #include "settings/leadingnumber.h"
 
@@ -266,7 +267,7 @@ QString MoveCommand::failureDetails(int failed) const
                              : QStringLiteral(" holds nothing new of it")) +
         QStringLiteral(". Running the same move again finishes it once the cause is mended.");
     if (const QString report = reportPath(); report != u"none")
-        text += QStringLiteral("\nThe report of this move lists every item and what became of it: ") + report;
+        text += u'\n' + ReportSentence(report);
     return text;
 }
 
@@ -497,7 +498,9 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
     if (!found)
         return refuse(QStringLiteral("Error: Document #") + NumberText(docNumber) +
                       QStringLiteral(" is not a folder of library ") + source +
-                      QStringLiteral(" - nothing is moved"));
+                      QStringLiteral(" - nothing is moved\n") +
+                      NotAFolderHint(QFileInfo(m_installation.file).absoluteFilePath(),
+                                     m_dm.log.configuredLogPath(), source, docNumber));
     const QString shown = name.isEmpty() ? *found : name;
     if (!frame.backToStart())
         return MoveOutcome::Refused;

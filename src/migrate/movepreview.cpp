@@ -47,12 +47,16 @@ private:
     void fate(const PlannedFolder &folder, int index, int depth);
     QString where(int parent, bool isRoot) const;
     QString hazards(const QList<PlanHazard> &hazards, PlanHazard::About about, int depth);
+    // A skipped row without a hazard of its own is a removal the failure of the move would leave undone.
     void row(const QString &library, int number, const QString &name, ReportKind kind, ReportAction action,
              int target, const QString &result)
     {
         if (!m_quiet)
-            m_rows.append({{library, number, name, kind, m_target, target}, action, result});
+            m_rows.append({{library, number, name, kind, m_target, target},
+                           action,
+                           action == ReportAction::Skipped && result.isEmpty() ? failureText() : result});
     }
+    const QString &failureText();
     // An item the move would not come to has one row, skipped; its lines are listed all the same.
     void reach(bool unreached, const QString &library, int number, const QString &name, ReportKind kind)
     {
@@ -76,6 +80,7 @@ private:
     const int m_stop = m_plan.stopsAt();
     qsizetype m_stopChild = -1;
     bool m_quiet = false;
+    QString m_failureText; // found at the first row that needs it: a large tree has many such rows
     bool unreachedFolder(int folder) const
     {
         return m_stop >= 0 && folder > m_stop && folder <= m_plan.selected();
@@ -115,6 +120,28 @@ void PlanPrinter::run()
             m_plan.standingNumber(i), {});
         tree(i, 2);
     }
+}
+
+// Where the move would fail: the first folder, in the order they are placed, or else the first item of
+// the tree, that has a hazard failing it.
+const QString &PlanPrinter::failureText()
+{
+    if (!m_failureText.isEmpty())
+        return m_failureText;
+    const auto failing = [](const QList<PlanHazard> &hazards) {
+        return std::any_of(hazards.cbegin(), hazards.cend(), [](const PlanHazard &h) { return h.fails; });
+    };
+    QString at;
+    for (const PlannedFolder &folder : m_plan.folders())
+        if (at.isEmpty() && failing(folder.hazards))
+            at = itemText(QStringLiteral("folder"), folder.number, folder.name, folder.library);
+    for (qsizetype i = 0; at.isEmpty() && i < m_plan.children().size(); ++i)
+        if (const ChildRow &child = m_walk.children()[i]; failing(m_plan.children()[i].hazards))
+            at = itemText(child.isFolder() ? QStringLiteral("folder") : QStringLiteral("document"),
+                          child.number, child.name, child.library);
+    m_failureText = QStringLiteral("not removed: the move would fail at ") + at +
+                    QStringLiteral(", which keeps the whole tree where it is");
+    return m_failureText;
 }
 
 void PlanPrinter::tree(int folder, int depth)

@@ -200,6 +200,11 @@ QString MoveReportHeader()
         "Source library,Source number,Name,Kind,Target library,Target number,Action,Result");
 }
 
+QString ReportSentence(const QString &fileName)
+{
+    return QStringLiteral("The report of this move lists every item and what became of it: ") + fileName;
+}
+
 QString ReportFileRefusal(const QString &fileName, const QStringList &libraryDatabases)
 {
     if (const QString refusal = LibraryFileRefusal(fileName, libraryDatabases); !refusal.isEmpty())

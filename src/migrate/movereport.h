@@ -107,6 +107,11 @@ private:
 // The first line of every report.
 QString MoveReportHeader();
 
+// The sentence a move's summary ends with when its report was written: where the report is. A console,
+// which prints the report's path on a line of its own, leaves the sentence out (its text up to the path
+// is the same whatever the path).
+QString ReportSentence(const QString &fileName);
+
 // Why a report may not be written to the file, as a sentence part ("it is a directory"); empty when it
 // may. A file that exists is replaced only when it is empty or a report (its first line is the header),
 // so that a command run again writes over its own report and never over anything else; a library database or a

@@ -414,6 +414,38 @@ TEST(BatchRunTest, PrintsWhereTheReportIs)
     }
 }
 
+// Where to look next: the report's path once, the log's path last, and for a number that is not a folder
+// the command that lists the folders and what the log of earlier runs says of the number.
+TEST(BatchRunTest, SaysWhereToLookNext)
+{
+    const auto day = [] { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); };
+    const QString tree =
+        "  korvel-dm tree --dm %1 CORPORATE lists the folders of the library; the log shows ";
+    // A run before (or none), the run, and a line it prints once.
+    const QList<std::tuple<QString, QString, QString>> cases = {
+        {"", "--yes --report %2 move-folder CORPORATE 1015 ARCHIVE", "Report: %2"},
+        {"", "--dry-run --report %2 move-folder CORPORATE 1001 ARCHIVE", "Report: %2"},
+        {"", "--yes move-folder CORPORATE 1017 ARCHIVE",
+         tree + "no move of folder #1017 from library CORPORATE."},
+        {"--yes move-folder CORPORATE 1001 ARCHIVE", "--yes move-folder corporate 1001 ARCHIVE",
+         tree + "folder #1001 moved to library ARCHIVE on 2026-03-05."},
+    };
+    for (const auto &[before, arguments, line] : cases) {
+        SCOPED_TRACE(arguments.toStdString());
+        BatchDemo demo;
+        const QString report = demo.path("r.csv");
+        if (!before.isEmpty())
+            demo.run(before.split(' '), day);
+        demo.run(QString(arguments).replace("%2", report).split(' '), day);
+        const QStringList lines = demo.err.split('\n', Qt::SkipEmptyParts);
+        EXPECT_EQ(lines.count(QString(line).replace("%1", demo.file()).replace("%2", report)), 1)
+            << demo.err.toStdString();
+        EXPECT_EQ(demo.err.count(report), line.contains("%2") ? 1 : 0) << demo.err.toStdString();
+        ASSERT_TRUE(lines.last().startsWith("Log: ")) << demo.err.toStdString();
+        EXPECT_TRUE(lines.last().endsWith("_20260305.LOG") && QFileInfo(lines.last().mid(5)).isFile());
+    }
+}
+
 // On a fresh demo, every top-level folder of every library moves to each other library where the user
 // holds the folder rights, with every document of its tree filed in the new tree and nothing left
 // for the library check; the library without the rights refuses each with nothing changed.

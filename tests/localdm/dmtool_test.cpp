@@ -17,7 +17,10 @@
 
 #include <sqlite3.h>
 
+#include <csignal>
 #include <functional>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -145,6 +148,43 @@ TEST(DmTool, InitDemoOnAServerAndTheToolsOnIt)
     EXPECT_EQ(runTool({"tree", "--dm", ini, "CORPORATE", "1001"}).code, 0);
     EXPECT_EQ(runTool({"sql", "--dm", ini, "LEGAL", "SELECT COUNT(*) FROM LEGALDM.PROFILE"}).code, 0);
     EXPECT_EQ(runTool({"add-indexes", "--dm", ini}).code, 0);
+}
+
+// An init-demo that fails leaves no folder it made behind, while a folder that was there stays; on a
+// server, a demo whose databases exist already is refused before anything is made, with the commands
+// that drop them.
+TEST(DmTool, AnInitDemoThatFailsLeavesNoFolderItMadeAndSaysHowToGoOn)
+{
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("there"));
+    // The demo's folder, and whether the disk is full; on a server, a second demo of the first one's name.
+    QList<std::pair<QString, bool>> cases = {{"new/demo", true}, {"there", true}};
+    QString name, server;
+    if (TestLibrariesOnServer()) {
+        name = UniqueTestDatabasePrefix();
+        server = TestServerConnection() + " dbname=postgres";
+        ASSERT_EQ(runTool({"init-demo", dir.filePath("first/" + name), "--postgresql", server}).code, 0);
+        cases.append({"second/" + name, false});
+    }
+    for (const auto &[folder, full] : cases) {
+        SCOPED_TRACE(folder.toStdString());
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit unlimited{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        const rlimit small = {full ? 16384 : unlimited.rlim_cur, unlimited.rlim_max};
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const ToolRun run = runTool(QStringList{"init-demo", dir.filePath(folder)} +
+                                    (full ? QStringList() : QStringList{"--postgresql", server}));
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+        std::signal(SIGXFSZ, handler);
+        EXPECT_EQ(run.code, 1) << run.err.toStdString();
+        EXPECT_EQ(QFileInfo::exists(dir.filePath(folder.section('/', 0, 0))), folder == "there");
+        EXPECT_TRUE(folder != "there" || QDir(dir.filePath(folder)).isEmpty());
+        for (const QString library : {"corporate", "archive", "legal"})
+            EXPECT_EQ(run.err.contains(QRegularExpression("\\n  dropdb .* " + name + "_" + library + "\\n")),
+                      !full)
+                << run.err.toStdString();
+    }
 }
 
 TEST(DmTool, InitDemoTreeAndCheckWorkOnAnInstallation)

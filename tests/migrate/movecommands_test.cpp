@@ -211,7 +211,8 @@ TEST(MoveCommandTest, RefusesBeforeAnyQuestion)
             const QStringList audit = lines.filter(QRegularExpression("^Move: "));
             ASSERT_EQ(audit.size(), 1) << audit.join('\n').toStdString();
             EXPECT_TRUE(audit[0].contains(" refused move-")) << audit[0].toStdString();
-            EXPECT_TRUE(audit[0].endsWith(": " + logged)) << audit[0].toStdString();
+            EXPECT_TRUE(audit[0].endsWith(": " + QString(logged).replace('\n', " - ")))
+                << audit[0].toStdString();
             EXPECT_EQ(w.locksFree(), w.otherMove == nullptr);
             EXPECT_FALSE(w.flags.moveRunning);
             EXPECT_EQ(w.current(), "LIB_SQL");

@@ -1,4 +1,5 @@
 #include "createfixture.h"
+#include "previewhazards.h"
 #include "reportcsv.h"
 
 #include "migrate/movecommands.h"
@@ -272,4 +273,17 @@ TEST(MoveReportTest, AFileThatFillsUpSaysWhy)
     }
     std::signal(SIGXFSZ, handler);
     EXPECT_EQ(ReadLogLines(log.currentLogFileName()).filter("full.csv: File too large - it ends").size(), 1);
+}
+
+// The plan of each hazard as a preview reports it: every skipped row says why.
+TEST(MoveReportTest, APreviewSaysWhyEachRowIsSkipped)
+{
+    for (const PreviewHazard &c : PreviewHazards()) {
+        SCOPED_TRACE(c.name);
+        PreviewWorld w;
+        const PreviewMove move = c.plant(w);
+        w.preview(move.source, move.folder, move.target, w.dir.filePath("plan.csv"));
+        for (const QStringList &row : ReadReportCsv(w.dir.filePath("plan.csv")).mid(1))
+            EXPECT_FALSE(row[Action] == "skipped" && row[Result].isEmpty()) << row.join(',').toStdString();
+    }
 }

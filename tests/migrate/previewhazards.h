@@ -23,7 +23,8 @@ public:
         QString text;
         MovePreview::Verdict verdict;
     };
-    Previewed preview(const QString &source, int folder, const QString &target)
+    // With a report file, the plan's rows are written there.
+    Previewed preview(const QString &source, int folder, const QString &target, const QString &report = {})
     {
         window.target = target;
         MoveFlags flags;
@@ -33,6 +34,10 @@ public:
                         {dir.filePath("installation.ini"), builder.installation().databaseFiles()}, &preview)
                 .moveFolder(source, folder, {});
         preview.publish();
+        if (!report.isEmpty()) {
+            MoveReport rows(dm->log, report, {});
+            preview.writeRows(rows);
+        }
         return {outcome, window.previews.value(0), preview.verdict()};
     }
     int folder(const QString &library, const QString &name, const Access &access = {0, {}},

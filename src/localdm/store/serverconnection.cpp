@@ -1,6 +1,7 @@
 #include "localdm/store/serverconnection.h"
 
 #include "dmapi/dmerror.h"
+#include "dmapi/shellword.h"
 #include "localdm/store/librarydatabase.h"
 
 #include <QMap>
@@ -191,6 +192,37 @@ void DropServerLibrary(const LibraryConfig &config)
         throw StoreError(QStringLiteral("Library %1: cannot drop its database: %2")
                              .arg(ServerLibraryName(config, server.get()),
                                   QString::fromUtf8(PQerrorMessage(server.get())).trimmed()));
+}
+
+bool ServerLibraryExists(const LibraryConfig &config)
+{
+    const ServerConnection server = ConnectToServer(config, QStringLiteral("postgres"));
+    const QByteArray database = ServerDatabaseOf(config.connection).toUtf8();
+    const char *value = database.constData();
+    PGresult *result = PQexecParams(server.get(), "SELECT 1 FROM pg_database WHERE datname = $1", 1, nullptr,
+                                    &value, nullptr, nullptr, 0);
+    const bool answered = PQresultStatus(result) == PGRES_TUPLES_OK;
+    const bool exists = answered && PQntuples(result) > 0;
+    PQclear(result);
+    if (!answered)
+        throw StoreError(QStringLiteral("Library %1: cannot look for its database: %2")
+                             .arg(ServerLibraryName(config, server.get()),
+                                  QString::fromUtf8(PQerrorMessage(server.get())).trimmed()));
+    return exists;
+}
+
+QString DropDatabaseCommand(const LibraryConfig &config)
+{
+    static const QList<std::pair<const char *, QString>> switches = {
+        {"host", QStringLiteral("-h")}, {"port", QStringLiteral("-p")}, {"user", QStringLiteral("-U")}};
+    QStringList words{QStringLiteral("dropdb")};
+    if (const ConninfoOptions options = parseConnection(config.connection))
+        for (const auto &[keyword, flag] : switches)
+            for (const PQconninfoOption *option = options.get(); option->keyword; ++option)
+                if (qstrcmp(option->keyword, keyword) == 0 && option->val && *option->val)
+                    words << flag << ShellWord(QString::fromUtf8(option->val));
+    words << ShellWord(ServerDatabaseOf(config.connection));
+    return words.join(u' ');
 }
 
 QString ServerDatabasePlace(const QString &connection, const QString &library)

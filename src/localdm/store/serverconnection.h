@@ -39,6 +39,14 @@ QString ConnectionWithDatabase(const QString &connection, const QString &databas
 // library and the server's reason.
 void DropServerLibrary(const LibraryConfig &config);
 
+// Whether the database of a library on a server exists, asked through the server's postgres database.
+// Throws DmError naming the library and the server's reason.
+bool ServerLibraryExists(const LibraryConfig &config);
+
+// The dropdb command that drops the database of a library on a server, with the host, port and user its
+// connection string names (libpq's defaults and environment fill in the rest, as for Korvel itself).
+QString DropDatabaseCommand(const LibraryConfig &config);
+
 // The database a connection string names (its dbname); empty when it names none or cannot be read.
 QString ServerDatabaseOf(const QString &connection);
 

@@ -427,9 +427,13 @@ void SqliteLibrary::create(const LibraryConfig &config, bool indexes)
         failure = QString::fromUtf8(sqlite3_errmsg(db));
     }
     sqlite3_close(db);
-    if (!failure.isEmpty())
-        throw StoreError(QStringLiteral("Library %1: cannot create %2: %3")
-                             .arg(config.name, config.databaseFile, failure));
+    if (failure.isEmpty())
+        return;
+    // The file was not there before: nothing half-made is left under the library's name.
+    for (const QString &made : {config.databaseFile, config.databaseFile + QStringLiteral("-journal")})
+        QFile::remove(made);
+    throw StoreError(
+        QStringLiteral("Library %1: cannot create %2: %3").arg(config.name, config.databaseFile, failure));
 }
 
 QStringList SqliteLibrary::addFolderListIndexes()
