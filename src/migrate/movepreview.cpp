@@ -74,6 +74,7 @@ private:
     // Where the move would end, and what it would not come to: the rows of a report are those of the
     // steps it would take.
     const int m_stop = m_plan.stopsAt();
+    const bool m_fails = m_plan.fails();
     qsizetype m_stopChild = -1;
     bool m_quiet = false;
     bool unreachedFolder(int folder) const
@@ -85,7 +86,7 @@ private:
         return (m_stop >= 0 && m_stop <= m_plan.selected()) || (m_stopChild >= 0 && child > m_stopChild);
     }
     // A move that fails leaves every folder it made in the target and removes none.
-    ReportAction removal() const { return m_plan.fails() ? ReportAction::Skipped : ReportAction::Removed; }
+    ReportAction removal() const { return m_fails ? ReportAction::Skipped : ReportAction::Removed; }
 };
 
 void PlanPrinter::run()
@@ -109,8 +110,10 @@ void PlanPrinter::run()
             line(2, QStringLiteral("Stays in library ") + folder.library);
             continue;
         }
-        line(2, QStringLiteral("Removed from library ") + folder.library +
-                    QStringLiteral(" once its whole tree is in library ") + m_target);
+        line(2, m_fails ? QStringLiteral("Kept whole in library ") + folder.library +
+                              QStringLiteral(", as the move of its tree would fail")
+                        : QStringLiteral("Removed from library ") + folder.library +
+                              QStringLiteral(" once its whole tree is in library ") + m_target);
         row(folder.library, folder.number, folder.name, ReportKind::Folder, removal(),
             m_plan.standingNumber(i), {});
         tree(i, 2);
@@ -199,9 +202,11 @@ void PlanPrinter::placing(int index, int depth)
 
 void PlanPrinter::fate(const PlannedFolder &folder, int index, int depth)
 {
-    if (folder.fate == FolderFate::Removed)
+    // A move that fails removes nothing: each folder stays with the folder above it.
+    if (folder.fate == FolderFate::Removed && !m_fails)
         line(depth, QStringLiteral("Removed from library ") + folder.library);
-    else if (std::none_of(folder.hazards.cbegin(), folder.hazards.cend(),
+    else if (folder.fate == FolderFate::Removed ||
+             std::none_of(folder.hazards.cbegin(), folder.hazards.cend(),
                           [](const PlanHazard &h) { return h.about == PlanHazard::About::Fate; }))
         line(depth, QStringLiteral("Stays in library ") + folder.library +
                         QStringLiteral(" with the folder above it"));
