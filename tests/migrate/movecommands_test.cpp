@@ -26,7 +26,7 @@ public:
         window.messages.clear();
         window.target = "LIB_SYB";
     }
-    using CreateFixture::foldersNamed, CreateFixture::violations;
+    using CreateFixture::folderWith, CreateFixture::foldersNamed, CreateFixture::violations;
     using SessionFixture::builder, SessionFixture::dm, SessionFixture::session, SessionFixture::window;
 
     MoveCommand command() { return MoveCommand(*dm, flags, {installation(), databases(), serverLocks()}); }
@@ -283,6 +283,58 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
              EXPECT_EQ(w.foldersNamed("LIB_SQL", "A"), QList<int>{});
              EXPECT_EQ(w.foldersNamed("LIB_SYB", "B").size(), 1);
          }},
+        {"sibling folders whose names differ only in letter case: the plan's cause before the symptom",
+         [](CommandWorld &w) {
+             const int lower = w.folderWith("LIB_SQL", "Budget", {1, {{"U:MDOE", 127}}});
+             const int upper = w.folder("LIB_SQL", "BUDGET");
+             const int x = w.folder("LIB_SQL", "X");
+             w.builder.link("LIB_SQL", x, "LIB_SQL", lower);
+             w.builder.link("LIB_SQL", x, "LIB_SQL", upper);
+             return [x](MoveCommand &c, const MoveCommand::RowMoved &moved) {
+                 return c.moveFolders("lib_sql", "Shared/Personal", {{"X", x}}, moved);
+             };
+         },
+         MessageAnswer::Yes,
+         MoveOutcome::Failed,
+         {"Are you ready to move 1 Shared/Personal folder(s) to library LIB_SYB?",
+          "0 folder(s) migrated with 1 error(s).\n\nFirst reason: Folder #1002 \"BUDGET\" of library "
+          "LIB_SQL: "
+          "Its name and that of \"Budget\" differ only in letter case: they become one folder in library "
+          "LIB_SYB\nWhat failed: Folder #1002 in library LIB_SYB is not open to every user as folder #1002 "
+          "in "
+          "library LIB_SQL is\n\nThe folder that failed is kept whole in library LIB_SQL. Library LIB_SYB "
+          "now "
+          "holds 2 folder(s) of its new tree, made or taken up by this move. Running the same move again "
+          "finishes it once the cause is mended."},
+         {},
+         {{MoveCounter::Total, "1"},
+          {MoveCounter::Read, "0"},
+          {MoveCounter::Added, "0"},
+          {MoveCounter::Errors, "1"}},
+         {started, ended + "failed - 0 moved, 1 error(s); report "}},
+        {"cancel while a folder is linked: what the target holds of it",
+         [category](CommandWorld &w) {
+             w.window.onEvents = [&w] {
+                 if (!w.window.progress.empty() && w.window.progress.back().phase == MovePhase::Linking &&
+                     !w.flags.cancelRequested)
+                     w.flags.cancelRequested = true;
+             };
+             return category({"A"})(w);
+         },
+         MessageAnswer::Yes,
+         MoveOutcome::Cancelled,
+         {"Are you ready to move 1 Shared/Personal folder(s) to library LIB_SYB?",
+          "0 folder(s) migrated with 0 error(s). Task Canceled - 1 folder(s) not moved.\n\nThe folder not "
+          "moved is kept whole in library LIB_SQL. Library LIB_SYB now holds 1 folder(s) of its new tree, "
+          "made "
+          "or taken up by this move. Running the same move again finishes it."},
+         {},
+         {{MoveCounter::Total, "1"},
+          {MoveCounter::Read, "0"},
+          {MoveCounter::Added, "0"},
+          {MoveCounter::Errors, "0"}},
+         {started, ended + "cancelled - 0 moved, 0 error(s), 1 not moved; report "},
+         [](CommandWorld &w, const QStringList &) { EXPECT_EQ(w.foldersNamed("LIB_SYB", "A").size(), 1); }},
         {"cancel after the first folder",
          [category](CommandWorld &w) {
              w.cancelAfter(MoveCounter::Added, 1);
@@ -291,7 +343,9 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
          MessageAnswer::Yes,
          MoveOutcome::Cancelled,
          {"Are you ready to move 3 Shared/Personal folder(s) to library LIB_SYB?",
-          "1 folder(s) migrated with 0 error(s). Task Canceled - 2 folder(s) not moved."},
+          "1 folder(s) migrated with 0 error(s). Task Canceled - 2 folder(s) not moved.\n\nEach folder not "
+          "moved is kept whole in library LIB_SQL. Library LIB_SYB holds nothing new of it. Running the same "
+          "move again finishes it."},
          {0},
          {{MoveCounter::Total, "3"},
           {MoveCounter::Read, "1"},
@@ -313,8 +367,8 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
          {"Are you ready to move 2 Shared/Personal folder(s) to library LIB_SYB?",
           "0 folder(s) migrated with 1 error(s). Task Canceled - 1 folder(s) not moved.\n\nFirst reason: "
           "Document "
-          "#1001 is not a folder of library LIB_SQL - cannot continue with this folder\n\nThe folder that "
-          "failed "
+          "#1001 is not a folder of library LIB_SQL - cannot continue with this folder\n\nEach folder that "
+          "failed or was not moved "
           "is kept whole in library LIB_SQL. Library LIB_SYB holds nothing new of it. Running the same move "
           "again "
           "finishes it once the cause is mended."},
@@ -335,7 +389,10 @@ TEST(MoveCommandTest, ListCommandsCountAndReport)
          MessageAnswer::Yes,
          MoveOutcome::Cancelled,
          {"Are you ready to move 2 Shared/Personal folder(s) to library LIB_SYB?",
-          "1 folder(s) migrated with 0 error(s). Task Canceled - 1 folder(s) not moved."},
+          "1 folder(s) migrated with 0 error(s). Task Canceled - 1 folder(s) not moved.\n\nThe folder not "
+          "moved "
+          "is kept whole in library LIB_SQL. Library LIB_SYB holds nothing new of it. Running the same move "
+          "again finishes it."},
          {0},
          {{MoveCounter::Total, "2"},
           {MoveCounter::Read, "1"},
