@@ -346,19 +346,16 @@ QString MovePlan::failureCause() const
         }
         return {};
     };
-    const auto named = [](const QString &kind, int number, const QString &name, const QString &library) {
-        return kind + QStringLiteral(" #") + NumberText(number) + u' ' + Quoted(name) +
-               QStringLiteral(" of library ") + library + QStringLiteral(": ");
-    };
     for (const PlannedFolder &folder : m_folders)
         if (const QString text = cause(folder.hazards); !text.isEmpty())
-            return named(QStringLiteral("Folder"), folder.number, folder.name, folder.library) + text;
+            return ItemText(QStringLiteral("Folder"), folder.number, folder.name, folder.library) +
+                   QStringLiteral(": ") + text;
     for (qsizetype i = 0; i < m_children.size(); ++i)
         if (const QString text = cause(m_children[i].hazards); !text.isEmpty()) {
             const ChildRow &child = m_walk.children()[i];
-            return named(child.isFolder() ? QStringLiteral("Folder") : QStringLiteral("Document"),
-                         child.number, child.name, child.library) +
-                   text;
+            return ItemText(child.isFolder() ? QStringLiteral("Folder") : QStringLiteral("Document"),
+                            child.number, child.name, child.library) +
+                   QStringLiteral(": ") + text;
         }
     return {};
 }

@@ -10,12 +10,6 @@
 
 namespace {
 
-QString itemText(const QString &kind, int number, const QString &name, const QString &library)
-{
-    return kind + QStringLiteral(" #") + NumberText(number) + u' ' + Quoted(name) +
-           QStringLiteral(" of library ") + (library.isEmpty() ? QStringLiteral("(unknown)") : library);
-}
-
 QString trusteeText(const FolderTrustee &trustee)
 {
     return (trustee.group ? QStringLiteral("group ") : QStringLiteral("user ")) + trustee.id +
@@ -91,12 +85,12 @@ private:
 
 void PlanPrinter::run()
 {
-    line(0, itemText(QStringLiteral("Folder"), m_walk.number(), m_walk.name(), m_walk.source()) +
+    line(0, ItemText(QStringLiteral("Folder"), m_walk.number(), m_walk.name(), m_walk.source()) +
                 QStringLiteral(" to library ") + m_target);
     const int selected = m_plan.selected();
     for (int i = 0; i <= selected; ++i) {
         const PlannedFolder &folder = m_plan.folders()[i];
-        line(1, itemText(i == selected ? QStringLiteral("Folder") : QStringLiteral("Parent folder"),
+        line(1, ItemText(i == selected ? QStringLiteral("Folder") : QStringLiteral("Parent folder"),
                          folder.number, folder.name, folder.library));
         if (folder.decision == FolderDecision::Stands) {
             line(2, QStringLiteral("Stands in library ") + m_target + QStringLiteral(" already"));
@@ -131,7 +125,7 @@ void PlanPrinter::tree(int folder, int depth)
             link(child, planned, depth);
             continue;
         }
-        line(depth, itemText(QStringLiteral("Folder"), child.number, child.name, child.library));
+        line(depth, ItemText(QStringLiteral("Folder"), child.number, child.name, child.library));
         if (planned.action == ChildAction::LinkCopy) {
             row(child.library, child.number, child.name, ReportKind::Folder, planned.reported(),
                 m_plan.standingNumber(folder),
@@ -150,7 +144,7 @@ void PlanPrinter::link(const ChildRow &child, const PlannedChild &planned, int d
     const QString kind = child.isFolder() ? QStringLiteral("folder") : QStringLiteral("document");
     const bool already = planned.action == ChildAction::AlreadyLinked;
     line(depth, (already ? QStringLiteral("Linked already: ") : QStringLiteral("Link ")) +
-                    itemText(kind, child.number, child.name, child.library));
+                    ItemText(kind, child.number, child.name, child.library));
     row(child.library, child.number, child.name, child.isFolder() ? ReportKind::Folder : ReportKind::Document,
         planned.reported(), m_plan.standingNumber(planned.into),
         hazards(planned.hazards, PlanHazard::About::Placing, depth + 1));
