@@ -118,26 +118,23 @@ TEST(ServerConnection, ADatabaseReplacesTheOneNamedAndKeepsTheRest)
         EXPECT_EQ(ConnectionWithDatabase(connection, "demo_legal").toStdString(), expected);
 }
 
-// libpq's messages run over lines indented with tabs, and a message of ours stays one line. A server that
-// cannot be reached is named by library, host and database with what to check, never by its connection
-// string.
+// A server that cannot be reached is named by library, host and database, with libpq's cause folded into
+// one line and what to check, never by its connection string.
 TEST(ServerConnection, TheServersOwnCauseIsOneLineThatSaysWhatToCheck)
 {
     LibraryConfig config;
     config.name = "CORPORATE";
-    config.connection = "host=/nonexistent/korvel port=1 dbname=dm_corporate user=only_in_the_file";
+    config.connection = "host=/none port=1 dbname=dm_corp user=in_the_file";
     try {
         ConnectToServer(config);
         ADD_FAILURE() << "connected";
     } catch (const DmError &error) {
-        const QString text = error.description();
-        EXPECT_TRUE(text.startsWith("Library CORPORATE (host /nonexistent/korvel, database dm_corporate): "
-                                    "cannot connect to the server: connection to server on socket"));
-        EXPECT_TRUE(text.endsWith(" - check that the server is running and that the installation file's "
-                                  "Connection= of library CORPORATE leads to it"));
-        EXPECT_TRUE(text.contains(" failed: No such file or directory - Is the server running"))
-            << text.toStdString();
-        EXPECT_FALSE(text.contains('\n') || text.contains('\t') || text.contains("only_in_the_file"));
+        EXPECT_EQ(
+            error.description(),
+            "Library CORPORATE (host /none, database dm_corp): cannot connect to the server: connection to "
+            "server on socket \"/none/.s.PGSQL.1\" failed: No such file or directory - Is the server running "
+            "locally and accepting connections on that socket? - check that the server is running and that "
+            "the installation file's Connection= of library CORPORATE leads to it");
     }
 }
 
