@@ -158,6 +158,9 @@ bool FolderConversion::plan()
     if (m_walk.stopAsked())
         return false;
     m_plan.emplace(m_dm, m_walk, PlanReading::Decisions);
+    if (m_watch.foreseen)
+        if (const QString cause = thePlan().failureCause(); !cause.isEmpty())
+            m_watch.foreseen(cause);
     m_numbers = QList<int>(thePlan().folders().size(), 0);
     m_linked = QList<bool>(thePlan().children().size(), false);
     for (qsizetype i = 0; i < thePlan().children().size(); ++i)

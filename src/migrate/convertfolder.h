@@ -24,6 +24,9 @@ struct FolderWatch {
     // removal: empty while the move may go on, else the "Error:" line that ends the move of the folder
     // there, its source kept whole (the move lock is no longer held).
     std::function<QString()> lockLost = {};
+    // Told, once the folder's plan is made and only when it foresees a failure, why the move of the folder
+    // would fail (MovePlan::failureCause): the cause a failure's own symptom may not show.
+    std::function<void(const QString &cause)> foreseen = {};
 };
 
 // Moves the folder docNumber of sourceLib into targetLib: recreates its parent chain (topmost first,

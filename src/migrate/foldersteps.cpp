@@ -102,6 +102,12 @@ QString Quoted(const QString &name)
     return u'"' + name + u'"';
 }
 
+QString ItemText(const QString &kind, int number, const QString &name, const QString &library)
+{
+    return kind + QStringLiteral(" #") + NumberText(number) + u' ' + Quoted(name) +
+           QStringLiteral(" of library ") + (library.isEmpty() ? QStringLiteral("(unknown)") : library);
+}
+
 void RaiseCounter(WindowSeam &window, MoveCounter which)
 {
     window.setCounter(which, NumberText(leadingInt32(window.counter(which)) + 1));

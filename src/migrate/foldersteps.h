@@ -17,6 +17,9 @@ QString NumberText(int number);
 // A name between double quotes, as the log texts show folder names.
 QString Quoted(const QString &name);
 
+// An item of a move as the preview and a failure's cause name it: "Folder #12 "Name" of library L".
+QString ItemText(const QString &kind, int number, const QString &name, const QString &library);
+
 // Raises a move counter of the window by one (an empty counter counts as 0).
 void RaiseCounter(WindowSeam &window, MoveCounter which);
 

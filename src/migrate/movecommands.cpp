@@ -20,6 +20,15 @@ namespace {
 // often enough that Cancel answers at once, seldom enough to cost nothing beside the move.
 constexpr qint64 EventInterval = 50;
 
+// The first reason of a failure: the cause the plan foresaw, then the symptom the move met when it says
+// more than the cause.
+QString Reason(const QString &cause, const QString &symptom)
+{
+    if (cause.isEmpty() || cause.endsWith(symptom))
+        return cause.isEmpty() ? symptom : cause;
+    return cause + QStringLiteral("\nWhat failed: ") + symptom;
+}
+
 // A right the DM cannot tell, one it does not know included, is not held: the command refuses, and the
 // DM's description of why it could not tell is kept in cause.
 bool holds(const DmLibrary &library, const QString &right, QString &cause)
@@ -213,7 +222,7 @@ MoveOutcome MoveCommand::refuse(const QString &text)
 // Past its question a command starts from zero on every counter and leaves its mark in the log.
 void MoveCommand::started(int folders)
 {
-    m_failures = {};
+    m_left = {};
     for (const MoveCounter counter :
          {MoveCounter::Total, MoveCounter::Read, MoveCounter::Added, MoveCounter::Errors})
         m_dm.window.setCounter(counter, NumberText(0));
@@ -246,26 +255,30 @@ QString MoveCommand::reportPath() const
     return QDir::toNativeSeparators(QFileInfo(m_dm.report->fileName()).absoluteFilePath());
 }
 
-// What a user needs to hear of a failure beside the fact: its first cause, what is left where, and how
-// to finish the move.
-QString MoveCommand::failureDetails(int failed) const
+// What a user needs to hear of a failure or a cancel beside the fact: the first cause of a failure, what
+// is left where, and how to finish the move.
+QString MoveCommand::leftDetails(int failed, int notMoved) const
 {
     QString text;
-    if (!m_failures.firstReason.isEmpty())
-        text += QStringLiteral("\n\nFirst reason: ") + m_failures.firstReason;
-    text +=
-        QStringLiteral("\n\n") +
-        (failed == 1 ? QStringLiteral("The folder that failed") : QStringLiteral("Each folder that failed")) +
-        (m_failures.removed > 0
-             ? QStringLiteral(" keeps in library ") + m_source +
-                   QStringLiteral(" whatever was not yet removed (") + NumberText(m_failures.removed) +
-                   QStringLiteral(" old folder(s) were removed after their items were in the new tree)")
-             : QStringLiteral(" is kept whole in library ") + m_source) +
-        QStringLiteral(". Library ") + m_target +
-        (m_failures.made > 0 ? QStringLiteral(" now holds ") + NumberText(m_failures.made) +
+    if (failed > 0 && !m_left.firstReason.isEmpty())
+        text += QStringLiteral("\n\nFirst reason: ") + m_left.firstReason;
+    const QString subject = failed == 0    ? (notMoved == 1 ? QStringLiteral("The folder not moved")
+                                                            : QStringLiteral("Each folder not moved"))
+                            : notMoved > 0 ? QStringLiteral("Each folder that failed or was not moved")
+                            : failed == 1  ? QStringLiteral("The folder that failed")
+                                           : QStringLiteral("Each folder that failed");
+    text += QStringLiteral("\n\n") + subject +
+            (m_left.removed > 0
+                 ? QStringLiteral(" keeps in library ") + m_source +
+                       QStringLiteral(" whatever was not yet removed (") + NumberText(m_left.removed) +
+                       QStringLiteral(" old folder(s) were removed after their items were in the new tree)")
+                 : QStringLiteral(" is kept whole in library ") + m_source) +
+            QStringLiteral(". Library ") + m_target +
+            (m_left.made > 0 ? QStringLiteral(" now holds ") + NumberText(m_left.made) +
                                    QStringLiteral(" folder(s) of its new tree, made or taken up by this move")
                              : QStringLiteral(" holds nothing new of it")) +
-        QStringLiteral(". Running the same move again finishes it once the cause is mended.");
+            QStringLiteral(". Running the same move again finishes it") +
+            (failed > 0 ? QStringLiteral(" once the cause is mended.") : QStringLiteral("."));
     if (const QString report = reportPath(); report != u"none")
         text += u'\n' + ReportSentence(report);
     return text;
@@ -275,9 +288,7 @@ MoveCommand::Tally MoveCommand::tally() const
 {
     if (!m_dm.report)
         return {};
-    return {m_dm.report->mark(),
-            m_dm.report->succeeded(ReportAction::Created) + m_dm.report->succeeded(ReportAction::Reused),
-            m_dm.report->succeeded(ReportAction::Removed)};
+    return {m_dm.report->mark(), m_dm.report->placed(), m_dm.report->succeeded(ReportAction::Removed)};
 }
 
 // The list a move would take, in its order; refused when a check refused.
@@ -456,20 +467,22 @@ MoveCommand::Converted MoveCommand::convert(Frame &frame, Pace &pace, int positi
             m_dm.report->write({sourceLib, docNumber, QString(), ReportKind::Folder, m_target, 0},
                                ReportAction::Skipped, lost);
     }
+    QString foreseen;
+    watch.foreseen = [&](const QString &cause) { foreseen = cause; };
     const bool moved = lost.isEmpty() && ConvertFolder(m_dm, docNumber, sourceLib, m_target, watch);
     pace.endFolder();
     if (moved)
         return Converted::Moved;
+    if (m_dm.report) {
+        const Tally after = tally();
+        m_left.made += after.made - before.made;
+        m_left.removed += after.removed - before.removed;
+        if (!stopped && m_left.firstReason.isEmpty())
+            m_left.firstReason = Reason(foreseen, m_dm.report->failureSince(before.failures, false));
+    }
     if (stopped)
         return Converted::Cancelled;
     RaiseCounter(m_dm.window, MoveCounter::Errors);
-    if (m_dm.report) {
-        const Tally after = tally();
-        if (m_failures.firstReason.isEmpty())
-            m_failures.firstReason = m_dm.report->failureSince(before.failures, false);
-        m_failures.made += after.made - before.made;
-        m_failures.removed += after.removed - before.removed;
-    }
     return lockLost ? Converted::LockLost : Converted::Failed;
 }
 
@@ -517,12 +530,12 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
     case Converted::Moved:
         break;
     case Converted::Cancelled:
-        m_dm.window.showMessage(MoveSummary(0, 0, 1), MessageIcon::Information);
+        m_dm.window.showMessage(MoveSummary(0, 0, 1) + leftDetails(0, 1), MessageIcon::Information);
         return ended(MoveOutcome::Cancelled, 0, 0, 1);
     case Converted::Failed:
     case Converted::LockLost:
         m_dm.window.showMessage(QStringLiteral("Error: Unable to move folder ") + Quoted(shown) +
-                                    QStringLiteral(" to library ") + m_target + failureDetails(1),
+                                    QStringLiteral(" to library ") + m_target + leftDetails(1, 0),
                                 MessageIcon::Warning);
         return ended(MoveOutcome::Failed, 0, 1, 0);
     }
@@ -640,8 +653,8 @@ MoveOutcome MoveCommand::moveList(Frame &frame, const QString &sourceLib, const 
     }
     const int notMoved = count - position;
     QString summary = MoveSummary(done, errors, notMoved);
-    if (errors > 0)
-        summary += failureDetails(errors);
+    if (errors > 0 || notMoved > 0)
+        summary += leftDetails(errors, notMoved);
     m_dm.window.showMessage(summary, MessageIcon::Information);
     if (errors > 0)
         return ended(MoveOutcome::Failed, done, errors, notMoved);

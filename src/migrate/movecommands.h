@@ -86,7 +86,7 @@ private:
     MoveOutcome ended(MoveOutcome outcome, int moved, int errors, int notMoved);
     QString reportPath() const;
     Tally tally() const;
-    QString failureDetails(int failed) const;
+    QString leftDetails(int failed, int notMoved) const;
 
     bool begin(Frame &frame, QString &sourceLib);
     bool mayMove(const QString &target);
@@ -109,12 +109,12 @@ private:
     QString m_target;
     QString m_reportFile;
     MovePreview *m_preview;
-    // What the folders that failed left behind, for the closing message.
+    // What the folders that failed or were cancelled left behind, for the closing message.
     struct {
         QString firstReason;
         int made = 0;
         int removed = 0;
-    } m_failures;
+    } m_left;
 };
 
 // The closing summary of the list commands.

@@ -334,6 +334,32 @@ bool MovePlan::fails() const
                        [&](const PlannedChild &child) { return failing(child.hazards); });
 }
 
+QString MovePlan::failureCause() const
+{
+    const auto cause = [](const QList<PlanHazard> &hazards) -> QString {
+        const PlanHazard *explains = nullptr;
+        for (const PlanHazard &hazard : hazards) {
+            if (hazard.cause && !explains)
+                explains = &hazard;
+            if (hazard.fails)
+                return (explains ? explains : &hazard)->text.section(QStringLiteral(": "), 1);
+        }
+        return {};
+    };
+    for (const PlannedFolder &folder : m_folders)
+        if (const QString text = cause(folder.hazards); !text.isEmpty())
+            return ItemText(QStringLiteral("Folder"), folder.number, folder.name, folder.library) +
+                   QStringLiteral(": ") + text;
+    for (qsizetype i = 0; i < m_children.size(); ++i)
+        if (const QString text = cause(m_children[i].hazards); !text.isEmpty()) {
+            const ChildRow &child = m_walk.children()[i];
+            return ItemText(child.isFolder() ? QStringLiteral("Folder") : QStringLiteral("Document"),
+                            child.number, child.name, child.library) +
+                   QStringLiteral(": ") + text;
+        }
+    return {};
+}
+
 int MovePlan::stopsAt() const
 {
     const auto stop = std::find_if(m_folders.cbegin(), m_folders.cend(), [](const PlannedFolder &folder) {
@@ -509,10 +535,13 @@ int MovePlan::place(Reader &reader, PlannedFolder folder)
     if (twinPlaced) {
         folder.twin = *twin;
         const PlannedFolder &first = m_folders[*twin];
-        if (first.name != folder.name)
+        if (first.name != folder.name) {
             hazard(QStringLiteral("Warning: Its name and that of ") + Quoted(first.name) +
                    QStringLiteral(" differ only in letter case: they become one folder in library ") +
                    target);
+            // The access check of the joined folder fails on it, as the two may give different access.
+            folder.hazards.last().cause = true;
+        }
     }
     const bool parentStands = folder.parent < 0 || parentNumber != 0;
     if (twinPlaced && (!folder.inChain || standingNumber(folder.twin) == 0)) {

@@ -75,6 +75,7 @@ struct PlanHazard {
     bool fails = false; // the move of the folder would keep its tree where it is
     bool stops = false; // and it would end at this step: nothing after it is done
     About about = About::Placing;
+    bool cause = false; // it is why the failing hazards of its folder that follow it fail
 };
 
 // A folder of the chain or the tree as the move places it in the target.
@@ -145,6 +146,10 @@ public:
     // The folder whose target folder this one shares: the first of its twins, or itself.
     int sharedWith(int folder) const;
     bool fails() const;
+    // Why the move would fail, for a user who meets only its symptom: the first failing folder or item
+    // named, with the hazard that causes its failure (or the failing hazard itself) without its kind;
+    // empty when the plan foresees no failure.
+    QString failureCause() const;
     // The first folder, in the order they are placed, at which the move would end; -1 when none.
     int stopsAt() const;
 

@@ -10,12 +10,6 @@
 
 namespace {
 
-QString itemText(const QString &kind, int number, const QString &name, const QString &library)
-{
-    return kind + QStringLiteral(" #") + NumberText(number) + u' ' + Quoted(name) +
-           QStringLiteral(" of library ") + (library.isEmpty() ? QStringLiteral("(unknown)") : library);
-}
-
 QString trusteeText(const FolderTrustee &trustee)
 {
     return (trustee.group ? QStringLiteral("group ") : QStringLiteral("user ")) + trustee.id +
@@ -78,6 +72,7 @@ private:
     // Where the move would end, and what it would not come to: the rows of a report are those of the
     // steps it would take.
     const int m_stop = m_plan.stopsAt();
+    const bool m_fails = m_plan.fails();
     qsizetype m_stopChild = -1;
     bool m_quiet = false;
     QString m_failureText; // found at the first row that needs it: a large tree has many such rows
@@ -90,17 +85,17 @@ private:
         return (m_stop >= 0 && m_stop <= m_plan.selected()) || (m_stopChild >= 0 && child > m_stopChild);
     }
     // A move that fails leaves every folder it made in the target and removes none.
-    ReportAction removal() const { return m_plan.fails() ? ReportAction::Skipped : ReportAction::Removed; }
+    ReportAction removal() const { return m_fails ? ReportAction::Skipped : ReportAction::Removed; }
 };
 
 void PlanPrinter::run()
 {
-    line(0, itemText(QStringLiteral("Folder"), m_walk.number(), m_walk.name(), m_walk.source()) +
+    line(0, ItemText(QStringLiteral("Folder"), m_walk.number(), m_walk.name(), m_walk.source()) +
                 QStringLiteral(" to library ") + m_target);
     const int selected = m_plan.selected();
     for (int i = 0; i <= selected; ++i) {
         const PlannedFolder &folder = m_plan.folders()[i];
-        line(1, itemText(i == selected ? QStringLiteral("Folder") : QStringLiteral("Parent folder"),
+        line(1, ItemText(i == selected ? QStringLiteral("Folder") : QStringLiteral("Parent folder"),
                          folder.number, folder.name, folder.library));
         if (folder.decision == FolderDecision::Stands) {
             line(2, QStringLiteral("Stands in library ") + m_target + QStringLiteral(" already"));
@@ -114,8 +109,10 @@ void PlanPrinter::run()
             line(2, QStringLiteral("Stays in library ") + folder.library);
             continue;
         }
-        line(2, QStringLiteral("Removed from library ") + folder.library +
-                    QStringLiteral(" once its whole tree is in library ") + m_target);
+        line(2, m_fails ? QStringLiteral("Kept whole in library ") + folder.library +
+                              QStringLiteral(", as the move of its tree would fail")
+                        : QStringLiteral("Removed from library ") + folder.library +
+                              QStringLiteral(" once its whole tree is in library ") + m_target);
         row(folder.library, folder.number, folder.name, ReportKind::Folder, removal(),
             m_plan.standingNumber(i), {});
         tree(i, 2);
@@ -155,7 +152,7 @@ void PlanPrinter::tree(int folder, int depth)
             link(child, planned, depth);
             continue;
         }
-        line(depth, itemText(QStringLiteral("Folder"), child.number, child.name, child.library));
+        line(depth, ItemText(QStringLiteral("Folder"), child.number, child.name, child.library));
         if (planned.action == ChildAction::LinkCopy) {
             row(child.library, child.number, child.name, ReportKind::Folder, planned.reported(),
                 m_plan.standingNumber(folder),
@@ -174,7 +171,7 @@ void PlanPrinter::link(const ChildRow &child, const PlannedChild &planned, int d
     const QString kind = child.isFolder() ? QStringLiteral("folder") : QStringLiteral("document");
     const bool already = planned.action == ChildAction::AlreadyLinked;
     line(depth, (already ? QStringLiteral("Linked already: ") : QStringLiteral("Link ")) +
-                    itemText(kind, child.number, child.name, child.library));
+                    ItemText(kind, child.number, child.name, child.library));
     row(child.library, child.number, child.name, child.isFolder() ? ReportKind::Folder : ReportKind::Document,
         planned.reported(), m_plan.standingNumber(planned.into),
         hazards(planned.hazards, PlanHazard::About::Placing, depth + 1));
@@ -226,9 +223,11 @@ void PlanPrinter::placing(int index, int depth)
 
 void PlanPrinter::fate(const PlannedFolder &folder, int index, int depth)
 {
-    if (folder.fate == FolderFate::Removed)
+    // A move that fails removes nothing: each folder stays with the folder above it.
+    if (folder.fate == FolderFate::Removed && !m_fails)
         line(depth, QStringLiteral("Removed from library ") + folder.library);
-    else if (std::none_of(folder.hazards.cbegin(), folder.hazards.cend(),
+    else if (folder.fate == FolderFate::Removed ||
+             std::none_of(folder.hazards.cbegin(), folder.hazards.cend(),
                           [](const PlanHazard &h) { return h.about == PlanHazard::About::Fate; }))
         line(depth, QStringLiteral("Stays in library ") + folder.library +
                         QStringLiteral(" with the folder above it"));

@@ -99,8 +99,11 @@ QString MoveReport::open(const QStringList &libraryDatabases)
 
 void MoveReport::write(const ReportItem &item, ReportAction action, const QString &result)
 {
-    if (result == u"ok")
+    if (result == u"ok") {
         ++m_succeeded[action];
+        if ((action == ReportAction::Created || action == ReportAction::Reused) && item.targetNumber != 0)
+            m_placed.insert(item.targetNumber);
+    }
     if (!m_file.isOpen())
         return;
     const QStringList fields{

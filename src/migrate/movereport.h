@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 enum class ReportKind { Folder, Document };
@@ -48,6 +49,9 @@ public:
     // How many rows of that action succeeded so far, written to the file or not: what a failed move
     // tells the user it left behind.
     int succeeded(ReportAction action) const { return m_succeeded.value(action); }
+    // How many folders of the target the rows so far made or took up, each once: a folder that twins
+    // in the source became one with is one folder there.
+    int placed() const { return int(m_placed.size()); }
 
     // Failures the log was told of from a mark on: the first explains a failed step, the last why a move
     // stopped. An "Error:" line is preferred to a "Warning:" line; empty when there was neither.
@@ -70,6 +74,7 @@ private:
     };
     QList<Failure> m_failures;
     QHash<ReportAction, int> m_succeeded;
+    QSet<int> m_placed;
 };
 
 // One step of a move that gets a row: from its start, what the wrapped procedure logs as failures go into

@@ -118,6 +118,26 @@ TEST(ServerConnection, ADatabaseReplacesTheOneNamedAndKeepsTheRest)
         EXPECT_EQ(ConnectionWithDatabase(connection, "demo_legal").toStdString(), expected);
 }
 
+// A server that cannot be reached is named by library, host and database, with libpq's cause folded into
+// one line and what to check, never by its connection string.
+TEST(ServerConnection, TheServersOwnCauseIsOneLineThatSaysWhatToCheck)
+{
+    LibraryConfig config;
+    config.name = "CORPORATE";
+    config.connection = "host=/none port=1 dbname=dm_corp user=in_the_file";
+    try {
+        ConnectToServer(config);
+        ADD_FAILURE() << "connected";
+    } catch (const DmError &error) {
+        EXPECT_EQ(
+            error.description(),
+            "Library CORPORATE (host /none, database dm_corp): cannot connect to the server: connection to "
+            "server on socket \"/none/.s.PGSQL.1\" failed: No such file or directory - Is the server running "
+            "locally and accepting connections on that socket? - check that the server is running and that "
+            "the installation file's Connection= of library CORPORATE leads to it");
+    }
+}
+
 TEST_F(InstallationTest, CurrentLibraryDefaultsToThePrimaryOne)
 {
     write("[Installation]\nUser=U\nLibraries=A, B\n[A]\nDatabase=a.db\n[B]\nDatabase=b.db\nPrimary=true\n");

@@ -23,6 +23,8 @@ TEST(MovePreviewTest, NamesEachHazard)
                                      : verdict == Verdict::Fails ? "1 folder(s) would fail (exit 1)."
                                                                  : "the move would be refused (exit 3).")))
             << previewed.text.toStdString();
+        // A move that would fail removes nothing.
+        EXPECT_TRUE(verdict != Verdict::Fails || !previewed.text.contains("Removed from library"));
         EXPECT_EQ(w.folderCount(), folders);
         EXPECT_TRUE(w.window.messages.empty());
         EXPECT_TRUE(w.logLines().contains("Preview"));

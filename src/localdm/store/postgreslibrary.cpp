@@ -163,7 +163,7 @@ void PostgresLibrary::create(const LibraryConfig &config, bool indexes)
         const ExecStatusType status = PQresultStatus(result.get());
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
             throw StoreError(QStringLiteral("Library %1: cannot create the library: %2")
-                                 .arg(name, QString::fromUtf8(PQresultErrorMessage(result.get())).trimmed()));
+                                 .arg(name, ServerMessageLine(PQresultErrorMessage(result.get()))));
         return PQntuples(result.get());
     };
     if (database.isEmpty())
@@ -478,15 +478,8 @@ StorageFailure PostgresLibrary::failureOf(const pg_result *result) const
     failure.sqlstate = PQresultErrorField(result, PG_DIAG_SQLSTATE);
     failure.message = fieldText(result, PG_DIAG_MESSAGE_PRIMARY);
     failure.constraint = fieldText(result, PG_DIAG_CONSTRAINT_NAME);
-    if (failure.message.isEmpty()) {
-        // libpq's own text runs over several lines ("FATAL: ...", "server closed the connection ..."):
-        // one line of ours, so a log entry stays one line.
-        QStringList lines = QString::fromUtf8(PQerrorMessage(m_connection.get())).split(u'\n');
-        for (QString &line : lines)
-            line = line.simplified();
-        lines.removeAll(QString());
-        failure.message = lines.join(QStringLiteral(" - "));
-    }
+    if (failure.message.isEmpty())
+        failure.message = ServerMessageLine(PQerrorMessage(m_connection.get()));
     if (failure.sqlstate.isEmpty())
         failure.sqlstate = "08006"; // no answer at all: the connection failed
     return failure;

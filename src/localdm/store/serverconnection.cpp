@@ -61,7 +61,7 @@ QString settleSession(pg_conn *connection)
                "'idle_in_transaction_session_timeout', 'standard_conforming_strings')");
     QString fault;
     if (PQresultStatus(result) != PGRES_TUPLES_OK)
-        fault = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+        fault = ServerMessageLine(PQerrorMessage(connection));
     else if (qstrcmp(PQparameterStatus(connection, "standard_conforming_strings"), "on") != 0)
         fault = QStringLiteral("the server keeps standard_conforming_strings off, so a backslash in a "
                                "quoted text would be an escape");
@@ -115,9 +115,12 @@ ServerConnection ConnectToServer(const LibraryConfig &config, const QString &mai
         // The server's own reasons name no password; libpq's reason for a string it cannot read quotes it.
         QString reason;
         if (parseConnection(config.connection, &reason))
-            reason = QString::fromUtf8(PQerrorMessage(connection.get())).trimmed();
-        throw StoreError(QStringLiteral("Library %1: cannot connect to the server: %2")
-                             .arg(ServerLibraryName(config, connection.get()), reason));
+            reason = ServerMessageLine(PQerrorMessage(connection.get()));
+        throw StoreError(
+            QStringLiteral("Library %1: cannot connect to the server: %2 - check that the server "
+                           "is running and that the installation file's Connection= of library "
+                           "%3 leads to it")
+                .arg(ServerLibraryName(config, connection.get()), reason, config.name));
     }
     // The server's notices and warnings (an ANALYZE that skips a table this role does not own, a DROP
     // ... IF EXISTS that found nothing) would reach the user's terminal raw, in the middle of our lines;
@@ -128,6 +131,15 @@ ServerConnection ConnectToServer(const LibraryConfig &config, const QString &mai
         throw StoreError(QStringLiteral("Library %1: the server session cannot be set up: %2")
                              .arg(ServerLibraryName(config, connection.get()), fault));
     return connection;
+}
+
+QString ServerMessageLine(const char *message)
+{
+    QStringList lines = QString::fromUtf8(message).split(u'\n');
+    for (QString &line : lines)
+        line = line.simplified();
+    lines.removeAll(QString());
+    return lines.join(QStringLiteral(" - "));
 }
 
 QString ServerLibraryName(const LibraryConfig &config, const pg_conn *connection)
@@ -191,7 +203,7 @@ void DropServerLibrary(const LibraryConfig &config)
     if (!dropped)
         throw StoreError(QStringLiteral("Library %1: cannot drop its database: %2")
                              .arg(ServerLibraryName(config, server.get()),
-                                  QString::fromUtf8(PQerrorMessage(server.get())).trimmed()));
+                                  ServerMessageLine(PQerrorMessage(server.get()))));
 }
 
 bool ServerLibraryExists(const LibraryConfig &config)

@@ -17,10 +17,14 @@ using ServerConnection = std::unique_ptr<pg_conn, ServerConnectionClose>;
 // silent, so a dropped network fails a call instead of hanging it. The session is exempt from the
 // server's idle limits and reads quoted text as the standard has it (no backslash escapes); a server
 // that will not is refused. The server's notices are not shown. application names the session in the
-// server's pg_stat_activity. Throws DmError naming the library, host and database and libpq's reason,
-// never the connection string's values.
+// server's pg_stat_activity. Throws DmError naming the library, host and database, libpq's reason and
+// what to check (the server, the library's Connection=), never the connection string's values.
 ServerConnection ConnectToServer(const LibraryConfig &config, const QString &maintenanceDatabase = {},
                                  const QString &application = QStringLiteral("korvel"));
+
+// libpq's own text as one line of ours, so that a log entry stays one line: its lines (the later ones
+// indented with a tab, "\tIs the server running ...?") trimmed and joined by " - ".
+QString ServerMessageLine(const char *message);
 
 // How messages name a library on a server: "CORPORATE (host /run/postgresql, database dm_corporate)".
 QString ServerLibraryName(const LibraryConfig &config, const pg_conn *connection);

@@ -67,7 +67,7 @@ LibraryLock::Taking ServerMoveLock::take(Mode mode)
                                                                    : "SELECT pg_try_advisory_lock_shared(") +
                                               Key + ')');
     if (!succeeded(locked)) {
-        const QString reason = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+        const QString reason = ServerMessageLine(PQerrorMessage(connection));
         release();
         return {.said = QStringLiteral("Library %1: the move lock cannot be taken: %2").arg(name, reason)};
     }
@@ -135,10 +135,10 @@ QString ServerMoveLock::lost()
     pg_conn *connection = m_connection.get();
     if (connection && PQstatus(connection) == CONNECTION_OK && succeeded(run(connection, "SELECT 1")))
         return {};
-    const QString reason = connection ? QString::fromUtf8(PQerrorMessage(connection)).section(u'\n', 0, 0)
-                                      : QStringLiteral("it is not held");
+    const QString reason =
+        connection ? ServerMessageLine(PQerrorMessage(connection)) : QStringLiteral("it is not held");
     return QStringLiteral("Library %1: the move lock was lost: %2")
-        .arg(connection ? ServerLibraryName(m_config, connection) : m_config.name, reason.simplified());
+        .arg(connection ? ServerLibraryName(m_config, connection) : m_config.name, reason);
 }
 
 void ServerMoveLock::release()
