@@ -131,10 +131,10 @@ const QString &PlanPrinter::failureText()
     QString at;
     for (const PlannedFolder &folder : m_plan.folders())
         if (at.isEmpty() && failing(folder.hazards))
-            at = itemText(QStringLiteral("folder"), folder.number, folder.name, folder.library);
+            at = ItemText(QStringLiteral("folder"), folder.number, folder.name, folder.library);
     for (qsizetype i = 0; at.isEmpty() && i < m_plan.children().size(); ++i)
         if (const ChildRow &child = m_walk.children()[i]; failing(m_plan.children()[i].hazards))
-            at = itemText(child.isFolder() ? QStringLiteral("folder") : QStringLiteral("document"),
+            at = ItemText(child.isFolder() ? QStringLiteral("folder") : QStringLiteral("document"),
                           child.number, child.name, child.library);
     m_failureText = QStringLiteral("not removed: the move would fail at ") + at +
                     QStringLiteral(", which keeps the whole tree where it is");
