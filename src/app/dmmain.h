@@ -157,6 +157,8 @@ private:
     void buildMoveProgress();
 
     QLabel *counterLabel(MoveCounter which) const;
+    // showMessage, with No as the default button of a Yes/No box when defaultNo is set.
+    MessageAnswer messageBox(const QString &text, MessageIcon icon, MessageButtons buttons, bool defaultNo);
 
     MessagePresenter m_presenter;
     QPointer<QWidget> m_messageParent;

@@ -50,9 +50,10 @@ void DMMain::buildMoveProgress()
     rows->insertWidget(rows->indexOf(findChild<QGroupBox *>(QStringLiteral("FrameStatus"))) + 1, m_progress);
 }
 
+// No is the default, as in the console: an Enter meant for something else must not start a move.
 MessageAnswer DMMain::confirmMove(const QString &question)
 {
-    return showMessage(question, MessageIcon::Question, MessageButtons::YesNo);
+    return messageBox(question, MessageIcon::Question, MessageButtons::YesNo, true);
 }
 
 void DMMain::setMoveRunning(bool running)

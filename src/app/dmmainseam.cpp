@@ -66,12 +66,20 @@ bool DMMain::displayErrors() const
 
 MessageAnswer DMMain::showMessage(const QString &text, MessageIcon icon, MessageButtons buttons)
 {
+    return messageBox(text, icon, buttons, false);
+}
+
+MessageAnswer DMMain::messageBox(const QString &text, MessageIcon icon, MessageButtons buttons,
+                                 bool defaultNo)
+{
     if (m_presenter)
         return m_presenter(text, icon, buttons);
     QMessageBox box(boxIcon(icon), ApplicationTitle(), text,
                     buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     m_messageParent ? m_messageParent.get() : this);
     box.setObjectName(QStringLiteral("MessageBox"));
+    if (defaultNo)
+        box.setDefaultButton(QMessageBox::No);
     // The hourglass would otherwise stay over the box that waits for the user.
     const bool waiting = m_pointer == MousePointer::Hourglass;
     if (waiting)

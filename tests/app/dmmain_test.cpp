@@ -11,10 +11,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -307,6 +309,27 @@ TEST_F(DMMainTest, TheSeamShowsAndAsksThroughTheWindow)
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(std::get<0>(shown[0]), "Sure?");
     EXPECT_EQ(std::get<1>(shown[0]), MessageIcon::Question);
+}
+
+// A real box: Enter answers with its default button, which for the move question must be No.
+TEST(DMMainQuestionTest, EnterOnTheMoveQuestionDeclines)
+{
+    DMMain window;
+    window.show();
+    QString asked;
+    QTimer enter;
+    enter.setInterval(5);
+    QObject::connect(&enter, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            enter.stop();
+            asked = box->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    enter.start();
+    EXPECT_EQ(window.confirmMove("Are you ready to move folder \"Beta\" to library LIB_B?"),
+              MessageAnswer::No);
+    EXPECT_EQ(asked, "Are you ready to move folder \"Beta\" to library LIB_B?");
 }
 
 TEST_F(DMMainTest, PositionsAreKeptInTwipsOfTheScreensResolution)
