@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class ElidedLabel;
 class FolderTreeWidget;
@@ -63,7 +64,9 @@ public:
     void setMoveRunning(bool running) override;
     void showProgress(const MoveProgress &progress) override;
     void hideProgress() override;
-    // Asks whether to open the report; Yes comes out as reportOpenChosen.
+    // The result and the report of a move come in one box, once the move has handed the window back;
+    // its Open Report button comes out as reportOpenChosen.
+    void showMoveResult(const QString &text, MessageIcon icon) override;
     void offerReport(const QString &fileName) override;
     // Window-modal and left open when the call returns.
     void showPreview(const QString &text) override;
@@ -155,6 +158,8 @@ private:
     // The menu that fits the item, at point (in the viewport's coordinates), or nothing.
     void popUpConvertMenu(QTreeWidgetItem *item, const QPoint &point);
     void buildMoveProgress();
+    // The box of the move that has just ended, if it left a result or a report.
+    void showResult();
 
     QLabel *counterLabel(MoveCounter which) const;
     // showMessage, with No as the default button of a Yes/No box when defaultNo is set.
@@ -165,7 +170,13 @@ private:
     MousePointer m_pointer = MousePointer::Default;
     bool m_programEnded = false;
     bool m_moveRunning = false;
-    QString m_pendingReport; // offered when the move that wrote it has handed the window back
+    // Shown when the move that left them has handed the window back.
+    struct PendingResult {
+        QString text;
+        MessageIcon icon;
+    };
+    std::optional<PendingResult> m_pendingResult;
+    QString m_pendingReport;
     // What the log menus should show once the running move has ended.
     bool m_logMenusEnabled = false;
     // Everything a move disables, with the state each had before.

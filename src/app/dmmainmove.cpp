@@ -69,8 +69,7 @@ void DMMain::setMoveRunning(bool running)
         // A cancel's colour belongs to the move it stopped.
         m_labelStatus->setPalette(QPalette());
         setLogMenusEnabled(m_logMenusEnabled);
-        if (!m_pendingReport.isEmpty())
-            offerReport(std::exchange(m_pendingReport, QString()));
+        showResult();
         return;
     }
     // Every entry of the menus (their shortcuts too), the tree with its pop-up, the library label
@@ -117,18 +116,36 @@ void DMMain::hideProgress()
     m_progress->resetFormat();
 }
 
-// The report is ready before the command hands the window back; it is offered once the window is live
-// again, so that its viewer can be used.
+// The result and the report are ready before the command hands the window back; they are shown once the
+// window is live again and the bar is gone, so that the report's viewer can be used.
+void DMMain::showMoveResult(const QString &text, MessageIcon icon)
+{
+    m_pendingResult = {text, icon};
+    if (!m_moveRunning)
+        showResult();
+}
+
 void DMMain::offerReport(const QString &fileName)
 {
-    if (m_moveRunning) {
-        m_pendingReport = fileName;
+    m_pendingReport = fileName;
+    if (!m_moveRunning)
+        showResult();
+}
+
+void DMMain::showResult()
+{
+    const std::optional<PendingResult> result = std::exchange(m_pendingResult, std::nullopt);
+    const QString report = std::exchange(m_pendingReport, QString());
+    if (!result && report.isEmpty())
         return;
-    }
-    if (showMessage(QStringLiteral("The report of this move is saved as ") + fileName +
-                        QStringLiteral(". Open it now?"),
-                    MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes)
-        emit reportOpenChosen(fileName);
+    QString text = result ? result->text : QString();
+    if (!report.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) +
+                QStringLiteral("The report of this move is saved as ") + report + u'.';
+    if (messageBox(text, result ? result->icon : MessageIcon::Information,
+                   report.isEmpty() ? MessageButtons::Ok : MessageButtons::OkOpenReport,
+                   false) == MessageAnswer::OpenReport)
+        emit reportOpenChosen(report);
 }
 
 void DMMain::showPreview(const QString &text)

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 
 namespace {
@@ -80,6 +81,11 @@ MessageAnswer DMMain::messageBox(const QString &text, MessageIcon icon, MessageB
     box.setObjectName(QStringLiteral("MessageBox"));
     if (defaultNo)
         box.setDefaultButton(QMessageBox::No);
+    const QAbstractButton *openReport = nullptr;
+    if (buttons == MessageButtons::OkOpenReport) {
+        openReport = box.addButton(QStringLiteral("&Open Report"), QMessageBox::ActionRole);
+        box.setDefaultButton(QMessageBox::Ok);
+    }
     // The hourglass would otherwise stay over the box that waits for the user.
     const bool waiting = m_pointer == MousePointer::Hourglass;
     if (waiting)
@@ -87,6 +93,8 @@ MessageAnswer DMMain::messageBox(const QString &text, MessageIcon icon, MessageB
     const int answer = box.exec();
     if (waiting)
         QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (openReport)
+        return box.clickedButton() == openReport ? MessageAnswer::OpenReport : MessageAnswer::Ok;
     if (buttons == MessageButtons::Ok)
         return MessageAnswer::Ok;
     return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;

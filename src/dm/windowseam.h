@@ -93,6 +93,9 @@ public:
     virtual void showProgress(const MoveProgress &progress) = 0;
     virtual void hideProgress() = 0;
 
+    // What a move command that got past its question moved, failed or left, said once as it ends. A
+    // window may hold it until the move has handed it back, to show it in one box with the report.
+    virtual void showMoveResult(const QString &text, MessageIcon icon) { showMessage(text, icon); }
     // A move command has ended and left its report in the file (a full path): the window offers to open
     // it, the console prints where it is.
     virtual void offerReport(const QString &fileName) = 0;

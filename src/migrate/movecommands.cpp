@@ -50,12 +50,13 @@ public:
         m_dm.window.processEvents();
     }
 
+    // The window is handed back last, with everything else as it was before the command: what it shows
+    // then (the move's result) may wait on the user, and must not hold the locks meanwhile.
     ~Frame()
     {
         if (m_running) {
             m_flags.moveRunning = false;
             m_dm.window.hideProgress();
-            m_dm.window.setMoveRunning(false);
         }
         m_lock.release();
         // After the user chose to end a lost session there is nothing to reconnect (a reconnection
@@ -64,6 +65,8 @@ public:
             ConnectLibrary(m_dm, m_library);
         m_dm.window.setStatusText(m_status);
         m_dm.window.setMousePointer(MousePointer::Default);
+        if (m_running)
+            m_dm.window.setMoveRunning(false);
     }
 
     MoveLock &lock() { return m_lock; }
@@ -514,20 +517,20 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
     case Converted::Moved:
         break;
     case Converted::Cancelled:
-        m_dm.window.showMessage(MoveSummary(0, 0, 1), MessageIcon::Information);
+        m_dm.window.showMoveResult(MoveSummary(0, 0, 1), MessageIcon::Information);
         return ended(MoveOutcome::Cancelled, 0, 0, 1);
     case Converted::Failed:
     case Converted::LockLost:
-        m_dm.window.showMessage(QStringLiteral("Error: Unable to move folder ") + Quoted(shown) +
-                                    QStringLiteral(" to library ") + m_target + failureDetails(1),
-                                MessageIcon::Warning);
+        m_dm.window.showMoveResult(QStringLiteral("Error: Unable to move folder ") + Quoted(shown) +
+                                       QStringLiteral(" to library ") + m_target + failureDetails(1),
+                                   MessageIcon::Warning);
         return ended(MoveOutcome::Failed, 0, 1, 0);
     }
     if (moved)
         moved(0);
-    m_dm.window.showMessage(QStringLiteral("Folder ") + Quoted(shown) + QStringLiteral(" moved to library ") +
-                                m_target,
-                            MessageIcon::None);
+    m_dm.window.showMoveResult(QStringLiteral("Folder ") + Quoted(shown) +
+                                   QStringLiteral(" moved to library ") + m_target,
+                               MessageIcon::None);
     return ended(MoveOutcome::Done, 1, 0, 0);
 }
 
@@ -639,7 +642,7 @@ MoveOutcome MoveCommand::moveList(Frame &frame, const QString &sourceLib, const 
     QString summary = MoveSummary(done, errors, notMoved);
     if (errors > 0)
         summary += failureDetails(errors);
-    m_dm.window.showMessage(summary, MessageIcon::Information);
+    m_dm.window.showMoveResult(summary, MessageIcon::Information);
     if (errors > 0)
         return ended(MoveOutcome::Failed, done, errors, notMoved);
     return ended(position < count ? MoveOutcome::Cancelled : MoveOutcome::Done, done, errors, notMoved);
