@@ -91,7 +91,8 @@ public:
     // What start-up sets.
     void setVerboseLogging(bool on);
     void setDisplayErrors(bool on);
-    void setLogDirToolTip(const QString &text);
+    // The log path button says where the log goes.
+    void setLogDirToolTip(const QString &logPath);
     // The colour of the status line's text; a cancelled move shows in blue.
     void setStatusColor(const QColor &color);
     void setReadmeEntryVisible(bool visible);

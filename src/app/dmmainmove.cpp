@@ -43,6 +43,7 @@ void DMMain::buildMoveProgress()
 {
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("ProgressMove"));
+    m_progress->setToolTip(QStringLiteral("How far the running move has come."));
     m_progress->setRange(0, ProgressSteps);
     m_progress->setTextVisible(true);
     m_progress->hide();
