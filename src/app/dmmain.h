@@ -68,8 +68,9 @@ public:
     // its Open Report button comes out as reportOpenChosen.
     void showMoveResult(const QString &text, MessageIcon icon) override;
     void offerReport(const QString &fileName) override;
-    // Window-modal and left open when the call returns.
-    void showPreview(const QString &text) override;
+    // Window-modal and left open when the call returns. Its Move Now, offered when movable, runs the
+    // move entry of the tree's pop-up menu for the node the preview was made for.
+    void showPreview(const QString &text, bool movable) override;
     quintptr windowHandle() const override;
     QPoint windowPositionTwips() const override;
     void endProgram() override;

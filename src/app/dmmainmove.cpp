@@ -149,9 +149,27 @@ void DMMain::showResult()
         emit reportOpenChosen(report);
 }
 
-void DMMain::showPreview(const QString &text)
+void DMMain::showPreview(const QString &text, bool movable)
 {
-    (new PreviewDialog(text, this))->open();
+    auto *dialog = new PreviewDialog(text, movable, this);
+    const std::optional<ConvertMenuChoice> choice = ConvertMenuFor(*m_folderTree, selectedNode());
+    if (!choice)
+        dialog->setMovable(false);
+    else
+        connect(dialog, &PreviewDialog::moveNowChosen, this, [this, entry = choice->entry] {
+            switch (entry) {
+            case ConvertMenuChoice::Folder:
+                emit convertFolderChosen();
+                break;
+            case ConvertMenuChoice::AllFolders:
+                emit convertAllFoldersChosen();
+                break;
+            case ConvertMenuChoice::Library:
+                emit convertLibraryChosen();
+                break;
+            }
+        });
+    dialog->open();
 }
 
 TreeNode DMMain::selectedNode() const

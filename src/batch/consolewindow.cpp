@@ -177,7 +177,7 @@ void ConsoleWindow::offerReport(const QString &fileName)
     print(QStringLiteral("Report: ") + fileName);
 }
 
-void ConsoleWindow::showPreview(const QString &text)
+void ConsoleWindow::showPreview(const QString &text, bool)
 {
     endLiveLine();
     m_out << text << Qt::endl;

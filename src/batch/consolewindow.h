@@ -65,7 +65,7 @@ public:
     void showProgress(const MoveProgress &progress) override;
     void hideProgress() override;
     void offerReport(const QString &fileName) override;
-    void showPreview(const QString &text) override;
+    void showPreview(const QString &text, bool movable) override;
     quintptr windowHandle() const override { return 0; }
     QPoint windowPositionTwips() const override { return {}; }
     void endProgram() override { m_ended = true; }

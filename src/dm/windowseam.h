@@ -99,8 +99,9 @@ public:
     // A move command has ended and left its report in the file (a full path): the window offers to open
     // it, the console prints where it is.
     virtual void offerReport(const QString &fileName) = 0;
-    // Shows the list a move preview made; the user may save it as a text file.
-    virtual void showPreview(const QString &text) = 0;
+    // Shows the list a move preview made; the user may save it as a text file. movable: the move's checks
+    // would let it go ahead, so that the window may offer to start it.
+    virtual void showPreview(const QString &text, bool movable) = 0;
 
     // Native handle handed to the DM application object.
     virtual quintptr windowHandle() const = 0;

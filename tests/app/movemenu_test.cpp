@@ -257,7 +257,13 @@ TEST(MoveMenuTest, PreviewShowsWhatTheMoveWouldDoAndChangesNothing)
         EXPECT_TRUE(w.shown.empty());
         auto *dialog = w.window().findChild<PreviewDialog *>("PreviewDialog");
         ASSERT_NE(dialog, nullptr);
-        const QString list = dialog->findChild<QPlainTextEdit *>("TextPreview")->toPlainText();
+        // The verdict stands above the list.
+        auto *edit = dialog->findChild<QPlainTextEdit *>("TextPreview");
+        auto *verdict = dialog->findChild<QLabel *>("LabelVerdict");
+        EXPECT_LT(verdict->geometry().bottom(), edit->geometry().top());
+        EXPECT_TRUE(verdict->text().contains("; nothing was changed. Verdict: "))
+            << verdict->text().toStdString();
+        const QString list = edit->toPlainText() + "\n" + verdict->text();
         EXPECT_TRUE(list.contains(c.listed)) << list.toStdString();
         w.publicNode()->setExpanded(true);
         EXPECT_EQ(w.children(w.publicNode()), QStringList({"Alpha", "Beta"}));
@@ -270,6 +276,30 @@ TEST(MoveMenuTest, PreviewShowsWhatTheMoveWouldDoAndChangesNothing)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
         EXPECT_EQ(QString::fromUtf8(file.readAll()), list + "\n");
         EXPECT_FALSE(dialog->saveTo(w.dir.filePath("no such folder/preview.txt")));
+    }
+}
+
+// Move Now in the preview moves what was previewed as the menu's entry does, question first; a preview
+// whose move would be refused does not offer it.
+TEST(MoveMenuTest, MoveNowInThePreviewMovesThroughTheQuestion)
+{
+    for (const QString target : {"LIB_B", "LIB_A"}) {
+        MoveMenuWorld w;
+        w.publicFolder("Alpha");
+        w.publicFolder("Beta");
+        w.start();
+        w.window().findChild<QComboBox *>("ComboTargetLibrary")->setCurrentText(target);
+        w.publicNode()->setExpanded(true);
+        w.choose(w.publicNode()->child(1), "MNPreviewMove");
+        auto *moveNow = w.window().findChild<QPushButton *>("ButtonMoveNow");
+        ASSERT_NE(moveNow, nullptr);
+        EXPECT_EQ(moveNow->isEnabled(), target == "LIB_B");
+        if (!moveNow->isEnabled())
+            continue;
+        moveNow->click();
+        ASSERT_FALSE(w.shown.empty());
+        EXPECT_EQ(w.shown.front().text, "Are you ready to move folder \"Beta\" to library LIB_B?");
+        EXPECT_EQ(w.children(w.publicNode()), QStringList{"Alpha"});
     }
 }
 
