@@ -392,6 +392,19 @@ bool MoveCommand::mayMove(const QString &target)
     return true;
 }
 
+// A move's walk reaches every library of the session (a folder's parents may be kept in any of them), and
+// a library's first connection may have something to say (Unique Document Names): it is said now, before
+// the question, not half-way through the move. A library that does not connect is left to the walk,
+// which refuses the folder that needs it.
+void MoveCommand::connectLibraries()
+{
+    const std::shared_ptr<DmLibraries> libraries = m_dm.session.libraries;
+    const int count = libraries ? libraries->count() : 0;
+    for (int i = 1; i <= count; ++i)
+        if (const std::shared_ptr<DmLibrary> library = libraries->item(i))
+            ConnectLibrary(m_dm, library->name());
+}
+
 std::optional<QString> MoveCommand::folderName(int docNumber, const QString &library)
 {
     if (!ConnectLibrary(m_dm, library))
@@ -502,6 +515,7 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
                       QStringLiteral(" is not a folder of library ") + source +
                       QStringLiteral(" - nothing is moved"));
     const QString shown = name.isEmpty() ? *found : name;
+    connectLibraries();
     if (!frame.backToStart())
         return MoveOutcome::Refused;
     if (m_preview)
@@ -542,6 +556,9 @@ MoveOutcome MoveCommand::moveFolders(const QString &sourceLib, const QString &ca
     Frame frame(m_dm, m_flags, m_installation);
     QString source = sourceLib;
     if (!begin(frame, source))
+        return MoveOutcome::Refused;
+    connectLibraries();
+    if (!frame.backToStart())
         return MoveOutcome::Refused;
     if (m_preview)
         return preview(source, rows, false);
@@ -593,6 +610,7 @@ MoveOutcome MoveCommand::moveLibrary(const QString &sourceLib)
     if (!rows)
         return refuse(QStringLiteral("Error: Unable to read the folders of library ") + source +
                       QStringLiteral(" - nothing is moved"));
+    connectLibraries();
     if (!frame.backToStart())
         return MoveOutcome::Refused;
     if (m_preview)

@@ -303,6 +303,22 @@ TEST(MoveMenuTest, MoveNowInThePreviewMovesThroughTheQuestion)
     }
 }
 
+// What a library's first connection tells (here the target's Unique Document Names) comes before the
+// question, never half-way through the move.
+TEST(MoveMenuTest, AFirstConnectionsWarningComesBeforeTheQuestion)
+{
+    MoveMenuWorld w;
+    w.publicFolder("Alpha");
+    w.builder->setParameter("LIB_B", "DOCSParms.UniqueDocNames", "1");
+    w.start();
+    w.choose(w.publicNode(), "MNConvertAllFolders");
+    ASSERT_GE(w.shown.size(), 2u);
+    EXPECT_TRUE(w.shown[0].text.startsWith("Warning: The library setting Unique Document Names is enabled."))
+        << w.shown[0].text.toStdString();
+    EXPECT_TRUE(w.shown[1].text.startsWith("Are you ready to move 1 Public folder(s)"))
+        << w.shown[1].text.toStdString();
+}
+
 // Whatever a command did with the pop-up's entries while it ran, the pop-up offers them as before.
 TEST(MoveMenuTest, ThePopUpIsAsBeforeAfterEveryKindOfCommand)
 {
