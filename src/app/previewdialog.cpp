@@ -6,11 +6,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QTextStream>
 #include <QVBoxLayout>
 
@@ -29,13 +32,15 @@ PreviewDialog::PreviewDialog(const QString &text, bool movable, QWidget *parent)
     QFont bold = verdict->font();
     bold.setBold(true);
     verdict->setFont(bold);
-    auto *list = new QPlainTextEdit(lastBreak < 0 ? QString() : text.left(lastBreak), this);
+    auto *list = new QTextEdit(this);
+    list->setPlainText(lastBreak < 0 ? QString() : text.left(lastBreak));
     list->setObjectName(QStringLiteral("TextPreview"));
     list->setReadOnly(true);
     // Names and paths run long; wrapped, every line is read without scrolling sideways.
-    list->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    list->setLineWrapMode(QTextEdit::WidgetWidth);
     list->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     list->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    hangIndents(*list);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Close, this);
     m_moveNow = buttons->addButton(QStringLiteral("&Move Now"), QDialogButtonBox::ActionRole);
     m_moveNow->setObjectName(QStringLiteral("ButtonMoveNow"));
@@ -62,6 +67,26 @@ void PreviewDialog::setMovable(bool movable)
     m_moveNow->setEnabled(movable);
     m_moveNow->setToolTip(movable ? QStringLiteral("Move the folders previewed here. You are asked first.")
                                   : QStringLiteral("The move would be refused: the list says why."));
+}
+
+// A wrapped line goes on under its own start, so that the levels of the list stay plain to see.
+void PreviewDialog::hangIndents(QTextEdit &list)
+{
+    const qreal blank = QFontMetricsF(list.font()).horizontalAdvance(u' ');
+    QTextCursor cursor(list.document());
+    for (QTextBlock block = list.document()->begin(); block.isValid(); block = block.next()) {
+        const QString line = block.text();
+        qsizetype indent = 0;
+        while (indent < line.size() && line[indent] == u' ')
+            ++indent;
+        if (indent == 0)
+            continue;
+        QTextBlockFormat format = block.blockFormat();
+        format.setLeftMargin(blank * qreal(indent));
+        format.setTextIndent(-blank * qreal(indent));
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(format);
+    }
 }
 
 bool PreviewDialog::saveTo(const QString &fileName) const

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QTextEdit;
 class QPushButton;
 
 // The list of a move preview in a dialog of its own, carrying the application title: its closing line
@@ -27,6 +28,7 @@ signals:
 
 private:
     void chooseFile();
+    static void hangIndents(QTextEdit &list);
 
     QString m_text;
     QPushButton *m_moveNow = nullptr;
