@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -140,9 +141,11 @@ void DMMain::showResult()
     if (!result && report.isEmpty())
         return;
     QString text = result ? result->text : QString();
-    if (!report.isEmpty())
+    // A result that names the report already (a failure's does) is not made longer by naming it again.
+    const QString shownReport = QDir::toNativeSeparators(report);
+    if (!report.isEmpty() && !text.contains(shownReport))
         text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) +
-                QStringLiteral("The report of this move is saved as ") + report + u'.';
+                QStringLiteral("The report of this move is saved as ") + shownReport + u'.';
     if (messageBox(text, result ? result->icon : MessageIcon::Information,
                    report.isEmpty() ? MessageButtons::Ok : MessageButtons::OkOpenReport,
                    false) == MessageAnswer::OpenReport)

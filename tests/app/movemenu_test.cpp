@@ -258,7 +258,7 @@ TEST(MoveMenuTest, PreviewShowsWhatTheMoveWouldDoAndChangesNothing)
         auto *dialog = w.window().findChild<PreviewDialog *>("PreviewDialog");
         ASSERT_NE(dialog, nullptr);
         // The verdict stands above the list.
-        auto *edit = dialog->findChild<QPlainTextEdit *>("TextPreview");
+        auto *edit = dialog->findChild<QTextEdit *>("TextPreview");
         auto *verdict = dialog->findChild<QLabel *>("LabelVerdict");
         EXPECT_LT(verdict->geometry().bottom(), edit->geometry().top());
         EXPECT_TRUE(verdict->text().contains("; nothing was changed. Verdict: "))
