@@ -12,12 +12,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -115,7 +113,6 @@ TEST_F(DMMainTest, ControlsCarryTheirCaptionsAndToolTips)
 // Every control a person can point at says what it is for.
 TEST_F(DMMainTest, EveryControlHasAToolTip)
 {
-    window.setLogDirToolTip("/var/log/korvel/Korvel.LOG");
     window.show();
     QList<QWidget *> controls = child<QGroupBox>("FrameCounters")->findChildren<QWidget *>();
     for (QWidget *widget : window.findChildren<QWidget *>())
@@ -126,7 +123,6 @@ TEST_F(DMMainTest, EveryControlHasAToolTip)
     for (const QWidget *control : std::as_const(controls))
         EXPECT_TRUE(!control->isVisible() || !control->toolTip().isEmpty())
             << control->objectName().toStdString();
-    EXPECT_TRUE(child<QPushButton>("ButtonLogDir")->toolTip().contains("/var/log/korvel/Korvel.LOG"));
 }
 
 TEST_F(DMMainTest, MenusCarryTheirCaptionsAndShortcuts)
@@ -327,27 +323,6 @@ TEST_F(DMMainTest, TheSeamShowsAndAsksThroughTheWindow)
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(std::get<0>(shown[0]), "Sure?");
     EXPECT_EQ(std::get<1>(shown[0]), MessageIcon::Question);
-}
-
-// A real box: Enter answers with its default button, which for the move question must be No.
-TEST(DMMainQuestionTest, EnterOnTheMoveQuestionDeclines)
-{
-    DMMain window;
-    window.show();
-    QString asked;
-    QTimer enter;
-    enter.setInterval(5);
-    QObject::connect(&enter, &QTimer::timeout, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            enter.stop();
-            asked = box->text();
-            QTest::keyClick(box, Qt::Key_Return);
-        }
-    });
-    enter.start();
-    EXPECT_EQ(window.confirmMove("Are you ready to move folder \"Beta\" to library LIB_B?"),
-              MessageAnswer::No);
-    EXPECT_EQ(asked, "Are you ready to move folder \"Beta\" to library LIB_B?");
 }
 
 TEST_F(DMMainTest, PositionsAreKeptInTwipsOfTheScreensResolution)

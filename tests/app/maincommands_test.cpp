@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -149,6 +150,15 @@ protected:
 };
 
 } // namespace
+
+// A real box: Enter answers with its default button, which for the move question must be No.
+TEST(MoveQuestionTest, EnterOnTheMoveQuestionDeclines)
+{
+    DMMain window;
+    WhenModal<QMessageBox> enter([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Return); });
+    EXPECT_EQ(window.confirmMove("Are you ready to move folder \"Beta\" to library LIB_B?"),
+              MessageAnswer::No);
+}
 
 TEST_F(MainCommandsTest, CancellingTheLogPathChooserIsReportedAndChangesNothing)
 {

@@ -279,14 +279,16 @@ TEST(MoveMenuTest, PreviewShowsWhatTheMoveWouldDoAndChangesNothing)
     }
 }
 
-// Move Now in the preview moves what was previewed as the menu's entry does, question first; a preview
-// whose move would be refused does not offer it.
+// Move Now in the preview moves what was previewed as the menu's entry does: a first connection's box (the
+// target's Unique Document Names), then the question, come before anything moves. A preview whose move
+// would be refused does not offer it.
 TEST(MoveMenuTest, MoveNowInThePreviewMovesThroughTheQuestion)
 {
     for (const QString target : {"LIB_B", "LIB_A"}) {
         MoveMenuWorld w;
         w.publicFolder("Alpha");
         w.publicFolder("Beta");
+        w.builder->setParameter("LIB_B", "DOCSParms.UniqueDocNames", "1");
         w.start();
         w.window().findChild<QComboBox *>("ComboTargetLibrary")->setCurrentText(target);
         w.publicNode()->setExpanded(true);
@@ -297,26 +299,12 @@ TEST(MoveMenuTest, MoveNowInThePreviewMovesThroughTheQuestion)
         if (!moveNow->isEnabled())
             continue;
         moveNow->click();
-        ASSERT_FALSE(w.shown.empty());
-        EXPECT_EQ(w.shown.front().text, "Are you ready to move folder \"Beta\" to library LIB_B?");
+        ASSERT_GE(w.shown.size(), 2u);
+        EXPECT_TRUE(
+            w.shown[0].text.startsWith("Warning: The library setting Unique Document Names is enabled."));
+        EXPECT_EQ(w.shown[1].text, "Are you ready to move folder \"Beta\" to library LIB_B?");
         EXPECT_EQ(w.children(w.publicNode()), QStringList{"Alpha"});
     }
-}
-
-// What a library's first connection tells (here the target's Unique Document Names) comes before the
-// question, never half-way through the move.
-TEST(MoveMenuTest, AFirstConnectionsWarningComesBeforeTheQuestion)
-{
-    MoveMenuWorld w;
-    w.publicFolder("Alpha");
-    w.builder->setParameter("LIB_B", "DOCSParms.UniqueDocNames", "1");
-    w.start();
-    w.choose(w.publicNode(), "MNConvertAllFolders");
-    ASSERT_GE(w.shown.size(), 2u);
-    EXPECT_TRUE(w.shown[0].text.startsWith("Warning: The library setting Unique Document Names is enabled."))
-        << w.shown[0].text.toStdString();
-    EXPECT_TRUE(w.shown[1].text.startsWith("Are you ready to move 1 Public folder(s)"))
-        << w.shown[1].text.toStdString();
 }
 
 // Whatever a command did with the pop-up's entries while it ran, the pop-up offers them as before.
