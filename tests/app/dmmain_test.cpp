@@ -122,7 +122,7 @@ TEST_F(DMMainTest, EveryControlHasAToolTip)
     ASSERT_GE(controls.size(), 13);
     for (const QWidget *control : std::as_const(controls))
         EXPECT_TRUE(!control->isVisible() || !control->toolTip().isEmpty())
-            << control->objectName().toStdString();
+            << qPrintable(control->objectName());
 }
 
 TEST_F(DMMainTest, MenusCarryTheirCaptionsAndShortcuts)

@@ -194,19 +194,15 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
         auto *status = w.window().findChild<QLabel *>("LabelStatus");
         const std::pair idle(status->text(), status->palette().color(QPalette::WindowText));
         c.choose(w);
-        // The question comes with only Cancel live; after it, one box: the result and the report, whose
-        // button opens it.
+        // The question comes with only Cancel live; then one box with the result and the report's button.
         ASSERT_EQ(w.shown.size(), 2u);
-        EXPECT_FALSE(w.shown.front().treeEnabled || w.shown.front().exitEnabled);
-        EXPECT_TRUE(w.shown.front().cancelEnabled);
+        EXPECT_TRUE(!w.shown[0].treeEnabled && !w.shown[0].exitEnabled && w.shown[0].cancelEnabled);
         ASSERT_EQ(w.opened.size(), 1);
         EXPECT_TRUE(QFile::exists(w.opened[0]));
         const MoveMenuWorld::Shown &result = w.shown.back();
         EXPECT_TRUE(result.text.startsWith(c.summary)) << result.text.toStdString();
         EXPECT_EQ(result.text.count(w.opened[0]), 1) << result.text.toStdString();
-        EXPECT_TRUE(result.treeEnabled);
-        EXPECT_TRUE(result.exitEnabled);
-        EXPECT_FALSE(result.progressVisible);
+        EXPECT_TRUE(result.treeEnabled && result.exitEnabled && !result.progressVisible);
         EXPECT_EQ(w.tree()->topLevelItem(0)->childCount() == 1 ? QStringList{"gone"}
                                                                : w.children(w.publicNode()),
                   c.publicLeft);
@@ -261,8 +257,7 @@ TEST(MoveMenuTest, PreviewShowsWhatTheMoveWouldDoAndChangesNothing)
         auto *edit = dialog->findChild<QTextEdit *>("TextPreview");
         auto *verdict = dialog->findChild<QLabel *>("LabelVerdict");
         EXPECT_LT(verdict->geometry().bottom(), edit->geometry().top());
-        EXPECT_TRUE(verdict->text().contains("; nothing was changed. Verdict: "))
-            << verdict->text().toStdString();
+        EXPECT_TRUE(verdict->text().contains("; nothing was changed. Verdict: "));
         const QString list = edit->toPlainText() + "\n" + verdict->text();
         EXPECT_TRUE(list.contains(c.listed)) << list.toStdString();
         w.publicNode()->setExpanded(true);
@@ -279,9 +274,8 @@ TEST(MoveMenuTest, PreviewShowsWhatTheMoveWouldDoAndChangesNothing)
     }
 }
 
-// Move Now in the preview moves what was previewed as the menu's entry does: a first connection's box (the
-// target's Unique Document Names), then the question, come before anything moves. A preview whose move
-// would be refused does not offer it.
+// Move Now moves what was previewed as the menu's entry does, a first connection's box (Unique Document
+// Names) and the question first; a preview whose move would be refused does not offer it.
 TEST(MoveMenuTest, MoveNowInThePreviewMovesThroughTheQuestion)
 {
     for (const QString target : {"LIB_B", "LIB_A"}) {
@@ -300,8 +294,7 @@ TEST(MoveMenuTest, MoveNowInThePreviewMovesThroughTheQuestion)
             continue;
         moveNow->click();
         ASSERT_GE(w.shown.size(), 2u);
-        EXPECT_TRUE(
-            w.shown[0].text.startsWith("Warning: The library setting Unique Document Names is enabled."));
+        EXPECT_TRUE(w.shown[0].text.startsWith("Warning: The library setting Unique Document Names"));
         EXPECT_EQ(w.shown[1].text, "Are you ready to move folder \"Beta\" to library LIB_B?");
         EXPECT_EQ(w.children(w.publicNode()), QStringList{"Alpha"});
     }
