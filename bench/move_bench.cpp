@@ -79,7 +79,7 @@ public:
     void showProgress(const MoveProgress &) override {}
     void hideProgress() override {}
     void offerReport(const QString &) override {}
-    void showPreview(const QString &) override {}
+    void showPreview(const QString &, bool) override {}
     quintptr windowHandle() const override { return 0; }
     QPoint windowPositionTwips() const override { return {}; }
     void endProgram() override {}

@@ -59,9 +59,10 @@ void DMMain::setDisplayErrors(bool on)
     m_checkDisplayErrors->setChecked(on);
 }
 
-void DMMain::setLogDirToolTip(const QString &text)
+void DMMain::setLogDirToolTip(const QString &logPath)
 {
-    m_buttonLogDir->setToolTip(text);
+    m_buttonLogDir->setToolTip(QStringLiteral("The log is written to ") + logPath +
+                               QStringLiteral(". Click to choose another file."));
 }
 
 void DMMain::setStatusColor(const QColor &color)

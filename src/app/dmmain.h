@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class ElidedLabel;
 class FolderTreeWidget;
@@ -63,10 +64,13 @@ public:
     void setMoveRunning(bool running) override;
     void showProgress(const MoveProgress &progress) override;
     void hideProgress() override;
-    // Asks whether to open the report; Yes comes out as reportOpenChosen.
+    // The result and the report of a move come in one box, once the move has handed the window back;
+    // its Open Report button comes out as reportOpenChosen.
+    void showMoveResult(const QString &text, MessageIcon icon) override;
     void offerReport(const QString &fileName) override;
-    // Window-modal and left open when the call returns.
-    void showPreview(const QString &text) override;
+    // Window-modal and left open when the call returns. Its Move Now, offered when movable, runs the
+    // move entry of the tree's pop-up menu for the node the preview was made for.
+    void showPreview(const QString &text, bool movable) override;
     quintptr windowHandle() const override;
     QPoint windowPositionTwips() const override;
     void endProgram() override;
@@ -88,7 +92,8 @@ public:
     // What start-up sets.
     void setVerboseLogging(bool on);
     void setDisplayErrors(bool on);
-    void setLogDirToolTip(const QString &text);
+    // The log path button says where the log goes.
+    void setLogDirToolTip(const QString &logPath);
     // The colour of the status line's text; a cancelled move shows in blue.
     void setStatusColor(const QColor &color);
     void setReadmeEntryVisible(bool visible);
@@ -155,15 +160,25 @@ private:
     // The menu that fits the item, at point (in the viewport's coordinates), or nothing.
     void popUpConvertMenu(QTreeWidgetItem *item, const QPoint &point);
     void buildMoveProgress();
+    // The box of the move that has just ended, if it left a result or a report.
+    void showResult();
 
     QLabel *counterLabel(MoveCounter which) const;
+    // showMessage, with No as the default button of a Yes/No box when defaultNo is set.
+    MessageAnswer messageBox(const QString &text, MessageIcon icon, MessageButtons buttons, bool defaultNo);
 
     MessagePresenter m_presenter;
     QPointer<QWidget> m_messageParent;
     MousePointer m_pointer = MousePointer::Default;
     bool m_programEnded = false;
     bool m_moveRunning = false;
-    QString m_pendingReport; // offered when the move that wrote it has handed the window back
+    // Shown when the move that left them has handed the window back.
+    struct PendingResult {
+        QString text;
+        MessageIcon icon;
+    };
+    std::optional<PendingResult> m_pendingResult;
+    QString m_pendingReport;
     // What the log menus should show once the running move has ended.
     bool m_logMenusEnabled = false;
     // Everything a move disables, with the state each had before.

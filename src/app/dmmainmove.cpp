@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -43,6 +44,7 @@ void DMMain::buildMoveProgress()
 {
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("ProgressMove"));
+    m_progress->setToolTip(QStringLiteral("How far the running move has come."));
     m_progress->setRange(0, ProgressSteps);
     m_progress->setTextVisible(true);
     m_progress->hide();
@@ -50,9 +52,10 @@ void DMMain::buildMoveProgress()
     rows->insertWidget(rows->indexOf(findChild<QGroupBox *>(QStringLiteral("FrameStatus"))) + 1, m_progress);
 }
 
+// No is the default, as in the console: an Enter meant for something else must not start a move.
 MessageAnswer DMMain::confirmMove(const QString &question)
 {
-    return showMessage(question, MessageIcon::Question, MessageButtons::YesNo);
+    return messageBox(question, MessageIcon::Question, MessageButtons::YesNo, true);
 }
 
 void DMMain::setMoveRunning(bool running)
@@ -68,8 +71,7 @@ void DMMain::setMoveRunning(bool running)
         // A cancel's colour belongs to the move it stopped.
         m_labelStatus->setPalette(QPalette());
         setLogMenusEnabled(m_logMenusEnabled);
-        if (!m_pendingReport.isEmpty())
-            offerReport(std::exchange(m_pendingReport, QString()));
+        showResult();
         return;
     }
     // Every entry of the menus (their shortcuts too), the tree with its pop-up, the library label
@@ -116,23 +118,61 @@ void DMMain::hideProgress()
     m_progress->resetFormat();
 }
 
-// The report is ready before the command hands the window back; it is offered once the window is live
-// again, so that its viewer can be used.
-void DMMain::offerReport(const QString &fileName)
+// The result and the report are ready before the command hands the window back; they are shown once the
+// window is live again and the bar is gone, so that the report's viewer can be used.
+void DMMain::showMoveResult(const QString &text, MessageIcon icon)
 {
-    if (m_moveRunning) {
-        m_pendingReport = fileName;
-        return;
-    }
-    if (showMessage(QStringLiteral("The report of this move is saved as ") + fileName +
-                        QStringLiteral(". Open it now?"),
-                    MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes)
-        emit reportOpenChosen(fileName);
+    m_pendingResult = {text, icon};
+    if (!m_moveRunning)
+        showResult();
 }
 
-void DMMain::showPreview(const QString &text)
+void DMMain::offerReport(const QString &fileName)
 {
-    (new PreviewDialog(text, this))->open();
+    m_pendingReport = fileName;
+    if (!m_moveRunning)
+        showResult();
+}
+
+void DMMain::showResult()
+{
+    const std::optional<PendingResult> result = std::exchange(m_pendingResult, std::nullopt);
+    const QString report = std::exchange(m_pendingReport, QString());
+    if (!result && report.isEmpty())
+        return;
+    QString text = result ? result->text : QString();
+    // A result that names the report already (a failure's does) is not made longer by naming it again.
+    const QString shownReport = QDir::toNativeSeparators(report);
+    if (!report.isEmpty() && !text.contains(shownReport))
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n\n")) +
+                QStringLiteral("The report of this move is saved as ") + shownReport + u'.';
+    if (messageBox(text, result ? result->icon : MessageIcon::Information,
+                   report.isEmpty() ? MessageButtons::Ok : MessageButtons::OkOpenReport,
+                   false) == MessageAnswer::OpenReport)
+        emit reportOpenChosen(report);
+}
+
+void DMMain::showPreview(const QString &text, bool movable)
+{
+    auto *dialog = new PreviewDialog(text, movable, this);
+    const std::optional<ConvertMenuChoice> choice = ConvertMenuFor(*m_folderTree, selectedNode());
+    if (!choice)
+        dialog->setMovable(false);
+    else
+        connect(dialog, &PreviewDialog::moveNowChosen, this, [this, entry = choice->entry] {
+            switch (entry) {
+            case ConvertMenuChoice::Folder:
+                emit convertFolderChosen();
+                break;
+            case ConvertMenuChoice::AllFolders:
+                emit convertAllFoldersChosen();
+                break;
+            case ConvertMenuChoice::Library:
+                emit convertLibraryChosen();
+                break;
+            }
+        });
+    dialog->open();
 }
 
 TreeNode DMMain::selectedNode() const

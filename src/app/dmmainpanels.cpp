@@ -24,10 +24,11 @@ QGroupBox *frame(const QString &name, const QString &caption, QWidget *parent)
     return box;
 }
 
-QLabel *label(const QString &name, const QString &caption, QWidget *parent)
+QLabel *label(const QString &name, const QString &caption, QWidget *parent, const QString &toolTip = {})
 {
     auto *created = new QLabel(caption, parent);
     created->setObjectName(name);
+    created->setToolTip(toolTip);
     return created;
 }
 
@@ -56,6 +57,8 @@ void DMMain::buildPanels()
         frame(QStringLiteral("FrameProjects"), QStringLiteral(" Move folders from library:"), central);
     m_tree = new QTreeWidget(projects);
     m_tree->setObjectName(QStringLiteral("TVRootFolder"));
+    m_tree->setToolTip(QStringLiteral("The libraries and the folders you may move. Right-click a library, a "
+                                      "category or a folder to preview or move it."));
     m_tree->setHeaderHidden(true);
     m_tree->setColumnCount(1);
     m_tree->setUniformRowHeights(true);
@@ -71,15 +74,19 @@ void DMMain::buildPanels()
     projectsLayout->addWidget(m_tree);
 
     QGroupBox *options = frame(QStringLiteral("FrameDocOptions"), QStringLiteral("Options:"), central);
+    const QString targetTip = QStringLiteral("The library the folders are moved to.");
     QLabel *targetCaption =
-        label(QStringLiteral("LabelRootFolder"), QStringLiteral("Target Library:"), options);
+        label(QStringLiteral("LabelRootFolder"), QStringLiteral("Target Library:"), options, targetTip);
     m_comboTargetLibrary = new QComboBox(options);
     m_comboTargetLibrary->setObjectName(QStringLiteral("ComboTargetLibrary"));
+    m_comboTargetLibrary->setToolTip(targetTip);
     m_comboTargetLibrary->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_comboTargetLibrary->setMinimumContentsLength(14);
     targetCaption->setBuddy(m_comboTargetLibrary);
     m_checkLogMethod = new QCheckBox(QStringLiteral("Verbose Logging"), options);
     m_checkLogMethod->setObjectName(QStringLiteral("CheckLogMethod"));
+    m_checkLogMethod->setToolTip(QStringLiteral("Write every step of a move to the log. Errors, warnings and "
+                                                "the start and end of each move are written either way."));
     m_checkLogMethod->setChecked(true);
     m_buttonLogDir = new QPushButton(QStringLiteral(".."), options);
     m_buttonLogDir->setObjectName(QStringLiteral("ButtonLogDir"));
@@ -102,16 +109,20 @@ void DMMain::buildPanels()
 
     QGroupBox *counters = frame(QStringLiteral("FrameCounters"), QString(), central);
     auto *countersLayout = new QGridLayout(counters);
-    const std::pair<QString, QString> counterNames[] = {
-        {QStringLiteral("LabelTotal"), QStringLiteral("Total")},
-        {QStringLiteral("LabelRead"), QStringLiteral("Processed")},
-        {QStringLiteral("LabelAdded"), QStringLiteral("Added")},
-        {QStringLiteral("LabelErrors"), QStringLiteral("Errors")}};
+    const std::tuple<QString, QString, QString> counterNames[] = {
+        {QStringLiteral("LabelTotal"), QStringLiteral("Total"),
+         QStringLiteral("The folders the last move set out to move.")},
+        {QStringLiteral("LabelRead"), QStringLiteral("Processed"),
+         QStringLiteral("The folders the last move has finished.")},
+        {QStringLiteral("LabelAdded"), QStringLiteral("Added"),
+         QStringLiteral("The folders the last move has made in the target library.")},
+        {QStringLiteral("LabelErrors"), QStringLiteral("Errors"),
+         QStringLiteral("The folders the last move could not move. They stay in their library.")}};
     QLabel **counterValues[] = {&m_labelTotal, &m_labelRead, &m_labelAdded, &m_labelErrors};
     for (int i = 0; i < 4; ++i) {
-        const auto &[name, caption] = counterNames[i];
-        QLabel *captionLabel = label(name + QStringLiteral("Caption"), caption, counters);
-        QLabel *value = label(name, QString(), counters);
+        const auto &[name, caption, toolTip] = counterNames[i];
+        QLabel *captionLabel = label(name + QStringLiteral("Caption"), caption, counters, toolTip);
+        QLabel *value = label(name, QString(), counters, toolTip);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setFrameShape(QFrame::StyledPanel);
         value->setFrameShadow(QFrame::Sunken);
@@ -126,6 +137,8 @@ void DMMain::buildPanels()
     QGroupBox *buttons = frame(QStringLiteral("FrameButtons"), QString(), central);
     m_buttonCancel = new QPushButton(QStringLiteral("&Cancel"), buttons);
     m_buttonCancel->setObjectName(QStringLiteral("Button_Cancel"));
+    m_buttonCancel->setToolTip(QStringLiteral("Stop the running move when the folder it is at is safe. "
+                                              "The folders not moved yet stay where they are."));
     connect(m_buttonCancel, &QPushButton::clicked, this, &DMMain::cancelClicked);
     auto *buttonsLayout = new QHBoxLayout(buttons);
     buttonsLayout->addStretch();
@@ -143,7 +156,8 @@ void DMMain::buildPanels()
 
     // The status line and the session labels run along the bottom.
     QGroupBox *status = frame(QStringLiteral("FrameStatus"), QStringLiteral("Status"), central);
-    m_labelStatus = label(QStringLiteral("LabelStatus"), QString(), status);
+    m_labelStatus =
+        label(QStringLiteral("LabelStatus"), QString(), status, QStringLiteral("What Korvel is doing."));
     m_labelStatus->setMinimumHeight(m_labelStatus->fontMetrics().height() + 4);
     m_labelStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A long status (a cancel's says what happens next) wraps instead of widening the window.
@@ -173,7 +187,7 @@ void DMMain::buildPanels()
     for (const auto &[caption, value] : session) {
         if (value != m_labelLibraryName)
             libInfoLayout->addSpacing(12);
-        libInfoLayout->addWidget(new QLabel(caption, libInfo));
+        libInfoLayout->addWidget(label(QString(), caption, libInfo, value->toolTip()));
         libInfoLayout->addWidget(value, 1);
     }
 

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 
 namespace {
@@ -66,12 +67,25 @@ bool DMMain::displayErrors() const
 
 MessageAnswer DMMain::showMessage(const QString &text, MessageIcon icon, MessageButtons buttons)
 {
+    return messageBox(text, icon, buttons, false);
+}
+
+MessageAnswer DMMain::messageBox(const QString &text, MessageIcon icon, MessageButtons buttons,
+                                 bool defaultNo)
+{
     if (m_presenter)
         return m_presenter(text, icon, buttons);
     QMessageBox box(boxIcon(icon), ApplicationTitle(), text,
                     buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     m_messageParent ? m_messageParent.get() : this);
     box.setObjectName(QStringLiteral("MessageBox"));
+    if (defaultNo)
+        box.setDefaultButton(QMessageBox::No);
+    const QAbstractButton *openReport = nullptr;
+    if (buttons == MessageButtons::OkOpenReport) {
+        openReport = box.addButton(QStringLiteral("&Open Report"), QMessageBox::ActionRole);
+        box.setDefaultButton(QMessageBox::Ok);
+    }
     // The hourglass would otherwise stay over the box that waits for the user.
     const bool waiting = m_pointer == MousePointer::Hourglass;
     if (waiting)
@@ -79,6 +93,8 @@ MessageAnswer DMMain::showMessage(const QString &text, MessageIcon icon, Message
     const int answer = box.exec();
     if (waiting)
         QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (openReport)
+        return box.clickedButton() == openReport ? MessageAnswer::OpenReport : MessageAnswer::Ok;
     if (buttons == MessageButtons::Ok)
         return MessageAnswer::Ok;
     return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;

@@ -193,7 +193,7 @@ void ConsoleWindow::showLogFile(const QString &fileName)
     print(QStringLiteral("Log: ") + fileName);
 }
 
-void ConsoleWindow::showPreview(const QString &text)
+void ConsoleWindow::showPreview(const QString &text, bool)
 {
     endLiveLine();
     m_out << text << Qt::endl;

@@ -65,7 +65,7 @@ public:
     void showProgress(const MoveProgress &progress) override;
     void hideProgress() override;
     void offerReport(const QString &fileName) override;
-    void showPreview(const QString &text) override;
+    void showPreview(const QString &text, bool movable) override;
     // The end of a run: the log file it wrote, a full path.
     void showLogFile(const QString &fileName);
     quintptr windowHandle() const override { return 0; }

@@ -93,11 +93,15 @@ public:
     virtual void showProgress(const MoveProgress &progress) = 0;
     virtual void hideProgress() = 0;
 
+    // What a move command that got past its question moved, failed or left, said once as it ends. A
+    // window may hold it until the move has handed it back, to show it in one box with the report.
+    virtual void showMoveResult(const QString &text, MessageIcon icon) { showMessage(text, icon); }
     // A move command has ended and left its report in the file (a full path): the window offers to open
     // it, the console prints where it is.
     virtual void offerReport(const QString &fileName) = 0;
-    // Shows the list a move preview made; the user may save it as a text file.
-    virtual void showPreview(const QString &text) = 0;
+    // Shows the list a move preview made; the user may save it as a text file. movable: the move's checks
+    // would let it go ahead, so that the window may offer to start it.
+    virtual void showPreview(const QString &text, bool movable) = 0;
 
     // Native handle handed to the DM application object.
     virtual quintptr windowHandle() const = 0;

@@ -22,8 +22,9 @@ public:
 };
 
 enum class MessageIcon { None, Critical, Question, Warning, Information };
-enum class MessageButtons { Ok, YesNo };
-enum class MessageAnswer { Ok, Yes, No };
+// OkOpenReport: a move's closing box, whose second button opens the move's report (OpenReport).
+enum class MessageButtons { Ok, YesNo, OkOpenReport };
+enum class MessageAnswer { Ok, Yes, No, OpenReport };
 enum class MousePointer { Default, Hourglass };
 
 // What viewing and purging a file need besides: a message box and the wait pointer.

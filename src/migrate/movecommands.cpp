@@ -60,12 +60,13 @@ public:
         m_dm.window.processEvents();
     }
 
+    // The window is handed back last, with everything else as it was before the command: what it shows
+    // then (the move's result) may wait on the user, and must not hold the locks meanwhile.
     ~Frame()
     {
         if (m_running) {
             m_flags.moveRunning = false;
             m_dm.window.hideProgress();
-            m_dm.window.setMoveRunning(false);
         }
         m_lock.release();
         // After the user chose to end a lost session there is nothing to reconnect (a reconnection
@@ -74,6 +75,8 @@ public:
             ConnectLibrary(m_dm, m_library);
         m_dm.window.setStatusText(m_status);
         m_dm.window.setMousePointer(MousePointer::Default);
+        if (m_running)
+            m_dm.window.setMoveRunning(false);
     }
 
     MoveLock &lock() { return m_lock; }
@@ -401,6 +404,19 @@ bool MoveCommand::mayMove(const QString &target)
     return true;
 }
 
+// A move's walk reaches every library of the session (a folder's parents may be kept in any of them), and
+// a library's first connection may have something to say (Unique Document Names): it is said now, before
+// the question, not half-way through the move. A library that does not connect is left to the walk,
+// which refuses the folder that needs it.
+void MoveCommand::connectLibraries()
+{
+    const std::shared_ptr<DmLibraries> libraries = m_dm.session.libraries;
+    const int count = libraries ? libraries->count() : 0;
+    for (int i = 1; i <= count; ++i)
+        if (const std::shared_ptr<DmLibrary> library = libraries->item(i))
+            ConnectLibrary(m_dm, library->name());
+}
+
 std::optional<QString> MoveCommand::folderName(int docNumber, const QString &library)
 {
     if (!ConnectLibrary(m_dm, library))
@@ -515,6 +531,7 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
                       NotAFolderHint(QFileInfo(m_installation.file).absoluteFilePath(),
                                      m_dm.log.configuredLogPath(), source, docNumber));
     const QString shown = name.isEmpty() ? *found : name;
+    connectLibraries();
     if (!frame.backToStart())
         return MoveOutcome::Refused;
     if (m_preview)
@@ -530,20 +547,20 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
     case Converted::Moved:
         break;
     case Converted::Cancelled:
-        m_dm.window.showMessage(MoveSummary(0, 0, 1) + leftDetails(0, 1), MessageIcon::Information);
+        m_dm.window.showMoveResult(MoveSummary(0, 0, 1) + leftDetails(0, 1), MessageIcon::Information);
         return ended(MoveOutcome::Cancelled, 0, 0, 1);
     case Converted::Failed:
     case Converted::LockLost:
-        m_dm.window.showMessage(QStringLiteral("Error: Unable to move folder ") + Quoted(shown) +
-                                    QStringLiteral(" to library ") + m_target + leftDetails(1, 0),
-                                MessageIcon::Warning);
+        m_dm.window.showMoveResult(QStringLiteral("Error: Unable to move folder ") + Quoted(shown) +
+                                       QStringLiteral(" to library ") + m_target + leftDetails(1, 0),
+                                   MessageIcon::Warning);
         return ended(MoveOutcome::Failed, 0, 1, 0);
     }
     if (moved)
         moved(0);
-    m_dm.window.showMessage(QStringLiteral("Folder ") + Quoted(shown) + QStringLiteral(" moved to library ") +
-                                m_target,
-                            MessageIcon::None);
+    m_dm.window.showMoveResult(QStringLiteral("Folder ") + Quoted(shown) +
+                                   QStringLiteral(" moved to library ") + m_target,
+                               MessageIcon::None);
     return ended(MoveOutcome::Done, 1, 0, 0);
 }
 
@@ -555,6 +572,9 @@ MoveOutcome MoveCommand::moveFolders(const QString &sourceLib, const QString &ca
     Frame frame(m_dm, m_flags, m_installation);
     QString source = sourceLib;
     if (!begin(frame, source))
+        return MoveOutcome::Refused;
+    connectLibraries();
+    if (!frame.backToStart())
         return MoveOutcome::Refused;
     if (m_preview)
         return preview(source, rows, false);
@@ -606,6 +626,7 @@ MoveOutcome MoveCommand::moveLibrary(const QString &sourceLib)
     if (!rows)
         return refuse(QStringLiteral("Error: Unable to read the folders of library ") + source +
                       QStringLiteral(" - nothing is moved"));
+    connectLibraries();
     if (!frame.backToStart())
         return MoveOutcome::Refused;
     if (m_preview)
@@ -655,7 +676,7 @@ MoveOutcome MoveCommand::moveList(Frame &frame, const QString &sourceLib, const 
     QString summary = MoveSummary(done, errors, notMoved);
     if (errors > 0 || notMoved > 0)
         summary += leftDetails(errors, notMoved);
-    m_dm.window.showMessage(summary, MessageIcon::Information);
+    m_dm.window.showMoveResult(summary, MessageIcon::Information);
     if (errors > 0)
         return ended(MoveOutcome::Failed, done, errors, notMoved);
     return ended(position < count ? MoveOutcome::Cancelled : MoveOutcome::Done, done, errors, notMoved);

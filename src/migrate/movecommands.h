@@ -34,10 +34,11 @@ struct MoveListRow {
 // they show was interrupted, and refuses (with a warning, an "Error:" line and nothing changed) a lock
 // another command holds or a lock file it cannot open as one, a target that is empty, unknown or the source
 // library itself, an unknown source library, missing rights, and a number that is not a folder of the source
-// library; from then on libraries carry the DM's own spelling of their names. While the command runs the
-// move-running flag is set and the window keeps only Cancel live, its events running at least every tenth of
-// a second; a cancel takes effect at the running folder's next safe point, which keeps that folder's source
-// whole.
+// library; from then on libraries carry the DM's own spelling of their names. It then connects every library
+// of the session once, so that what a first connection tells (Unique Document Names) comes before the
+// question. While the command runs the move-running flag is set and the window keeps only Cancel live, its
+// events running at least every tenth of a second; a cancel takes effect at the running folder's next safe
+// point, which keeps that folder's source whole.
 //
 // Every command that gets past its question starts its counters from 0 and writes a "Move: started"
 // and a "Move: ended" line to the log whatever Verbose Logging says; a refusal writes "Move: refused".
@@ -90,6 +91,7 @@ private:
 
     bool begin(Frame &frame, QString &sourceLib);
     bool mayMove(const QString &target);
+    void connectLibraries();
     // The folder's name when the number is a folder of the library.
     std::optional<QString> folderName(int docNumber, const QString &library);
     std::optional<QList<MoveListRow>> libraryList(const QString &library);

@@ -375,7 +375,7 @@ void MovePreview::publish()
     for (const QString &line : list.split(u'\n'))
         log.WriteLogAlways(line);
     log.WriteDashLine();
-    m_dm.window.showPreview(list);
+    m_dm.window.showPreview(list, verdict() != Verdict::Refused);
 }
 
 void MovePreview::writeRows(MoveReport &report) const

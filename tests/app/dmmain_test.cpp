@@ -4,6 +4,7 @@
 #include "settings/product.h"
 #include "support/testenvironment.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -107,6 +108,21 @@ TEST_F(DMMainTest, ControlsCarryTheirCaptionsAndToolTips)
     EXPECT_EQ(child<QLabel>("LabelLibraryName")->toolTip(), "Right-click here to change current library");
     EXPECT_EQ(child<QLabel>("LabelPrimaryGroup")->toolTip(), "Your primary group");
     EXPECT_EQ(child<QLabel>("LabelUserName")->toolTip(), "Your login ID");
+}
+
+// Every control a person can point at says what it is for.
+TEST_F(DMMainTest, EveryControlHasAToolTip)
+{
+    window.show();
+    QList<QWidget *> controls = child<QGroupBox>("FrameCounters")->findChildren<QWidget *>();
+    for (QWidget *widget : window.findChildren<QWidget *>())
+        if (qobject_cast<QAbstractButton *>(widget) || qobject_cast<QComboBox *>(widget) ||
+            qobject_cast<QTreeWidget *>(widget))
+            controls << widget;
+    ASSERT_GE(controls.size(), 13);
+    for (const QWidget *control : std::as_const(controls))
+        EXPECT_TRUE(!control->isVisible() || !control->toolTip().isEmpty())
+            << qPrintable(control->objectName());
 }
 
 TEST_F(DMMainTest, MenusCarryTheirCaptionsAndShortcuts)

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -150,6 +151,15 @@ protected:
 
 } // namespace
 
+// A real box: Enter answers with its default button, which for the move question must be No.
+TEST(MoveQuestionTest, EnterOnTheMoveQuestionDeclines)
+{
+    DMMain window;
+    WhenModal<QMessageBox> enter([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Return); });
+    EXPECT_EQ(window.confirmMove("Are you ready to move folder \"Beta\" to library LIB_B?"),
+              MessageAnswer::No);
+}
+
 TEST_F(MainCommandsTest, CancellingTheLogPathChooserIsReportedAndChangesNothing)
 {
     start();
@@ -171,7 +181,7 @@ TEST_F(MainCommandsTest, CancellingTheLogPathChooserIsReportedAndChangesNothing)
     EXPECT_EQ(filters, QStringList({"Log files (*.log)"}));
     EXPECT_EQ(selected, QStringList({QDir::fromNativeSeparators(before)}));
     EXPECT_EQ(program->log().configuredLogPath(), before);
-    EXPECT_EQ(child<QPushButton>(&window(), "ButtonLogDir")->toolTip(), before);
+    EXPECT_TRUE(child<QPushButton>(&window(), "ButtonLogDir")->toolTip().contains(before + ". "));
     EXPECT_EQ(setting("LogFile"), "<absent>");
     const QStringList lines = logLines();
     const qsizetype report = lines.indexOf(QString("The log file dialog was cancelled"));
@@ -195,7 +205,7 @@ TEST_F(MainCommandsTest, AChosenLogPathIsSavedShownAndTakesTheNextLine)
     const QString chosen = QDir::toNativeSeparators(dir.filePath("logs/Run.LOG"));
     EXPECT_EQ(program->log().configuredLogPath(), chosen);
     EXPECT_EQ(setting("LogFile"), chosen);
-    EXPECT_EQ(child<QPushButton>(&window(), "ButtonLogDir")->toolTip(), chosen);
+    EXPECT_TRUE(child<QPushButton>(&window(), "ButtonLogDir")->toolTip().contains(chosen + ". "));
     // The log entries follow the new file at once: it has no line yet.
     EXPECT_EQ(program->log().currentLogFileName(), DatedLogFileName(chosen, QDate::currentDate()));
     EXPECT_FALSE(action("MNLogView")->isEnabled());

@@ -12,10 +12,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -49,7 +49,6 @@ public:
         bool exitEnabled;
         bool cancelEnabled;
         bool progressVisible;
-        QString progress;
     };
 
     MoveMenuWorld()
@@ -90,9 +89,11 @@ public:
                 auto *progress = window().findChild<QProgressBar *>("ProgressMove");
                 shown.push_back({text, tree()->isEnabled(), action("MNKorvelExit")->isEnabled(),
                                  window().findChild<QPushButton *>("Button_Cancel")->isEnabled(),
-                                 progress->isVisible(), progress->text()});
+                                 progress->isVisible()});
                 if (buttons == MessageButtons::Ok)
                     return MessageAnswer::Ok;
+                if (buttons == MessageButtons::OkOpenReport)
+                    return MessageAnswer::OpenReport;
                 if (onQuestion)
                     onQuestion();
                 return MessageAnswer::Yes;
@@ -140,7 +141,7 @@ public:
 } // namespace
 
 // The tree's move entries: the moved folders' nodes go, a category left empty goes too, the counters
-// count, and while a move runs only Cancel is live and the progress bar shows where it stands.
+// count, and the move ends in one box with its result and its report, shown with the window idle again.
 TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
 {
     struct Case {
@@ -150,7 +151,6 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
         QStringList publicLeft; // the Public node's children afterwards; "gone" when it is gone
         QStringList counters;
         QString summary;
-        QString progress; // the bar's text while the summary is up; empty: the bar is hidden
     };
     const QList<Case> cases = {
         {"one folder",
@@ -161,23 +161,20 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
          },
          {"Alpha"},
          {"1", "1", "1", "0"},
-         "Folder \"Beta\" moved to library LIB_B",
-         "Folder 1 of 1"},
+         "Folder \"Beta\" moved to library LIB_B"},
         {"a whole category, loaded first",
          {},
          [](MoveMenuWorld &t) { t.choose(t.publicNode(), "MNConvertAllFolders"); },
          {"gone"},
          {"2", "2", "2", "0"},
-         "2 folder(s) migrated with 0 error(s).",
-         "Folder 2 of 2"},
+         "2 folder(s) migrated with 0 error(s)."},
         {"a category whose first folder fails",
          "save:1",
          [](MoveMenuWorld &t) { t.choose(t.publicNode(), "MNConvertAllFolders"); },
          {"Alpha"},
          {"2", "1", "1", "1"},
          "1 folder(s) migrated with 1 error(s).\n\nFirst reason: Unable to save profile object for folder "
-         "\"Alpha\"",
-         "Folder 2 of 2"},
+         "\"Alpha\""},
         {"a category cancelled before its first folder",
          {},
          [](MoveMenuWorld &t) {
@@ -186,8 +183,7 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
          },
          {"Alpha", "Beta"},
          {"2", "0", "0", "0"},
-         "0 folder(s) migrated with 0 error(s). Task Canceled - 2 folder(s) not moved.",
-         {}},
+         "0 folder(s) migrated with 0 error(s). Task Canceled - 2 folder(s) not moved."},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -198,19 +194,15 @@ TEST(MoveMenuTest, MovesFromTheTreeUpdateItAndLeaveOnlyCancelLive)
         auto *status = w.window().findChild<QLabel *>("LabelStatus");
         const std::pair idle(status->text(), status->palette().color(QPalette::WindowText));
         c.choose(w);
-        // Last, with the window live again, it offers the move's report, and Yes opens it.
-        ASSERT_GE(w.shown.size(), 2u);
+        // The question comes with only Cancel live; then one box with the result and the report's button.
+        ASSERT_EQ(w.shown.size(), 2u);
+        EXPECT_TRUE(!w.shown[0].treeEnabled && !w.shown[0].exitEnabled && w.shown[0].cancelEnabled);
         ASSERT_EQ(w.opened.size(), 1);
-        EXPECT_TRUE(w.shown.back().text.contains(w.opened[0])) << w.shown.back().text.toStdString();
-        EXPECT_TRUE(w.shown.back().treeEnabled);
         EXPECT_TRUE(QFile::exists(w.opened[0]));
-        const MoveMenuWorld::Shown &summary = w.shown[w.shown.size() - 2];
-        EXPECT_TRUE(summary.text.startsWith(c.summary)) << summary.text.toStdString();
-        EXPECT_FALSE(summary.treeEnabled);
-        EXPECT_FALSE(summary.exitEnabled);
-        EXPECT_TRUE(summary.cancelEnabled);
-        EXPECT_EQ(summary.progressVisible, !c.progress.isEmpty());
-        EXPECT_TRUE(summary.progress.startsWith(c.progress)) << summary.progress.toStdString();
+        const MoveMenuWorld::Shown &result = w.shown.back();
+        EXPECT_TRUE(result.text.startsWith(c.summary)) << result.text.toStdString();
+        EXPECT_EQ(result.text.count(w.opened[0]), 1) << result.text.toStdString();
+        EXPECT_TRUE(result.treeEnabled && result.exitEnabled && !result.progressVisible);
         EXPECT_EQ(w.tree()->topLevelItem(0)->childCount() == 1 ? QStringList{"gone"}
                                                                : w.children(w.publicNode()),
                   c.publicLeft);
@@ -261,7 +253,12 @@ TEST(MoveMenuTest, PreviewShowsWhatTheMoveWouldDoAndChangesNothing)
         EXPECT_TRUE(w.shown.empty());
         auto *dialog = w.window().findChild<PreviewDialog *>("PreviewDialog");
         ASSERT_NE(dialog, nullptr);
-        const QString list = dialog->findChild<QPlainTextEdit *>("TextPreview")->toPlainText();
+        // The verdict stands above the list.
+        auto *edit = dialog->findChild<QTextEdit *>("TextPreview");
+        auto *verdict = dialog->findChild<QLabel *>("LabelVerdict");
+        EXPECT_LT(verdict->geometry().bottom(), edit->geometry().top());
+        EXPECT_TRUE(verdict->text().contains("; nothing was changed. Verdict: "));
+        const QString list = edit->toPlainText() + "\n" + verdict->text();
         EXPECT_TRUE(list.contains(c.listed)) << list.toStdString();
         w.publicNode()->setExpanded(true);
         EXPECT_EQ(w.children(w.publicNode()), QStringList({"Alpha", "Beta"}));
@@ -274,6 +271,32 @@ TEST(MoveMenuTest, PreviewShowsWhatTheMoveWouldDoAndChangesNothing)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
         EXPECT_EQ(QString::fromUtf8(file.readAll()), list + "\n");
         EXPECT_FALSE(dialog->saveTo(w.dir.filePath("no such folder/preview.txt")));
+    }
+}
+
+// Move Now moves what was previewed as the menu's entry does, a first connection's box (Unique Document
+// Names) and the question first; a preview whose move would be refused does not offer it.
+TEST(MoveMenuTest, MoveNowInThePreviewMovesThroughTheQuestion)
+{
+    for (const QString target : {"LIB_B", "LIB_A"}) {
+        MoveMenuWorld w;
+        w.publicFolder("Alpha");
+        w.publicFolder("Beta");
+        w.builder->setParameter("LIB_B", "DOCSParms.UniqueDocNames", "1");
+        w.start();
+        w.window().findChild<QComboBox *>("ComboTargetLibrary")->setCurrentText(target);
+        w.publicNode()->setExpanded(true);
+        w.choose(w.publicNode()->child(1), "MNPreviewMove");
+        auto *moveNow = w.window().findChild<QPushButton *>("ButtonMoveNow");
+        ASSERT_NE(moveNow, nullptr);
+        EXPECT_EQ(moveNow->isEnabled(), target == "LIB_B");
+        if (!moveNow->isEnabled())
+            continue;
+        moveNow->click();
+        ASSERT_GE(w.shown.size(), 2u);
+        EXPECT_TRUE(w.shown[0].text.startsWith("Warning: The library setting Unique Document Names"));
+        EXPECT_EQ(w.shown[1].text, "Are you ready to move folder \"Beta\" to library LIB_B?");
+        EXPECT_EQ(w.children(w.publicNode()), QStringList{"Alpha"});
     }
 }
 

@@ -247,6 +247,8 @@ TEST(BatchRunTest, ExitCodes)
          {},
          3,
          "Error: JDOE does not have rights to manage folders in library LEGAL\n"
+         "Warning: The library setting Unique Document Names is enabled. This will require you to have "
+         "unique folder names in order to use Korvel in library LEGAL.\n"
          "Folder #1001 \"Projects\" of library CORPORATE to library LEGAL\n",
          false},
         {"a preview of a library into itself",

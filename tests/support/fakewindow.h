@@ -57,7 +57,7 @@ public:
     void showProgress(const MoveProgress &p) override { progress.push_back(p); }
     void hideProgress() override { ++progressHidden; }
     void offerReport(const QString &fileName) override { reportsOffered << fileName; }
-    void showPreview(const QString &text) override { previews << text; }
+    void showPreview(const QString &text, bool) override { previews << text; }
     quintptr windowHandle() const override { return 0x4b0; }
     QPoint windowPositionTwips() const override { return position; }
     void endProgram() override { ++endings; }
