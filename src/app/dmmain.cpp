@@ -59,10 +59,9 @@ void DMMain::setDisplayErrors(bool on)
     m_checkDisplayErrors->setChecked(on);
 }
 
-void DMMain::setLogDirToolTip(const QString &logPath)
+void DMMain::setLogDirToolTip(const QString &text)
 {
-    m_buttonLogDir->setToolTip(QStringLiteral("The log is written to ") + logPath +
-                               QStringLiteral(". Click to choose another file."));
+    m_buttonLogDir->setToolTip(text);
 }
 
 void DMMain::setStatusColor(const QColor &color)

@@ -93,7 +93,7 @@ public:
     void setVerboseLogging(bool on);
     void setDisplayErrors(bool on);
     // The log path button says where the log goes.
-    void setLogDirToolTip(const QString &logPath);
+    void setLogDirToolTip(const QString &text);
     // The colour of the status line's text; a cancelled move shows in blue.
     void setStatusColor(const QColor &color);
     void setReadmeEntryVisible(bool visible);
