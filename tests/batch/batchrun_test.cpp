@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
@@ -435,6 +436,10 @@ TEST(BatchRunTest, SaysWhereToLookNext)
     for (const auto &[before, arguments, line] : cases) {
         SCOPED_TRACE(arguments.toStdString());
         BatchDemo demo;
+        // The hint reads every day's log; the logs other tests of this process wrote today must not count.
+        const QByteArray data = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", demo.path("data").toUtf8());
+        const auto restore = qScopeGuard([&data] { qputenv("XDG_DATA_HOME", data); });
         const QString report = demo.path("r.csv");
         if (!before.isEmpty())
             demo.run(before.split(' '), day);
