@@ -2,11 +2,11 @@
 // by key and a single-row UPDATE (each its own transaction, as the program's statements are), straight
 // through LibraryDatabase and through the SQL pass-through. Usage: localdm_bench [SECONDS per figure, default
 // 2]
-#include "localdm/demoinstallation.h"
 #include "localdm/installation.h"
 #include "localdm/localapplication.h"
 #include "localdm/sql/localsql.h"
 #include "localdm/store/librarydatabase.h"
+#include "localdm/tools/demoinstallation.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -9,7 +9,6 @@ class ElidedLabel : public QLabel {
 public:
     using QLabel::QLabel;
 
-    QString fullText() const { return m_fullText; }
     void setFullText(const QString &text);
 
 protected:

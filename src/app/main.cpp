@@ -2,11 +2,11 @@
 #include "batch/batchrun.h"
 #include "batch/commandline.h"
 #include "dmapi/dmerror.h"
-#include "localdm/demoinstallation.h"
 #include "localdm/localdm.h"
 #include "localdm/localdmfactory.h"
 #include "localdm/sql/localsql.h"
 #include "localdm/store/servermovelock.h"
+#include "localdm/tools/demoinstallation.h"
 #include "settings/product.h"
 
 #include <QApplication>

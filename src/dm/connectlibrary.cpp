@@ -51,11 +51,9 @@ void applyDialect(DmContext &dm)
     LibraryConnection &c = dm.connection;
     const int engine = dm.session.sql.engineCode();
     if (IsOracle(engine)) {
-        c.outerJoin = QStringLiteral(" (+) = ");
         c.engineName = QStringLiteral("Oracle");
         c.nextColumn = QStringLiteral("\"NEXT\"");
     } else if (engine != UnknownEngine) {
-        c.outerJoin = QStringLiteral(" =* ");
         c.engineName = IsSybase(engine) ? QStringLiteral("Sybase") : QStringLiteral("MSSQL");
         c.nextColumn = QStringLiteral("[NEXT]");
     } else {

@@ -33,7 +33,6 @@ struct LibraryConnection {
     // Substituted for the owner placeholder in SQL text.
     QString owner = QStringLiteral("DOCSADM");
     QString engineName;
-    QString outerJoin;  // " (+) = " or " =* "
     QString nextColumn; // "NEXT" quoted for the engine
     QString serverVersion;
     QString compatibilityLevel;

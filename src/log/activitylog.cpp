@@ -110,8 +110,11 @@ void ActivityLog::writeLine(const QString &text, bool always)
     m_lastLogEntry = entry;
     // A move writes thousands of lines a second that verbose logging leaves out: whether the file is
     // there is looked at no more than a few times a second.
-    if (!m_menusLooked.isValid() || m_menusLooked.hasExpired(250)) {
-        m_menusLooked.start();
+    // A clock set back looks at once rather than waiting for the old time to come round again.
+    const QDateTime now = m_clock();
+    const qint64 since = m_menusLooked.isValid() ? m_menusLooked.msecsTo(now) : -1;
+    if (since < 0 || since > 250) {
+        m_menusLooked = now;
         SetLogMenus();
     }
 }

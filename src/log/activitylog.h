@@ -3,7 +3,6 @@
 #include "log/logwindow.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QString>
 #include <QStringList>
@@ -79,7 +78,8 @@ private:
     QString m_currentLogFileName;
     // Spares reading the name again at each look; without caching, every look still asks the file system.
     QFileInfo m_currentLogFile;
-    QElapsedTimer m_menusLooked; // since the menus last followed the file for a line not written
+    // By the log's clock: when the menus last followed the file for a line not written.
+    QDateTime m_menusLooked;
     QDate m_nameDate; // the day and configured path that m_currentLogFileName was derived from
     QString m_namePath;
     QString m_lastLogEntry;

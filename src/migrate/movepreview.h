@@ -47,7 +47,6 @@ public:
     void cancelled(int left);
 
     bool wasRefused() const { return m_refused; }
-    int hazardCount() const { return m_hazards; }
     Verdict verdict() const;
     // The list, one line each, indented two blanks a level, with a closing count and the verdict.
     QString text() const;

@@ -2,8 +2,8 @@
 
 #include "app/previewdialog.h"
 #include "app/program.h"
-#include "localdm/librarycheck.h"
 #include "localdm/localdmfactory.h"
+#include "localdm/tools/librarycheck.h"
 #include "migrate/movelock.h"
 
 #include <QAction>

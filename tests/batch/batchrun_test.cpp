@@ -2,13 +2,13 @@
 #include "testbackend.h"
 
 #include "batch/consolewindow.h"
-#include "localdm/demoinstallation.h"
-#include "localdm/librarycheck.h"
 #include "localdm/localdm.h"
 #include "localdm/localdmfactory.h"
 #include "localdm/sql/localsql.h"
 #include "localdm/store/schema.h"
 #include "localdm/store/servermovelock.h"
+#include "localdm/tools/demoinstallation.h"
+#include "localdm/tools/librarycheck.h"
 #include "migrate/movelock.h"
 #include "migrate/movereport.h"
 

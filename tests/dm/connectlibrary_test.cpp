@@ -33,7 +33,6 @@ protected:
 TEST_F(ConnectLibraryTest, LearnsEachLibraryOnceAndSetsItsDialect)
 {
     EXPECT_EQ(connection.engineName, "MSSQL");
-    EXPECT_EQ(connection.outerJoin, " =* ");
     EXPECT_EQ(connection.nextColumn, "[NEXT]");
     EXPECT_EQ(connection.owner, "DOCSADM");
     EXPECT_EQ(connection.serverVersion, "15.0.2000.5");
@@ -55,7 +54,6 @@ TEST_F(ConnectLibraryTest, LearnsEachLibraryOnceAndSetsItsDialect)
     ASSERT_TRUE(ConnectLibrary(*dm, "lib_ora"));
     EXPECT_EQ(currentName(), "LIB_ORA");
     EXPECT_EQ(connection.engineName, "Oracle");
-    EXPECT_EQ(connection.outerJoin, " (+) = ");
     EXPECT_EQ(connection.nextColumn, "\"NEXT\"");
     EXPECT_EQ(connection.owner, "ORAADM");
     EXPECT_EQ(connection.sqlLoginUser, "ORAADM");

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "localdm/demoinstallation.h"
 #include "localdm/localdm.h"
+#include "localdm/tools/demoinstallation.h"
 #include "support/testenvironment.h"
 
 #include "testbackend.h"

@@ -1,7 +1,7 @@
 #include "demofixture.h"
 
 #include "dmapi/dmerror.h"
-#include "localdm/librarycheck.h"
+#include "localdm/tools/librarycheck.h"
 
 #include <QDir>
 #include <QFile>

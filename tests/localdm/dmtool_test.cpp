@@ -1,9 +1,9 @@
 #include "demofixture.h"
 #include "testbackend.h"
 
-#include "localdm/dmtool.h"
 #include "localdm/installation.h"
 #include "localdm/store/librarydatabase.h"
+#include "localdm/tools/dmtool.h"
 
 #include <QDir>
 #include <QFile>

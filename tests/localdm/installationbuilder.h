@@ -1,9 +1,9 @@
 #pragma once
 
 #include "localdm/installation.h"
-#include "localdm/librarybuilder.h"
 #include "localdm/localdm.h"
 #include "localdm/store/librarydatabase.h"
+#include "localdm/tools/librarybuilder.h"
 
 #include <map>
 #include <memory>

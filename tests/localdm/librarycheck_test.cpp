@@ -1,8 +1,8 @@
 #include "demofixture.h"
 
 #include "dmapi/dmerror.h"
-#include "localdm/librarybuilder.h"
-#include "localdm/librarycheck.h"
+#include "localdm/tools/librarybuilder.h"
+#include "localdm/tools/librarycheck.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 #include "testbackend.h"
 
 #include "dmapi/dmerror.h"
-#include "localdm/librarycheck.h"
 #include "localdm/localerror.h"
 #include "localdm/locallibrary.h"
+#include "localdm/tools/librarycheck.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "localdm/demoinstallation.h"
 #include "localdm/installation.h"
+#include "localdm/tools/demoinstallation.h"
 
 // Where the tests' libraries live. By default in SQLite files; a test executable that CTest runs a
 // second time with KORVEL_TEST_BACKEND=postgresql (the "pg." tests) builds them as databases of the

@@ -1,7 +1,7 @@
 #include "createfixture.h"
 #include "testbackend.h"
 
-#include "localdm/librarycheck.h"
+#include "localdm/tools/librarycheck.h"
 #include "migrate/convertfolder.h"
 #include "migrate/sortfolders.h"
 

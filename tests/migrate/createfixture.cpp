@@ -1,7 +1,7 @@
 #include "createfixture.h"
 
 #include "dm/connectlibrary.h"
-#include "localdm/librarycheck.h"
+#include "localdm/tools/librarycheck.h"
 
 CreateFixture::CreateFixture()
 {

@@ -1,6 +1,6 @@
 #include "migratefixture.h"
 
-#include "localdm/librarycheck.h"
+#include "localdm/tools/librarycheck.h"
 #include "log/logfilename.h"
 
 #include <QSet>

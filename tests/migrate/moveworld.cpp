@@ -3,7 +3,7 @@
 
 #include "dm/connectlibrary.h"
 #include "dm/fusion.h"
-#include "localdm/librarycheck.h"
+#include "localdm/tools/librarycheck.h"
 #include "migrate/convertfolder.h"
 
 #include <QDir>

@@ -4,8 +4,8 @@
 #include "testbackend.h"
 
 #include "dm/fusion.h"
-#include "localdm/demoinstallation.h"
-#include "localdm/librarycheck.h"
+#include "localdm/tools/demoinstallation.h"
+#include "localdm/tools/librarycheck.h"
 #include "migrate/movereport.h"
 
 #include <QRegularExpression>

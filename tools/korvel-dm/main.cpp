@@ -1,5 +1,5 @@
-// korvel-dm: the command-line tool of the local DM. The subcommands live in localdm/dmtool.
-#include "localdm/dmtool.h"
+// korvel-dm: the command-line tool of the local DM. The subcommands live in localdm/tools/dmtool.
+#include "localdm/tools/dmtool.h"
 
 #include <QCoreApplication>
 

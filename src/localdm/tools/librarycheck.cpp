@@ -1,4 +1,4 @@
-#include "localdm/librarycheck.h"
+#include "localdm/tools/librarycheck.h"
 
 #include "dmapi/dmerror.h"
 

@@ -1,10 +1,10 @@
-#include "localdm/dmtool.h"
+#include "localdm/tools/dmtool.h"
 
 #include "dmapi/dmerror.h"
-#include "localdm/demoinstallation.h"
-#include "localdm/librarycheck.h"
 #include "localdm/localapplication.h"
 #include "localdm/sql/localsql.h"
+#include "localdm/tools/demoinstallation.h"
+#include "localdm/tools/librarycheck.h"
 
 #include <QHash>
 

@@ -1,10 +1,10 @@
-#include "localdm/demoinstallation.h"
+#include "localdm/tools/demoinstallation.h"
 
 #include "dmapi/dmerror.h"
 #include "localdm/installation.h"
-#include "localdm/librarybuilder.h"
 #include "localdm/store/schema.h"
 #include "localdm/store/serverconnection.h"
+#include "localdm/tools/librarybuilder.h"
 
 #include <QDate>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "localdm/librarybuilder.h"
+#include "localdm/tools/librarybuilder.h"
 
 namespace {
 
