@@ -245,10 +245,10 @@ void SqliteRegisterCatalogFunctions(sqlite3 *db, const LibraryConfig &config)
                                nullptr, nullptr, nullptr);
     sqlite3_create_function_v2(db, "object_id", 1, utf8, nullptr, &objectIdFunction, nullptr, nullptr,
                                nullptr);
-    sqlite3_create_function_v2(db, "serverproperty", 1, SQLITE_UTF8, facts, &serverPropertyFunction,
-                               nullptr, nullptr, nullptr);
-    sqlite3_create_function_v2(db, "GETUTCDATE", 0, SQLITE_UTF8, nullptr, &utcDateFunction, nullptr,
+    sqlite3_create_function_v2(db, "serverproperty", 1, SQLITE_UTF8, facts, &serverPropertyFunction, nullptr,
                                nullptr, nullptr);
+    sqlite3_create_function_v2(db, "GETUTCDATE", 0, SQLITE_UTF8, nullptr, &utcDateFunction, nullptr, nullptr,
+                               nullptr);
     sqlite3_create_function_v2(db, "SYSDATE", 0, SQLITE_UTF8, nullptr, &localDateFunction, nullptr, nullptr,
                                nullptr);
     sqlite3_create_function_v2(db, "LEN", 1, utf8, nullptr, &lenFunction, nullptr, nullptr, nullptr);
