@@ -1,5 +1,5 @@
 #include "batch/batchrun.h"
-#include "testbackend.h"
+#include "support/testbackend.h"
 
 #include "batch/consolewindow.h"
 #include "localdm/localdm.h"

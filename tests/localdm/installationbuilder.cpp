@@ -1,6 +1,6 @@
 #include "installationbuilder.h"
 
-#include "testbackend.h"
+#include "support/testbackend.h"
 
 #include <QDir>
 

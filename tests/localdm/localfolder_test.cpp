@@ -1,5 +1,5 @@
 #include "installationbuilder.h"
-#include "testbackend.h"
+#include "support/testbackend.h"
 
 #include "dmapi/dmerror.h"
 #include "localdm/localerror.h"

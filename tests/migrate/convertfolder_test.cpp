@@ -1,5 +1,5 @@
 #include "createfixture.h"
-#include "testbackend.h"
+#include "support/testbackend.h"
 
 #include "localdm/tools/librarycheck.h"
 #include "migrate/convertfolder.h"

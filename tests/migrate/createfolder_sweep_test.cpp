@@ -1,5 +1,5 @@
 #include "createfixture.h"
-#include "testbackend.h"
+#include "support/testbackend.h"
 
 #include "migrate/createfolder.h"
 #include "settings/product.h"

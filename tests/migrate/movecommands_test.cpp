@@ -1,5 +1,5 @@
 #include "createfixture.h"
-#include "testbackend.h"
+#include "support/testbackend.h"
 
 #include "dm/connectlibrary.h"
 #include "localdm/store/servermovelock.h"

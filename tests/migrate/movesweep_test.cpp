@@ -1,5 +1,5 @@
 #include "moveworld.h"
-#include "testbackend.h"
+#include "support/testbackend.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
 #include "moveworld.h"
 #include "previewhazards.h"
 #include "reportcsv.h"
-#include "testbackend.h"
+#include "support/testbackend.h"
 
 #include "dm/fusion.h"
 #include "localdm/tools/demoinstallation.h"

@@ -9,10 +9,7 @@ struct sqlite3_stmt;
 
 // A library in a SQLite file. The file is attached under the library's owner name, so "DOCSADM.PROFILE"
 // works as written and unqualified table names reach the library's tables too. The connection also carries
-// what the server catalog offers the program's SQL: a "sys" schema with "databases", the temporary views
-// "sysobjects", "ALL_TABLES" and "USER_TAB_PRIVS", and the functions UPPER and LOWER (Unicode-aware),
-// object_id, serverproperty, GETUTCDATE, SYSDATE and TO_DATE, and the collation DMNOCASE (Unicode,
-// case-insensitive) for the personalities that order names that way.
+// the stand-ins for the server's catalog (sqlitecatalog.h).
 //
 // Failures carry SQLite's message; a file that cannot be opened is reported with the system's reason too.
 // The file lock of a write transaction keeps every other connection out of the whole library, so a folder's

@@ -3,7 +3,7 @@
 #include "dmapi/dmerror.h"
 #include "localdm/sql/localsql.h"
 #include "localdm/store/schema.h"
-#include "testbackend.h"
+#include "support/testbackend.h"
 
 #include <QDate>
 #include <QDir>

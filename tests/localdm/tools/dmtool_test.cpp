@@ -1,5 +1,5 @@
 #include "demofixture.h"
-#include "testbackend.h"
+#include "support/testbackend.h"
 
 #include "localdm/installation.h"
 #include "localdm/store/librarydatabase.h"

@@ -1,5 +1,5 @@
 #include "localsqlfixture.h"
-#include "testbackend.h"
+#include "support/testbackend.h"
 
 namespace {
 

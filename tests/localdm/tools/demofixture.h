@@ -4,7 +4,7 @@
 #include "localdm/tools/demoinstallation.h"
 #include "support/testenvironment.h"
 
-#include "testbackend.h"
+#include "support/testbackend.h"
 
 #include <QTemporaryDir>
 

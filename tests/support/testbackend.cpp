@@ -1,4 +1,4 @@
-#include "testbackend.h"
+#include "support/testbackend.h"
 
 #include "localdm/store/serverconnection.h"
 
