@@ -243,3 +243,8 @@ QString SqlLexer::replaceAll(const QString &text, QStringView pattern, const QSt
     }
     return lexer.toString();
 }
+
+QString SqlQuotedLiteral(QString text)
+{
+    return u'\'' + text.replace(u'\'', QStringLiteral("''")) + u'\'';
+}

@@ -96,3 +96,6 @@ private:
     std::vector<std::optional<QString>> m_replacements;
     bool m_unterminated = false;
 };
+
+// A text as one SQL string literal: in single quotes, each quote inside written twice.
+QString SqlQuotedLiteral(QString text);

@@ -26,12 +26,6 @@ QString quotedIdentifier(const QString &name, SqlTarget target)
     return u'`' + quoted.replace(u'`', QStringLiteral("``")) + u'`';
 }
 
-QString quotedLiteral(const QString &value)
-{
-    QString quoted = value;
-    return u'\'' + quoted.replace(u'\'', QStringLiteral("''")) + u'\'';
-}
-
 // "P.FOO" as Oracle names it in its messages: "P"."FOO".
 QString oracleName(const QString &name)
 {
@@ -506,7 +500,7 @@ bool StatementTranslation::translateTokens()
             break;
         case SqlTokenKind::QuotedIdentifier:
             // With QUOTED_IDENTIFIER OFF, SQL Server and Sybase read "text" as a string, as here.
-            m_lexer.replace(i, isString(token) ? quotedLiteral(token.unquoted())
+            m_lexer.replace(i, isString(token) ? SqlQuotedLiteral(token.unquoted())
                                                : quotedIdentifier(token.unquoted(), m_translator.target()));
             break;
         case SqlTokenKind::String:
@@ -697,7 +691,7 @@ bool StatementTranslation::translateLike(qsizetype index)
         if (!m_oracle)
             m_lexer.replace(index, QStringLiteral("ILIKE"));
         if (literal && escape < 0 && text.contains(u'\\'))
-            m_lexer.replace(pattern, quotedLiteral(QString(text).replace(u'\\', QStringLiteral("\\\\"))));
+            m_lexer.replace(pattern, SqlQuotedLiteral(QString(text).replace(u'\\', QStringLiteral("\\\\"))));
         return true;
     }
     QChar escapeCharacter;
@@ -754,7 +748,7 @@ bool StatementTranslation::translateLike(qsizetype index)
         }
     }
     m_lexer.replace(index, QStringLiteral("SIMILAR TO"));
-    m_lexer.replace(pattern, quotedLiteral(similar));
+    m_lexer.replace(pattern, SqlQuotedLiteral(similar));
     return true;
 }
 

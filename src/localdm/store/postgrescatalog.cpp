@@ -1,12 +1,8 @@
 #include "localdm/store/postgrescatalog.h"
 
-namespace {
+#include "dmapi/sqllexer.h"
 
-QString literal(const QString &value)
-{
-    QString quoted = value;
-    return u'\'' + quoted.replace(u'\'', QStringLiteral("''")) + u'\'';
-}
+namespace {
 
 // The session settings that carry the installation's facts; unset, the catalog reads them as NULL.
 constexpr QStringView DatabaseNameSetting = u"korvel.database_name";
@@ -35,8 +31,8 @@ QString PostgresSchemaName(const LibraryConfig &config)
 
 QStringList PostgresCatalogStatements(const LibraryConfig &config)
 {
-    const QString schema = literal(PostgresSchemaName(config));
-    const QString owner = literal(config.owner.toUpper());
+    const QString schema = SqlQuotedLiteral(PostgresSchemaName(config));
+    const QString owner = SqlQuotedLiteral(config.owner.toUpper());
     // Names compare as the library's text does.
     const QString text = config.oracle() ? QStringLiteral("text") : QStringLiteral("citext");
     const QString tables = QStringLiteral(" FROM pg_catalog.pg_tables WHERE schemaname = ") + schema;

@@ -1,5 +1,7 @@
 #include "localdm/store/sqlitecatalog.h"
 
+#include "dmapi/sqllexer.h"
+
 #include <QDateTime>
 #include <QLocale>
 
@@ -221,12 +223,6 @@ void likeFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
                                           config->oracle() ? Qt::CaseSensitive : Qt::CaseInsensitive));
 }
 
-QString quotedLiteral(const QString &text)
-{
-    QString doubled = text;
-    return u'\'' + doubled.replace(u'\'', QStringLiteral("''")) + u'\'';
-}
-
 } // namespace
 
 void SqliteRegisterCollation(sqlite3 *db)
@@ -270,15 +266,15 @@ QList<std::pair<QString, QVariantList>> SqliteCatalogStatements(const LibraryCon
          {config.databaseName, config.compatibilityLevel, config.quotedIdentifier ? 1 : 0}},
         {QStringLiteral("CREATE TEMP VIEW sysobjects AS SELECT object_id(%1 || '.' || name) AS id, name, "
                         "3 AS sysstat, 'U' AS type FROM %2.sqlite_master WHERE type = 'table'")
-             .arg(quotedLiteral(owner), owner),
+             .arg(SqlQuotedLiteral(owner), owner),
          {}},
         {QStringLiteral("CREATE TEMP VIEW ALL_TABLES AS SELECT %1 AS OWNER, name AS TABLE_NAME "
                         "FROM %2.sqlite_master WHERE type = 'table'")
-             .arg(quotedLiteral(owner.toUpper()), owner),
+             .arg(SqlQuotedLiteral(owner.toUpper()), owner),
          {}},
         {QStringLiteral("CREATE TEMP VIEW USER_TAB_PRIVS AS SELECT %1 AS OWNER, name AS TABLE_NAME, "
                         "'SELECT' AS PRIVILEGE FROM %2.sqlite_master WHERE type = 'table'")
-             .arg(quotedLiteral(owner.toUpper()), owner),
+             .arg(SqlQuotedLiteral(owner.toUpper()), owner),
          {}},
     };
 }
