@@ -4,9 +4,10 @@
 #include "dm/runsql.h"
 #include "dm/sqlrows.h"
 #include "dmapi/dmerror.h"
+#include "dmapi/shellword.h"
+#include "log/loggedmoves.h"
 #include "migrate/convertfolder.h"
 #include "migrate/foldersteps.h"
-#include "migrate/loggedmoves.h"
 #include "migrate/movereport.h"
 #include "settings/leadingnumber.h"
 
@@ -27,6 +28,22 @@ QString Reason(const QString &cause, const QString &symptom)
     if (cause.isEmpty() || cause.endsWith(symptom))
         return cause.isEmpty() ? symptom : cause;
     return cause + QStringLiteral("\nWhat failed: ") + symptom;
+}
+
+// What to do about a folder number that is not a folder of the library: the command that lists the
+// library's folders, and whether the log shows the folder moved away, as a sentence.
+QString NotAFolderHint(const QString &installationFile, const QString &configuredLogPath,
+                       const QString &library, int number)
+{
+    const std::optional<LoggedMove> moved = LastLoggedMove(configuredLogPath, library, number);
+    const QString folder = QStringLiteral("folder #") + NumberText(number);
+    return QStringLiteral("korvel-dm tree --dm ") + ShellWord(installationFile) + u' ' + ShellWord(library) +
+           QStringLiteral(" lists the folders of the library; ") +
+           (moved ? QStringLiteral("the log shows ") + folder + QStringLiteral(" moved to library ") +
+                        moved->target + QStringLiteral(" on ") + moved->date.toString(Qt::ISODate)
+                  : QStringLiteral("the log shows no move of ") + folder + QStringLiteral(" from library ") +
+                        library) +
+           u'.';
 }
 
 // A right the DM cannot tell, one it does not know included, is not held: the command refuses, and the
@@ -407,14 +424,15 @@ bool MoveCommand::mayMove(const QString &target)
 // A move's walk reaches every library of the session (a folder's parents may be kept in any of them), and
 // a library's first connection may have something to say (Unique Document Names): it is said now, before
 // the question, not half-way through the move. A library that does not connect is left to the walk,
-// which refuses the folder that needs it.
-void MoveCommand::connectLibraries()
+// which refuses the folder that needs it. False when the command's own library cannot be made current again.
+bool MoveCommand::connectLibraries(Frame &frame)
 {
     const std::shared_ptr<DmLibraries> libraries = m_dm.session.libraries;
     const int count = libraries ? libraries->count() : 0;
     for (int i = 1; i <= count; ++i)
         if (const std::shared_ptr<DmLibrary> library = libraries->item(i))
             ConnectLibrary(m_dm, library->name());
+    return frame.backToStart();
 }
 
 std::optional<QString> MoveCommand::folderName(int docNumber, const QString &library)
@@ -531,8 +549,7 @@ MoveOutcome MoveCommand::moveFolder(const QString &sourceLib, int docNumber, con
                       NotAFolderHint(QFileInfo(m_installation.file).absoluteFilePath(),
                                      m_dm.log.configuredLogPath(), source, docNumber));
     const QString shown = name.isEmpty() ? *found : name;
-    connectLibraries();
-    if (!frame.backToStart())
+    if (!connectLibraries(frame))
         return MoveOutcome::Refused;
     if (m_preview)
         return preview(source, {{shown, docNumber}}, false);
@@ -573,8 +590,7 @@ MoveOutcome MoveCommand::moveFolders(const QString &sourceLib, const QString &ca
     QString source = sourceLib;
     if (!begin(frame, source))
         return MoveOutcome::Refused;
-    connectLibraries();
-    if (!frame.backToStart())
+    if (!connectLibraries(frame))
         return MoveOutcome::Refused;
     if (m_preview)
         return preview(source, rows, false);
@@ -626,8 +642,7 @@ MoveOutcome MoveCommand::moveLibrary(const QString &sourceLib)
     if (!rows)
         return refuse(QStringLiteral("Error: Unable to read the folders of library ") + source +
                       QStringLiteral(" - nothing is moved"));
-    connectLibraries();
-    if (!frame.backToStart())
+    if (!connectLibraries(frame))
         return MoveOutcome::Refused;
     if (m_preview)
         return preview(source, *rows, true);

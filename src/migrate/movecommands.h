@@ -91,7 +91,7 @@ private:
 
     bool begin(Frame &frame, QString &sourceLib);
     bool mayMove(const QString &target);
-    void connectLibraries();
+    bool connectLibraries(Frame &frame);
     // The folder's name when the number is a folder of the library.
     std::optional<QString> folderName(int docNumber, const QString &library);
     std::optional<QList<MoveListRow>> libraryList(const QString &library);

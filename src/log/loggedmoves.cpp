@@ -1,15 +1,13 @@
-#include "migrate/loggedmoves.h"
+#include "log/loggedmoves.h"
 
-#include "dmapi/shellword.h"
 #include "log/logfilename.h"
-#include "migrate/foldersteps.h"
 
 #include <QFile>
 #include <QRegularExpression>
 
 std::optional<LoggedMove> LastLoggedMove(const QString &configuredLogPath, const QString &library, int number)
 {
-    // As MoveCommand writes the line of a command that ended: "Move: (" and the time stamp, then
+    // As a move command writes the line of a command that ended: "Move: (" and the time stamp, then
     // "ended move-folder SOURCE NUMBER TARGET: done - ...".
     static const QRegularExpression ended(
         QStringLiteral(R"(^Move: \((\d{4}-\d{2}-\d{2}) .*? ended move-folder (\S+) (\d+) (\S+): done - )"));
@@ -31,18 +29,4 @@ std::optional<LoggedMove> LastLoggedMove(const QString &configuredLogPath, const
             return last;
     }
     return std::nullopt;
-}
-
-QString NotAFolderHint(const QString &installationFile, const QString &configuredLogPath,
-                       const QString &library, int number)
-{
-    const std::optional<LoggedMove> moved = LastLoggedMove(configuredLogPath, library, number);
-    const QString folder = QStringLiteral("folder #") + NumberText(number);
-    return QStringLiteral("korvel-dm tree --dm ") + ShellWord(installationFile) + u' ' + ShellWord(library) +
-           QStringLiteral(" lists the folders of the library; ") +
-           (moved ? QStringLiteral("the log shows ") + folder + QStringLiteral(" moved to library ") +
-                        moved->target + QStringLiteral(" on ") + moved->date.toString(Qt::ISODate)
-                  : QStringLiteral("the log shows no move of ") + folder + QStringLiteral(" from library ") +
-                        library) +
-           u'.';
 }

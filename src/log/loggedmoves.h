@@ -17,8 +17,3 @@ struct LoggedMove {
 // or its library is not found.
 std::optional<LoggedMove> LastLoggedMove(const QString &configuredLogPath, const QString &library,
                                          int number);
-
-// What to do about a folder number that is not a folder of the library: the command that lists the
-// library's folders, and whether the log shows the folder moved away, as a sentence.
-QString NotAFolderHint(const QString &installationFile, const QString &configuredLogPath,
-                       const QString &library, int number);
